@@ -1,0 +1,552 @@
+#include "database.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+
+const char* const kSchema = R"SQL(
+CREATE TABLE IF NOT EXISTS modules (
+    module_id INTEGER NOT NULL,
+    name TEXT PRIMARY KEY,
+    file_id INTEGER NOT NULL,
+    start_line INTEGER NOT NULL,
+    end_line INTEGER NOT NULL,
+    FOREIGN KEY (file_id) REFERENCES projectstructure(id)
+);
+CREATE TABLE IF NOT EXISTS instances (
+    instance_id INTEGER PRIMARY KEY,
+    instance_name TEXT NOT NULL,
+    file_id INTEGER NOT NULL,
+    start_line INTEGER NOT NULL,
+    end_line INTEGER NOT NULL,
+    base_module TEXT NOT NULL,
+    parent_id INTEGER,
+    instance_path TEXT UNIQUE NOT NULL,
+    FOREIGN KEY (base_module) REFERENCES modules(name),
+    FOREIGN KEY (parent_id) REFERENCES instances(instance_id),
+    FOREIGN KEY (file_id) REFERENCES projectstructure(id)
+);
+CREATE TABLE IF NOT EXISTS signals (
+    name TEXT NOT NULL,
+    signal_id INTEGER NOT NULL,
+    file_id INTEGER NOT NULL,
+    line TEXT NOT NULL,
+    width INTEGER NOT NULL,
+    isReg INTEGER NOT NULL,
+    isPort INTEGER NOT NULL,
+    type TEXT NOT NULL,
+    module TEXT NOT NULL,
+    instance_id INTEGER NOT NULL,
+    FOREIGN KEY (module) REFERENCES modules(name),
+    FOREIGN KEY (instance_id) REFERENCES instances(instance_id),
+    PRIMARY KEY (signal_id),
+    FOREIGN KEY (file_id) REFERENCES projectstructure(id)
+);
+CREATE TABLE IF NOT EXISTS timeline (
+    step INTEGER NOT NULL,
+    time INTEGER NOT NULL,
+    current_file_id INTEGER,
+    current_line INTEGER,
+    signal_id INTEGER NOT NULL,
+    signal_val INTEGER NOT NULL,
+    FOREIGN KEY (signal_id) REFERENCES signals(signal_id),
+    FOREIGN KEY (current_file_id) REFERENCES projectstructure(id)
+);
+CREATE TABLE IF NOT EXISTS queuestate (
+    step INTEGER NOT NULL,
+    type TEXT NOT NULL,
+    file_id INTEGER NOT NULL,
+    line INTEGER NOT NULL,
+    instance_path TEXT,
+    when_line INTEGER,
+    FOREIGN KEY (instance_path) REFERENCES instances(instance_path),
+    FOREIGN KEY (file_id) REFERENCES projectstructure(id)
+);
+CREATE TABLE IF NOT EXISTS projectstate (
+    md5checksum TEXT,
+    default_max_simulation_time INTEGER NOT NULL,
+    default_max_simulation_cycle INTEGER NOT NULL,
+    default_simulation_start_time INTEGER NOT NULL,
+    waveform_window_size INTEGER,
+    default_simulation_time_unit TEXT NOT NULL,
+    default_working_hierarchy TEXT NOT NULL,
+    last_simulation_status INTEGER,
+    last_simulation_error TEXT,
+    final_time INTEGER
+);
+CREATE TABLE IF NOT EXISTS projectstructure (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    file_path TEXT UNIQUE NOT NULL
+);
+CREATE TABLE IF NOT EXISTS properties (
+    id TEXT PRIMARY KEY,
+    label TEXT NOT NULL,
+    instance_id TEXT NOT NULL
+);
+CREATE TABLE IF NOT EXISTS propertytimeline (
+    step INTEGER NOT NULL,
+    property_id TEXT NOT NULL,
+    state TEXT NOT NULL,
+    PRIMARY KEY (step, property_id),
+    FOREIGN KEY (property_id) REFERENCES properties(id)
+);
+CREATE TABLE IF NOT EXISTS assertionevents (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    property_id TEXT NOT NULL,
+    time INTEGER NOT NULL,
+    result TEXT NOT NULL,
+    FOREIGN KEY (property_id) REFERENCES properties(id)
+);
+)SQL";
+
+const char* const kListTables =
+    "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%';";
+
+// One prepared statement, finalized on every path.
+class Statement {
+public:
+    Statement(sqlite3* conn, const std::string& sql) {
+        if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
+            stmt_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+    void text(int index, const std::string& value) {
+        sqlite3_bind_text(stmt_, index, value.c_str(), static_cast<int>(value.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void integer(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    void null(int index) { sqlite3_bind_null(stmt_, index); }
+    int step() { return sqlite3_step(stmt_); }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+std::vector<std::string> listTables(sqlite3* conn) {
+    std::vector<std::string> names;
+    Statement stmt(conn, kListTables);
+    if (!stmt.ok())
+        return names;
+    while (stmt.step() == SQLITE_ROW) {
+        auto text = sqlite3_column_text(stmt.get(), 0);
+        names.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+    }
+    return names;
+}
+
+// Copies every page of `from` into `to`; answers SQLite's result code.
+int copyDatabase(sqlite3* to, sqlite3* from) {
+    sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
+    if (!backup)
+        return sqlite3_errcode(to);
+    sqlite3_backup_step(backup, -1);
+    return sqlite3_backup_finish(backup);
+}
+
+} // namespace
+
+std::string& Database::path_() {
+    static std::string path;
+    return path;
+}
+
+Database*& Database::live_() {
+    static Database* live = nullptr;
+    return live;
+}
+
+void Database::init(const std::string& path) {
+    path_() = path;
+    if (Database* live = live_())
+        live->switchFile(path);
+}
+
+Database& Database::instance() {
+    static Database db(path_(), Passkey{});
+    return db;
+}
+
+Database::Database(const std::string& path, Passkey) : db_path(path), schema(kSchema) {
+    if (db_path.empty())
+        throw std::runtime_error("Database::init(path) must be called before Database::instance()");
+    if (sqlite3_open(":memory:", &db) != SQLITE_OK) {
+        sqlite3_close(db);
+        db = nullptr;
+        throw std::runtime_error("failed to open in-memory database");
+    }
+    std::cerr << "[init database]" << std::endl;
+    try {
+        startFromFile();
+    } catch (...) {
+        sqlite3_close(db);
+        db = nullptr;
+        throw;
+    }
+    live_() = this;
+}
+
+Database::~Database() {
+    live_() = nullptr;
+    if (!db)
+        return;
+    save();
+    sqlite3_close(db);
+    db = nullptr;
+}
+
+void Database::startFromFile() {
+    loadFromFile(db, db_path);
+    dropAllTables(db);
+    exec_sql(schema);
+}
+
+void Database::switchFile(const std::string& path) {
+    if (path.empty() || path == db_path)
+        return;
+    save();
+    // Open the new file before letting go of the old one: a path that cannot be
+    // opened leaves the project where it was.
+    loadFromFile(db, path);
+    db_path = path;
+    dropAllTables(db);
+    exec_sql(schema);
+}
+
+void Database::loadFromFile(sqlite3* memDb, const std::string& path) {
+    sqlite3* file = nullptr;
+    if (sqlite3_open(path.c_str(), &file) != SQLITE_OK) {
+        sqlite3_close(file);
+        throw std::runtime_error("failed to open/create database file: " + path);
+    }
+    copyDatabase(memDb, file);
+    sqlite3_close(file);
+}
+
+bool Database::dumpToFile(sqlite3* memDb, const std::string& path) {
+    sqlite3* file = nullptr;
+    int rc = sqlite3_open(path.c_str(), &file);
+    std::string error;
+    if (rc == SQLITE_OK) {
+        rc = copyDatabase(file, memDb);
+        if (rc != SQLITE_OK)
+            error = sqlite3_errmsg(file);
+    } else {
+        error = file ? sqlite3_errmsg(file) : sqlite3_errstr(rc);
+    }
+    sqlite3_close(file);
+    if (rc != SQLITE_OK) {
+        std::cerr << "[DATABASE] save failed: " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool Database::save() {
+    return dumpToFile(db, db_path);
+}
+
+void Database::dropAllTables(sqlite3* conn) {
+    const std::vector<std::string> names = listTables(conn);
+    sqlite3_exec(conn, "PRAGMA foreign_keys = OFF;", nullptr, nullptr, nullptr);
+    for (const auto& name : names)
+        sqlite3_exec(conn, ("DROP TABLE IF EXISTS " + name + ";").c_str(), nullptr, nullptr,
+                     nullptr);
+    sqlite3_exec(conn, "PRAGMA foreign_keys = ON;", nullptr, nullptr, nullptr);
+}
+
+bool Database::exec_sql(const std::string& sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
+        return true;
+    std::cerr << "[DATABASE] SQL error: " << (error ? error : "unknown") << "\n";
+    sqlite3_free(error);
+    return false;
+}
+
+void Database::clear(bool structure) {
+    exec_sql("PRAGMA defer_foreign_keys = ON;");
+    exec_sql("BEGIN TRANSACTION;");
+    purge("projectstate");
+    if (structure)
+        purge("projectstructure");
+    for (const char* table : {"modules", "instances", "signals", "timeline", "queuestate",
+                              "properties", "assertionevents", "propertytimeline"})
+        purge(table);
+    exec_sql("COMMIT;");
+}
+
+bool Database::purge(const std::string& table) {
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, ("DELETE FROM " + table + ";").c_str(), nullptr, nullptr, &error);
+    if (rc == SQLITE_OK) {
+        std::cerr << "[DATABASE] purge(" << table << ") deleted " << sqlite3_changes(db)
+                  << " rows\n";
+        return true;
+    }
+    std::cerr << "[DATABASE] purge(" << table << ") FAILED: " << (error ? error : "unknown")
+              << " (rc=" << rc << ")\n";
+    sqlite3_free(error);
+    return false;
+}
+
+int Database::getRecordCount(const std::string& table) {
+    Statement stmt(db, "SELECT COUNT(*) FROM " + table + ";");
+    if (!stmt.ok() || stmt.step() != SQLITE_ROW)
+        return 0;
+    return sqlite3_column_int(stmt.get(), 0);
+}
+
+std::string Database::process_retrieval_query(sqlite3* conn, const std::string& sql) {
+    Statement stmt(conn, sql);
+    if (!stmt.ok()) {
+        std::cerr << "Retrieval failed " << sqlite3_errmsg(conn) << "\n";
+        return "";
+    }
+    if (stmt.step() != SQLITE_ROW || sqlite3_column_type(stmt.get(), 0) == SQLITE_NULL)
+        return "";
+    auto text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
+    return std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 0)));
+}
+
+std::string Database::getQueryResults(const std::string& sql) {
+    return process_retrieval_query(db, sql);
+}
+
+void Database::dumpMemoryContents() {
+    for (const auto& name : listTables(db)) {
+        Statement stmt(db, "SELECT * FROM \"" + name + "\";");
+        if (!stmt.ok())
+            continue;
+        std::cout << "=== " << name << " ===\n";
+        int rows = 0;
+        const int columns = sqlite3_column_count(stmt.get());
+        while (stmt.step() == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c) {
+                auto text = sqlite3_column_text(stmt.get(), c);
+                std::cout << sqlite3_column_name(stmt.get(), c) << "="
+                          << (text ? reinterpret_cast<const char*>(text) : "NULL") << "  ";
+            }
+            std::cout << "\n";
+            ++rows;
+        }
+        std::cout << name << " row count: " << rows << "\n";
+    }
+}
+
+namespace {
+
+// Steps an insert once; reports a failure under `prefix`.
+bool finishInsert(sqlite3* conn, Statement& stmt, const char* prefix) {
+    if (stmt.ok() && stmt.step() == SQLITE_DONE)
+        return true;
+    std::cerr << prefix << sqlite3_errmsg(conn) << "\n";
+    return false;
+}
+
+} // namespace
+
+bool Database::insertModule(int m_id, const std::string& name, const std::string& file,
+                            int start_line, int end_line) {
+    const int file_id = getFileID(file);
+    Statement stmt(db, "INSERT OR IGNORE INTO modules (module_id, name, file_id, start_line, "
+                       "end_line) VALUES (?, ?, ?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.integer(1, m_id);
+        stmt.text(2, name);
+        stmt.integer(3, file_id);
+        stmt.integer(4, start_line);
+        stmt.integer(5, end_line);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert module failed: ");
+}
+
+bool Database::insertInstance(int inst_id, const std::string& inst_name, const std::string& file,
+                              int start_line, int end_line, const std::string& base_m, int par_id,
+                              const std::string& inst_path, bool isModule) {
+    const int file_id = getFileID(file);
+    Statement stmt(db, "INSERT OR IGNORE INTO instances (instance_id, instance_name, file_id, "
+                       "start_line, end_line, base_module, parent_id, instance_path) VALUES (?, "
+                       "?, ?, ?, ?, ?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.integer(1, inst_id);
+        stmt.text(2, inst_name);
+        stmt.integer(3, file_id);
+        stmt.integer(4, start_line);
+        stmt.integer(5, end_line);
+        stmt.text(6, base_m);
+        if (isModule || par_id == -1)
+            stmt.null(7);
+        else
+            stmt.integer(7, par_id);
+        stmt.text(8, inst_path);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert instance failed: ");
+}
+
+bool Database::insertSignal(const std::string& name, int signal_id, const std::string& file,
+                            int line, int width, int isReg, int isPort, const std::string& type,
+                            const std::string& module, int inst_id) {
+    const int file_id = getFileID(file);
+    Statement stmt(db, "INSERT INTO signals (name, signal_id, file_id,  line, width, isReg, "
+                       "isPort, type, module, instance_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.text(1, name);
+        stmt.integer(2, signal_id);
+        stmt.integer(3, file_id);
+        stmt.integer(4, line);
+        stmt.integer(5, width);
+        stmt.integer(6, isReg);
+        stmt.integer(7, isPort);
+        stmt.text(8, type);
+        stmt.text(9, module);
+        stmt.integer(10, inst_id);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert signal failed: ");
+}
+
+bool Database::insertProperty(const std::string& id, const std::string& label,
+                              const std::string& instance_id) {
+    Statement stmt(db, "INSERT OR IGNORE INTO properties (id, label, instance_id) VALUES (?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.text(1, id);
+        stmt.text(2, label);
+        stmt.text(3, instance_id);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert property failed: ");
+}
+
+bool Database::insertProjectState(int def_max_sim_time, int def_max_sim_cycle, int def_sim_start,
+                                  int waveform_window_size, const std::string& def_sim_time_unit,
+                                  const std::string& def_hierarchy) {
+    Statement stmt(db, "INSERT INTO projectstate (default_max_simulation_time, "
+                       "default_max_simulation_cycle, default_simulation_start_time, "
+                       "waveform_window_size, default_simulation_time_unit, "
+                       "default_working_hierarchy) VALUES (?, ?, ?, ?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.integer(1, def_max_sim_time);
+        stmt.integer(2, def_max_sim_cycle);
+        stmt.integer(3, def_sim_start);
+        stmt.integer(4, waveform_window_size);
+        stmt.text(5, def_sim_time_unit);
+        stmt.text(6, def_hierarchy);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert projectstate failed: ");
+}
+
+bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
+    Statement stmt(db, "INSERT INTO projectstructure (file_path) VALUES (?);");
+    if (!stmt.ok()) {
+        std::cerr << "[DATABASE] insertProjectStructure: " << sqlite3_errmsg(db) << "\n";
+        return false;
+    }
+    bool last_ok = true;
+    for (const auto& path : paths) {
+        std::error_code ec;
+        std::filesystem::path absolute = std::filesystem::current_path(ec) / path;
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
+        if (ec)
+            canonical = absolute.lexically_normal();
+        stmt.text(1, canonical.string());
+        last_ok = stmt.step() == SQLITE_DONE;
+        if (!last_ok)
+            std::cerr << "[DATABASE] insertProjectStructure: " << sqlite3_errmsg(db) << "\n";
+        sqlite3_reset(stmt.get());
+    }
+    return last_ok;
+}
+
+bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,
+                              const std::string& sig_name, int64_t signal_val) {
+    Statement stmt(db, "INSERT INTO timeline (step, time, current_file_id, current_line, signal_id "
+                       ", signal_val) VALUES (?, ?, ?, ?, (SELECT signal_id from signals WHERE "
+                       "name = ?) , ?);");
+    if (stmt.ok()) {
+        stmt.integer(1, step);
+        stmt.integer(2, time);
+        if (current_line < 0) {
+            stmt.null(3);
+            stmt.null(4);
+        } else {
+            stmt.integer(3, current_file_id);
+            stmt.integer(4, current_line);
+        }
+        stmt.text(5, sig_name);
+        stmt.integer(6, signal_val);
+    }
+    return finishInsert(db, stmt, "[DATABASE] insertTimeline: ");
+}
+
+bool Database::insertQueueState(int step, const std::string& type, int line, int file_id,
+                                const std::string& instance_path, int64_t when_line) {
+    Statement stmt(db, "INSERT INTO queuestate (step, type, line, file_id, instance_path, "
+                       "when_line) VALUES (?, ?, ?, ?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.integer(1, step);
+        stmt.text(2, type);
+        stmt.integer(3, line);
+        stmt.integer(4, file_id);
+        if (instance_path.empty())
+            stmt.null(5);
+        else
+            stmt.text(5, instance_path);
+        if (when_line < 0)
+            stmt.null(6);
+        else
+            stmt.integer(6, when_line);
+    }
+    return finishInsert(db, stmt, "[DATABASE] insertQueueState: ");
+}
+
+bool Database::insertPropertyTimeline(int step, const std::string& property_id,
+                                      const std::string& state) {
+    Statement stmt(db, "INSERT INTO propertytimeline (step, property_id, state) VALUES (?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.integer(1, step);
+        stmt.text(2, property_id);
+        stmt.text(3, state);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert propertytimeline failed: ");
+}
+
+bool Database::insertAssertionEvent(const std::string& property_id, int64_t time,
+                                    const std::string& result) {
+    Statement stmt(db, "INSERT INTO assertionevents (property_id, time, result) VALUES (?, ?, ?);");
+    if (stmt.ok()) {
+        stmt.text(1, property_id);
+        stmt.integer(2, time);
+        stmt.text(3, result);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert assertionevent failed: ");
+}
+
+int Database::getFileID(const std::string& file) {
+    Statement stmt(db, "SELECT id FROM projectstructure WHERE file_path = ?");
+    if (!stmt.ok())
+        return -1;
+    stmt.text(1, file);
+    if (stmt.step() != SQLITE_ROW)
+        return -1;
+    return sqlite3_column_int(stmt.get(), 0);
+}
+
+std::map<std::string, int> Database::getFileIDMap() {
+    std::map<std::string, int> ids;
+    Statement stmt(db, "SELECT id, file_path FROM projectstructure ;");
+    if (!stmt.ok())
+        return ids;
+    while (stmt.step() == SQLITE_ROW) {
+        auto text = sqlite3_column_text(stmt.get(), 1);
+        ids[text ? reinterpret_cast<const char*>(text) : ""] = sqlite3_column_int(stmt.get(), 0);
+    }
+    return ids;
+}

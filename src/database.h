@@ -1,0 +1,83 @@
+// The project database: an in-memory SQLite store copied to a file on save.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+class Database {
+    struct Passkey {
+        explicit Passkey() = default;
+    };
+
+public:
+    Database(const std::string& path, Passkey);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Stores the path used by the first instance(). Once the instance exists,
+    // a different path saves the current project to its file and moves the
+    // database to the new file (starting it afresh there).
+    static void init(const std::string& path);
+    static Database& instance();
+
+    bool save();
+    const char* get_path() const { return db_path.c_str(); }
+
+    bool exec_sql(const std::string& sql);
+    void clear(bool structure);
+    bool purge(const std::string& table);
+    int getRecordCount(const std::string& table);
+    static std::string process_retrieval_query(sqlite3* conn, const std::string& sql);
+    std::string getQueryResults(const std::string& sql);
+    void setCurrentHierarchy(int instance_id) { current_working_hierarchy = instance_id; }
+    int getCurrentHierarchy() const { return current_working_hierarchy; }
+    void dumpMemoryContents();
+
+    // Row inserts.
+    bool insertModule(int m_id, const std::string& name, const std::string& file, int start_line,
+                      int end_line);
+    bool insertInstance(int inst_id, const std::string& inst_name, const std::string& file,
+                        int start_line, int end_line, const std::string& base_m, int par_id,
+                        const std::string& inst_path, bool isModule);
+    bool insertSignal(const std::string& name, int signal_id, const std::string& file, int line,
+                      int width, int isReg, int isPort, const std::string& type,
+                      const std::string& module, int inst_id);
+    bool insertProperty(const std::string& id, const std::string& label,
+                        const std::string& instance_id);
+    bool insertProjectState(int def_max_sim_time, int def_max_sim_cycle, int def_sim_start,
+                            int waveform_window_size, const std::string& def_sim_time_unit,
+                            const std::string& def_hierarchy);
+    bool insertProjectStructure(const std::vector<std::string>& paths);
+    bool insertTimeline(int step, int64_t time, int current_file_id, int current_line,
+                        const std::string& sig_name, int64_t signal_val);
+    bool insertQueueState(int step, const std::string& type, int line, int file_id,
+                          const std::string& instance_path, int64_t when_line);
+    bool insertPropertyTimeline(int step, const std::string& property_id,
+                                const std::string& state);
+    bool insertAssertionEvent(const std::string& property_id, int64_t time,
+                              const std::string& result);
+
+    int getFileID(const std::string& file);
+    std::map<std::string, int> getFileIDMap();
+
+    sqlite3* handle() const { return db; }
+
+private:
+    static std::string& path_();
+    static Database*& live_();
+    static void loadFromFile(sqlite3* memDb, const std::string& path);
+    static bool dumpToFile(sqlite3* memDb, const std::string& path);
+    void dropAllTables(sqlite3* conn);
+    void startFromFile();
+    void switchFile(const std::string& path);
+
+    std::string db_path;
+    sqlite3* db = nullptr;
+    int current_working_hierarchy = 0;
+    const std::string schema;
+};

@@ -1,0 +1,252 @@
+#include "timeseries.h"
+
+#include "database.h"
+
+#include <algorithm>
+#include <iostream>
+#include <set>
+#include <tuple>
+
+namespace wsim_timeseries {
+
+int TimeSeriesDB::cursor = 0;
+
+TimeSeriesDB& TimeSeriesDB::instance() {
+    static TimeSeriesDB recorder;
+    return recorder;
+}
+
+void TimeSeriesDB::register_module(const std::string& instance_name,
+                                   const std::string& definition_name,
+                                   const std::string& parent_path, int line) {
+    const std::string path =
+        parent_path.empty() ? instance_name : parent_path + "." + instance_name;
+    if (node_by_path.count(path))
+        return;
+    auto node = std::make_shared<ModuleNode>(instance_name, definition_name, path, line);
+    node_by_path[path] = node;
+    auto parent = parent_path.empty() ? node_by_path.end() : node_by_path.find(parent_path);
+    if (parent != node_by_path.end())
+        parent->second->children.push_back(node);
+    else
+        hierarchy_roots.push_back(node);
+    instance_line_map[instance_name] = line;
+}
+
+void TimeSeriesDB::register_line_instance(int line, const std::string& instance_id) {
+    if (line >= 0 && !instance_id.empty())
+        _line_to_instance_id[line] = instance_id;
+}
+
+std::string TimeSeriesDB::resolve_instance_for_line(int line) const {
+    auto it = _line_to_instance_id.find(line);
+    return it == _line_to_instance_id.end() ? std::string() : it->second;
+}
+
+int TimeSeriesDB::get_instance_line(const std::string& name) const {
+    auto it = instance_line_map.find(name);
+    return it == instance_line_map.end() ? -1 : it->second;
+}
+
+void TimeSeriesDB::set_line_ctx_map(std::vector<std::pair<int, int>> table) {
+    _line_ctx_map = std::move(table);
+}
+
+std::pair<int, int> TimeSeriesDB::get_line_context(int index) const {
+    if (static_cast<size_t>(index) < _line_ctx_map.size())
+        return _line_ctx_map[static_cast<size_t>(index)];
+    return {-1, -1};
+}
+
+void TimeSeriesDB::register_signal(const std::string& name, int line, bool is_port, bool is_reg,
+                                   int width) {
+    if (signals.count(name))
+        return;
+    signals.emplace(name, SignalInfo(name, name, line, is_port, is_reg, width));
+    current_signal_state[name] = 0;
+}
+
+void TimeSeriesDB::register_signal_in_scope(const std::string& signal_name,
+                                            const std::string& scope_path) {
+    if (scope_path.empty())
+        return;
+    auto it = node_by_path.find(scope_path);
+    if (it != node_by_path.end())
+        it->second->signals.push_back(signal_name);
+}
+
+void TimeSeriesDB::record_signal_change(const std::string& name, int64_t value) {
+    auto it = current_signal_state.find(name);
+    if (it != current_signal_state.end())
+        it->second = value;
+}
+
+void TimeSeriesDB::record_signal_change_force(const std::string& name, int64_t value) {
+    // Same store as above; kept apart because the kernel forces values that it
+    // evaluated out of the normal change detection.
+    record_signal_change(name, value);
+}
+
+void TimeSeriesDB::record_cause_line(const std::string& process_name) {
+    const auto dot = process_name.find('.');
+    if (dot == std::string::npos)
+        return;
+    const int line = get_instance_line(process_name.substr(0, dot));
+    if (line != -1)
+        pending_cause_lines.push_back(line);
+}
+
+void TimeSeriesDB::register_property(const std::string& label, int line,
+                                     const std::string& ant_signal,
+                                     const std::string& con_signal) {
+    auto known = std::find_if(property_results.begin(), property_results.end(),
+                              [&](const PropertyResult& r) { return r.label == label; });
+    if (known != property_results.end())
+        return;
+    PropertyResult result;
+    result.label = label;
+    result.line = line;
+    result.antecedentSignal = ant_signal;
+    result.consequentSignal = con_signal;
+    property_results.push_back(std::move(result));
+    current_property_state[label] = "VACUOUS";
+    Database::instance().insertProperty(label, label, "");
+}
+
+void TimeSeriesDB::record_property_result(const std::string& label, int line,
+                                          const std::string& result, time_t sim_time) {
+    if (result == "VACUOUS" || result == "PENDING") {
+        current_property_state[label] = result;
+        return;
+    }
+    auto summary = std::find_if(property_results.begin(), property_results.end(),
+                                [&](const PropertyResult& r) { return r.label == label; });
+    if (summary == property_results.end()) {
+        PropertyResult fresh;
+        fresh.label = label;
+        fresh.line = line;
+        property_results.push_back(std::move(fresh));
+        summary = property_results.end() - 1;
+    }
+    summary->finalResult = result;
+    PropertyEvalEvent event{next_event_id++, label, sim_time, result};
+    all_eval_events.push_back(event);
+    summary->propertyIds.push_back(event.propertyId);
+    if (result == "FAIL")
+        summary->failures.push_back(event);
+    current_property_state[label] = result;
+
+    Database& db = Database::instance();
+    db.insertProperty(label, label, "");
+    db.insertAssertionEvent(label, static_cast<int64_t>(sim_time), result);
+}
+
+void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
+                                        const QueueState& queues) {
+    if (exceed_flag)
+        return;
+    const auto [file_id, source_line] = get_line_context(current_line);
+    if (!timeline.empty()) {
+        const TimelineStep& last = timeline.back();
+        if (sim_time < last.simulationTime)
+            return;
+        if (sim_time == last.simulationTime && current_line == last.currentLine &&
+            last.signalState == current_signal_state && last.queues == queues)
+            return;
+    }
+    const int step = step_counter++;
+    TimelineStep record(step, sim_time, current_line);
+    record.queues = queues;
+    record.signalState = current_signal_state;
+    record.propertyState = current_property_state;
+    record.causeLines = pending_cause_lines;
+    std::sort(record.causeLines.begin(), record.causeLines.end());
+    record.causeLines.erase(std::unique(record.causeLines.begin(), record.causeLines.end()),
+                            record.causeLines.end());
+
+    Database& db = Database::instance();
+    if (db.getRecordCount("timeline") >= kRowLimit) {
+        exceed_flag = 1;
+        std::cerr << "[TIMESERIES] row limit reached at step " << step << "\n";
+        return;
+    }
+    const auto time = static_cast<int64_t>(sim_time);
+    for (const auto& [name, value] : record.signalState)
+        db.insertTimeline(step, time, file_id, source_line, name, value);
+    for (const auto& [label, state] : current_property_state)
+        db.insertPropertyTimeline(step, label, state);
+    bind_queue_items(step, record.queues.active, "active");
+    bind_queue_items(step, record.queues.inactive, "inactive");
+    bind_queue_items(step, record.queues.nba, "nba");
+    bind_queue_items(step, record.queues.monitor, "monitor");
+    bind_queue_items(step, record.queues.observed, "observed");
+    bind_queue_items(step, record.queues.future, "future");
+
+    pending_cause_lines.clear();
+    timeline.push_back(std::move(record));
+}
+
+void TimeSeriesDB::bind_queue_items(int step, const std::vector<QueueItem>& items,
+                                    const char* type) {
+    Database& db = Database::instance();
+    std::set<std::tuple<int, int, int64_t, std::string>> written;
+    for (const auto& item : items) {
+        const auto when = static_cast<int64_t>(item.when);
+        if (!written.emplace(item.file_id, item.line, when, item.instance_id).second)
+            continue;
+        const std::string instance =
+            item.instance_id.empty() ? resolve_instance_for_line(item.line) : item.instance_id;
+        db.insertQueueState(step, type, item.line, item.file_id, instance, when);
+    }
+}
+
+int TimeSeriesDB::get_total_changes() const {
+    std::map<std::string, int64_t> last;
+    int changes = 0;
+    for (const auto& step : timeline) {
+        for (const auto& [name, value] : step.signalState) {
+            auto [it, first] = last.emplace(name, value);
+            if (first ? value != 0 : it->second != value)
+                ++changes;
+            it->second = value;
+        }
+    }
+    return changes;
+}
+
+bool TimeSeriesDB::step_forward() {
+    ++cursor;
+    const int count = static_cast<int>(timeline.size());
+    if (cursor < count)
+        return true;
+    cursor = count - 1;
+    return false;
+}
+
+bool TimeSeriesDB::step_backward() {
+    --cursor;
+    if (cursor >= 0)
+        return true;
+    cursor = 0;
+    return false;
+}
+
+void TimeSeriesDB::clear() {
+    timeline.clear();
+    signals.clear();
+    current_signal_state.clear();
+    current_property_state.clear();
+    hierarchy_roots.clear();
+    node_by_path.clear();
+    pending_cause_lines.clear();
+    property_results.clear();
+    _line_to_instance_id.clear();
+    all_eval_events.clear();
+    step_counter = 0;
+    cursor = 0;
+    next_event_id = 0;
+    exceed_flag = 0;
+    Database::instance().exec_sql("DELETE FROM assertionevents;DELETE FROM propertytimeline;");
+}
+
+} // namespace wsim_timeseries

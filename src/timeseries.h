@@ -1,0 +1,195 @@
+// The timeline recorder: every scheduler step of a run, kept in memory and
+// written to the project database.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace wsim_timeseries {
+
+using time_t = uint64_t;
+
+struct QueueItem {
+    int file_id = -1;
+    int line = -1;
+    time_t when = 0;
+    std::string instance_id;
+
+    QueueItem() = default;
+    QueueItem(int file_id, int line, time_t when, std::string instance_id)
+        : file_id(file_id), line(line), when(when), instance_id(std::move(instance_id)) {}
+
+    // The file id takes no part: the line, time and instance identify an entry.
+    bool operator==(const QueueItem& other) const {
+        return line == other.line && when == other.when && instance_id == other.instance_id;
+    }
+};
+
+struct QueueState {
+    std::vector<QueueItem> active;
+    std::vector<QueueItem> inactive;
+    std::vector<QueueItem> nba;
+    std::vector<QueueItem> monitor;
+    std::vector<QueueItem> observed;
+    std::vector<QueueItem> future;
+
+    void clear() {
+        active.clear();
+        inactive.clear();
+        nba.clear();
+        monitor.clear();
+        observed.clear();
+        future.clear();
+    }
+    bool operator==(const QueueState&) const = default;
+};
+
+struct TimelineStep {
+    int step = 0;
+    time_t simulationTime = 0;
+    int currentLine = -1;
+    std::vector<int> causeLines;
+    QueueState queues;
+    std::map<std::string, int64_t> signalState;
+    std::map<std::string, std::string> propertyState;
+
+    TimelineStep(int step, time_t simulationTime, int currentLine)
+        : step(step), simulationTime(simulationTime), currentLine(currentLine) {}
+};
+
+struct SignalInfo {
+    std::string name;
+    std::string id;
+    int line = 0;
+    bool isPort = false;
+    bool isReg = false;
+    int width = 0;
+
+    SignalInfo() = default;
+    SignalInfo(std::string name, std::string id, int line, bool isPort, bool isReg, int width)
+        : name(std::move(name)), id(std::move(id)), line(line), isPort(isPort), isReg(isReg),
+          width(width) {}
+};
+
+struct ModuleNode {
+    std::string name;
+    std::string definition;
+    std::string path;
+    int line = 0;
+    std::vector<std::string> signals;
+    std::vector<std::shared_ptr<ModuleNode>> children;
+
+    ModuleNode(std::string name, std::string definition, std::string path, int line)
+        : name(std::move(name)), definition(std::move(definition)), path(std::move(path)),
+          line(line) {}
+};
+
+struct PropertyEvalEvent {
+    int propertyId = 0;
+    std::string label;
+    time_t time = 0;
+    std::string result;
+};
+
+struct PropertyResult {
+    std::string label;
+    int line = 0;
+    std::string antecedentSignal;
+    std::string consequentSignal;
+    std::string finalResult = "VACUOUS";
+    std::vector<int> propertyIds;
+    std::vector<PropertyEvalEvent> failures;
+};
+
+class TimeSeriesDB {
+public:
+    // Steps are no longer recorded once the timeline table holds this many rows.
+    static constexpr int kRowLimit = 20000;
+
+    static TimeSeriesDB& instance();
+    TimeSeriesDB(const TimeSeriesDB&) = delete;
+    TimeSeriesDB& operator=(const TimeSeriesDB&) = delete;
+
+    void register_module(const std::string& instance_name, const std::string& definition_name,
+                         const std::string& parent_path, int line);
+    void register_line_instance(int line, const std::string& instance_id);
+    void set_line_ctx_map(std::vector<std::pair<int, int>> table);
+    void register_signal(const std::string& name, int line, bool is_port, bool is_reg, int width);
+    void register_signal_in_scope(const std::string& signal_name, const std::string& scope_path);
+
+    void record_signal_change(const std::string& name, int64_t value);
+    void record_signal_change_force(const std::string& name, int64_t value);
+    void record_cause_line(const std::string& process_name);
+
+    void register_property(const std::string& label, int line, const std::string& ant_signal,
+                           const std::string& con_signal);
+    void record_property_result(const std::string& label, int line, const std::string& result,
+                                time_t sim_time);
+
+    void record_timeline_step(time_t sim_time, int current_line, const QueueState& queues);
+
+    std::string resolve_instance_for_line(int line) const;
+    int get_instance_line(const std::string& name) const;
+    std::pair<int, int> get_line_context(int index) const;
+
+    bool step_forward();
+    bool step_backward();
+    static int get_cursor() { return cursor; }
+
+    const std::vector<TimelineStep>& get_timeline() const { return timeline; }
+    const std::map<std::string, SignalInfo>& get_signals() const { return signals; }
+    const std::vector<PropertyEvalEvent>& get_all_events() const { return all_eval_events; }
+    const std::vector<PropertyResult>& get_property_results() const { return property_results; }
+    const std::vector<std::shared_ptr<ModuleNode>>& get_hierarchy_roots() const {
+        return hierarchy_roots;
+    }
+    const std::map<std::string, int64_t>& get_current_signal_state() const {
+        return current_signal_state;
+    }
+    const std::map<std::string, std::string>& get_current_property_state() const {
+        return current_property_state;
+    }
+    int get_total_changes() const;
+    bool is_recording_stopped() const { return exceed_flag != 0; }
+
+    void clear();
+
+    // JSON documents for the host, written by hand in a fixed layout.
+    std::string to_json(bool success, const std::string& error, time_t final_time) const;
+    std::string simulation_init_to_json(bool success, const std::string& error,
+                                        time_t final_time) const;
+    std::string selected_timestep_to_json(int index) const;
+    std::string curr_timestep_to_json() const;
+    std::string hierarchy_to_json(const std::string& indent) const;
+    static std::string module_node_to_json(const std::shared_ptr<ModuleNode>& node,
+                                           const std::string& indent);
+    static std::string eval_event_to_json(const PropertyEvalEvent& event,
+                                          const std::string& indent);
+
+private:
+    TimeSeriesDB() = default;
+    void bind_queue_items(int step, const std::vector<QueueItem>& items, const char* type);
+
+    std::vector<TimelineStep> timeline;
+    std::map<std::string, SignalInfo> signals;
+    std::map<std::string, int64_t> current_signal_state;
+    int step_counter = 0;
+    static int cursor;
+    std::vector<std::shared_ptr<ModuleNode>> hierarchy_roots;
+    std::map<std::string, std::shared_ptr<ModuleNode>> node_by_path;
+    std::vector<int> pending_cause_lines;
+    std::map<int, std::string> _line_to_instance_id;
+    std::vector<std::pair<int, int>> _line_ctx_map;
+    std::vector<PropertyResult> property_results;
+    std::map<std::string, std::string> current_property_state;
+    std::vector<PropertyEvalEvent> all_eval_events;
+    int next_event_id = 0;
+    std::map<std::string, int> instance_line_map;
+    int exceed_flag = 0;
+};
+
+} // namespace wsim_timeseries

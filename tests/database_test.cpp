@@ -1,0 +1,275 @@
+#include "database.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace wexla_test;
+using testing::internal::CaptureStderr;
+using testing::internal::GetCapturedStderr;
+
+namespace {
+
+class DatabaseTest : public testing::Test {
+protected:
+    void SetUp() override {
+        Database::init(dir.file("project.db"));
+        db().clear(true);
+    }
+    Database& db() { return Database::instance(); }
+    std::vector<std::string> rows(const std::string& sql) { return queryRows(db().handle(), sql); }
+
+    // A source file, a module, an instance and a signal for rows that need them.
+    int addDesign() {
+        db().insertProjectStructure({source});
+        db().insertModule(1, "top", source, 1, 9);
+        db().insertInstance(1, "top", source, 1, 9, "top", -1, "top", true);
+        db().insertSignal("clk", 1, source, 2, 1, 0, 1, "wire", "top", 1);
+        return db().getFileID(source);
+    }
+
+    TempDir dir;
+    std::string source = (dir.path() / "top.sv").string();
+};
+
+TEST(DatabaseLifecycle, InstanceNeedsAPathFirst) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            Database::instance();
+            FAIL() << "instance() without init must throw";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(),
+                         "Database::init(path) must be called before Database::instance()");
+        }
+    }
+    TempDir dir;
+    Database::init(dir.file("a.db"));
+    CaptureStderr();
+    Database& db = Database::instance();
+    EXPECT_EQ(GetCapturedStderr(), "[init database]\n");
+    EXPECT_EQ(std::string(db.get_path()), dir.file("a.db"));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("a.db")));
+}
+
+TEST(DatabaseLifecycle, StartsEmptyWhateverTheFileHeld) {
+    TempDir dir;
+    const std::string old_file = dir.file("old.db");
+    sqlite3* conn = nullptr;
+    sqlite3_open(old_file.c_str(), &conn);
+    sqlite3_exec(conn,
+                 "CREATE TABLE timeline (step INTEGER, time INTEGER, extra TEXT);"
+                 "INSERT INTO timeline VALUES (1, 2, 'x');"
+                 "CREATE TABLE stray (a);"
+                 "CREATE VIEW v AS SELECT 1;",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(conn);
+
+    Database::init(old_file);
+    Database& db = Database::instance();
+    EXPECT_EQ(db.getRecordCount("timeline"), 0);
+    auto tables = queryRows(db.handle(), "SELECT name FROM sqlite_master WHERE type='table' AND "
+                                         "name NOT LIKE 'sqlite_%' ORDER BY name");
+    EXPECT_EQ(tables, (std::vector<std::string>{"assertionevents", "instances", "modules",
+                                                "projectstate", "projectstructure", "properties",
+                                                "propertytimeline", "queuestate", "signals",
+                                                "timeline"}));
+    // The new timeline has the schema's columns, not the file's.
+    EXPECT_TRUE(db.exec_sql("SELECT signal_id, signal_val FROM timeline;"));
+    // Objects other than tables survive the start.
+    EXPECT_EQ(queryRows(db.handle(), "SELECT name FROM sqlite_master WHERE type='view'"),
+              std::vector<std::string>{"v"});
+}
+
+TEST_F(DatabaseTest, ForeignKeysAreEnforced) {
+    CaptureStderr();
+    EXPECT_FALSE(db().insertSignal("a", 1, source, 1, 1, 0, 0, "wire", "nomodule", 1));
+    EXPECT_EQ(GetCapturedStderr(),
+              "[DATABASE] Insert signal failed: FOREIGN KEY constraint failed\n");
+
+    // Under OR IGNORE a missing parent still fails.
+    CaptureStderr();
+    EXPECT_FALSE(db().insertModule(1, "m", "/no/such/file.sv", 1, 2));
+    EXPECT_EQ(GetCapturedStderr(), "[DATABASE] Insert module failed: FOREIGN KEY constraint failed\n");
+    EXPECT_FALSE(db().insertPropertyTimeline(0, "unknown", "PASS"));
+}
+
+TEST_F(DatabaseTest, SaveThenReopenKeepsRowsInTheFile) {
+    const int file_id = addDesign();
+    ASSERT_GT(file_id, 0);
+    ASSERT_TRUE(db().insertTimeline(0, 5, file_id, 3, "clk", 1));
+    ASSERT_TRUE(db().save());
+    EXPECT_EQ(queryFile(dir.file("project.db"), "SELECT step, time, signal_val FROM timeline"),
+              std::vector<std::string>{"0|5|1"});
+    EXPECT_EQ(queryFile(dir.file("project.db"), "SELECT name FROM modules"),
+              std::vector<std::string>{"top"});
+}
+
+TEST_F(DatabaseTest, ChangingThePathSavesTheOldProjectAndStartsTheNewFileEmpty) {
+    addDesign();
+    const std::string second = dir.file("second.db");
+
+    Database::init(dir.file("project.db"));  // same path: nothing happens
+    EXPECT_EQ(db().getRecordCount("modules"), 1);
+
+    Database::init(second);
+    EXPECT_EQ(std::string(db().get_path()), second);
+    EXPECT_EQ(db().getRecordCount("modules"), 0);
+    EXPECT_EQ(db().getRecordCount("projectstructure"), 0);
+    EXPECT_EQ(queryFile(dir.file("project.db"), "SELECT name FROM modules"),
+              std::vector<std::string>{"top"});
+
+    db().insertProjectStructure({source});
+    db().insertModule(3, "other", source, 1, 2);
+    ASSERT_TRUE(db().save());
+    EXPECT_EQ(queryFile(second, "SELECT name FROM modules"), std::vector<std::string>{"other"});
+    // The first project's file was left as it was saved.
+    EXPECT_EQ(queryFile(dir.file("project.db"), "SELECT name FROM modules"),
+              std::vector<std::string>{"top"});
+}
+
+TEST_F(DatabaseTest, FailedSaveIsReported) {
+    std::filesystem::create_directories(dir.path() / "gone");
+    Database::init(dir.file("gone/project.db"));
+    std::filesystem::remove_all(dir.path() / "gone");
+    CaptureStderr();
+    EXPECT_FALSE(db().save());
+    EXPECT_EQ(GetCapturedStderr(), "[DATABASE] save failed: unable to open database file\n");
+}
+
+TEST_F(DatabaseTest, UnopenablePathKeepsTheCurrentFile) {
+    addDesign();
+    EXPECT_THROW(Database::init("/proc/no-such-dir/x.db"), std::runtime_error);
+    EXPECT_EQ(std::string(db().get_path()), dir.file("project.db"));
+    EXPECT_EQ(db().getRecordCount("modules"), 1);
+}
+
+TEST(DatabaseLifecycle, UnopenableFileFailsCreation) {
+    Database::init("/proc/no-such-dir/x.db");
+    try {
+        Database::instance();
+        FAIL() << "expected a runtime error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "failed to open/create database file: /proc/no-such-dir/x.db");
+    }
+}
+
+TEST_F(DatabaseTest, PurgeCountAndRetrieval) {
+    addDesign();
+    CaptureStderr();
+    EXPECT_TRUE(db().purge("signals"));
+    EXPECT_FALSE(db().purge("nosuchtable"));
+    EXPECT_EQ(GetCapturedStderr(), "[DATABASE] purge(signals) deleted 1 rows\n"
+                                   "[DATABASE] purge(nosuchtable) FAILED: no such table: "
+                                   "nosuchtable (rc=1)\n");
+    EXPECT_EQ(db().getRecordCount("nosuchtable"), 0);
+    EXPECT_EQ(db().getRecordCount("modules"), 1);
+
+    EXPECT_EQ(db().getQueryResults("SELECT name FROM modules WHERE 0"), "");
+    EXPECT_EQ(db().getQueryResults("SELECT NULL"), "");
+    EXPECT_EQ(db().getQueryResults("SELECT json_array(1, 'a')"), "[1,\"a\"]");
+    CaptureStderr();
+    EXPECT_EQ(db().getQueryResults("SELEKT 1"), "");
+    EXPECT_EQ(GetCapturedStderr(), "Retrieval failed near \"SELEKT\": syntax error\n");
+}
+
+TEST_F(DatabaseTest, ClearKeepsTheSourceListUnlessAsked) {
+    addDesign();
+    db().insertProjectState(100, 1000, 0, 10, "ns", "top");
+    db().clear(false);
+    EXPECT_EQ(db().getRecordCount("projectstructure"), 1);
+    EXPECT_EQ(db().getRecordCount("modules"), 0);
+    EXPECT_EQ(db().getRecordCount("projectstate"), 0);
+    db().clear(true);
+    EXPECT_EQ(db().getRecordCount("projectstructure"), 0);
+}
+
+TEST_F(DatabaseTest, InsertRulesForParentsNullsAndDuplicates) {
+    const int file_id = addDesign();
+    // Parent id -1, or a top instance, stores no parent.
+    EXPECT_TRUE(db().insertInstance(2, "a", source, 1, 2, "top", -1, "top.a", false));
+    EXPECT_TRUE(db().insertInstance(3, "b", source, 1, 2, "top", 1, "top.b", true));
+    EXPECT_TRUE(db().insertInstance(4, "c", source, 1, 2, "top", 1, "top.c", false));
+    EXPECT_EQ(rows("SELECT instance_id, parent_id FROM instances ORDER BY instance_id"),
+              (std::vector<std::string>{"1|NULL", "2|NULL", "3|NULL", "4|1"}));
+
+    // A repeated module keeps its first row and still succeeds.
+    EXPECT_TRUE(db().insertModule(9, "top", source, 5, 6));
+    EXPECT_EQ(rows("SELECT module_id, start_line FROM modules"), std::vector<std::string>{"1|1"});
+
+    // A negative line drops the file id too.
+    EXPECT_TRUE(db().insertTimeline(0, 1, file_id, -1, "clk", 0));
+    EXPECT_EQ(rows("SELECT current_file_id, current_line FROM timeline"),
+              std::vector<std::string>{"NULL|NULL"});
+
+    CaptureStderr();
+    EXPECT_FALSE(db().insertTimeline(1, 1, file_id, 3, "nosignal", 0));
+    EXPECT_EQ(GetCapturedStderr(),
+              "[DATABASE] insertTimeline: NOT NULL constraint failed: timeline.signal_id\n");
+
+    EXPECT_TRUE(db().insertQueueState(0, "active", 3, file_id, "", -1));
+    EXPECT_EQ(rows("SELECT instance_path, when_line FROM queuestate"),
+              std::vector<std::string>{"NULL|NULL"});
+    CaptureStderr();
+    EXPECT_FALSE(db().insertQueueState(0, "active", 3, -1, "", 0));
+    EXPECT_EQ(GetCapturedStderr(),
+              "[DATABASE] insertQueueState: FOREIGN KEY constraint failed\n");
+
+    // The signal's line column holds the decimal text.
+    EXPECT_EQ(rows("SELECT line, typeof(line) FROM signals"), std::vector<std::string>{"2|text"});
+
+    CaptureStderr();
+    EXPECT_FALSE(db().insertSignal("clk2", 1, source, 2, 1, 0, 1, "wire", "top", 1));
+    EXPECT_EQ(GetCapturedStderr(),
+              "[DATABASE] Insert signal failed: UNIQUE constraint failed: signals.signal_id\n");
+}
+
+TEST_F(DatabaseTest, SixtyFourBitTimesAndValuesRoundTrip) {
+    const int file_id = addDesign();
+    const int64_t late = (int64_t{1} << 33) + 7;
+    const int64_t wide = (int64_t{1} << 32) + 5;
+    ASSERT_TRUE(db().insertTimeline(0, late, file_id, 3, "clk", wide));
+    ASSERT_TRUE(db().insertQueueState(0, "future", 3, file_id, "top", late));
+    ASSERT_TRUE(db().insertProperty("p", "p", ""));
+    ASSERT_TRUE(db().insertAssertionEvent("p", late, "PASS"));
+    EXPECT_EQ(rows("SELECT time, signal_val FROM timeline"),
+              std::vector<std::string>{std::to_string(late) + "|" + std::to_string(wide)});
+    EXPECT_EQ(rows("SELECT when_line FROM queuestate"),
+              std::vector<std::string>{std::to_string(late)});
+    EXPECT_EQ(rows("SELECT time FROM assertionevents"),
+              std::vector<std::string>{std::to_string(late)});
+}
+
+TEST_F(DatabaseTest, SourcePathsAreStoredAbsoluteAndCanonical) {
+    EXPECT_TRUE(db().getFileIDMap().empty());
+    std::filesystem::create_directories(dir.path() / "rtl");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    CaptureStderr();
+    const bool ok = db().insertProjectStructure({"rtl/../rtl/./a.sv", "rtl/a.sv"});
+    const std::string errors = GetCapturedStderr();
+    std::filesystem::current_path(previous);
+
+    EXPECT_FALSE(ok);  // the second path is the first one again
+    EXPECT_EQ(errors, "[DATABASE] insertProjectStructure: UNIQUE constraint failed: "
+                      "projectstructure.file_path\n");
+    const std::string stored =
+        std::filesystem::weakly_canonical(dir.path() / "rtl" / "a.sv").string();
+    EXPECT_EQ(db().getFileID("rtl/a.sv"), -1);
+    EXPECT_EQ(db().getFileID(stored), 1);
+    EXPECT_EQ(db().getFileIDMap(), (std::map<std::string, int>{{stored, 1}}));
+    EXPECT_TRUE(db().insertProjectStructure({}));
+}
+
+TEST_F(DatabaseTest, DumpListsEveryTable) {
+    addDesign();
+    testing::internal::CaptureStdout();
+    db().dumpMemoryContents();
+    const std::string dump = testing::internal::GetCapturedStdout();
+    EXPECT_NE(dump.find("=== modules ===\nmodule_id=1  name=top  file_id=1  start_line=1  "
+                        "end_line=9  \nmodules row count: 1\n"),
+              std::string::npos);
+    EXPECT_NE(dump.find("=== timeline ===\ntimeline row count: 0\n"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "test_support.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace wexla_test {
+
+TempDir::TempDir() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("wexla-test-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> queryRows(sqlite3* conn, const std::string& sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+        throw std::runtime_error("bad test query: " + std::string(sqlite3_errmsg(conn)));
+    std::vector<std::string> rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        std::string row;
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+            if (c)
+                row += '|';
+            auto text = sqlite3_column_text(stmt, c);
+            row += text ? reinterpret_cast<const char*>(text) : "NULL";
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+std::vector<std::string> queryFile(const std::string& path, const std::string& sql) {
+    sqlite3* conn = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(conn);
+        throw std::runtime_error("cannot open " + path);
+    }
+    try {
+        auto rows = queryRows(conn, sql);
+        sqlite3_close(conn);
+        return rows;
+    } catch (...) {
+        sqlite3_close(conn);
+        throw;
+    }
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+} // namespace wexla_test

@@ -1,0 +1,35 @@
+// Shared helpers for the engine's tests. ctest runs every test in a process of
+// its own, so the engine's single instances start fresh in each test.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace wexla_test {
+
+// A fresh directory under the system's temporary folder, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Rows of a query as text, columns joined by '|', NULL written as "NULL".
+std::vector<std::string> queryRows(sqlite3* conn, const std::string& sql);
+// The same on a database file, through a connection of its own.
+std::vector<std::string> queryFile(const std::string& path, const std::string& sql);
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& text);
+
+} // namespace wexla_test
