@@ -5,4 +5,4 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/setup.sh"
 cmake -S "$root" -B "$root/build" -G Ninja -DWEXLA_DEPS_DIR="$DEPS_DIR" >/dev/null
-cmake --build "$root/build" -j "$(nproc)"
+cmake --build "$root/build" -j "${WEXLA_JOBS:-$(nproc)}"
