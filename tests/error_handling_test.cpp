@@ -157,9 +157,6 @@ TEST(CompilerDiagnostics, EmptyListAndUnloadableFilesAnswerWithEmptyLists) {
     EXPECT_EQ(diagnostics({""}), kEmptyAnswer499);
     EXPECT_EQ(diagnostics({dir.path().string()}), kEmptyAnswer499);
     EXPECT_EQ(status(), 499);
-
-    CompilationResult::instance().set_status_code(200);
-    EXPECT_EQ(status(), 200);
 }
 
 TEST(CompilerDiagnostics, JunkAndOddNamesStillGiveValidJson) {

@@ -76,10 +76,6 @@ TEST(EditorTokens, MixedTextCountsLinesAndColumnsFromZero) {
 TEST(EditorTokens, IdentifierSpelledKeywordStaysIdentifier) {
     EXPECT_EQ(LSP::instance().getTokenList("wire keyword;"),
               (TokenList{{0, 0, 4, 1, 0}, {0, 5, 7, 2, 0}, {0, 12, 1, 2, 0}, {0, 13, 0, 2, 0}}));
-    EXPECT_EQ(LSP::instance().get_vscode_token_type("module"), 0);
-    EXPECT_EQ(LSP::instance().get_vscode_token_type("endmodule"), 0);
-    EXPECT_EQ(LSP::instance().get_vscode_token_type("keyword"), 1);
-    EXPECT_EQ(LSP::instance().get_vscode_token_type("counter"), 2);
 }
 
 TEST(EditorTokens, JunkAndLineEndingsNeverBreakTheList) {
