@@ -1,0 +1,661 @@
+#include "cfg_builder.h"
+#include "database.h"
+#include "test_support.h"
+
+#include <slang/ast/Compilation.h>
+#include <slang/syntax/SyntaxTree.h>
+#include <slang/text/SourceManager.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+using namespace wexla_test;
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+std::string canonical(const std::string& path) {
+    return std::filesystem::weakly_canonical(path).string();
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A parsed and elaborated file list, its source files in the project database,
+// and the exporter after both passes.
+struct Exported {
+    explicit Exported(const std::vector<std::string>& paths) {
+        std::vector<std::string_view> views(paths.begin(), paths.end());
+        auto loaded = slang::syntax::SyntaxTree::fromFiles(views, sm);
+        if (!loaded)
+            throw std::runtime_error("cannot load sources");
+        tree = *loaded;
+        compilation.addSyntaxTree(tree);
+        builder = std::make_unique<CFGBuilder>(&tree->sourceManager());
+        compilation.getRoot().visit(*builder);
+        CaptureStdout();
+        for (const auto* top : compilation.getRoot().topInstances)
+            builder->elaborateInstanceTree(*top, -1, "");
+        rangeLog = GetCapturedStdout();
+    }
+
+    slang::SourceManager sm;
+    std::shared_ptr<slang::syntax::SyntaxTree> tree;
+    slang::ast::Compilation compilation;
+    std::unique_ptr<CFGBuilder> builder;
+    std::string rangeLog;
+};
+
+class CFGBuilderTest : public testing::Test {
+protected:
+    void SetUp() override { Database::init(dir.file("project.db")); }
+
+    std::string source(const std::string& name, const std::string& text) {
+        writeFile(dir.path() / name, text);
+        return dir.file(name);
+    }
+    // Exports the files after listing them as the project's sources.
+    std::unique_ptr<Exported> exportDesign(const std::vector<std::string>& paths) {
+        Database::instance().insertProjectStructure(paths);
+        return std::make_unique<Exported>(paths);
+    }
+    std::vector<std::string> rows(const std::string& sql) {
+        return queryRows(Database::instance().handle(), sql);
+    }
+
+    TempDir dir;
+};
+
+const char* const kSmallDesign = R"(module leaf (input a, output reg y);
+  always @(a) y = a;
+endmodule
+
+module top;
+  logic clk;
+  wire q;
+  leaf u (.a(clk), .y(q));
+  initial begin : boot
+    clk = 0;
+    if (clk) $display("hi");
+  end
+endmodule
+)";
+
+const char* const kSmallDesignJson = R"({
+  "design": {
+    "top": "top"
+  },
+  "modules": {
+    "leaf": {
+      "name": "leaf",
+      "file": "FILE",
+      "line": 3,
+      "ports": [
+        {
+          "name": "a",
+          "direction": "input",
+          "width": 1,
+          "line": 1
+        },
+        {
+          "name": "y",
+          "direction": "output",
+          "width": 1,
+          "line": 1
+        }
+      ],
+      "signals": [
+        {
+          "name": "a",
+          "kind": "wire",
+          "width": 1,
+          "line": 1
+        },
+        {
+          "name": "y",
+          "kind": "reg",
+          "width": 1,
+          "line": 1
+        }
+      ],
+      "blocks": [
+        {
+          "id": "blk_always_6",
+          "kind": "always",
+          "label": "",
+          "trigger": "a",
+          "line": 2,
+          "statements": [
+            {
+              "id": "stmt_7",
+              "kind": "blocking_assign",
+              "line": 2,
+              "lhs": "y",
+              "rhs":               {
+                "kind": "signal",
+                "name": "a"
+              }
+            }
+          ]
+        }
+      ],
+      "instances": []
+    },
+    "top": {
+      "name": "top",
+      "file": "FILE",
+      "line": 13,
+      "ports": [
+      ],
+      "signals": [
+        {
+          "name": "clk",
+          "kind": "reg",
+          "width": 1,
+          "line": 6
+        },
+        {
+          "name": "q",
+          "kind": "wire",
+          "width": 1,
+          "line": 7
+        }
+      ],
+      "blocks": [
+        {
+          "id": "blk_initial_1",
+          "kind": "initial",
+          "label": "boot",
+          "trigger": "",
+          "line": 9,
+          "statements": [
+            {
+              "id": "stmt_2",
+              "kind": "blocking_assign",
+              "line": 10,
+              "lhs": "clk",
+              "rhs":               {
+                "kind": "constant",
+                "value": "0"
+              }
+            },
+            {
+              "id": "stmt_3",
+              "kind": "if_branch",
+              "line": 11,
+              "condition": "clk",
+              "condition_expr":               {
+                "kind": "signal",
+                "name": "clk"
+              },
+              "true_branch": [
+                {
+                  "id": "stmt_4",
+                  "kind": "display",
+                  "line": 11
+                }
+              ]
+            }
+          ]
+        }
+      ],
+      "instances": []
+    }
+  },
+  "instances": {
+    "8": {
+      "instance_name": "u",
+      "module": "leaf",
+      "parent": "top",
+      "line": 8,
+      "port_bindings": [
+        {
+          "port": "a",
+          "kind": "input",
+          "connects_module": "top",
+          "connects_signal": "clk"
+        },
+        {
+          "port": "y",
+          "kind": "output",
+          "connects_module": "top",
+          "connects_signal": "q"
+        }
+      ]
+    }
+  },
+  "dataflow": [
+    {
+      "kind": "port_drive",
+      "from": {
+        "module": "top",
+        "signal": "clk"
+      },
+      "to": {
+        "instance": "8",
+        "port": "a"
+      }
+    },
+    {
+      "kind": "port_drive",
+      "from": {
+        "instance": "8",
+        "port": "y"
+      },
+      "to": {
+        "module": "top",
+        "signal": "q"
+      }
+    }
+  ]
+}
+)";
+
+// Three files, two levels of instances below the top, a taken and an untaken
+// generate branch.
+const char* const kTopFile = R"(module top;
+  logic clk, rst;
+  wire [3:0] bus;
+  logic [7:0] count;
+  wire done;
+  wire [1:0] pad;
+  mid u_mid (.clk(clk), .rst(rst),
+             .bus_in(bus),
+             .done(done), .pad(pad));
+  initial begin
+    clk = 0;
+    rst = 1;
+    #10 rst = 0;
+    #100 $finish;
+  end
+  always #5 clk = ~clk;
+  assign bus = count[3:0];
+  always @(posedge clk or negedge rst)
+    if (rst) count <= 0;
+    else count <= count + 1;
+  if (1) begin : g_on
+    leaf g_leaf (.a(clk), .y());
+  end
+  if (0) begin : g_off
+    spare u_off (.a(clk));
+  end
+endmodule
+)";
+
+const char* const kMidFile = R"(module mid (
+  input clk,
+  input rst,
+  input [3:0] bus_in,
+  output done,
+  inout [1:0] pad
+);
+  wire [1:0] inner;
+  leaf u_leaf (.a(bus_in[0]), .y(done));
+  leaf u_leaf2 (.a(1'b0), .y());
+  assign inner = {clk, rst};
+endmodule
+)";
+
+const char* const kLeafFile = R"(module leaf (input a, output reg y);
+  always @(a) y = a;
+endmodule
+
+module spare (input a);
+endmodule
+)";
+
+} // namespace
+
+TEST(CFGBuilderIds, OneCounterForNumbersAndPrefixedIds) {
+    CFGBuilder builder(nullptr);
+    EXPECT_EQ(builder.fresh(), 0);
+    EXPECT_EQ(builder.fresh("stmt"), "stmt_1");
+    EXPECT_EQ(builder.fresh("blk_ca"), "blk_ca_2");
+    EXPECT_EQ(builder.fresh(), 3);
+}
+
+TEST(CFGBuilderJson, EmptyBuilderAndUnknownModule) {
+    CFGBuilder builder(nullptr);
+    EXPECT_EQ(builder.to_json(), "{\n  \"design\": {\n    \"top\": \"\"\n  },\n"
+                                 "  \"modules\": {\n  },\n"
+                                 "  \"instances\": {\n  },\n"
+                                 "  \"dataflow\": [\n  ]\n}\n");
+    EXPECT_EQ(builder.getModuleByName("top"), "{}\n");
+    EXPECT_EQ(builder.getLine(slang::SourceLocation()), 0);
+    EXPECT_EQ(builder.getFile(slang::SourceLocation()), "source");
+}
+
+TEST(CFGBuilderJson, EveryTextIsEscapedIncludingKeysAndControlBytes) {
+    CFGBuilder builder(nullptr);
+    CFGModuleDef def;
+    def.name = "m\"q\\";
+    def.file = "dir\\a\tb.sv";
+    def.line = -1;
+    def.instance_ids = {"1", "x\"y"};
+    EXPECT_EQ(builder.moduleToJson(def, "   "), "   \"m\\\"q\\\\\": {\n"
+                                                "     \"name\": \"m\\\"q\\\\\",\n"
+                                                "     \"file\": \"dir\\\\a\\tb.sv\",\n"
+                                                "     \"line\": -1,\n"
+                                                "     \"ports\": [\n     ],\n"
+                                                "     \"signals\": [\n     ],\n"
+                                                "     \"blocks\": [\n     ],\n"
+                                                "     \"instances\": [\"1\", \"x\\\"y\"]\n"
+                                                "   }");
+
+    CFGDataflowEdge edge{"p\"m", "s\n", "", "", "", "", "7", "o\x01", "port_drive"};
+    EXPECT_EQ(builder.dataflowEdgeToJson(edge, ""), "{\n  \"kind\": \"port_drive\",\n"
+                                                    "  \"from\": {\n"
+                                                    "    \"module\": \"p\\\"m\",\n"
+                                                    "    \"signal\": \"s\\n\"\n"
+                                                    "  },\n  \"to\": {\n"
+                                                    "    \"instance\": \"7\",\n"
+                                                    "    \"port\": \"o\\u0001\"\n"
+                                                    "  }\n}");
+
+    CFGInstance inst{12, "u\"1", "m\\", "p", 0, {{"a", "input", "p\"", "s"}}};
+    const std::string text = builder.instanceToJson(inst, "");
+    EXPECT_TRUE(text.starts_with("\"12\": {\n  \"instance_name\": \"u\\\"1\",\n"
+                                 "  \"module\": \"m\\\\\",\n"))
+        << text;
+    EXPECT_NE(text.find("      \"connects_module\": \"p\\\"\",\n"), std::string::npos) << text;
+}
+
+TEST(CFGBuilderJson, StatementShapesByKind) {
+    CFGBuilder builder(nullptr);
+    CFGStatement finish{"stmt_1", "finish", "ignored", {}, 4, {}, {}, ""};
+    EXPECT_EQ(builder.stmtToJson(finish, "  "),
+              "  {\n    \"id\": \"stmt_1\",\n    \"kind\": \"finish\",\n    \"line\": 4\n  }");
+
+    CFGStatement branch{"stmt_2", "if_branch", "", {"unknown", "", "", "", "", "", ""},
+                        5,        {},          {}, ""};
+    EXPECT_EQ(builder.stmtToJson(branch, ""), "{\n  \"id\": \"stmt_2\",\n"
+                                              "  \"kind\": \"if_branch\",\n  \"line\": 5,\n"
+                                              "  \"condition\": \"\",\n"
+                                              "  \"condition_expr\":   {\n"
+                                              "    \"kind\": \"unknown\"\n  },\n"
+                                              "  \"true_branch\": [\n  ]\n}");
+
+    branch.false_branch.push_back(finish);
+    const std::string with_else = builder.stmtToJson(branch, "");
+    EXPECT_NE(with_else.find("  \"true_branch\": [\n  ],\n  \"false_branch\": [\n"
+                             "    {\n      \"id\": \"stmt_1\""),
+              std::string::npos)
+        << with_else;
+    EXPECT_TRUE(with_else.ends_with("      \"line\": 4\n    }\n  ]\n}")) << with_else;
+}
+
+TEST_F(CFGBuilderTest, SmallDesignJsonByteForByte) {
+    const std::string path = source("small.sv", kSmallDesign);
+    auto design = exportDesign({path});
+    EXPECT_EQ(design->builder->to_json(), replaceAll(kSmallDesignJson, "FILE", canonical(path)));
+
+    const std::string leaf = design->builder->getModuleByName("leaf");
+    EXPECT_TRUE(leaf.starts_with("\"modules\": {\n   \"leaf\": {\n     \"name\": \"leaf\",\n"))
+        << leaf;
+    EXPECT_TRUE(leaf.ends_with("               \"name\": \"a\"\n             }\n           }\n"
+                               "         ]\n       }\n     ],\n     \"instances\": []\n   }}\n"))
+        << leaf;
+    EXPECT_EQ(design->builder->getModuleByName("nope"), "{}\n");
+}
+
+TEST_F(CFGBuilderTest, ThreeFileHierarchyRows) {
+    const std::string top = source("top.sv", kTopFile);
+    const std::string mid = source("mid.sv", kMidFile);
+    const std::string leaf = source("leaf.sv", kLeafFile);
+    CaptureStderr();
+    auto design = exportDesign({top, mid, leaf});
+    const std::string errors = GetCapturedStderr();
+    EXPECT_EQ(errors.find("failed"), std::string::npos) << errors;
+
+    // The visit drew 24 ids; the database pass continues from there.
+    EXPECT_EQ(rows("SELECT module_id, name, file_id, start_line, end_line FROM modules "
+                   "ORDER BY module_id"),
+              (std::vector<std::string>{"24|top|1|1|27", "32|mid|2|1|12", "40|leaf|3|1|3"}));
+    EXPECT_EQ(rows("SELECT * FROM instances ORDER BY instance_id"),
+              (std::vector<std::string>{"24|top|1|1|27|top|NULL|top",
+                                        "31|u_mid|1|7|9|mid|24|u_mid",
+                                        "39|u_leaf|2|9|9|leaf|31|u_mid.u_leaf",
+                                        "43|u_leaf2|2|10|10|leaf|31|u_mid.u_leaf2"}));
+    EXPECT_EQ(design->rangeLog, "[LOC] 7 9\n[LOC] 9 9\n[LOC] 10 10\n");
+    // Port nets and port variables alike are ports.
+    EXPECT_EQ(rows("SELECT * FROM signals ORDER BY signal_id"),
+              (std::vector<std::string>{
+                  "clk|25|1|2|1|1|0|reg|top|24",
+                  "rst|26|1|2|1|1|0|reg|top|24",
+                  "bus|27|1|3|4|0|0|wire|top|24",
+                  "count|28|1|4|8|1|0|reg|top|24",
+                  "done|29|1|5|1|0|0|wire|top|24",
+                  "pad|30|1|6|2|0|0|wire|top|24",
+                  "u_mid.clk|33|2|2|1|0|1|wire|mid|31",
+                  "u_mid.rst|34|2|3|1|0|1|wire|mid|31",
+                  "u_mid.bus_in|35|2|4|4|0|1|wire|mid|31",
+                  "u_mid.done|36|2|5|1|0|1|wire|mid|31",
+                  "u_mid.pad|37|2|6|2|0|1|wire|mid|31",
+                  "u_mid.inner|38|2|8|2|0|0|wire|mid|31",
+                  "u_mid.u_leaf.a|41|3|1|1|0|1|wire|leaf|39",
+                  "u_mid.u_leaf.y|42|3|1|1|1|1|reg|leaf|39",
+                  "u_mid.u_leaf2.a|45|3|1|1|0|1|wire|leaf|43",
+                  "u_mid.u_leaf2.y|46|3|1|1|1|1|reg|leaf|43",
+              }));
+
+    // The taken generate branch's instance is in the document (but, not being
+    // a direct member, has no row); the untaken branch is nowhere.
+    const std::string json = design->builder->to_json();
+    EXPECT_NE(json.find("\"23\": {\n      \"instance_name\": \"g_leaf\",\n"
+                        "      \"module\": \"leaf\",\n      \"parent\": \"top\",\n"
+                        "      \"line\": 22,"),
+              std::string::npos);
+    EXPECT_EQ(json.find("u_off"), std::string::npos);
+    EXPECT_EQ(json.find("spare"), std::string::npos);
+
+    // Blocks of the top: triggers, and ids in visit order.
+    EXPECT_NE(json.find("\"id\": \"blk_initial_1\",\n          \"kind\": \"initial\",\n"
+                        "          \"label\": \"\",\n          \"trigger\": \"\""),
+              std::string::npos);
+    EXPECT_NE(json.find("\"id\": \"blk_always_6\",\n          \"kind\": \"always\",\n"
+                        "          \"label\": \"\",\n          \"trigger\": \"delay:5\""),
+              std::string::npos);
+    EXPECT_NE(json.find("\"trigger\": \"clk,rst\""), std::string::npos);
+    EXPECT_NE(json.find("\"op\": \"~\",\n                \"operand\": \"clk\""),
+              std::string::npos);
+    // A part select names its signal; a concatenation is an unknown expression.
+    EXPECT_NE(json.find("\"lhs\": \"inner\",\n              \"rhs\":               {\n"
+                        "                \"kind\": \"unknown\"\n"),
+              std::string::npos);
+
+    // Bindings: bus_in[0] binds to bus_in, an inout counts as an output, and a
+    // constant or an open port binds nothing.
+    EXPECT_NE(json.find("\"port\": \"a\",\n          \"kind\": \"input\",\n"
+                        "          \"connects_module\": \"mid\",\n"
+                        "          \"connects_signal\": \"bus_in\""),
+              std::string::npos);
+    EXPECT_NE(json.find("\"from\": {\n        \"instance\": \"17\",\n        \"port\": \"pad\"\n"
+                        "      },\n      \"to\": {\n        \"module\": \"top\",\n"
+                        "        \"signal\": \"pad\""),
+              std::string::npos);
+    EXPECT_NE(json.find("\"instance_name\": \"u_leaf2\",\n      \"module\": \"leaf\",\n"
+                        "      \"parent\": \"mid\",\n      \"line\": 10,\n"
+                        "      \"port_bindings\": [\n      ]"),
+              std::string::npos);
+}
+
+TEST_F(CFGBuilderTest, StatementsConditionsAndTriggers) {
+    const std::string path = source("stmts.sv", R"(module s;
+  logic a, b, c, d, e;
+  logic [7:0] v, n;
+  logic [127:0] wide;
+  always @* c = a & b;
+  always_comb begin
+    if (a && b) v = 8'hxx;
+    case (v)
+      8'd1: d = 1;
+      default: d = 0;
+    endcase
+    for (int i = 0; i < 2; i++) d = ~d;
+  end
+  always @(posedge a) begin : named
+    n += 1;
+    wide <= 128'hffffffffffffffffffffffffffffffff;
+    if (!b) e <= 1; else if (b == a) e <= 0;
+    $monitor("%d", n);
+    $write("ignored");
+  end
+endmodule
+)");
+    auto design = exportDesign({path});
+    const std::string json = design->builder->to_json();
+
+    // An implicit event list gives no trigger; an event control names its signal.
+    EXPECT_NE(json.find("\"kind\": \"always\",\n          \"label\": \"\",\n"
+                        "          \"trigger\": \"\",\n          \"line\": 5"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"label\": \"named\",\n          \"trigger\": \"a\""), std::string::npos);
+    // A condition of two signals has no condition signal; x bits keep their text.
+    EXPECT_NE(json.find("\"condition\": \"\",\n              \"condition_expr\":               {\n"
+                        "                \"kind\": \"binary_op\",\n"
+                        "                \"op\": \"&&\",\n                \"left\": \"a\",\n"
+                        "                \"right\": \"b\""),
+              std::string::npos);
+    EXPECT_NE(json.find("\"value\": \"x\""), std::string::npos);
+    EXPECT_NE(json.find("\"value\": \"340282366920938463463374607431768211455\""),
+              std::string::npos);
+    // Case and loop statements record nothing.
+    EXPECT_EQ(json.find("\"lhs\": \"d\""), std::string::npos);
+    EXPECT_NE(json.find("\"op\": \"&\",\n                \"left\": \"a\""), std::string::npos);
+    // A compound assignment reads its target through an lvalue reference.
+    EXPECT_NE(json.find("\"lhs\": \"n\",\n              \"rhs\":               {\n"
+                        "                \"kind\": \"binary_op\",\n"
+                        "                \"op\": \"+\",\n                \"left\": \"\",\n"
+                        "                \"right\": \"\""),
+              std::string::npos);
+    // else-if nests a branch in the false branch; the unary condition is "!".
+    EXPECT_NE(json.find("\"op\": \"!\",\n                \"operand\": \"b\""), std::string::npos);
+    EXPECT_NE(json.find("\"false_branch\": [\n                {\n"
+                        "                  \"id\": \"stmt_"),
+              std::string::npos);
+    EXPECT_NE(json.find("\"op\": \"==\""), std::string::npos);
+    EXPECT_NE(json.find("\"kind\": \"monitor\""), std::string::npos);
+    EXPECT_EQ(json.find("write"), std::string::npos);
+}
+
+TEST_F(CFGBuilderTest, InstanceNamedLikeItsModuleAndSharedDefinitions) {
+    const std::string path = source("toplike.sv", R"(module top;
+  wire w;
+  mid u1 ();
+  mid u2 ();
+endmodule
+module mid;
+  wire m;
+  leaf leaf ();
+endmodule
+module leaf;
+  logic l;
+  bottom b ();
+endmodule
+module bottom;
+  wire z;
+endmodule
+)");
+    CaptureStderr();
+    auto design = exportDesign({path});
+    const std::string errors = GetCapturedStderr();
+
+    // One module row per definition, whatever the number of instances.
+    EXPECT_EQ(rows("SELECT name FROM modules ORDER BY module_id"),
+              (std::vector<std::string>{"top", "mid", "leaf", "bottom"}));
+    // A child named like its module is written as a top: no parent, its bare
+    // definition name as path, and the second such instance is dropped.
+    EXPECT_EQ(rows("SELECT instance_name, parent_id IS NULL, instance_path FROM instances "
+                   "ORDER BY instance_id"),
+              (std::vector<std::string>{"top|1|top", "u1|0|u1", "leaf|1|leaf", "b|0|u1.b",
+                                        "u2|0|u2"}));
+    EXPECT_EQ(rows("SELECT name FROM signals ORDER BY signal_id"),
+              (std::vector<std::string>{"w", "u1.m", "l", "u1.b.z", "u2.m"}));
+    EXPECT_NE(errors.find("[DATABASE] Insert signal failed: FOREIGN KEY"), std::string::npos)
+        << errors;
+
+    // In the document such an instance has no record, and its new definition
+    // was the last top-like one recorded.
+    const std::string json = design->builder->to_json();
+    EXPECT_NE(json.find("\"top\": \"leaf\""), std::string::npos);
+    EXPECT_EQ(json.find("\"instance_name\": \"leaf\""), std::string::npos);
+    EXPECT_NE(json.find("\"instance_name\": \"b\""), std::string::npos);
+}
+
+TEST_F(CFGBuilderTest, InterfacesProgramsAndEscapedNames) {
+    const std::string path = source("kinds.sv", R"(module t;
+  wire \odd"name ;
+  bus_if ifc ();
+  prog p ();
+endmodule
+interface bus_if;
+  logic s;
+endinterface
+program prog;
+endprogram
+)");
+    auto design = exportDesign({path});
+    const std::string json = design->builder->to_json();
+    EXPECT_NE(json.find("\"bus_if\": {\n      \"name\": \"bus_if\",\n      \"file\": \"" +
+                        canonical(path) + "\",\n      \"line\": -1,"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"prog\": {\n      \"name\": \"prog\",\n      \"file\": \"" +
+                        canonical(path) + "\",\n      \"line\": -1,"),
+              std::string::npos);
+    EXPECT_NE(json.find("\"name\": \"odd\\\"name\""), std::string::npos);
+    EXPECT_EQ(rows("SELECT name, start_line, end_line FROM modules ORDER BY module_id"),
+              (std::vector<std::string>{"t|1|5", "bus_if|6|-1", "prog|9|-1"}));
+    EXPECT_EQ(rows("SELECT name FROM signals ORDER BY signal_id"),
+              (std::vector<std::string>{"odd\"name", "ifc.s"}));
+}
+
+TEST_F(CFGBuilderTest, BadInputNeverCrashes) {
+    const std::string broken = source("broken.sv", R"(module broken (input a, output b;
+  wire [3:0] w = ;
+  missing_mod m (.x(a));
+  always @(posedge a) begin
+    if () b <= ;
+  end
+  assign = a;
+endmodule
+module half
+)");
+    auto design = exportDesign({broken});
+    EXPECT_FALSE(design->builder->to_json().empty());
+    EXPECT_EQ(design->builder->getModuleByName("missing_mod"), "{}\n");
+
+    // Sources missing from the project's file list: rows are refused, and
+    // reported, but the passes go on.
+    const std::string unlisted = source("unlisted.sv", kSmallDesign);
+    CaptureStderr();
+    Exported orphan({unlisted});
+    EXPECT_NE(GetCapturedStderr().find("[DATABASE] Insert module failed: FOREIGN KEY"),
+              std::string::npos);
+    EXPECT_NE(orphan.builder->getModuleByName("leaf"), "{}\n");
+}
+
+TEST_F(CFGBuilderTest, ASecondExportAfterPurgingMatchesTheNewDesign) {
+    const std::string path = source("small.sv", kSmallDesign);
+    exportDesign({path});
+    writeFile(path, "module top;\n  logic only;\nendmodule\n");
+    Database& db = Database::instance();
+    for (const char* table : {"signals", "instances", "modules"})
+        db.purge(table);
+    CaptureStderr();
+    Exported again({path});
+    const std::string errors = GetCapturedStderr();
+    EXPECT_EQ(errors.find("failed"), std::string::npos) << errors;
+    EXPECT_EQ(rows("SELECT * FROM instances"), (std::vector<std::string>{"1|top|1|1|3|top|NULL|top"}));
+    EXPECT_EQ(rows("SELECT name, signal_id, instance_id FROM signals"),
+              (std::vector<std::string>{"only|2|1"}));
+}
