@@ -496,7 +496,9 @@ bool sim_state::run_one_cycle(run_context& rc) {
     flush_ca_assignments(rc.continue_run, rc.qs, now);
 
     run_monitor_region(rc);
-    if (monitor_due)
+    // Changes made by the NBA region count too: a monitored register written
+    // with <= must not go unreported.
+    if (monitor_due || monitor_triggered())
         fire_monitor();
     flush_ca_assignments(rc.continue_run, rc.qs, now);
     run_observed_region(rc);
