@@ -1,4 +1,5 @@
 #include "database.h"
+#include "database_statement.h"
 
 #include <sqlite3.h>
 
@@ -101,36 +102,13 @@ CREATE TABLE IF NOT EXISTS assertionevents (
     result TEXT NOT NULL,
     FOREIGN KEY (property_id) REFERENCES properties(id)
 );
+CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
+CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time);
+CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step);
 )SQL";
 
 const char* const kListTables =
     "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%';";
-
-// One prepared statement, finalized on every path.
-class Statement {
-public:
-    Statement(sqlite3* conn, const std::string& sql) {
-        if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
-            stmt_ = nullptr;
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return stmt_ != nullptr; }
-    sqlite3_stmt* get() const { return stmt_; }
-
-    void text(int index, const std::string& value) {
-        sqlite3_bind_text(stmt_, index, value.c_str(), static_cast<int>(value.size()),
-                          SQLITE_TRANSIENT);
-    }
-    void integer(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
-    void null(int index) { sqlite3_bind_null(stmt_, index); }
-    int step() { return sqlite3_step(stmt_); }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
 
 std::vector<std::string> listTables(sqlite3* conn) {
     std::vector<std::string> names;
@@ -312,10 +290,9 @@ std::string Database::process_retrieval_query(sqlite3* conn, const std::string& 
         std::cerr << "Retrieval failed " << sqlite3_errmsg(conn) << "\n";
         return "";
     }
-    if (stmt.step() != SQLITE_ROW || sqlite3_column_type(stmt.get(), 0) == SQLITE_NULL)
+    if (stmt.step() != SQLITE_ROW)
         return "";
-    auto text = reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0));
-    return std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 0)));
+    return stmt.textAt(0);
 }
 
 std::string Database::getQueryResults(const std::string& sql) {

@@ -4,9 +4,25 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+
+// One instance of a hierarchy answer: a row of `instances` and the instances below it.
+struct Node {
+    std::string name;
+    std::string base_m;
+    int par = 0;
+    int id = 0;
+    int start_line = 0;
+    int end_line = 0;
+    std::string file;
+    std::vector<Node*> children;  // owned by the query's node table
+
+    static std::string escapeJson(const std::string& text);
+    std::string toJson() const;
+};
 
 class Database {
     struct Passkey {
@@ -64,6 +80,47 @@ public:
 
     int getFileID(const std::string& file);
     std::map<std::string, int> getFileIDMap();
+
+    // Instance hierarchy: subtrees as JSON, roots and children by ascending id.
+    std::string getHierarchy(int inst_id);
+    std::string getHierarchy(const std::string& inst_path);
+    int findInstanceIDByPath(const std::string& path);
+    std::string getAllModules();
+    std::vector<int> getSubtreeInstanceIds(int root);
+    std::string getParentHierarchy(int instance_id);
+
+    // Recorded steps as JSON arrays, ascending by step.
+    std::string getTimeline();
+    std::string getTimelineStep(int step);
+    std::string getTimelineForInstance(int instance_id);
+    std::string getTimelineWindow(int64_t t0, int64_t t1, const std::vector<int>& instance_ids);
+    std::string getTimelineForInstanceListByStep(const std::vector<int>& instance_ids, int step);
+    std::string getModuleForProperty(const std::string& label);
+    std::string getPropertyWaveformTimeline(uint64_t centerTime, uint64_t radius,
+                                            const std::string& label);
+    std::string injectAndSimResponse();
+
+    // Steps and times; -1 where nothing was recorded.
+    int getMinStep(int64_t time);
+    int getMaxStep(int64_t time);
+    int getMaxStep();
+    int getTotalSteps();
+    int64_t getMaxTime();
+    // The first and last step of the configured waveform window, (-1, -1) when no
+    // step lies inside it; without a window, -1 and the start time.
+    std::pair<int64_t, int64_t> getMinMaxStepWindow();
+    // The configured (start, start + window size).
+    std::pair<int64_t, int64_t> getTimeRange();
+
+    // Signals, properties and project settings as JSON.
+    std::string hierSignalList();
+    std::string getAllSignals();
+    std::string getSignalsByModule(const std::string& module);
+    std::string getPropertyTimeline();
+    std::string getPropertyTimelineStep(int step);
+    std::string getAssertionEvents();
+    std::string getSignalChanges();
+    std::string getProjectState();
 
     sqlite3* handle() const { return db; }
 

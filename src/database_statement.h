@@ -1,0 +1,45 @@
+// A prepared SQLite statement for the project database's own code, finalized
+// on every path.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <string>
+
+class Statement {
+public:
+    Statement(sqlite3* conn, const std::string& sql) {
+        if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
+            stmt_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+    void text(int index, const std::string& value) {
+        sqlite3_bind_text(stmt_, index, value.c_str(), static_cast<int>(value.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void integer(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    void null(int index) { sqlite3_bind_null(stmt_, index); }
+    int step() { return sqlite3_step(stmt_); }
+
+    bool isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+    // The column of the current row; NULL reads as `fallback`.
+    int64_t integerAt(int column, int64_t fallback = -1) const {
+        return isNull(column) ? fallback : sqlite3_column_int64(stmt_, column);
+    }
+    // The column's text with its full byte length; NULL reads as empty.
+    std::string textAt(int column) const {
+        auto text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
+                    : std::string();
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
