@@ -107,5 +107,17 @@ PY
   log "dependencies ready in $DEPS_DIR"
 }
 
+# Node-API headers normally come with Node.js; fetch them from npm where they don't.
+ensure_node_api_headers() {
+  local node_include
+  node_include=$(node -p "require('path').resolve(process.execPath, '..', '..', 'include', 'node')")
+  if [ -f "$node_include/node_api.h" ] || [ -f "$DEPS_DIR/node_modules/node-api-headers/include/node_api.h" ]; then
+    return
+  fi
+  log "fetching Node-API headers"
+  npm install --silent --prefix "$DEPS_DIR" node-api-headers >/dev/null
+}
+
 install_system_packages
 build_deps
+ensure_node_api_headers

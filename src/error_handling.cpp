@@ -1,0 +1,145 @@
+#include "error_handling.h"
+
+#include <slang/ast/Compilation.h>
+#include <slang/diagnostics/DiagnosticEngine.h>
+#include <slang/syntax/SyntaxTree.h>
+#include <slang/text/Json.h>
+#include <slang/text/SourceManager.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace {
+
+std::string severity_word(slang::DiagnosticSeverity severity) {
+    switch (severity) {
+    case slang::DiagnosticSeverity::Note: return "note";
+    case slang::DiagnosticSeverity::Warning: return "warning";
+    case slang::DiagnosticSeverity::Error: return "error";
+    case slang::DiagnosticSeverity::Fatal: return "fatal";
+    default: return "unknown";
+    }
+}
+
+// An empty or unresolvable path answers nothing instead of throwing.
+std::optional<std::filesystem::path> absolute_path(std::string_view path) {
+    std::error_code ec;
+    auto abs = std::filesystem::absolute(std::filesystem::path(path), ec);
+    if (ec)
+        return std::nullopt;
+    return abs;
+}
+
+} // namespace
+
+void custom_diag_client::report(const slang::ReportedDiagnostic& diag) {
+    if (diag.severity == slang::DiagnosticSeverity::Ignored)
+        return;
+
+    entry e;
+    e.severity = severity_word(diag.severity);
+    e.message = e.severity + ": " + std::string(diag.formattedMessage);
+    locate(e, diag.location);
+
+    if (e.severity == "error" || e.severity == "fatal") {
+        status_code = 501;
+        errors.push_back(std::move(e));
+    } else {
+        warnings.push_back(std::move(e));
+    }
+}
+
+void custom_diag_client::locate(entry& e, slang::SourceLocation loc) const {
+    if (!loc.valid() || !sourceManager)
+        return;
+    loc = sourceManager->getFullyExpandedLoc(loc);
+    if (!sourceManager->isFileLoc(loc))
+        return;
+    // The manager names files from its canonical paths relative to the
+    // working directory ("../../x.sv"), so normalising keeps the same file.
+    if (auto abs = absolute_path(sourceManager->getFileName(loc)))
+        e.file = abs->lexically_normal().string();
+    e.line = sourceManager->getLineNumber(loc);
+    e.column = sourceManager->getColumnNumber(loc);
+}
+
+CompilationResult& CompilationResult::instance() {
+    static CompilationResult result;
+    return result;
+}
+
+std::string CompilationResult::get_compile_diagnostics(const std::vector<std::string>& file_paths) {
+    if (file_paths.empty()) {
+        status_code = 498;
+        return build_response(nullptr);
+    }
+
+    std::vector<std::string> absolute_paths;
+    for (const auto& path : file_paths) {
+        auto abs = absolute_path(path);
+        if (!abs) {
+            status_code = 499;
+            return build_response(nullptr);
+        }
+        absolute_paths.push_back(abs->string());
+    }
+
+    // One tree for the whole list, as the design itself is parsed: macros,
+    // `timescale and `default_nettype carry from one file to the next.
+    std::vector<std::string_view> views(absolute_paths.begin(), absolute_paths.end());
+    slang::SourceManager sourceManager;  // outlives the compilation over its buffers
+    auto tree = slang::syntax::SyntaxTree::fromFiles(views, sourceManager);
+    if (!tree) {
+        status_code = 499;
+        return build_response(nullptr);
+    }
+    slang::ast::Compilation compilation;
+    compilation.addSyntaxTree(*tree);
+
+    slang::DiagnosticEngine engine(sourceManager);
+    auto client = std::make_shared<custom_diag_client>();
+    engine.addClient(client);
+    for (const auto& diag : compilation.getAllDiagnostics())
+        engine.issue(diag);
+
+    status_code = client->get_status();
+    json = build_response(client.get());
+    return json;
+}
+
+std::string CompilationResult::build_response(const custom_diag_client* client) const {
+    slang::JsonWriter w;
+    w.setPrettyPrint(true);
+    w.startObject();
+    w.writeProperty("status");
+    w.writeValue(static_cast<int64_t>(status_code));
+    w.writeProperty("errors");
+    w.startArray();
+    if (client)
+        write_entries(w, client->get_errors());
+    w.endArray();
+    w.writeProperty("warnings");
+    w.startArray();
+    if (client)
+        write_entries(w, client->get_warnings());
+    w.endArray();
+    w.endObject();
+    return std::string(w.view());
+}
+
+void CompilationResult::write_entries(slang::JsonWriter& w,
+                                      const std::vector<custom_diag_client::entry>& entries) {
+    for (const auto& e : entries) {
+        w.startObject();
+        w.writeProperty("description");
+        w.writeValue(e.message);
+        w.writeProperty("file_name");
+        w.writeValue(e.file);
+        w.writeProperty("line");
+        w.writeValue(static_cast<uint64_t>(e.line));
+        w.writeProperty("column");
+        w.writeValue(static_cast<uint64_t>(e.column));
+        w.endObject();
+    }
+}

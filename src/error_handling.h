@@ -1,0 +1,63 @@
+// Compiler diagnostics for a list of source files, reported as JSON with a
+// status code: 200 clean or warnings only, 498 empty list, 499 a file that
+// cannot be loaded, 501 at least one error.
+#pragma once
+
+#include <slang/diagnostics/DiagnosticClient.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace slang {
+class JsonWriter;
+}
+
+// Sorts what a diagnostic engine reports into errors and warnings.
+class custom_diag_client : public slang::DiagnosticClient {
+public:
+    struct entry {
+        std::string severity;
+        std::string message;  // severity word + ": " + formatted text
+        std::string file;     // absolute path, or "" without a file location
+        size_t line = 0;      // 1-based, 0 without a file location
+        size_t column = 0;    // 1-based, 0 without a file location
+    };
+
+    ~custom_diag_client() override = default;
+    void report(const slang::ReportedDiagnostic& diag) override;
+
+    const std::vector<entry>& get_errors() const { return errors; }
+    const std::vector<entry>& get_warnings() const { return warnings; }
+    int get_status() const { return status_code; }
+
+private:
+    void locate(entry& e, slang::SourceLocation loc) const;
+
+    std::vector<entry> errors;
+    std::vector<entry> warnings;
+    int status_code = 200;
+};
+
+// Runs one side compilation of a file list and keeps the status of the last run.
+class CompilationResult {
+public:
+    static CompilationResult& instance();
+    CompilationResult(const CompilationResult&) = delete;
+    CompilationResult& operator=(const CompilationResult&) = delete;
+
+    int get_status_code() const { return status_code; }
+    void set_status_code(int code) { status_code = code; }
+
+    std::string get_compile_diagnostics(const std::vector<std::string>& file_paths);
+
+private:
+    constexpr CompilationResult() = default;
+
+    std::string build_response(const custom_diag_client* client) const;
+    static void write_entries(slang::JsonWriter& w,
+                              const std::vector<custom_diag_client::entry>& entries);
+
+    int status_code = 200;
+    std::string json;
+};

@@ -1,0 +1,211 @@
+#include "error_handling.h"
+
+#include "test_support.h"
+
+#include <slang/diagnostics/DiagnosticEngine.h>
+#include <slang/diagnostics/GeneralDiags.h>
+#include <slang/text/SourceManager.h>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+
+using wexla_test::TempDir;
+using wexla_test::writeFile;
+
+namespace {
+
+const char* const kEmptyAnswer498 = "{\n  \"status\": 498,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
+const char* const kEmptyAnswer499 = "{\n  \"status\": 499,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
+
+std::string diagnostics(const std::vector<std::string>& paths) {
+    return CompilationResult::instance().get_compile_diagnostics(paths);
+}
+
+int status() { return CompilationResult::instance().get_status_code(); }
+
+std::string canonical(const std::string& path) {
+    return std::filesystem::weakly_canonical(path).string();
+}
+
+// A top with two levels of instances across three files. Only the first file
+// sets the timescale and defines the macro: the list is one compilation unit.
+void writeCleanProject(const TempDir& dir) {
+    writeFile(dir.file("top.sv"),
+              "`timescale 1ns/1ps\n"
+              "`define WIDTH 4\n"
+              "module top;\n"
+              "  logic clk;\n"
+              "  mid u_mid(.clk(clk));\n"
+              "endmodule\n");
+    writeFile(dir.file("mid.sv"),
+              "module mid(input logic clk);\n"
+              "  leaf u_leaf0(.clk(clk));\n"
+              "  leaf u_leaf1(.clk(clk));\n"
+              "endmodule\n");
+    writeFile(dir.file("leaf.sv"),
+              "module leaf(input logic clk);\n"
+              "  logic [`WIDTH-1:0] q;\n"
+              "  always_ff @(posedge clk) q <= q;\n"
+              "endmodule\n");
+}
+
+// Runs a query on a scratch SQLite connection: its JSON functions check our text.
+std::vector<std::string> sqlJson(const std::string& json, const std::string& expr) {
+    sqlite3* conn = nullptr;
+    sqlite3_open(":memory:", &conn);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(conn, ("SELECT " + expr).c_str(), -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, json.c_str(), -1, SQLITE_TRANSIENT);
+    std::vector<std::string> out;
+    if (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+            auto text = sqlite3_column_text(stmt, c);
+            out.push_back(text ? reinterpret_cast<const char*>(text) : "NULL");
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(conn);
+    return out;
+}
+
+} // namespace
+
+TEST(CompilerDiagnostics, CleanMultiFileProjectAnswers200WithEmptyLists) {
+    TempDir dir;
+    writeCleanProject(dir);
+    // Relative paths are resolved against the working directory.
+    std::filesystem::current_path(dir.path());
+    EXPECT_EQ(diagnostics({"top.sv", "mid.sv", dir.file("leaf.sv")}),
+              "{\n  \"status\": 200,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}");
+    EXPECT_EQ(status(), 200);
+}
+
+TEST(CompilerDiagnostics, SyntaxErrorAnswers501WithAbsoluteLocation) {
+    TempDir dir;
+    writeCleanProject(dir);
+    writeFile(dir.file("bad.sv"), "module bad;\n  wire a\nendmodule\n");
+    std::filesystem::current_path(dir.path());
+    const std::string expected = "{\n"
+                                 "  \"status\": 501,\n"
+                                 "  \"errors\": [\n"
+                                 "    {\n"
+                                 "      \"description\": \"error: expected ';'\",\n"
+                                 "      \"file_name\": \"" + canonical(dir.file("bad.sv")) + "\",\n"
+                                 "      \"line\": 2,\n"
+                                 "      \"column\": 9\n"
+                                 "    }\n"
+                                 "  ],\n"
+                                 "  \"warnings\": [\n"
+                                 "  ]\n"
+                                 "}";
+    EXPECT_EQ(diagnostics({"top.sv", "mid.sv", "leaf.sv", "bad.sv"}), expected);
+    EXPECT_EQ(status(), 501);
+}
+
+TEST(CompilerDiagnostics, WarningsOnlyAnswer200AndErrorInMacroPointsAtItsUse) {
+    TempDir dir;
+    writeFile(dir.file("warn.sv"),
+              "module warn;\n"
+              "  logic [3:0] a;\n"
+              "  logic [7:0] b;\n"
+              "  assign b = a;\n"
+              "endmodule\n");
+    const std::string warnPath = canonical(dir.file("warn.sv"));
+    EXPECT_EQ(diagnostics({dir.file("warn.sv")}),
+              "{\n"
+              "  \"status\": 200,\n"
+              "  \"errors\": [\n"
+              "  ],\n"
+              "  \"warnings\": [\n"
+              "    {\n"
+              "      \"description\": \"warning: implicit conversion expands from 4 to 8 bits\",\n"
+              "      \"file_name\": \"" + warnPath + "\",\n"
+              "      \"line\": 4,\n"
+              "      \"column\": 14\n"
+              "    }\n"
+              "  ]\n"
+              "}");
+    EXPECT_EQ(status(), 200);
+
+    writeFile(dir.file("mac.sv"),
+              "`define USE_BAD assign y = nope;\n"
+              "module mac;\n"
+              "  wire y;\n"
+              "  `USE_BAD\n"
+              "endmodule\n");
+    auto json = diagnostics({dir.file("mac.sv")});
+    EXPECT_EQ(status(), 501);
+    EXPECT_EQ(sqlJson(json, "json_extract(?1, '$.errors[0].description', '$.errors[0].line', "
+                            "'$.errors[0].column')"),
+              std::vector<std::string>{"[\"error: use of undeclared identifier 'nope'\",4,3]"});
+}
+
+TEST(CompilerDiagnostics, EmptyListAndUnloadableFilesAnswerWithEmptyLists) {
+    TempDir dir;
+    writeCleanProject(dir);
+    EXPECT_EQ(diagnostics({}), kEmptyAnswer498);
+    EXPECT_EQ(status(), 498);
+
+    // One missing file spoils a list of good ones; so do an empty path and a folder.
+    EXPECT_EQ(diagnostics({dir.file("top.sv"), dir.file("missing.sv"), dir.file("mid.sv")}),
+              kEmptyAnswer499);
+    EXPECT_EQ(status(), 499);
+    diagnostics({dir.file("top.sv"), dir.file("mid.sv"), dir.file("leaf.sv")});
+    EXPECT_EQ(status(), 200);
+    EXPECT_EQ(diagnostics({""}), kEmptyAnswer499);
+    EXPECT_EQ(diagnostics({dir.path().string()}), kEmptyAnswer499);
+    EXPECT_EQ(status(), 499);
+}
+
+TEST(CompilerDiagnostics, JunkAndOddNamesStillGiveValidJson) {
+    TempDir dir;
+    writeFile(dir.file("junk.sv"), std::string("module junk;\n\0\x01\xff\xfe\"\t\n", 20) +
+                                       std::string(3000, '\x07') + "endmodule");
+    auto json = diagnostics({dir.file("junk.sv")});
+    EXPECT_EQ(status(), 501);
+    EXPECT_EQ(sqlJson(json, "json_valid(?1), json_array_length(?1, '$.errors') > 0"),
+              (std::vector<std::string>{"1", "1"}));
+
+    // Quotes, tabs, control characters and backslashes in names come back intact.
+    const std::string oddName = dir.file("we\"ird\tname\x01.sv");
+    writeFile(oddName, "module q;\n  wire y;\n  assign y = \\b\"a\\d ;\nendmodule\n");
+    json = diagnostics({oddName});
+    EXPECT_EQ(sqlJson(json, "json_valid(?1), json_extract(?1, '$.errors[0].file_name'), "
+                            "json_extract(?1, '$.errors[0].description')"),
+              (std::vector<std::string>{"1", canonical(oddName),
+                                        "error: use of undeclared identifier 'b\"a\\d'"}));
+
+    writeFile(dir.file("empty.sv"), "");
+    EXPECT_EQ(diagnostics({dir.file("empty.sv")}),
+              "{\n  \"status\": 200,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}");
+}
+
+TEST(CompilerDiagnostics, ClientSortsBySeverityAndLeavesUnlocatedEntriesEmpty) {
+    slang::SourceManager sourceManager;
+    slang::DiagnosticEngine engine(sourceManager);
+    auto client = std::make_shared<custom_diag_client>();
+    engine.addClient(client);
+    const slang::Diagnostic unlocated(slang::diag::ExpectedExpression,
+                                      slang::SourceLocation::NoLocation);
+
+    engine.setSeverity(slang::diag::ExpectedExpression, slang::DiagnosticSeverity::Note);
+    engine.issue(unlocated);
+    engine.setSeverity(slang::diag::ExpectedExpression, slang::DiagnosticSeverity::Ignored);
+    engine.issue(unlocated);
+    EXPECT_EQ(client->get_status(), 200);
+    engine.setSeverity(slang::diag::ExpectedExpression, slang::DiagnosticSeverity::Fatal);
+    engine.issue(unlocated);
+
+    EXPECT_EQ(client->get_status(), 501);
+    ASSERT_EQ(client->get_warnings().size(), 1u);
+    ASSERT_EQ(client->get_errors().size(), 1u);
+    const auto& note = client->get_warnings()[0];
+    EXPECT_EQ(note.severity, "note");
+    EXPECT_EQ(note.message, "note: expected expression");
+    EXPECT_EQ(note.file, "");
+    EXPECT_EQ(note.line, 0u);
+    EXPECT_EQ(note.column, 0u);
+    EXPECT_EQ(client->get_errors()[0].message, "fatal: expected expression");
+}

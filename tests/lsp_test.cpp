@@ -1,0 +1,100 @@
+#include "lsp.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TokenList = std::vector<std::vector<int>>;
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    lines.push_back("");
+    return lines;
+}
+
+// Each record as "<text at its line, column and length>:<type>", so one list
+// checks positions, lengths and types together.
+std::vector<std::string> describe(const std::string& document, const TokenList& tokens) {
+    const auto lines = splitLines(document);
+    std::vector<std::string> out;
+    for (const auto& t : tokens) {
+        EXPECT_EQ(t.size(), 5u);
+        EXPECT_EQ(t[4], 0);
+        const auto& line = lines.at(static_cast<size_t>(t[0]));
+        out.push_back(line.substr(static_cast<size_t>(t[1]), static_cast<size_t>(t[2])) + ":" +
+                      std::to_string(t[3]));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(EditorTokens, OneLineModuleAndEmptyDocument) {
+    EXPECT_EQ(LSP::instance().getTokenList("module m; endmodule"),
+              (TokenList{{0, 0, 6, 1, 0},
+                         {0, 7, 1, 2, 0},
+                         {0, 8, 1, 2, 0},
+                         {0, 10, 9, 1, 0},
+                         {0, 19, 0, 2, 0}}));
+    EXPECT_EQ(LSP::instance().getTokenList(""), (TokenList{{0, 0, 0, 2, 0}}));
+}
+
+TEST(EditorTokens, MixedTextCountsLinesAndColumnsFromZero) {
+    const std::string document =
+        "`timescale 1ns/1ps\n"
+        "// a comment: module x;\n"
+        "module counter #(parameter W = 8) (input logic clk);\n"
+        "  /* block\n"
+        "     comment */ reg [W-1:0] q; string s = \"hi \\\"x\\\"\";\n"
+        "  always_ff @(posedge clk) q <= q + 8'hFF;\n"
+        "endmodule\n";
+    const auto tokens = LSP::instance().getTokenList(document);
+    EXPECT_EQ(describe(document, tokens),
+              (std::vector<std::string>{
+                  "`timescale:2", "1ns:2", "/:2", "1ps:2",
+                  "module:1", "counter:2", "#:2", "(:2", "parameter:1", "W:2", "=:2", "8:2",
+                  "):2", "(:2", "input:1", "logic:1", "clk:2", "):2", ";:2",
+                  "reg:1", "[:2", "W:2", "-:2", "1:2", "::2", "0:2", "]:2", "q:2", ";:2",
+                  "string:1", "s:2", "=:2", "\"hi \\\"x\\\"\":2", ";:2",
+                  "always_ff:1", "@:2", "(:2", "posedge:1", "clk:2", "):2", "q:2", "<=:2", "q:2",
+                  "+:2", "8:2", "'h:2", "FF:2", ";:2",
+                  "endmodule:1", ":2"}));
+    // Spot checks of the raw numbers: the token after the block comment, and
+    // the end of file on the line after the last newline.
+    EXPECT_EQ(tokens[19], (std::vector<int>{4, 16, 3, 1, 0}));
+    EXPECT_EQ(tokens.back(), (std::vector<int>{7, 0, 0, 2, 0}));
+}
+
+TEST(EditorTokens, IdentifierSpelledKeywordStaysIdentifier) {
+    EXPECT_EQ(LSP::instance().getTokenList("wire keyword;"),
+              (TokenList{{0, 0, 4, 1, 0}, {0, 5, 7, 2, 0}, {0, 12, 1, 2, 0}, {0, 13, 0, 2, 0}}));
+}
+
+TEST(EditorTokens, JunkAndLineEndingsNeverBreakTheList) {
+    const std::string crlf = "module m;\r\n  wire a;\r\nendmodule\r\n";
+    EXPECT_EQ(describe("module m;\n  wire a;\nendmodule\n", LSP::instance().getTokenList(crlf)),
+              (std::vector<std::string>{"module:1", "m:2", ";:2", "wire:1", "a:2", ";:2",
+                                        "endmodule:1", ":2"}));
+
+    std::mt19937 random(7);
+    std::string junk(std::string("module \0 m;\x01\xff", 13));
+    for (int i = 0; i < 50000; ++i)
+        junk += static_cast<char>(random());
+    const auto tokens = LSP::instance().getTokenList(junk);
+    ASSERT_FALSE(tokens.empty());
+    EXPECT_EQ(tokens.front(), (std::vector<int>{0, 0, 6, 1, 0}));
+    EXPECT_EQ(tokens.back()[2], 0);  // always ends with the end-of-file record
+    for (const auto& t : tokens) {
+        EXPECT_GE(t[0], 0);
+        EXPECT_GE(t[1], 0);
+        EXPECT_LE(static_cast<size_t>(t[2]), junk.size());
+    }
+}
