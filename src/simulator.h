@@ -144,6 +144,8 @@ public:
     static int64_t readVecSignalSigned(int pos, operand_t otype, int width);
     static uint64_t widthMask(int width);
     static operand_t storeForWidth(int width);
+    // A closure answering the least significant bit of a signal of any store.
+    static wsim_kernel::exp_t lsbReader(int pos, operand_t type);
     ScopeGuard scopeGuard(std::string new_val);
     void makeCAProcess(int file_id, int line, const std::string& name, int target_pos, int rhs_pos,
                        int exp_pos, operand_t ltype, operand_t rtype);
@@ -254,6 +256,10 @@ public:
     void elaborateModuleInstanceInputBind(const slang::ast::InstanceSymbol& instance,
                                           const std::string& inst_path);
     void applyTimescale(const slang::ast::InstanceSymbol& topInst);
+    // A continuous copy of `source` into `target` (both registered).
+    void makeBindProcess(const std::string& process_name, const std::string& target,
+                         const std::string& source, int file_id, int line,
+                         const std::string& instance_id);
     static uint64_t timeScaleUnitToPs(slang::TimeUnit unit, int magnitude);
 
     // ---- Constructs modelled by later work: each adds nothing yet --------

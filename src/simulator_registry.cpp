@@ -183,6 +183,10 @@ uint64_t SimulatorBuilder::widthMask(int width) {
     return (uint64_t{1} << width) - 1;
 }
 
+wsim_kernel::exp_t SimulatorBuilder::lsbReader(int pos, operand_t type) {
+    return [pos, type] { return (sim_state::instance().read_signal_val(pos, type) & 1) != 0; };
+}
+
 SimulatorBuilder::ScopeGuard SimulatorBuilder::scopeGuard(std::string new_val) {
     return ScopeGuard(_current_scope_prefix, std::move(new_val));
 }
