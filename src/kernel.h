@@ -611,6 +611,7 @@ private:
     void mark_nba_lhs_changed();
     bool target_changed(const assignment_t& a);
     int64_t target_value(const assignment_t& a);
+    std::string target_name(const assignment_t& a);
     template <typename F>
     void for_each_statement(F&& f);
     void sort_future();
