@@ -218,8 +218,27 @@ public:
     bool inlineTaskCallAbsolute(const slang::ast::CallExpression& call, const TaskDef& def,
                                 wsim_kernel::process_t& proc, ProceduralBlockKind kind,
                                 time_t cursor_time, int stmt_line, int proc_line, int cond);
+    // The registered caller-side name of a task argument; empty for anything
+    // but a signal.
+    std::string taskArgumentName(const slang::ast::Expression& arg);
+    // Aliases each task parameter to its caller-side name under the call's
+    // scope, walks the body, and removes the aliases again.
+    bool inlineTaskBody(const TaskDef& def, int stmt_line,
+                        const std::vector<std::pair<std::string, std::string>>& binds,
+                        const std::function<bool()>& walk_body);
 
     // ---- Procedural assignments ------------------------------------------
+    // How a right-hand side reaches a 1-bit target: a source bit (through an
+    // op closure when `exp_idx` is set), or an expression closure alone.
+    struct ScalarSource {
+        bool ok = false;
+        int rhs_pos = 0;
+        int exp_idx = 0;
+    };
+    // The registered name an assignment writes (a bit select names its vector).
+    std::string assignmentTargetName(const slang::ast::Expression& left);
+    ScalarSource scalarSource(const slang::ast::Expression& rhs, const std::string& lhs_name,
+                              int stmt_line, int file_id);
     bool processAssignment(const slang::ast::AssignmentExpression& assign,
                            wsim_kernel::process_t& proc, int delay, int stmt_line, int proc_line,
                            int trigger_idx, int trig_ack_idx, int cond, ProceduralBlockKind kind);
@@ -238,6 +257,11 @@ public:
 
     // ---- Scalar operands, reductions and comparisons ---------------------
     int resolveScalarOperand(const slang::ast::Expression& e, int file_id, int line);
+    // The derived bit holding `op` applied to a signal (negation, reduction).
+    int invertedOperand(slang::ast::UnaryOperator op, const std::string& name, int src,
+                        operand_t type, int file_id, int line);
+    // The store resolveScalarOperand's position refers to.
+    operand_t scalarOperandType(const slang::ast::Expression& e);
     bool resolveOperandForCond(const slang::ast::Expression& expr, int stmt_line,
                                ResolvedOperand& out);
     std::function<bool()> buildReductionExp(slang::ast::UnaryOperator op, int src_pos,
@@ -249,6 +273,18 @@ public:
     // ---- Condition closures ----------------------------------------------
     bool buildConditionLambdas(const slang::ast::Expression* expr, int stmt_line,
                                int& true_lambda, int& false_lambda);
+    // The shapes of a condition; each registers its pair into (t, f).
+    bool sampledValueCondition(const slang::ast::CallExpression& call, int& t, int& f);
+    bool signalCondition(const slang::ast::Expression& e, int& t, int& f);
+    bool unaryCondition(const slang::ast::UnaryExpression& unary, int stmt_line, int& t, int& f);
+    bool binaryCondition(const slang::ast::BinaryExpression& bin, int stmt_line, int& t, int& f);
+    bool sliceComparison(slang::ast::BinaryOperator op,
+                         const slang::ast::RangeSelectExpression& select,
+                         const slang::ast::Expression& right, int& t, int& f);
+    bool scalarComparison(slang::ast::BinaryOperator op, const std::string& left_name,
+                          const slang::ast::Expression& right, int stmt_line, int& t, int& f);
+    bool vectorComparison(slang::ast::BinaryOperator op, const slang::ast::BinaryExpression& bin,
+                          const std::string& left_name, int stmt_line, int& t, int& f);
 
     // ---- Instance tree and port binds ------------------------------------
     void elaborateModuleInstance(const slang::ast::InstanceSymbol& instance,
