@@ -249,11 +249,49 @@ public:
                                  ProceduralBlockKind kind, time_t cursor_time);
     // The statement that copies (rhs_pos, rhs_type) into a vector target.
     bool emitVec(const VectorAssign& va, int rhs_pos, operand_t rhs_type);
+    // The shapes of a vector right-hand side (conversions already removed).
+    bool vectorAssignment(const slang::ast::Expression& rhs, const VectorAssign& va);
+    bool rangeSelectShape(const slang::ast::RangeSelectExpression& select,
+                          const VectorAssign& va);
+    bool elementSelectShape(const slang::ast::ElementSelectExpression& select,
+                            const VectorAssign& va);
+    bool concatenationShape(const slang::ast::ConcatenationExpression& concat,
+                            const VectorAssign& va);
+    bool replicationShape(const slang::ast::ReplicationExpression& repl, const VectorAssign& va);
+    bool conditionalShape(const slang::ast::ConditionalExpression& cond_expr,
+                          const VectorAssign& va);
+    // A registered whole signal named by `e`.
+    bool signalOperand(const slang::ast::Expression& e, std::string& name, int& pos,
+                       operand_t& type, int& width);
+    // A hidden LONG signal of `width` bits kept equal to compute() by a
+    // continuous driver (made once per name).
+    int drivenTemporary(const std::string& name, int width, int line, int file_id,
+                        std::function<uint64_t()> compute);
+    // A closure writing compute() into a signal of any store; answers whether
+    // the signal changed.
+    static wsim_kernel::exp_t vectorWriter(int pos, operand_t type,
+                                           std::function<uint64_t()> compute);
+    // `count` copies of a `width`-bit value side by side.
+    static uint64_t replicate(uint64_t v, uint64_t count, int width);
 
     // ---- Continuous and net assignments ----------------------------------
     void processContinuousAssignExpr(const slang::ast::AssignmentExpression& assign, int line);
     void handleNetCA(const std::string& lhs_name, int lhs_pos, int line_num,
                      const slang::ast::Expression& rhs);
+    // The driver shapes of a target of two or more bits; `assign` is null for
+    // a net initialiser.
+    void continuousVector(const std::string& lhs, const slang::ast::Expression& rhs, int line,
+                          int file_id, const slang::ast::AssignmentExpression* assign);
+    bool concatenationDriver(const std::string& lhs,
+                             const slang::ast::ConcatenationExpression& concat, int line,
+                             int file_id);
+    // The driver shapes of a 1-bit target.
+    void continuousScalar(const std::string& lhs, const slang::ast::Expression& rhs, int line,
+                          int file_id, bool net_initialiser);
+    // A driver process of exactly that name with one CA statement.
+    void makeNamedCAProcess(const std::string& process_name, int file_id, int line,
+                            int target_pos, int rhs_pos, int exp_pos, operand_t ltype,
+                            operand_t rtype);
 
     // ---- Scalar operands, reductions and comparisons ---------------------
     int resolveScalarOperand(const slang::ast::Expression& e, int file_id, int line);

@@ -230,12 +230,7 @@ void SimulatorBuilder::commitProcess(process_t& proc) {
 void SimulatorBuilder::makeCAProcess(int file_id, int line, const std::string& name,
                                      int target_pos, int rhs_pos, int exp_pos, operand_t ltype,
                                      operand_t rtype) {
-    process_t proc(line, name + "_drv", wsim_kernel::proc_t::ASSIGN);
-    const int ctx = addLineContext(file_id, line);
-    proc.add_statement(assignment_t(assign_t::CA, 0, target_pos, rhs_pos, exp_pos, ctx, 0, 0, 0,
-                                    line, ltype, rtype));
-    proc.ith_statement(0)->set_instance_id(_current_scope_prefix);
-    commitProcess(proc);
+    makeNamedCAProcess(name + "_drv", file_id, line, target_pos, rhs_pos, exp_pos, ltype, rtype);
 }
 
 int SimulatorBuilder::makeCAProcessWithExp(int file_id, int line, const std::string& name,
