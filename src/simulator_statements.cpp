@@ -3,6 +3,8 @@
 // guard it (always blocks) or the absolute time it runs at (initial blocks).
 #include "simulator.h"
 
+#include <memory>
+
 using namespace slang::ast;
 using wsim_kernel::process_t;
 using wsim_kernel::sim_state;
@@ -22,6 +24,11 @@ const AssignmentExpression* assignmentOf(const Statement& s) {
         return nullptr;
     const Expression& e = s.as<ExpressionStatement>().expr;
     return e.kind == ExpressionKind::Assignment ? &e.as<AssignmentExpression>() : nullptr;
+}
+
+// fork ... join blocks are blocks too; their branches are not modelled.
+bool isSequential(const Statement& block) {
+    return block.as<BlockStatement>().blockKind == StatementBlockKind::Sequential;
 }
 
 bool isDisplay(std::string_view name) { return name == "$display" || name == "$write"; }
@@ -61,6 +68,8 @@ bool SimulatorBuilder::processStatementWithTrigger(const Statement& stmt, proces
         return added;
     }
     case StatementKind::Block:
+        if (!isSequential(stmt))
+            return false;
         return processStatementWithTrigger(stmt.as<BlockStatement>().body, proc, kind, delay,
                                            proc_line, trigger_idx, trig_ack_idx, cond,
                                            trigger_sig_pos, trigger_edge);
@@ -130,6 +139,8 @@ bool SimulatorBuilder::processStatementWithAbsoluteTime(const Statement& stmt, p
     const int stmt_line = getLineNumber(stmt.sourceRange.start());
     switch (stmt.kind) {
     case StatementKind::Block:
+        if (!isSequential(stmt))
+            return false;
         return processStatementWithAbsoluteTime(stmt.as<BlockStatement>().body, proc, kind,
                                                 cursor_time, proc_line, trigger_idx, trig_ack_idx,
                                                 cond);
@@ -219,6 +230,7 @@ bool SimulatorBuilder::processStatementWithAbsoluteTime(const Statement& stmt, p
             continue;
         }
         bool consumed = false;
+        const int before = proc.number_of_statements();
         if (const auto* assign = assignmentOf(s)) {
             added |= processAssignment(*assign, proc, pd, line, proc_line, pending.first,
                                        pending.second, cond, kind);
@@ -241,6 +253,7 @@ bool SimulatorBuilder::processStatementWithAbsoluteTime(const Statement& stmt, p
             consumed = true;
         }
         if (consumed) {
+            waitOnceForEvent(proc, before);
             saved = pending;
             pending = {0, 0};
             pd = 0;
@@ -250,6 +263,32 @@ bool SimulatorBuilder::processStatementWithAbsoluteTime(const Statement& stmt, p
     }
     cursor_time = lt;
     return added;
+}
+
+void SimulatorBuilder::waitOnceForEvent(process_t& proc, int first) {
+    // The kernel never re-arms an event-triggered statement of an initial
+    // process, so such a statement is made an ordinary one whose trigger
+    // answers only until it has fired once.
+    auto& state = sim_state::instance();
+    for (int i = first; i < proc.number_of_statements(); ++i) {
+        auto* stmt = proc.ith_statement(i);
+        const int trigger = stmt->trigger_index();
+        const int ack = stmt->trigger_ack_index();
+        if (trigger == 0)
+            continue;
+        auto done = std::make_shared<bool>(false);
+        const int once = state.add_trig([trigger, done] {
+            if (*done)
+                return std::pair<bool, time_t>(false, 0);
+            return sim_state::instance().trigs(trigger)();
+        });
+        const int once_ack = state.add_trig_ack([ack, done] {
+            *done = true;
+            sim_state::instance().trig_acks(ack)();
+        });
+        stmt->set_trigger(once, once_ack);
+        stmt->clear_initial();
+    }
 }
 
 bool SimulatorBuilder::processAssignmentAbsolute(const AssignmentExpression& expr,

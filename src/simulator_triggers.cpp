@@ -3,6 +3,9 @@
 #include "kernel_utils.h"
 #include "simulator.h"
 
+#include <memory>
+#include <optional>
+
 using namespace slang::ast;
 using wsim_kernel::sim_state;
 using operand_t = wsim_kernel::operand_t;
@@ -49,19 +52,40 @@ std::pair<int, int> SimulatorBuilder::buildTrigger(int sig_pos, WEdgeKind edge, 
         }
         ack = wsim_kernel::make_trig_ack(pos, slot);
     } else {
-        // A wider signal is watched in its own cell: any change, or the rise
-        // or fall of its least significant bit.
+        // A wider signal is watched in its own cell: any change of its value,
+        // or a rise or fall of its least significant bit, judged against the
+        // value seen when the trigger last fired (change marks are cleared
+        // between regions, so they cannot tell).
         unsigned slot = 0;
         if (type == operand_t::BYTE)
             slot = state.access_bytes(sig_pos).add_triggered();
         else
             slot = state.access_longs(sig_pos).add_triggered();
-        switch (edge) {
-        case WEdgeKind::PosEdge: trigger = wsim_kernel::make_posedge_trig_exp(pos, type); break;
-        case WEdgeKind::NegEdge: trigger = wsim_kernel::make_negedge_trig_exp(pos, type); break;
-        default: trigger = wsim_kernel::make_anyedge_trig_exp(pos, type); break;
-        }
-        ack = wsim_kernel::make_trig_ack(pos, type, slot);
+        auto seen = std::make_shared<std::optional<uint64_t>>();
+        trigger = [sig_pos, type, edge, seen] {
+            auto& s = sim_state::instance();
+            const uint64_t now_value = s.read_signal_val(sig_pos, type);
+            const time_t when = s.signal_time(sig_pos, type);
+            if (!seen->has_value()) {
+                *seen = now_value;
+                return std::pair<bool, time_t>(false, when);
+            }
+            const uint64_t before = **seen;
+            bool fired = now_value != before;
+            if (edge == WEdgeKind::PosEdge)
+                fired = (now_value & 1) && !(before & 1);
+            else if (edge == WEdgeKind::NegEdge)
+                fired = !(now_value & 1) && (before & 1);
+            if (!fired)
+                *seen = now_value;
+            return std::pair<bool, time_t>(fired, when);
+        };
+        const int slot_ack = state.add_trig_ack(wsim_kernel::make_trig_ack(pos, type, slot));
+        ack = [sig_pos, type, seen, slot_ack] {
+            auto& s = sim_state::instance();
+            *seen = s.read_signal_val(sig_pos, type);
+            s.trig_acks(slot_ack)();
+        };
     }
     const int trig_idx = state.add_trig(std::move(trigger));
     const int ack_idx = state.add_trig_ack(std::move(ack));

@@ -208,7 +208,8 @@ void SimulatorBuilder::handle(const ProceduralBlockSymbol& block) {
         _line_instance_map_builder[line].push_back(_current_scope_prefix);
 
     const Statement* body = &block.getBody();
-    while (body->kind == StatementKind::Block)
+    while (body->kind == StatementKind::Block &&
+           body->as<BlockStatement>().blockKind == StatementBlockKind::Sequential)
         body = &body->as<BlockStatement>().body;
 
     if (declared == ProceduralBlockKind::Always) {
