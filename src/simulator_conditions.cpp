@@ -33,6 +33,18 @@ bool isComparison(BinaryOperator op) {
     }
 }
 
+// A registered whole signal on the right of a comparison.
+bool registeredSignal(SimulatorBuilder& b, const Expression& e, int& pos, operand_t& type) {
+    if (!SimulatorBuilder::isSignalReference(e))
+        return false;
+    const std::string name = b.resolveOperandName(e);
+    if (!b.isRegistered(name))
+        return false;
+    pos = b.signal_positions[name];
+    type = b.getSignalType(name);
+    return true;
+}
+
 int bitWidthOf(const Expression& e) { return e.type ? static_cast<int>(e.type->getBitWidth()) : 0; }
 
 } // namespace
@@ -243,13 +255,7 @@ bool SimulatorBuilder::scalarComparison(BinaryOperator op, const std::string& le
     if (right.kind == ExpressionKind::IntegerLiteral) {
         const bool b = right.as<IntegerLiteral>().getValue().as<uint64_t>().value_or(0) != 0;
         rpos = addBitConstant(left_name + "_const_" + (b ? "1" : "0"), b, stmt_line);
-    } else if (isSignalReference(right)) {
-        const std::string rname = resolveOperandName(right);
-        if (!isRegistered(rname))
-            return false;
-        rpos = signal_positions[rname];
-        rtype = getSignalType(rname);
-    } else {
+    } else if (!registeredSignal(*this, right, rpos, rtype)) {
         return false;
     }
     const auto lpos = static_cast<unsigned>(signal_positions[left_name]);
@@ -301,13 +307,7 @@ bool SimulatorBuilder::vectorComparison(BinaryOperator op, const BinaryExpressio
         const uint64_t v =
             svintToUint64(right.as<IntegerLiteral>().getValue()) & widthMask(getSignalWidth(left_name));
         rpos = addLongConstant(left_name + "_cmp_k" + std::to_string(v), v, stmt_line);
-    } else if (isSignalReference(right)) {
-        const std::string rname = resolveOperandName(right);
-        if (!isRegistered(rname))
-            return false;
-        rpos = signal_positions[rname];
-        rtype = getSignalType(rname);
-    } else {
+    } else if (!registeredSignal(*this, right, rpos, rtype)) {
         return false;
     }
     return buildComparisonLambdas(op, t, f, [lpos, ltype] { return readVecSignal(lpos, ltype); },
