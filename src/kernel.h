@@ -82,11 +82,16 @@ public:
     void trigger_consumed(unsigned slot) {
         if (!_triggered.empty()) {
             assert(slot < _triggered.size());
-            if (slot < _triggered.size())
+            if (slot < _triggered.size() && !_triggered[slot]) {
                 _triggered[slot] = true;
+                ++_consumed_slots;
+            }
         }
     }
-    void reset_triggered() { _triggered.assign(_triggered.size(), false); }
+    void reset_triggered() {
+        _triggered.assign(_triggered.size(), false);
+        _consumed_slots = 0;
+    }
     bool is_trigger_consumed() const {
         if (_time == 0 && _next_update == 0)
             return true;
@@ -100,12 +105,9 @@ public:
     }
 
 private:
-    bool all_slots_consumed() const {
-        for (bool consumed : _triggered)
-            if (!consumed)
-                return false;
-        return true;
-    }
+    // Counted rather than scanned: a clock watched by N triggers is
+    // acknowledged N times per edge.
+    bool all_slots_consumed() const { return _consumed_slots == _triggered.size(); }
 
     T _state;
     bool _changed = false;
@@ -117,6 +119,7 @@ private:
     bool _glitched = false;
     bool _posedge_occurred = false;
     bool _negedge_occurred = false;
+    size_t _consumed_slots = 0;
 };
 
 using bit = value_t<bool>;

@@ -532,6 +532,9 @@ void sim_state::run() {
     write_banner(std::cout);
     std::cout.flush();
     _current_simulation_time = 0;
+    // A closure that threw out of the last run may have left the NBA region open.
+    g_nba_draining = false;
+    _pre_nba_active = false;
     const bool fresh = !_halt_simulation && !_resume_simulation;
     // A resumed run keeps what the design printed before the halt.
     if (fresh)

@@ -352,6 +352,11 @@ TEST_F(KernelTest, ConditionClosures) {
     EXPECT_FALSE(state().access_bytes(v).changed());
     EXPECT_FALSE(state().access_bits(one).state() == false); // bit store untouched
 
+    // The monitor tells a byte from the bit at the same position.
+    state().set_monitor(1, {v}, {operand_t::BYTE});
+    EXPECT_TRUE(state().monitor_watches(v, operand_t::BYTE));
+    EXPECT_FALSE(state().monitor_watches(v, operand_t::BIT));
+
     // A two-sequent chain: advances one sequent per true answer.
     wk::sequence seq;
     seq._sequent = {state().add_exp(wk::true_always), state().add_exp(wk::true_always)};
