@@ -335,3 +335,42 @@ endmodule
     EXPECT_FALSE(b.buildConditionLambdas(nullptr, 1, t, f));
     EXPECT_EQ(t, 0);
 }
+
+TEST(Builder, SignalNamesOfExpressions) {
+    auto d = buildDesign(R"(
+module top;
+  parameter P = 3;
+  typedef struct packed { logic [3:0] f; logic g; } pair_t;
+  logic [7:0] data, x, a, b;
+  logic [2:0] i;
+  logic s;
+  pair_t st;
+  logic [7:0] r0, r1, r2, r3, r4, r5, r6, r7, r8, r9, r10, r11;
+  assign r0 = $signed(x);
+  assign r1 = data[3];
+  assign r2 = data[P];
+  assign r3 = data[i];
+  assign r4 = data[5:2];
+  assign r5 = st.f;
+  assign r6 = x + 1;
+  assign r7 = 1 + x;
+  assign r8 = a + b;
+  assign r9 = 8'd7;
+  assign r10 = {a, b};
+  assign r11 = s ? a : b;
+endmodule
+)");
+    std::map<std::string, std::string> names;
+    const auto& top = *d.compilation->getRoot().topInstances[0];
+    for (const auto& ca : top.body.membersOfType<slang::ast::ContinuousAssignSymbol>()) {
+        const auto& assign = ca.getAssignment().as<slang::ast::AssignmentExpression>();
+        names[d.builder->extractSignalName(assign.left())] =
+            d.builder->extractSignalName(assign.right());
+    }
+    const std::map<std::string, std::string> expected = {
+        {"r0", "x"},   {"r1", "data[3]"}, {"r2", "data[3]"}, {"r3", "data"},
+        {"r4", "data"}, {"r5", "st.f"},   {"r6", "x"},       {"r7", "x"},
+        {"r8", "a"},   {"r9", ""},        {"r10", ""},       {"r11", ""},
+    };
+    EXPECT_EQ(names, expected);
+}
