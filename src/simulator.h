@@ -242,6 +242,11 @@ public:
     std::string assignmentTargetName(const slang::ast::Expression& left);
     ScalarSource scalarSource(const slang::ast::Expression& rhs, const std::string& lhs_name,
                               int stmt_line, int file_id);
+    // `v[i] = x` with a constant i: writes bit i of v alone.
+    bool bitOfVectorAssignment(const slang::ast::AssignmentExpression& assign,
+                               wsim_kernel::process_t& proc, const std::string& lhs_name,
+                               int delay, int stmt_line, int proc_line, int trigger_idx,
+                               int trig_ack_idx, int cond, ProceduralBlockKind kind);
     bool processAssignment(const slang::ast::AssignmentExpression& assign,
                            wsim_kernel::process_t& proc, int delay, int stmt_line, int proc_line,
                            int trigger_idx, int trig_ack_idx, int cond, ProceduralBlockKind kind);

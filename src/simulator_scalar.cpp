@@ -58,6 +58,9 @@ bool SimulatorBuilder::processAssignment(const AssignmentExpression& assign, pro
 
     const std::string lhs_name = assignmentTargetName(assign.left());
     const int width = getSignalWidth(lhs_name);
+    if (width > 1 && assign.left().unwrapImplicitConversions().kind == ExpressionKind::ElementSelect)
+        return bitOfVectorAssignment(assign, proc, lhs_name, delay, stmt_line, proc_line,
+                                     trigger_idx, trig_ack_idx, cond, kind);
     if (width > 1)
         return processVectorAssignment(assign, proc, lhs_name, width, delay, stmt_line, proc_line,
                                        trigger_idx, trig_ack_idx, cond, kind, 0);
@@ -80,6 +83,49 @@ bool SimulatorBuilder::processAssignment(const AssignmentExpression& assign, pro
         proc, assignment_t(atype, static_cast<time_t>(delay), lhs_pos, source.rhs_pos,
                            source.exp_idx, ctx, trigger_idx, trig_ack_idx, cond, proc_line,
                            operand_t::BIT, operand_t::BIT));
+    stored.set_instance_id(_current_scope_prefix);
+    return true;
+}
+
+bool SimulatorBuilder::bitOfVectorAssignment(const AssignmentExpression& assign, process_t& proc,
+                                             const std::string& lhs_name, int delay,
+                                             int stmt_line, int proc_line, int trigger_idx,
+                                             int trig_ack_idx, int cond, ProceduralBlockKind kind) {
+    const auto& select = assign.left().unwrapImplicitConversions().as<ElementSelectExpression>();
+    const auto index = evalConstant(select.selector(), select.value().getSymbolReference());
+    if (!index || *index >= 64 || !isRegistered(lhs_name))
+        return false;
+    const int file_id = get_file_id(assign.sourceRange.start());
+    const ScalarSource source =
+        scalarSource(assign.right().unwrapImplicitConversions(), lhs_name, stmt_line, file_id);
+    if (!source.ok)
+        return false;
+
+    // Only the selected bit of the vector changes.
+    const int target = signal_positions[lhs_name];
+    const operand_t type = getSignalType(lhs_name);
+    const uint64_t bit = uint64_t{1} << *index;
+    const int rhs_pos = source.rhs_pos;
+    const int exp_idx = source.exp_idx;
+    const int write = sim_state::instance().add_exp(vectorWriter(target, type, [=] {
+        auto& s = sim_state::instance();
+        bool value = false;
+        if (rhs_pos == 0)
+            value = s.exps(exp_idx)();
+        else if (exp_idx != 0)
+            value = s.ops(exp_idx)(s.access_bits(rhs_pos));
+        else
+            value = s.read_signal_val_snap(rhs_pos, operand_t::BIT) != 0;
+        const uint64_t old = s.read_signal_val(target, type);
+        return value ? old | bit : old & ~bit;
+    }));
+    const assign_t atype = kind == ProceduralBlockKind::AlwaysComb ? assign_t::COMBO
+                           : assign.isNonBlocking()                 ? assign_t::NBA
+                                                                    : assign_t::BA;
+    const int ctx = addLineContext(file_id, getLineNumber(assign.sourceRange.start()));
+    assignment_t& stored = addProceduralStatement(
+        proc, assignment_t(atype, static_cast<time_t>(delay), target, 0, write, ctx, trigger_idx,
+                           trig_ack_idx, cond, proc_line, type, operand_t::LONG));
     stored.set_instance_id(_current_scope_prefix);
     return true;
 }

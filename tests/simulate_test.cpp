@@ -188,7 +188,10 @@ module top;
   logic [3:0] slice;
   logic top_bit, bit4, lsb64;
   logic [7:0] shifted;
+  logic [7:0] bits = 8'hF0;
+  logic [63:0] flags = 0;
   always #5 clk = ~clk;
+  always @(posedge clk) flags[40] <= ~flags[40];
   always @(posedge clk) begin
     v <= s ? a : b;
     s <= ~s;
@@ -203,6 +206,8 @@ module top;
     bit4 = w9[4];
     lsb64 = w64;
     shifted = {a[6:0], s};
+    bits[0] = 1;
+    bits[7] = 0;
   end
 endmodule
 )");
@@ -214,6 +219,10 @@ endmodule
     EXPECT_EQ(Simulation::valueAt("bit4", 2), 1);
     EXPECT_EQ(Simulation::valueAt("lsb64", 2), 1);
     EXPECT_EQ(Simulation::valueAt("shifted", 2), 0x22);
+    // A bit select on the left writes that bit alone.
+    EXPECT_EQ(Simulation::valueAt("bits", 2), 0x71);
+    EXPECT_EQ(Simulation::changes("flags"),
+              (Changes{{0, 0}, {5, int64_t{1} << 40}, {15, 0}, {25, int64_t{1} << 40}}));
     // The non-blocking conditional takes the values from before the edge; the
     // blocking one sees s after the edge's non-blocking update of the cycle
     // before; the combinational one follows s at once.
