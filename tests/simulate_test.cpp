@@ -212,6 +212,8 @@ module top;
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
+    // Initial values are recorded whole, all 64 bits of them.
+    EXPECT_EQ(Simulation::valueAt("w64", 0), static_cast<int64_t>(0x8000000000000003ULL));
     EXPECT_EQ(Simulation::valueAt("copy9", 2), 0x1F0);
     EXPECT_EQ(Simulation::valueAt("copy64", 2), static_cast<int64_t>(0x8000000000000003ULL));
     EXPECT_EQ(Simulation::valueAt("slice", 2), 0xF);
