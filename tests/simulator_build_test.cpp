@@ -313,11 +313,6 @@ endmodule
     EXPECT_FALSE(holds("y6_ca_scalar_bin_drv"));
     set_bit("c", true);
     // The nested (b || c) is a derived bit kept by its own driver.
-    auto* nested = d.process(
-        (state.access_bits(firstStatement(d.process("y6_ca_scalar_bin_drv")).rhs_index()).name() +
-         "_drv")
-            .c_str());
-    (void)nested;
     for (auto& p : state.all_processes())
         if (p.name().find("_subexpr_") != std::string::npos)
             state.exps(p.ith_statement(0)->expression_index())();
