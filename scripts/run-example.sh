@@ -4,4 +4,4 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh" >/dev/null
 cd "$root"
-"$root/build/record_steps" out/example.db
+"$root/build/simulate_counter" out/example.db examples/counter.sv

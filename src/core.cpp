@@ -1,0 +1,196 @@
+// One simulation: clear, parse if needed, build the model, run the kernel
+// with standard output captured, collect the recorder's JSON.
+#include "core.h"
+
+#include "database.h"
+#include "kernel.h"
+#include "simulator.h"
+#include "timeseries.h"
+
+#include <slang/ast/Compilation.h>
+#include <slang/diagnostics/Diagnostics.h>
+#include <slang/syntax/SyntaxTree.h>
+#include <slang/text/SourceManager.h>
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+// Sends standard output into a buffer until destroyed.
+class CaptureStdout {
+public:
+    explicit CaptureStdout(std::ostringstream& into) : saved_(std::cout.rdbuf(into.rdbuf())) {}
+    ~CaptureStdout() { std::cout.rdbuf(saved_); }
+    CaptureStdout(const CaptureStdout&) = delete;
+    CaptureStdout& operator=(const CaptureStdout&) = delete;
+
+private:
+    std::streambuf* saved_;
+};
+
+std::string consolePathBeside(const std::string& db_path) {
+    std::error_code ec;
+    const std::filesystem::path dir = std::filesystem::path(db_path).parent_path();
+    return std::filesystem::weakly_canonical(dir / "wexla_sim_console.txt", ec).string();
+}
+
+// Statements lose their instance ids when the kernel copies them in: give
+// each the instance recorded for its line context, else the first instance
+// listed for its source line.
+void fillInstanceIds(const std::vector<std::pair<int, int>>& line_ctx,
+                     const std::map<int, std::vector<std::string>>& line_instances) {
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    for (auto& proc : wsim_kernel::sim_state::instance().all_processes()) {
+        for (int i = 0; i < proc.number_of_statements(); ++i) {
+            auto* stmt = proc.ith_statement(i);
+            if (!stmt->instance_id().empty())
+                continue;
+            std::string id = recorder.resolve_instance_for_line(stmt->line());
+            if (id.empty() && stmt->line() >= 0 &&
+                static_cast<size_t>(stmt->line()) < line_ctx.size()) {
+                auto listed = line_instances.find(line_ctx[static_cast<size_t>(stmt->line())].second);
+                if (listed != line_instances.end() && !listed->second.empty())
+                    id = listed->second.front();
+            }
+            if (!id.empty())
+                stmt->set_instance_id(id);
+        }
+    }
+}
+
+} // namespace
+
+WexlaCore::WexlaCore() = default;
+WexlaCore::~WexlaCore() { dropSyntaxTree(); }
+
+WexlaCore& WexlaCore::instance() {
+    static WexlaCore core;
+    return core;
+}
+
+void WexlaCore::dropSyntaxTree() {
+    compilation.reset();
+    syntaxTree.reset();
+    sourceMgr.reset();
+}
+
+void WexlaCore::input(const std::string& verilogCode) {
+    fileContent = verilogCode;
+    dropSyntaxTree();
+}
+
+bool WexlaCore::parseVerilog() {
+    try {
+        dropSyntaxTree();
+        sourceMgr = std::make_unique<slang::SourceManager>();
+        syntaxTree = slang::syntax::SyntaxTree::fromText(fileContent, *sourceMgr, "source", "");
+        if (!syntaxTree) {
+            result.success = false;
+            result.error_message = "Failed to parse Verilog code - tree is null";
+            return false;
+        }
+        return true;
+    } catch (const std::exception& e) {
+        result.success = false;
+        result.error_message = std::string("Parse exception: ") + e.what();
+        return false;
+    }
+}
+
+bool WexlaCore::buildSimulationModel() {
+    compilation = std::make_unique<slang::ast::Compilation>();
+    compilation->addSyntaxTree(syntaxTree);
+
+    std::string errors;
+    for (const auto& diag : compilation->getAllDiagnostics())
+        if (diag.isError())
+            errors += std::string(slang::toString(diag.code)) + "; ";
+    if (!errors.empty()) {
+        result.success = false;
+        result.error_message = "Compilation errors: " + errors;
+        std::cerr << "[CORE] " << result.error_message << "\n";
+        return false;
+    }
+
+    // A design without a timescale must not inherit the last one's.
+    wsim_kernel::sim_state::instance().timescale() = wsim_kernel::timescale_t{};
+
+    const auto& root = compilation->getRoot();
+    SimulatorBuilder builder(&syntaxTree->sourceManager());
+    if (!root.topInstances.empty())
+        builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
+    builder.set_file_id_list(Database::instance().getFileIDMap());
+    root.visit(builder);
+    for (const auto* top : root.topInstances)
+        builder.elaborateInstanceTree(*top, "");
+
+    auto& state = wsim_kernel::sim_state::instance();
+    wsim_timeseries::TimeSeriesDB::instance().set_line_ctx_map(builder.getLineContextMap());
+    state.set_line_ctx_map(builder.getLineContextMap());
+    state.set_console_path(consolePathBeside(Database::instance().get_path()));
+    state.set_line_instance_map(builder.getLineInstanceMap());
+    fillInstanceIds(builder.getLineContextMap(), state.get_line_instance_map());
+    signal_registry_json = builder.exportRegistryJSON();
+    return true;
+}
+
+bool WexlaCore::runSimulation() {
+    auto& state = wsim_kernel::sim_state::instance();
+    if (state.all_processes().empty())
+        return true;
+    std::ostringstream console;
+    try {
+        CaptureStdout capture(console);
+        state.run();
+    } catch (const std::exception& e) {
+        result.success = false;
+        result.error_message = std::string("Simulation error: ") + e.what();
+        return false;
+    }
+    result.console_log = console.str();
+
+    const auto reason = state.stop_reason();
+    if (reason == wsim_kernel::stop_reason_t::DELTA_LIMIT ||
+        reason == wsim_kernel::stop_reason_t::QUEUE_OVERRUN) {
+        result.success = false;
+        result.error_message = std::string("Simulation aborted: ") +
+                               wsim_kernel::stop_reason_text(reason) + " at t=" +
+                               std::to_string(state.sim_time());
+    }
+    return true;
+}
+
+void WexlaCore::captureSimulationOutput() {
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    auto& state = wsim_kernel::sim_state::instance();
+    result.simulation_json =
+        recorder.to_json(result.success, result.error_message, state.sim_time());
+
+    const std::string path = Database::instance().get_path();
+    sqlite3* conn = nullptr;
+    if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK)
+        std::cerr << "Cannot open database '" << path << "': " << sqlite3_errmsg(conn) << "\n";
+    sqlite3_close(conn);
+
+    result.total_changes = recorder.get_total_changes();
+    result.final_time = state.sim_time();
+}
+
+SimulationResult WexlaCore::simulate() {
+    wsim_timeseries::TimeSeriesDB::instance().clear();
+    wsim_kernel::sim_state::instance().clear();
+    Database::instance().purge("timeline");
+    Database::instance().purge("queuestate");
+
+    result = SimulationResult{};
+    result.success = true;
+    const bool parsed = syntaxTree || parseVerilog();
+    if (parsed && buildSimulationModel())
+        runSimulation();
+    captureSimulationOutput();
+    return result;
+}
