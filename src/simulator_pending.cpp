@@ -7,22 +7,6 @@
 using namespace slang::ast;
 using wsim_kernel::process_t;
 
-bool SimulatorBuilder::processConditional(const ConditionalStatement&, process_t&,
-                                          ProceduralBlockKind, int, int, int, int, int, int,
-                                          WEdgeKind, int) {
-    return false;
-}
-
-bool SimulatorBuilder::processConditionalAbsolute(const ConditionalStatement&, process_t&,
-                                                  ProceduralBlockKind, time_t&, int, int, int) {
-    return false;
-}
-
-bool SimulatorBuilder::processCaseStatement(const CaseStatement&, process_t&, ProceduralBlockKind,
-                                            int, int, int, int, int, int, WEdgeKind, int) {
-    return false;
-}
-
 bool SimulatorBuilder::handleDisplay(const CallExpression&, int, process_t&, int, int, int, int,
                                      int) {
     return false;
