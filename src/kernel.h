@@ -277,6 +277,10 @@ private:
     bool _lhs_oscillating = false;
     bool _is_always_loop = false;
     bool _static_scheduled = false;
+    // A triggered blocking or non-blocking write whose guard held when its
+    // trigger fired: the statements of one if/case arm share that decision,
+    // so an earlier statement of the arm changing the guard cannot skip them.
+    bool _guard_held_at_fire = false;
 };
 
 // Placeholder statement; never scheduled.

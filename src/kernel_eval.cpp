@@ -49,7 +49,10 @@ void assignment_t::evaluate(bool& continue_run) {
         if (_condition != 0 && !s.exps(_condition)())
             return;
     }
-    if (is_procedural_write(_assn_type) && _condition != 0 && !s.exps(_condition)())
+    const bool guard_decided = _guard_held_at_fire;
+    _guard_held_at_fire = false;
+    if (is_procedural_write(_assn_type) && _condition != 0 && !guard_decided &&
+        !s.exps(_condition)())
         return;
 
     time_t l_time;

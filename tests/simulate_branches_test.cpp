@@ -249,3 +249,31 @@ endmodule
     EXPECT_EQ(Simulation::changes("ins"), (Changes{{0, 0}, {5, 9}, {25, 2}, {35, 1}}));
     EXPECT_EQ(Simulation::changes("w"), (Changes{{0, 0}, {5, 9}, {15, 1}, {25, 9}, {35, 1}}));
 }
+
+TEST(SimulateBranches, AnArmRunsWholeWhenItsFirstStatementChangesTheCondition) {
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  logic f = 0, g = 0, h = 0;
+  logic x = 0, y = 0;
+  logic [1:0] sel = 0;
+  logic [7:0] z = 0;
+  always #5 clk = ~clk;
+  always @(posedge clk)
+    if (!f) begin f = 1; x = 1; end
+  always @(posedge clk)
+    if (!g) begin g <= 1; y <= 1; end
+  always @(posedge clk)
+    case (sel)
+      0: begin sel = 1; z = 8'd7; end
+      default: h = 1;
+    endcase
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(Simulation::changes("x"), (Changes{{0, 0}, {5, 1}}));
+    EXPECT_EQ(Simulation::changes("y"), (Changes{{0, 0}, {5, 1}}));
+    EXPECT_EQ(Simulation::changes("z"), (Changes{{0, 0}, {5, 7}}));
+    EXPECT_EQ(Simulation::changes("h"), (Changes{{0, 0}, {15, 1}}));
+}
