@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -389,7 +390,6 @@ TEST_F(ProjectTest, RecompileAfterAnEditShowsOnlyTheNewDesign) {
 TEST_F(ProjectTest, ForwardStepResumesOnlyAHaltedRun) {
     auto& state = wsim_kernel::sim_state::instance();
     const std::string dbFile = dir.file("project.db");
-    const std::vector<int> all{0, 1, 2};
     compile(sources());
     const std::vector<int> ids = [&] {
         std::vector<int> out;
