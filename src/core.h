@@ -3,8 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+class Analysis;
+class CFGBuilder;
+struct Query;
 
 namespace slang {
 class SourceManager;
@@ -39,6 +45,19 @@ public:
     void input(const std::string& verilogCode);
     SimulationResult simulate();
 
+    // Checks the files, parses them and exports the design structure into the
+    // database; answers the diagnostics JSON (status 200, 498, 499 or 501).
+    std::string compile(const std::vector<std::string>& pathlist);
+    // One module's design structure in a status JSON (200, 500, 501 or 502).
+    std::string getModuleByName(const std::string& n);
+    // Simulates the compiled sources with the queries' properties written into
+    // copies; the outcome goes to the project row.
+    void injectAndSimulate(const std::vector<Query>& qlist);
+    // One recorded step for the listed instances. A forward step first runs a
+    // run halted at its cycle limit further, after saving the database file.
+    std::string stepForward(const std::vector<int>& inst_list, int cursor);
+    std::string stepBackward(const std::vector<int>& inst_list, int cursor);
+
     std::string getSimulationJSON() const { return result.simulation_json; }
     std::string getQueueStateJSON() const { return result.queue_state_json; }
     std::string getSignalRegistryJSON() const { return signal_registry_json; }
@@ -52,11 +71,23 @@ private:
     void captureSimulationOutput();
     // Drops the compilation, the tree and the source manager, in that order.
     void dropSyntaxTree();
+    void useTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                 std::map<std::string, std::string> copySources = {});
+    void exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree);
+    bool prepareInjectedTree(const std::vector<Query>& qlist);
+    std::map<std::string, int> fileIdsForTree() const;
 
     std::string fileContent;
     std::unique_ptr<slang::SourceManager> sourceMgr;
     std::shared_ptr<slang::syntax::SyntaxTree> syntaxTree;
     std::unique_ptr<slang::ast::Compilation> compilation;
     SimulationResult result;
+    std::unique_ptr<Analysis> analysisBuilder;
+    // The compiled tree stays alive for the exporter, which points into its sources.
+    std::shared_ptr<slang::syntax::SyntaxTree> cfgTree;
+    std::unique_ptr<CFGBuilder> cfg_builder;
     std::string signal_registry_json;
+    // Copy path -> source path for the files of an injected tree: the copies'
+    // statements are recorded under their sources' file ids.
+    std::map<std::string, std::string> treeCopySources;
 };
