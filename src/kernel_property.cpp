@@ -31,10 +31,11 @@ void prop_t::evaluate_implication(time_t now, time_t l_time, int ant_exp, int co
     const int d = sequence_delay;
     const auto cycles = static_cast<uint64_t>(static_cast<int64_t>(d));
 
-    // A delay counts clock cycles: an obligation falls due just after d - 1
-    // periods, so the d-th clock judges it even if the period varies. Until a
-    // period has been measured, d time units stand in for it; such an
-    // obligation is placed again once the period is known.
+    // A delay counts clock cycles. An obligation falls due just after d - 1
+    // periods: the d-th edge of a steady clock judges it, and for d = 1 the
+    // next edge does whatever the period. Until a period has been measured,
+    // d time units stand in for it; such an obligation is placed again once
+    // the period is known.
     const time_t p = clock_period_ns;
     auto due_after = [cycles, p](uint64_t from) {
         return p == 0 ? from + cycles : from + (cycles - 1) * p + 1;

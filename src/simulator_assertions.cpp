@@ -125,8 +125,8 @@ std::pair<int, int> SimulatorBuilder::extractClockFromAssertionExpr(const Assert
     return buildFreshTrigger();
 }
 
-bool SimulatorBuilder::buildSequenceSteps(const AssertionExpr& ae, std::vector<prop_step>& steps_out,
-                                          int stmt_line) {
+bool SimulatorBuilder::buildSequenceSteps(const AssertionExpr& ae,
+                                          std::vector<prop_step>& steps_out, int stmt_line) {
     const SequenceConcatExpr* concat = concatOf(ae);
     if (!concat)
         return false;
@@ -141,19 +141,97 @@ bool SimulatorBuilder::buildSequenceSteps(const AssertionExpr& ae, std::vector<p
     return !steps_out.empty();
 }
 
-std::string SimulatorBuilder::assertionLabel(const ConcurrentAssertionStatement& apStmt,
-                                             const std::string& user_label, int stmt_line) {
-    if (!user_label.empty())
-        return user_label;
-    if (apStmt.syntax && apStmt.syntax->label) {
-        const std::string_view name = apStmt.syntax->label->name.valueText();
+std::string SimulatorBuilder::assertionLabel(const AssertionSite& site) {
+    if (!site.user_label.empty())
+        return site.user_label;
+    if (site.stmt->syntax && site.stmt->syntax->label) {
+        const std::string_view name = site.stmt->syntax->label->name.valueText();
         if (!name.empty())
             return std::string(name);
     }
     // Results are kept by label, so two unlabelled assertions must not share one.
-    const std::string base = "assert_L" + std::to_string(stmt_line);
-    const int seen = ++_unlabelled_assertions_by_line[stmt_line];
+    const std::string base = "assert_L" + std::to_string(site.stmt_line);
+    const int seen = ++_unlabelled_assertions_by_line[site.stmt_line];
     return seen == 1 ? base : base + "_" + std::to_string(seen);
+}
+
+void SimulatorBuilder::emitPropertyStatement(const AssertionSite& site, int prop_idx, int source,
+                                             int expression) {
+    const int ctx = addLineContext(site.file_id, site.stmt_line);
+    assignment_t& stored = addProceduralStatement(
+        *site.proc, assignment_t(assign_t::PROP, static_cast<time_t>(site.delay), prop_idx,
+                                 source, expression, ctx, site.trigger_idx, site.trig_ack_idx, 0,
+                                 site.proc_line, operand_t::BIT, operand_t::BIT));
+    stored.set_instance_id(_current_scope_prefix);
+    _pending_stable_deps.clear();
+}
+
+bool SimulatorBuilder::addSequenceProperty(const AssertionSite& site,
+                                           const AssertionExpr& sequence) {
+    std::vector<prop_step> steps;
+    if (!buildSequenceSteps(sequence, steps, site.stmt_line))
+        return false;
+    const std::string label = assertionLabel(site);
+    wsim_timeseries::TimeSeriesDB::instance().register_property(label, site.stmt_line, "",
+                                                                "sequence");
+    wsim_kernel::prop_t prop(label, site.stmt_line);
+    prop.sequence_steps = steps;
+    prop.disable_iff_exp = site.disable_exp;
+    for (int dep : _pending_stable_deps)
+        prop.add_stable_dep(dep);
+    emitPropertyStatement(site, sim_state::instance().add_prop(prop),
+                          steps.front().condition_exp, 0);
+    return true;
+}
+
+bool SimulatorBuilder::addImplicationProperty(const AssertionSite& site,
+                                              const AssertionExpr* antecedent,
+                                              const AssertionExpr& consequent,
+                                              int sequence_delay) {
+    auto& state = sim_state::instance();
+    int ant_true = 0;
+    int ant_false = 0;
+    const Expression* ant_expr = nullptr;
+    if (antecedent) {
+        ant_expr = extractExprFromAssertionExpr(*antecedent);
+        if (!ant_expr || !buildConditionLambdas(ant_expr, site.stmt_line, ant_true, ant_false))
+            return false;
+    }
+    int con_true = 0;
+    int con_false = 0;
+    const Expression* con_expr = extractExprFromAssertionExpr(consequent);
+    if (!con_expr || !buildConditionLambdas(con_expr, site.stmt_line, con_true, con_false))
+        return false;
+
+    const std::string ant_name = ant_expr ? extractSignalName(*ant_expr) : "";
+    const std::string con_name = extractSignalName(*con_expr);
+    const std::string label = assertionLabel(site);
+    wsim_kernel::prop_t prop(label, site.stmt_line);
+    prop.sequence_delay = sequence_delay;
+    for (int dep : _pending_stable_deps)
+        prop.add_stable_dep(dep);
+    prop.set_signal_positions(positionOf(*this, ant_name), positionOf(*this, con_name));
+    const int prop_idx = state.add_prop(prop);
+    wsim_timeseries::TimeSeriesDB::instance().register_property(label, site.stmt_line, ant_name,
+                                                                con_name);
+
+    // While disabled no attempt starts; a plain property holds.
+    const int disable = site.disable_exp;
+    int source = ant_true;
+    int expression = con_true;
+    if (disable != 0 && ant_true != 0) {
+        source = state.add_exp([disable, ant_true] {
+            auto& s = sim_state::instance();
+            return !s.exps(disable)() && s.exps(ant_true)();
+        });
+    } else if (disable != 0) {
+        expression = state.add_exp([disable, con_true] {
+            auto& s = sim_state::instance();
+            return s.exps(disable)() || s.exps(con_true)();
+        });
+    }
+    emitPropertyStatement(site, prop_idx, source, expression);
+    return true;
 }
 
 bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement& apStmt,
@@ -163,10 +241,6 @@ bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&
                                              const std::string& user_label) {
     if (!isChecked(apStmt.assertionKind))
         return false;
-    auto& state = sim_state::instance();
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-    const int file_id = get_file_id(apStmt.sourceRange.start());
-
     if (trigger_idx == 0) {
         stored_event_list.clear();
         stored_sig_pos = 0;
@@ -174,6 +248,9 @@ bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&
         stored_sig_type = operand_t::BIT;
         std::tie(trigger_idx, trig_ack_idx) = extractClockFromAssertionExpr(apStmt.propertySpec);
     }
+    // Without a clock the property would be judged at whatever steps happen to run.
+    if (trigger_idx == 0)
+        return false;
 
     const Expression* disable_expr = nullptr;
     const AssertionExpr& property = unwrapProperty(apStmt.propertySpec, disable_expr);
@@ -184,77 +261,23 @@ bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&
     if (shape == AssertionShape::Unknown)
         return false;
 
+    AssertionSite site;
+    site.proc = &proc;
+    site.stmt = &apStmt;
+    site.user_label = user_label;
+    site.delay = delay;
+    site.stmt_line = stmt_line;
+    site.proc_line = proc_line;
+    site.file_id = get_file_id(apStmt.sourceRange.start());
+    site.trigger_idx = trigger_idx;
+    site.trig_ack_idx = trig_ack_idx;
+
     _pending_stable_deps.clear();
     // A disable condition that cannot be built leaves the property undisabled.
-    int disable_exp = 0;
-    if (disable_expr) {
-        int disable_false = 0;
-        if (!buildConditionLambdas(disable_expr, stmt_line, disable_exp, disable_false))
-            disable_exp = 0;
-    }
-
-    auto emit = [&](int prop_idx, int source, int expression) {
-        const int ctx = addLineContext(file_id, stmt_line);
-        assignment_t& stored = addProceduralStatement(
-            proc, assignment_t(assign_t::PROP, static_cast<time_t>(delay), prop_idx, source,
-                               expression, ctx, trigger_idx, trig_ack_idx, 0, proc_line,
-                               operand_t::BIT, operand_t::BIT));
-        stored.set_instance_id(_current_scope_prefix);
-        _pending_stable_deps.clear();
-        return true;
-    };
-
-    if (shape == AssertionShape::PureSequence) {
-        std::vector<prop_step> steps;
-        if (!buildSequenceSteps(*con, steps, stmt_line))
-            return false;
-        const std::string label = assertionLabel(apStmt, user_label, stmt_line);
-        recorder.register_property(label, stmt_line, "", "sequence");
-        wsim_kernel::prop_t prop(label, stmt_line);
-        prop.sequence_steps = steps;
-        prop.disable_iff_exp = disable_exp;
-        for (int dep : _pending_stable_deps)
-            prop.add_stable_dep(dep);
-        return emit(state.add_prop(prop), steps.front().condition_exp, 0);
-    }
-
-    int ant_true = 0;
-    int ant_false = 0;
-    const Expression* ant_expr = nullptr;
-    if (ant) {
-        ant_expr = extractExprFromAssertionExpr(*ant);
-        if (!ant_expr || !buildConditionLambdas(ant_expr, stmt_line, ant_true, ant_false))
-            return false;
-    }
-    int con_true = 0;
-    int con_false = 0;
-    const Expression* con_expr = con ? extractExprFromAssertionExpr(*con) : nullptr;
-    if (!con_expr || !buildConditionLambdas(con_expr, stmt_line, con_true, con_false))
-        return false;
-
-    const std::string ant_name = ant_expr ? extractSignalName(*ant_expr) : "";
-    const std::string con_name = extractSignalName(*con_expr);
-    const std::string label = assertionLabel(apStmt, user_label, stmt_line);
-    wsim_kernel::prop_t prop(label, stmt_line);
-    prop.sequence_delay = sequence_delay;
-    for (int dep : _pending_stable_deps)
-        prop.add_stable_dep(dep);
-    prop.set_signal_positions(positionOf(*this, ant_name), positionOf(*this, con_name));
-    const int prop_idx = state.add_prop(prop);
-    recorder.register_property(label, stmt_line, ant_name, con_name);
-
-    int source = ant_true;
-    int expression = con_true;
-    if (disable_exp != 0 && ant_true != 0) {
-        source = state.add_exp([disable_exp, ant_true] {
-            auto& s = sim_state::instance();
-            return !s.exps(disable_exp)() && s.exps(ant_true)();
-        });
-    } else if (disable_exp != 0) {
-        expression = state.add_exp([disable_exp, con_true] {
-            auto& s = sim_state::instance();
-            return s.exps(disable_exp)() || s.exps(con_true)();
-        });
-    }
-    return emit(prop_idx, source, expression);
+    int disable_false = 0;
+    if (disable_expr)
+        buildConditionLambdas(disable_expr, stmt_line, site.disable_exp, disable_false);
+    if (shape == AssertionShape::PureSequence)
+        return addSequenceProperty(site, *con);
+    return addImplicationProperty(site, ant, *con, sequence_delay);
 }

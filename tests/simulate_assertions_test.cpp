@@ -295,6 +295,7 @@ module top;
   nested: assert property (@(posedge clk) a |-> (b |-> c));
   repeated: assert property (@(posedge clk) a[*2] |-> b);
   covered: cover property (@(posedge clk) a ##1 b);
+  unclocked: assert property (a |-> b);
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
@@ -313,7 +314,7 @@ endmodule
     ASSERT_NE(statementOf("in_block"), nullptr);
     EXPECT_NE(statementOf("in_block")->trigger_index(), 0);
     for (const char* left_out :
-         {"both", "until_b", "long_consequent", "nested", "repeated", "covered"}) {
+         {"both", "until_b", "long_consequent", "nested", "repeated", "covered", "unclocked"}) {
         EXPECT_EQ(statementOf(left_out), nullptr) << left_out;
         EXPECT_EQ(resultOf(left_out), nullptr) << left_out;
     }
