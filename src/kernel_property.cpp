@@ -29,6 +29,21 @@ void prop_t::evaluate_implication(time_t now, time_t l_time, int ant_exp, int co
     const bool cons = con_exp != 0 && call_exp(con_exp);
     const implication_t entry = _state;
     const int d = sequence_delay;
+    const auto cycles = static_cast<uint64_t>(static_cast<int64_t>(d));
+
+    // A delay counts clock cycles. An obligation falls due just after d - 1
+    // periods: the d-th edge of a steady clock judges it, and for d = 1 the
+    // next edge does whatever the period. Until a period has been measured,
+    // d time units stand in for it; such an obligation is placed again once
+    // the period is known.
+    const time_t p = clock_period_ns;
+    auto due_after = [cycles, p](uint64_t from) {
+        return p == 0 ? from + cycles : from + (cycles - 1) * p + 1;
+    };
+    if (p != 0)
+        for (pending_obligation& o : pending_obligations)
+            if (o.due_time == o.antecedent_time + cycles)
+                o.due_time = due_after(o.antecedent_time);
 
     // Obligations that fall due are judged by the consequent now.
     const auto due = std::remove_if(pending_obligations.begin(), pending_obligations.end(),
@@ -39,7 +54,7 @@ void prop_t::evaluate_implication(time_t now, time_t l_time, int ant_exp, int co
         _state = cons ? implication_t::TRUE : implication_t::FAIL;
 
     auto add_obligation = [&] {
-        const uint64_t due_time = l_time + static_cast<uint64_t>(static_cast<int64_t>(d));
+        const uint64_t due_time = due_after(l_time);
         for (const pending_obligation& o : pending_obligations)
             if (!o.resolved && o.due_time == due_time)
                 return;

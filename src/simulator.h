@@ -379,6 +379,42 @@ public:
     // A user function call on the right of a vector assignment.
     bool processVectorCall(const slang::ast::CallExpression& call, const VectorAssign& va);
 
+    // ---- Concurrent assertions (simulator_assertions.cpp) ----------------
+    // The expression of a plain `Simple` assertion expression; null otherwise.
+    static const slang::ast::Expression*
+    extractExprFromAssertionExpr(const slang::ast::AssertionExpr& ae);
+    static AssertionShape extractImplicationSides(const slang::ast::AssertionExpr& ae,
+                                                  const slang::ast::AssertionExpr*& antecedent,
+                                                  const slang::ast::AssertionExpr*& consequent,
+                                                  int& sequence_delay);
+    std::pair<int, int> extractClockFromAssertionExpr(const slang::ast::AssertionExpr& ae);
+    bool buildSequenceSteps(const slang::ast::AssertionExpr& ae,
+                            std::vector<wsim_kernel::prop_step>& steps_out, int stmt_line);
+    // Where an assertion's property statement goes, and what guards it.
+    struct AssertionSite {
+        wsim_kernel::process_t* proc = nullptr;
+        const slang::ast::ConcurrentAssertionStatement* stmt = nullptr;
+        std::string user_label;
+        int delay = 0;
+        int stmt_line = 0;
+        int proc_line = 0;
+        int file_id = -1;
+        int trigger_idx = 0;
+        int trig_ack_idx = 0;
+        int disable_exp = 0;
+    };
+    // The user label, else the statement's label, else one made from the line.
+    std::string assertionLabel(const AssertionSite& site);
+    bool addSequenceProperty(const AssertionSite& site, const slang::ast::AssertionExpr& sequence);
+    bool addImplicationProperty(const AssertionSite& site,
+                                const slang::ast::AssertionExpr* antecedent,
+                                const slang::ast::AssertionExpr& consequent, int sequence_delay);
+    void emitPropertyStatement(const AssertionSite& site, int prop_idx, int source,
+                               int expression);
+    // How many unlabelled assertions were named after each line.
+    std::map<int, int> _unlabelled_assertions_by_line;
+    // ---- End of concurrent assertions -------------------------------------
+
     // ---- Builder state ---------------------------------------------------
     std::map<std::string, int> signal_positions;
     std::map<std::string, int> signal_widths;

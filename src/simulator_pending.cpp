@@ -30,12 +30,6 @@ bool SimulatorBuilder::handleFinishAbsolute(time_t, process_t&, int, int, int, i
     return false;
 }
 
-bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&, process_t&,
-                                             ProceduralBlockKind, int, int, int, int, int, int,
-                                             WEdgeKind, const std::string&) {
-    return false;
-}
-
 bool SimulatorBuilder::processVectorBinaryOp(const BinaryExpression&, const VectorAssign&) {
     return false;
 }

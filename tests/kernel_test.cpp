@@ -578,7 +578,8 @@ TEST_F(KernelTest, ImplicationsAndSequences) {
     const int ant = state().add_exp(wk::make_state(a));
     const int cons = state().add_exp(wk::make_state(b));
     wk::process_t props(10, "top.props", proc_t::ASSERT);
-    for (const auto& [label, delay] : {std::pair<std::string, int>{"p0", 0}, {"p20", 20}}) {
+    // p20 waits two clock cycles, 20 time units at this clock.
+    for (const auto& [label, delay] : {std::pair<std::string, int>{"p0", 0}, {"p20", 2}}) {
         wk::prop_t p(label, 10);
         p.sequence_delay = delay;
         const int idx = state().add_prop(p);
