@@ -23,29 +23,6 @@ bool SimulatorBuilder::processCaseStatement(const CaseStatement&, process_t&, Pr
     return false;
 }
 
-bool SimulatorBuilder::handleDisplay(const CallExpression&, int, process_t&, int, int, int, int,
-                                     int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleMonitor(const CallExpression&, int, process_t&, int, int, int, int,
-                                     int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleFinish(int, process_t&, int, int, int, int, int, int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleDisplayAbsolute(const CallExpression&, time_t, process_t&, int, int,
-                                             int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleFinishAbsolute(time_t, process_t&, int, int, int, int) {
-    return false;
-}
-
 bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&, process_t&,
                                              ProceduralBlockKind, int, int, int, int, int, int,
                                              WEdgeKind, const std::string&) {
