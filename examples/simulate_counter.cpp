@@ -1,6 +1,6 @@
-// Simulates the example design through the engine and prints the run's
-// summary, the final values of the top module's signals, and where the
-// console file and the project database are.
+// Simulates the example design through the engine until it ends itself, and
+// prints the run's summary, the final values of the top module's signals, what
+// the design printed, and where the console file and the project database are.
 #include "core.h"
 #include "database.h"
 #include "kernel.h"
@@ -10,6 +10,24 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+
+namespace {
+
+// The design's own lines from the console file, after its banner.
+void printConsole(const std::string& path) {
+    std::ifstream console(path);
+    std::string line;
+    bool banner_done = false;
+    while (std::getline(console, line)) {
+        if (!banner_done) {
+            banner_done = line.empty();
+            continue;
+        }
+        std::cout << "  " << line << "\n";
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     const std::string db_path = argc > 1 ? argv[1] : "out/example.db";
@@ -34,8 +52,6 @@ int main(int argc, char** argv) {
     Database& db = Database::instance();
     db.clear(true);
 
-    // Stop at 200 time units even before $finish is modelled.
-    wsim_kernel::sim_state::instance().sim_config.max_sim_time = 200;
     WexlaCore& core = WexlaCore::instance();
     core.input(text.str());
     const SimulationResult result = core.simulate();
@@ -53,7 +69,13 @@ int main(int argc, char** argv) {
               << "final values:\n";
     for (const auto& [name, value] : recorder.get_current_signal_state())
         std::cout << "  " << name << " = " << value << "\n";
-    std::cout << "console file:    " << wsim_kernel::sim_state::instance().console_path() << "\n"
+    const std::string console_path = wsim_kernel::sim_state::instance().console_path();
+    std::cout << "stopped by:      "
+              << wsim_kernel::stop_reason_text(wsim_kernel::sim_state::instance().stop_reason())
+              << "\n"
+              << "console output:\n";
+    printConsole(console_path);
+    std::cout << "console file:    " << console_path << "\n"
               << "database:        " << db.get_path() << "\n"
               << "database log:    " << log_path.string() << "\n";
     return result.success ? 0 : 1;

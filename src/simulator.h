@@ -415,6 +415,42 @@ public:
     std::map<int, int> _unlabelled_assertions_by_line;
     // ---- End of concurrent assertions -------------------------------------
 
+    // ---- System tasks and the display formatter (simulator_display.cpp) ---
+    // One record per argument after the format string, in order; an argument
+    // that cannot be resolved keeps its place with position 0.
+    std::vector<DisplayArg> resolveDisplayArgs(std::span<const slang::ast::Expression* const> args,
+                                               int stmt_line, bool allow_time);
+    static void scanFormatSpecs(const std::string& fmt, std::vector<DisplayArg>& args);
+    // The closure that formats and prints one $display, $write or $monitor
+    // line; `scope_path` is what %m prints.
+    static std::function<bool()> buildFormatterFn(std::string fmt, std::vector<DisplayArg> args,
+                                                  bool is_monitor, bool is_display_newline,
+                                                  int time_sig_pos, std::string scope_path);
+    // A hidden LONG signal kept equal to `bin` (+, - or *); 0 when its
+    // operands are not signals and literals.
+    int buildArithTempForDisplay(const slang::ast::BinaryExpression& bin, int stmt_line,
+                                 int arg_index);
+    // Argument `arg_index` of a display call.
+    DisplayArg resolveDisplayArg(const slang::ast::Expression& arg, int stmt_line, int arg_index,
+                                 bool allow_time);
+    // "__monitor_time_" + line, created on first use.
+    int displayTimeSignal(int stmt_line);
+    // Registers the formatter of a display or monitor call and answers its
+    // index, with the resolved arguments in `args`; 0 when the call has
+    // arguments but no string literal first.
+    int addDisplayFormatter(const slang::ast::CallExpression& call, int stmt_line,
+                            bool is_monitor, std::vector<DisplayArg>& args);
+    // What a display temporary computes: its expression over the signals at
+    // these positions (a task body inlined twice has one expression).
+    using DispTempSource = std::tuple<const slang::ast::Expression*, int, int>;
+    // `base`, or base + "_" + n when another computation already owns `base`.
+    std::string displayTempName(const std::string& base, const DispTempSource& source);
+    void addSystemTaskStatement(wsim_kernel::process_t& proc, wsim_kernel::assign_t type,
+                                int delay, int file_id, int stmt_line, int sf_idx, int formatter,
+                                int proc_line, int cond, int trigger_idx, int trig_ack_idx);
+    std::map<std::string, DispTempSource> _disp_temp_sources;
+    // ---- End of system tasks ----------------------------------------------
+
     // ---- Builder state ---------------------------------------------------
     std::map<std::string, int> signal_positions;
     std::map<std::string, int> signal_widths;

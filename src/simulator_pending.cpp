@@ -1,34 +1,9 @@
-// Constructs whose translation is not in the model yet: if and case
-// statements, system tasks, concurrent assertions, binary operators and
+// Constructs whose translation is not in the model yet: binary operators and
 // function calls on the right of vector assignments. Each adds nothing, so
 // the walkers leave the construct out and go on with the rest of the design.
 #include "simulator.h"
 
 using namespace slang::ast;
-using wsim_kernel::process_t;
-
-bool SimulatorBuilder::handleDisplay(const CallExpression&, int, process_t&, int, int, int, int,
-                                     int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleMonitor(const CallExpression&, int, process_t&, int, int, int, int,
-                                     int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleFinish(int, process_t&, int, int, int, int, int, int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleDisplayAbsolute(const CallExpression&, time_t, process_t&, int, int,
-                                             int) {
-    return false;
-}
-
-bool SimulatorBuilder::handleFinishAbsolute(time_t, process_t&, int, int, int, int) {
-    return false;
-}
 
 bool SimulatorBuilder::processVectorBinaryOp(const BinaryExpression&, const VectorAssign&) {
     return false;

@@ -1,0 +1,212 @@
+// $display, $write, $monitor and $finish simulated end to end, checked
+// against the console file byte for byte.
+#include "simulate_support.h"
+#include "simulator.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using wexla_test::Simulation;
+
+namespace {
+
+// What the design printed: the console file without its banner.
+std::string printed(const std::string& console_path) {
+    const std::string text = wexla_test::readFile(console_path);
+    std::ostringstream banner;
+    wsim_kernel::sim_state::write_banner(banner);
+    const std::string head = banner.str() + "\n";
+    return text.rfind(head, 0) == 0 ? text.substr(head.size()) : "<no banner>" + text;
+}
+
+std::string printed(const Simulation& sim) { return printed(sim.consolePath()); }
+
+} // namespace
+
+TEST(SimulateDisplay, ConversionsWidthsAndSigns) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  logic [3:0] n = 9;
+  logic signed [3:0] s = 4'b1111;
+  logic [3:0] u = 4'b1111;
+  integer i = -5;
+  logic [7:0] b = 5, z = 0, e = 8;
+  logic [63:0] w = 16'h6869;
+  logic bit1 = 1;
+  localparam int P = 12;
+  initial begin
+    $display("[%0d][%5d][%-5d][%05d]", n, n, n, n);
+    $display("[%d][%05d][%d][%d][%0d][%h]", s, s, $signed(u), $unsigned(s), i, i);
+    $display("[%b][%0b][%b][%8b][%-8b|][%b][%0b]", b, b, z, b, b, bit1, bit1);
+    $display("[%h][%H][%x][%4h][%04X][%o][%O]", 8'hab, b, b, b, b, e, e);
+    $display("[%s][%s][%3s][%0d]", w, z, w, w);
+    $display("100%% %0d %0d", n, P);
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(printed(sim), "[9][    9][9    ][00009]\n"
+                            "[-1][-0001][-1][15][-5][fffffffb]\n"
+                            "[101][00000101][0][     101][101     |][1][1]\n"
+                            "[?][5][5][   5][0005][10][10]\n"
+                            "[hi][0][ hi][26729]\n"
+                            "100% 9 12\n");
+}
+
+TEST(SimulateDisplay, TimeWriteEscapesScopesAndBareDisplay) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module leaf(input logic [3:0] v);
+  initial #3 $display("%m v=%0d", v);
+endmodule
+module top;
+  logic [3:0] n = 9;
+  leaf u1(.v(n));
+  leaf u2(.v(n));
+  initial begin
+    #7 $display("%t|%0t|%0d|%5d", n, n, $time, $realtime);
+    $write("a=%0d", n);
+    $write("|tab\there|back\\slash|");
+    $display;
+    $display("%m [%5000d]", n);
+    $display(n);
+    $display();
+    $display("end");
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // A field is never wider than 1024 characters; $display without a
+    // format string prints nothing, without any arguments an empty line.
+    EXPECT_EQ(printed(sim), "top.u1 v=9\n"
+                            "top.u2 v=9\n"
+                            "7|7|7|    7\n"
+                            "a=9|tab\there|back\\slash|\n"
+                            "top [" + std::string(1023, ' ') + "9]\n"
+                            "\n"
+                            "end\n");
+}
+
+TEST(SimulateDisplay, UnresolvedArgumentsKeepTheirPlaceAndSumsAreTakenAtPrintTime) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] a = 6, b = 7, c = 1, x = 3;
+  logic signed [7:0] s = -2;
+  initial begin
+    #1;
+    $display("%0d %0d|%4h|%0d|%-3d|", a*b+c, x, a[1:0], a, 5);
+    $display("%0d %0d %0d", a + 1, a * 3, 10 - a);
+    $display("%0d %0d %0d", s + 1, s * b, $signed(x) - 7);
+    $display("%0d", a + 2); $display("%0d", a + 3);
+    a = 20;
+    $display("%0d %0d", a + 1, a + b);
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(printed(sim), "? 3|   ?|6|?  |\n"
+                            "7 18 4\n"
+                            "-1 -14 -4\n"
+                            "8\n"
+                            "9\n"
+                            "21 27\n");
+}
+
+TEST(SimulateDisplay, MonitorFollowsChangesAndFinishEndsTheRun) {
+    Simulation sim(1000);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  logic [7:0] d = 0, q = 0;
+  logic flag = 0;
+  always #5 clk = ~clk;
+  always @(posedge clk) q <= d;
+  initial begin
+    $monitor("t=%0t q=%0d d2=%0d lit=%0d flag=%b", $time, q, d * 2, 4, flag);
+    #12 d = 8'd3;
+    #10 d = 8'd7;
+    #10 flag = 1;
+  end
+  always @(posedge clk) $display("tick %0t", $time);
+  initial begin
+    #40 $display("bye at %0t", $time);
+    $finish;
+    #1 $display("not reached");
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // The monitor prints at the end of a time step in which a watched value
+    // changed, whether by a blocking or a non-blocking write; $time does not
+    // count as a change.
+    EXPECT_EQ(printed(sim), "t=0 q=0 d2=0 lit=? flag=0\n"
+                            "tick 5\n"
+                            "t=12 q=0 d2=6 lit=? flag=0\n"
+                            "tick 15\n"
+                            "t=15 q=3 d2=6 lit=? flag=0\n"
+                            "t=22 q=3 d2=14 lit=? flag=0\n"
+                            "tick 25\n"
+                            "t=25 q=7 d2=14 lit=? flag=0\n"
+                            "t=32 q=7 d2=14 lit=? flag=1\n"
+                            "tick 35\n"
+                            "bye at 40\n");
+    EXPECT_EQ(r.final_time, 40u);
+    EXPECT_EQ(wsim_kernel::sim_state::instance().stop_reason(), wsim_kernel::stop_reason_t::FINISH);
+}
+
+TEST(SimulateDisplay, FormatterCapsWidthsAndSkipsSurplusConversions) {
+    wexla_test::TempDir dir;
+    auto& state = wsim_kernel::sim_state::instance();
+    state.clear();
+    state.set_console_path(dir.file("console.txt"));
+    state.reset_display_log();
+    const int pos = state.add_long(wsim_kernel::long_t(9, false, "n", 1));
+    const DisplayArg n{pos, wsim_kernel::operand_t::LONG, 'd', false, 8, 0, false};
+
+    std::vector<DisplayArg> args{n, n, n};
+    SimulatorBuilder::scanFormatSpecs("%-05X %% %m %c %08b", args);
+    EXPECT_EQ(std::string({args[0].spec, args[1].spec, args[2].spec}), "xdb");
+
+    // Monitor lines go straight to the console file.
+    auto monitor = SimulatorBuilder::buildFormatterFn("[%99999999999d][%d][%-%", {n}, true, false,
+                                                      0, "top");
+    EXPECT_TRUE(monitor());
+    std::ostringstream captured;
+    std::streambuf* saved = std::cout.rdbuf(captured.rdbuf());
+    SimulatorBuilder::buildFormatterFn("%0d,", {n}, false, false, 0, "")();
+    SimulatorBuilder::buildFormatterFn("%0d.", {n}, false, true, 0, "")();
+    std::cout.rdbuf(saved);
+    state.display_log().close();
+    EXPECT_EQ(printed(dir.file("console.txt")), "[" + std::string(1023, ' ') + "9][][%\n");
+    EXPECT_EQ(captured.str(), "9,9.\n");
+}
+
+TEST(SimulateDisplay, TemporariesInTasksAndEventLists) {
+    Simulation sim(30);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] a = 1, b = 2;
+  task show(input logic [7:0] v);
+    $display("show %0d %0d", v, v + 1);
+  endtask
+  always @(a or b) $display("sum %0d at %0t", a + b, $time);
+  initial begin
+    #5 a = 10;
+    #5 b = 20;
+    #1 show(a);
+    show(b); show(a);
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Each copy of a statement under an event list prints for its own event;
+    // a task called twice on one line prints each caller's own sum.
+    EXPECT_EQ(printed(sim), "sum 12 at 5\n"
+                            "sum 30 at 10\n"
+                            "show 10 11\n"
+                            "show 20 21\n"
+                            "show 10 11\n");
+}
