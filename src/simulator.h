@@ -282,6 +282,13 @@ public:
     // `count` copies of a `width`-bit value side by side.
     static uint64_t replicate(uint64_t v, uint64_t count, int width);
 
+    // ---- Binary operators and function calls on the right of vectors -----
+    // (the entries are processVectorBinaryOp and processVectorCall below)
+    // The temporary for one right-hand side, told apart by `identity`: `base`
+    // when it is free or already holds that right-hand side, else `base`
+    // with "_2", "_3", ... appended.
+    std::string temporaryNameFor(const std::string& base, const std::string& identity);
+
     // ---- Continuous and net assignments ----------------------------------
     void processContinuousAssignExpr(const slang::ast::AssignmentExpression& assign, int line);
     void handleNetCA(const std::string& lhs_name, int lhs_pos, int line_num,

@@ -51,11 +51,3 @@ bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&
                                              WEdgeKind, const std::string&) {
     return false;
 }
-
-bool SimulatorBuilder::processVectorBinaryOp(const BinaryExpression&, const VectorAssign&) {
-    return false;
-}
-
-bool SimulatorBuilder::processVectorCall(const CallExpression&, const VectorAssign&) {
-    return false;
-}
