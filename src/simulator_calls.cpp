@@ -51,6 +51,15 @@ bool callsItself(const SubroutineSymbol& fn) {
     return found;
 }
 
+// Locals of a function have no registry entries, so a body that uses one
+// would read or write whatever else carries its name.
+bool hasLocalVariables(const SubroutineSymbol& fn) {
+    for (const Symbol& member : fn.members())
+        if (member.kind == SymbolKind::Variable && &member != fn.returnValVar)
+            return true;
+    return false;
+}
+
 bool writesSignal(wsim_kernel::assign_t type) {
     using wsim_kernel::assign_t;
     return type == assign_t::CA || type == assign_t::BA || type == assign_t::NBA ||
@@ -180,7 +189,7 @@ private:
 
 bool SimulatorBuilder::processVectorCall(const CallExpression& call, const VectorAssign& va) {
     const SubroutineSymbol* fn = userFunction(call);
-    if (!fn || callsItself(*fn))
+    if (!fn || hasLocalVariables(*fn) || callsItself(*fn))
         return false;
     const std::string func(fn->name);
     const std::string line = std::to_string(va.actual_line);

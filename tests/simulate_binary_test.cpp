@@ -254,7 +254,7 @@ module top;
   logic clk = 0;
   logic [7:0] a = 8'd5, b = 8'd10, cnt = 0;
   logic [7:0] next, pair, comb, lit, narrow, nested, driven;
-  logic [7:0] by_expr = 8'h55, endless = 8'h66;
+  logic [7:0] by_expr = 8'h55, endless = 8'h66, shadowed = 8'h77;
   logic [15:0] wide;
   function [7:0] add1(input [7:0] x);
     add1 = x + 1;
@@ -274,6 +274,11 @@ module top;
   function [7:0] spin(input [7:0] x);
     spin = spin(x);
   endfunction
+  function [7:0] via_local(input [7:0] x);
+    logic [7:0] b;
+    b = x;
+    via_local = b;
+  endfunction
   always #5 clk = ~clk;
   always @(posedge clk) cnt <= cnt + 1;
   always @(posedge clk) next <= add1(cnt);
@@ -287,6 +292,7 @@ module top;
     wide = widen(a, 8'd100);
     by_expr = add1(a + b);
     endless = spin(a);
+    shadowed = via_local(a);
     #10 a = 8'd20;
   end
 endmodule
@@ -303,10 +309,12 @@ endmodule
                   {"narrow", 0},
                   {"nested", 6},
                   {"wide", 500},
-                  // Neither an expression argument nor a recursive function
-                  // is modelled; both targets keep their values.
+                  // Neither an expression argument, a recursive function nor
+                  // a function with locals (whose `b` would read the
+                  // module's) is modelled; the targets keep their values.
                   {"by_expr", 0x55},
-                  {"endless", 0x66}},
+                  {"endless", 0x66},
+                  {"shadowed", 0x77}},
                  15);
     // The aliases of the formals never outlive the expansions.
     const std::string registry = WexlaCore::instance().getSignalRegistryJSON();
