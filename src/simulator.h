@@ -283,7 +283,7 @@ public:
     static uint64_t replicate(uint64_t v, uint64_t count, int width);
 
     // ---- Binary operators and function calls on the right of vectors -----
-    // (the entries are processVectorBinaryOp and processVectorCall below)
+    // (entered through processVectorBinaryOp and processVectorCall, below)
     // The temporary for one right-hand side, told apart by `identity`: `base`
     // when it is free or already holds that right-hand side, else `base`
     // with "_2", "_3", ... appended.

@@ -202,9 +202,11 @@ bool SimulatorBuilder::processVectorCall(const CallExpression& call, const Vecto
     std::vector<Alias> aliases;
     const auto formals = fn->getArguments();
     const auto actuals = call.arguments();
-    for (size_t i = 0; i < formals.size() && i < actuals.size(); ++i) {
-        if (!formals[i] || !actuals[i])
+    for (size_t i = 0; i < formals.size(); ++i) {
+        if (!formals[i])
             continue;
+        if (i >= actuals.size() || !actuals[i])
+            return false;
         const Expression& actual = actuals[i]->unwrapImplicitConversions();
         Alias alias;
         alias.name = prefix + "." + std::string(formals[i]->name);

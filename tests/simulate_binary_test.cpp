@@ -253,13 +253,13 @@ TEST(SimulateBinary, UserFunctionsOnTheRight) {
 module top;
   logic clk = 0;
   logic [7:0] a = 8'd5, b = 8'd10, cnt = 0;
-  logic [7:0] next, pair, comb, lit, narrow, nested, driven;
+  logic [7:0] next, pair, comb, lit, narrow, defaulted, nested, driven;
   logic [7:0] by_expr = 8'h55, endless = 8'h66, shadowed = 8'h77;
   logic [15:0] wide;
   function [7:0] add1(input [7:0] x);
     add1 = x + 1;
   endfunction
-  function [7:0] sum2(input [7:0] x, input [7:0] y);
+  function [7:0] sum2(input [7:0] x, input [7:0] y = 8'd3);
     sum2 = x + y;
   endfunction
   function [3:0] low_inc(input [7:0] x);
@@ -288,6 +288,7 @@ module top;
   initial begin
     #12 lit = add1(8'd41);
     narrow = low_inc(8'h0F);
+    defaulted = sum2(a);
     nested = add2(a);
     wide = widen(a, 8'd100);
     by_expr = add1(a + b);
@@ -307,6 +308,7 @@ endmodule
     expectValues({{"lit", 42},
                   // The function's own 4 bits hold the result.
                   {"narrow", 0},
+                  {"defaulted", 8},
                   {"nested", 6},
                   {"wide", 500},
                   // Neither an expression argument, a recursive function nor
