@@ -282,6 +282,13 @@ public:
     // `count` copies of a `width`-bit value side by side.
     static uint64_t replicate(uint64_t v, uint64_t count, int width);
 
+    // ---- Binary operators and function calls on the right of vectors -----
+    // (entered through processVectorBinaryOp and processVectorCall, below)
+    // The temporary for one right-hand side, told apart by `identity`: `base`
+    // when it is free or already holds that right-hand side, else `base`
+    // with "_2", "_3", ... appended.
+    std::string temporaryNameFor(const std::string& base, const std::string& identity);
+
     // ---- Continuous and net assignments ----------------------------------
     void processContinuousAssignExpr(const slang::ast::AssignmentExpression& assign, int line);
     void handleNetCA(const std::string& lhs_name, int lhs_pos, int line_num,
@@ -344,7 +351,7 @@ public:
                          const std::string& instance_id);
     static uint64_t timeScaleUnitToPs(slang::TimeUnit unit, int magnitude);
 
-    // ---- Constructs modelled by later work: each adds nothing yet --------
+    // ---- If/case, system tasks, assertions, operators and calls -----------
     bool processConditional(const slang::ast::ConditionalStatement& condStmt,
                             wsim_kernel::process_t& proc, ProceduralBlockKind kind, int delay,
                             int stmt_line, int proc_line, int trigger_idx, int trig_ack_idx,
