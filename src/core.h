@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+struct Query;
 
 namespace slang {
 class SourceManager;
@@ -38,6 +41,19 @@ public:
     // Takes new source text; the next simulation parses it.
     void input(const std::string& verilogCode);
     SimulationResult simulate();
+
+    // Checks the files, parses them and exports the design structure into the
+    // database; answers the diagnostics JSON (status 200, 498, 499 or 501).
+    std::string compile(const std::vector<std::string>& pathlist);
+    // One module's design structure in a status JSON (200, 500, 501 or 502).
+    std::string getModuleByName(const std::string& n);
+    // Simulates the compiled sources with the queries' properties written into
+    // copies; the outcome goes to the project row.
+    void injectAndSimulate(const std::vector<Query>& qlist);
+    // One recorded step for the listed instances. A forward step first runs a
+    // run halted at its cycle limit further, after saving the database file.
+    std::string stepForward(const std::vector<int>& inst_list, int cursor);
+    std::string stepBackward(const std::vector<int>& inst_list, int cursor);
 
     std::string getSimulationJSON() const { return result.simulation_json; }
     std::string getQueueStateJSON() const { return result.queue_state_json; }
