@@ -2,7 +2,11 @@
 // with standard output captured, collect the recorder's JSON.
 #include "core.h"
 
+#include "analysis.h"
+#include "cfg_builder.h"
 #include "database.h"
+#include "error_handling.h"
+#include "json_escape.h"
 #include "kernel.h"
 #include "simulator.h"
 #include "timeseries.h"
@@ -17,6 +21,7 @@
 #include <filesystem>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -30,6 +35,19 @@ public:
 
 private:
     std::streambuf* saved_;
+};
+
+// Runs `f` when the scope ends, however it ends.
+template <typename F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F f_;
 };
 
 std::string consolePathBeside(const std::string& db_path) {
@@ -76,6 +94,24 @@ void WexlaCore::dropSyntaxTree() {
     compilation.reset();
     syntaxTree.reset();
     sourceMgr.reset();
+    treeCopySources.clear();
+}
+
+void WexlaCore::useTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                        std::map<std::string, std::string> copySources) {
+    dropSyntaxTree();
+    syntaxTree = std::move(tree);
+    treeCopySources = std::move(copySources);
+}
+
+std::map<std::string, int> WexlaCore::fileIdsForTree() const {
+    std::map<std::string, int> ids = Database::instance().getFileIDMap();
+    for (const auto& [copy, source] : treeCopySources) {
+        auto it = ids.find(Database::projectPath(source));
+        if (it != ids.end())
+            ids[Database::projectPath(copy)] = it->second;
+    }
+    return ids;
 }
 
 void WexlaCore::input(const std::string& verilogCode) {
@@ -123,7 +159,7 @@ bool WexlaCore::buildSimulationModel() {
     SimulatorBuilder builder(&syntaxTree->sourceManager());
     if (!root.topInstances.empty())
         builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
-    builder.set_file_id_list(Database::instance().getFileIDMap());
+    builder.set_file_id_list(fileIdsForTree());
     root.visit(builder);
     for (const auto* top : root.topInstances)
         builder.elaborateInstanceTree(*top, "");
@@ -193,4 +229,136 @@ SimulationResult WexlaCore::simulate() {
         runSimulation();
     captureSimulationOutput();
     return result;
+}
+
+std::string WexlaCore::compile(const std::vector<std::string>& pathlist) {
+    try {
+        Database::instance().dumpMemoryContents();
+        CompilationResult& diagnostics = CompilationResult::instance();
+        const std::string error_json = diagnostics.get_compile_diagnostics(pathlist);
+        if (diagnostics.get_status_code() != 200)
+            return error_json;
+
+        auto analysis = std::make_unique<Analysis>(pathlist);
+        auto tree = analysis->parse();
+        if (!tree)
+            throw std::runtime_error("the sources could not be parsed");
+        analysisBuilder = std::move(analysis);
+        useTree(*tree);
+        exportDesignStructure(*tree);
+
+        result = SimulationResult{};
+        result.success = true;
+        result.simulation_json = error_json;
+        return result.simulation_json;
+    } catch (const std::exception& e) {
+        result.success = false;
+        result.error_message = std::string("Parse exception: ") + e.what();
+        result.simulation_json =
+            "{\"status\": 501, \"error\": \" " + json_escape(result.error_message) + " \"}";
+        return result.simulation_json;
+    }
+}
+
+void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree) {
+    // The old design's rows, and the run recorded against them, go first: ids
+    // start again from 0 for every compile.
+    Database::instance().purgeTogether({"modules", "instances", "signals", "timeline",
+                                        "queuestate", "propertytimeline", "assertionevents"});
+    wsim_timeseries::TimeSeriesDB::instance().clear();
+    wsim_kernel::sim_state::instance().clear();
+
+    cfg_builder.reset();
+    cfgTree = tree;
+    cfg_builder = std::make_unique<CFGBuilder>(&cfgTree->sourceManager());
+    compilation = std::make_unique<slang::ast::Compilation>();
+    compilation->addSyntaxTree(cfgTree);
+    const auto& root = compilation->getRoot();
+    root.visit(*cfg_builder);
+    for (const auto* top : root.topInstances)
+        cfg_builder->elaborateInstanceTree(*top, -1, "");
+}
+
+std::string WexlaCore::getModuleByName(const std::string& n) {
+    if (!cfg_builder)
+        return "{\"status\": 500, \"error\": \"Compilation has not been done!\", \"modules\": {} }";
+    try {
+        const std::string s = cfg_builder->getModuleByName(n);
+        if (s == "{}\n")
+            return "{\"status\": 502, \"error\": \"Module not found!\" , \"modules\":{}}";
+        return "{\"status\": 200, \"error\": \"\", " + s + "}";
+    } catch (const std::exception& e) {
+        std::cerr << "[ANALYSIS] error in module retrieval" << e.what() << "\n";
+        return "{\"status\" : 501, \"error\": \"" + json_escape(e.what()) + "\", \"modules\":{} }";
+    }
+}
+
+std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor) {
+    std::cerr << "[WEXLACORE STEP FORWARD] cursor=" << cursor << "\n";
+    auto& state = wsim_kernel::sim_state::instance();
+    if (!state.is_simulation_finished() && state.simulation_halted()) {
+        Database::instance().save();
+        state.resume_simulation();
+        state.run();
+    }
+    return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
+}
+
+std::string WexlaCore::stepBackward(const std::vector<int>& inst_list, int cursor) {
+    return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
+}
+
+void WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
+    wsim_timeseries::TimeSeriesDB::instance().clear();
+    wsim_kernel::sim_state::instance().clear();
+    if (!analysisBuilder) {
+        std::cerr << "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! " << "\n";
+        return;
+    }
+    Analysis& analysis = *analysisBuilder;
+    ScopeExit removeCopies([&analysis] { analysis.cleanup(); });
+    result = SimulationResult{};
+    result.success = true;
+    try {
+        // The recorder was just cleared: the tables follow it, so the injected
+        // run's steps, numbered from 0, never sit beside an older run's.
+        Database& db = Database::instance();
+        for (const char* table : {"timeline", "queuestate", "propertytimeline", "assertionevents"})
+            db.purge(table);
+        if (prepareInjectedTree(qlist) && buildSimulationModel())
+            runSimulation();
+        captureSimulationOutput();
+    } catch (const std::exception& e) {
+        result.success = false;
+        result.error_message = e.what();
+        Database::instance().updateSimulationOutcome(false, result.error_message, 0);
+        throw;
+    }
+    analysis.cleanup();
+    Database::instance().updateSimulationOutcome(result.success, result.error_message,
+                                                 result.final_time);
+}
+
+bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
+    Analysis& analysis = *analysisBuilder;
+    analysis.clearFileList();
+    if (!analysis.inject(qlist)) {
+        result.success = false;
+        result.error_message = "injection failed: " + analysis.getFailedFile();
+        return false;
+    }
+    const std::string json = analysis.getErrorJSON();
+    if (analysis.getStatus() != 200) {
+        std::cerr << "[INJECT AND SIMULATE] Compilation Error after injection" << "\n";
+        std::cerr << "error json: " << json << "\n";
+    }
+    auto tree = analysis.parse();
+    if (!tree) {
+        result.success = false;
+        result.error_message = "Parse exception: the sources with the injected properties "
+                               "could not be parsed";
+        return false;
+    }
+    useTree(*tree, analysis.getCopySources());
+    return true;
 }

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+class Analysis;
+class CFGBuilder;
 struct Query;
 
 namespace slang {
@@ -68,11 +71,23 @@ private:
     void captureSimulationOutput();
     // Drops the compilation, the tree and the source manager, in that order.
     void dropSyntaxTree();
+    void useTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                 std::map<std::string, std::string> copySources = {});
+    void exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree);
+    bool prepareInjectedTree(const std::vector<Query>& qlist);
+    std::map<std::string, int> fileIdsForTree() const;
 
     std::string fileContent;
     std::unique_ptr<slang::SourceManager> sourceMgr;
     std::shared_ptr<slang::syntax::SyntaxTree> syntaxTree;
     std::unique_ptr<slang::ast::Compilation> compilation;
     SimulationResult result;
+    std::unique_ptr<Analysis> analysisBuilder;
+    // The compiled tree stays alive for the exporter, which points into its sources.
+    std::shared_ptr<slang::syntax::SyntaxTree> cfgTree;
+    std::unique_ptr<CFGBuilder> cfg_builder;
     std::string signal_registry_json;
+    // Copy path -> source path for the files of an injected tree: the copies'
+    // statements are recorded under their sources' file ids.
+    std::map<std::string, std::string> treeCopySources;
 };

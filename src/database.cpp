@@ -252,15 +252,27 @@ bool Database::exec_sql(const std::string& sql) {
 }
 
 void Database::clear(bool structure) {
-    exec_sql("PRAGMA defer_foreign_keys = ON;");
-    exec_sql("BEGIN TRANSACTION;");
-    purge("projectstate");
+    std::vector<std::string> tables{"projectstate"};
     if (structure)
-        purge("projectstructure");
+        tables.emplace_back("projectstructure");
     for (const char* table : {"modules", "instances", "signals", "timeline", "queuestate",
                               "properties", "assertionevents", "propertytimeline"})
-        purge(table);
-    exec_sql("COMMIT;");
+        tables.emplace_back(table);
+    purgeTogether(tables);
+}
+
+bool Database::purgeTogether(const std::vector<std::string>& tables) {
+    // Rows that refer to each other go in any order: the keys are checked once, at the end.
+    if (!exec_sql("BEGIN TRANSACTION;"))
+        return false;
+    exec_sql("PRAGMA defer_foreign_keys = ON;");
+    bool all = true;
+    for (const auto& table : tables)
+        all = purge(table) && all;
+    if (exec_sql("COMMIT;"))
+        return all;
+    exec_sql("ROLLBACK;");
+    return false;
 }
 
 bool Database::purge(const std::string& table) {
@@ -420,6 +432,18 @@ bool Database::insertProjectState(int def_max_sim_time, int def_max_sim_cycle, i
     return finishInsert(db, stmt, "[DATABASE] Insert projectstate failed: ");
 }
 
+bool Database::updateSimulationOutcome(bool success, const std::string& error,
+                                       uint64_t final_time) {
+    Statement stmt(db, "UPDATE projectstate SET last_simulation_status=?, "
+                       "last_simulation_error=?, final_time=?;");
+    if (stmt.ok()) {
+        stmt.integer(1, success ? 1 : 0);
+        stmt.text(2, error);
+        stmt.integer(3, static_cast<int64_t>(final_time));
+    }
+    return finishInsert(db, stmt, "[DATABASE] Update projectstate failed: ");
+}
+
 bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
     Statement stmt(db, "INSERT INTO projectstructure (file_path) VALUES (?);");
     if (!stmt.ok()) {
@@ -428,12 +452,7 @@ bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
     }
     bool last_ok = true;
     for (const auto& path : paths) {
-        std::error_code ec;
-        std::filesystem::path absolute = std::filesystem::current_path(ec) / path;
-        std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
-        if (ec)
-            canonical = absolute.lexically_normal();
-        stmt.text(1, canonical.string());
+        stmt.text(1, projectPath(path));
         last_ok = stmt.step() == SQLITE_DONE;
         if (!last_ok)
             std::cerr << "[DATABASE] insertProjectStructure: " << sqlite3_errmsg(db) << "\n";
@@ -504,6 +523,15 @@ bool Database::insertAssertionEvent(const std::string& property_id, int64_t time
         stmt.text(3, result);
     }
     return finishInsert(db, stmt, "[DATABASE] Insert assertionevent failed: ");
+}
+
+std::string Database::projectPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::current_path(ec) / path;
+    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
+    if (ec)
+        canonical = absolute.lexically_normal();
+    return canonical.string();
 }
 
 int Database::getFileID(const std::string& file) {

@@ -47,6 +47,9 @@ public:
     bool exec_sql(const std::string& sql);
     void clear(bool structure);
     bool purge(const std::string& table);
+    // Empties the tables in one transaction, keys checked at its end; a table that
+    // fails is reported and the others are still emptied.
+    bool purgeTogether(const std::vector<std::string>& tables);
     int getRecordCount(const std::string& table);
     static std::string process_retrieval_query(sqlite3* conn, const std::string& sql);
     std::string getQueryResults(const std::string& sql);
@@ -68,6 +71,8 @@ public:
     bool insertProjectState(int def_max_sim_time, int def_max_sim_cycle, int def_sim_start,
                             int waveform_window_size, const std::string& def_sim_time_unit,
                             const std::string& def_hierarchy);
+    // The outcome of the last simulation on the project row; no row, no change.
+    bool updateSimulationOutcome(bool success, const std::string& error, uint64_t final_time);
     bool insertProjectStructure(const std::vector<std::string>& paths);
     bool insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                         const std::string& sig_name, int64_t signal_val);
@@ -78,6 +83,8 @@ public:
     bool insertAssertionEvent(const std::string& property_id, int64_t time,
                               const std::string& result);
 
+    // A source path as the file table spells it: absolute, weakly canonical.
+    static std::string projectPath(const std::string& path);
     int getFileID(const std::string& file);
     std::map<std::string, int> getFileIDMap();
 

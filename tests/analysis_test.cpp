@@ -1,5 +1,6 @@
 #include "analysis.h"
 #include "database.h"
+#include "query_support.h"
 #include "test_support.h"
 
 #include <slang/ast/ASTVisitor.h>
@@ -26,17 +27,6 @@ testing::AssertionResult contains(const std::string& text, const std::string& pa
 }
 
 const char* const kFiveLines = "l1\nl2\nl3\nl4\nl5";  // no newline after the last line
-
-Query query(const std::string& file, int line, std::vector<std::string> properties,
-            std::vector<std::string> labels, const std::string& module = "top") {
-    Query q;
-    q.file = file;
-    q.line_no = line;
-    q.module_name = module;
-    q.property_list = std::move(properties);
-    q.label_list = std::move(labels);
-    return q;
-}
 
 class InjectionTest : public testing::Test {
 protected:

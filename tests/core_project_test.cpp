@@ -1,0 +1,580 @@
+// The project road through the orchestrator: compile a file list on disk,
+// look modules up, simulate, step, and inject properties into copies.
+#include "core.h"
+#include "database.h"
+#include "kernel.h"
+#include "query_support.h"
+#include "test_support.h"
+#include "timeseries.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+using namespace wexla_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// top -> u_mid (mid) -> u_leaf (leaf), one module per file.
+const char* const kTop = "module top;\n"
+                         "  logic clk = 0;\n"
+                         "  logic [3:0] value;\n"
+                         "  mid u_mid(.clk(clk), .q(value));\n"
+                         "  always #5 clk = ~clk;\n"
+                         "endmodule\n";
+const char* const kMid = "module mid(input logic clk, output logic [3:0] q);\n"
+                         "  logic [3:0] inner;\n"
+                         "  leaf u_leaf(.clk(clk), .q(inner));\n"
+                         "  assign q = inner;\n"
+                         "endmodule\n";
+const char* const kLeaf = "module leaf(input logic clk, output logic [3:0] q);\n"
+                          "  initial q = 4'b0101;\n"
+                          "  always @(posedge clk) q <= ~q;\n"
+                          "endmodule\n";
+
+std::string canonical(const std::string& path) { return fs::weakly_canonical(path).string(); }
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Sends both log streams into buffers while alive.
+class QuietLogs {
+public:
+    QuietLogs() : out_(std::cout.rdbuf(outText.rdbuf())), err_(std::cerr.rdbuf(errText.rdbuf())) {}
+    ~QuietLogs() {
+        std::cout.rdbuf(out_);
+        std::cerr.rdbuf(err_);
+    }
+    QuietLogs(const QuietLogs&) = delete;
+    QuietLogs& operator=(const QuietLogs&) = delete;
+    std::ostringstream outText;
+    std::ostringstream errText;
+
+private:
+    std::streambuf* out_;
+    std::streambuf* err_;
+};
+
+// A request for the leaf instance's file.
+Query leafQuery(const std::string& file, int line, std::vector<std::string> properties,
+                std::vector<std::string> labels) {
+    return query(file, line, std::move(properties), std::move(labels), "u_mid.u_leaf");
+}
+
+// The three-file project configured the way the host configures one:
+// database, file table, project row, run limits.
+class ProjectTest : public testing::Test {
+protected:
+    void SetUp() override {
+        writeFile(top, kTop);
+        writeFile(mid, kMid);
+        writeFile(leaf, kLeaf);
+        Database::init(dir.file("project.db"));
+        QuietLogs quiet;
+        Database::instance().clear(true);
+        Database::instance().insertProjectStructure(sources());
+        Database::instance().insertProjectState(60, 1000, 0, 0, "ns", "top");
+        auto& config = wsim_kernel::sim_state::instance().sim_config;
+        config = wsim_kernel::sim_state::SimConfig{};
+        config.max_sim_time = 60;
+    }
+
+    std::vector<std::string> sources() const { return {top, mid, leaf}; }
+
+    std::string compile(const std::vector<std::string>& paths) {
+        QuietLogs quiet;
+        return WexlaCore::instance().compile(paths);
+    }
+    SimulationResult simulate() {
+        QuietLogs quiet;
+        return WexlaCore::instance().simulate();
+    }
+    void inject(const std::vector<Query>& queries) {
+        QuietLogs quiet;
+        WexlaCore::instance().injectAndSimulate(queries);
+        injectLog = quiet.errText.str();
+    }
+
+    std::vector<std::string> rows(const std::string& sql) {
+        return queryRows(Database::instance().handle(), sql);
+    }
+    std::string row(const std::string& sql) {
+        auto all = rows(sql);
+        return all.empty() ? "<none>" : all.front();
+    }
+    int count(const std::string& table) { return Database::instance().getRecordCount(table); }
+    std::string fileId(const std::string& path) {
+        return std::to_string(Database::instance().getFileID(canonical(path)));
+    }
+    std::string outcome() {
+        return row("SELECT last_simulation_status, last_simulation_error, final_time "
+                   "FROM projectstate;");
+    }
+
+    // Every recorded step has one timeline row per exported signal it holds,
+    // numbered from 0, and nothing else is in the table.
+    void expectTimelineRowsOfThisRun() {
+        const auto names = rows("SELECT name FROM signals;");
+        const std::set<std::string> exported(names.begin(), names.end());
+        const auto& steps = wsim_timeseries::TimeSeriesDB::instance().get_timeline();
+        ASSERT_FALSE(steps.empty());
+        int expected = 0;
+        for (const auto& step : steps)
+            for (const auto& [name, value] : step.signalState)
+                expected += exported.count(name) ? 1 : 0;
+        EXPECT_EQ(count("timeline"), expected);
+        EXPECT_EQ(row("SELECT MIN(step), MAX(step), COUNT(DISTINCT step) FROM timeline;"),
+                  "0|" + std::to_string(steps.size() - 1) + "|" + std::to_string(steps.size()));
+    }
+
+    TempDir dir;
+    std::string top = dir.file("top.v");
+    std::string mid = dir.file("mid.v");
+    std::string leaf = dir.file("leaf.v");
+    std::string injectLog;
+};
+
+std::string emptyDiagnostics(int status) {
+    return "{\n  \"status\": " + std::to_string(status) +
+           ",\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
+}
+
+const char* const kNotCompiled =
+    "{\"status\": 500, \"error\": \"Compilation has not been done!\", \"modules\": {} }";
+const char* const kNotFound = "{\"status\": 502, \"error\": \"Module not found!\" , \"modules\":{}}";
+
+} // namespace
+
+TEST(CoreCompile, WithoutADatabaseAnswers501) {
+    QuietLogs quiet;
+    EXPECT_EQ(WexlaCore::instance().compile({"top.v"}),
+              "{\"status\": 501, \"error\": \" Parse exception: Database::init(path) must be "
+              "called before Database::instance() \"}");
+    EXPECT_EQ(WexlaCore::instance().getSimulationJSON(), WexlaCore::instance().compile({"x.v"}));
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("top"), kNotCompiled);
+
+    // The error text is escaped into the answer.
+    TempDir dir;
+    const std::string unopenable = dir.file("no\"such\tdir") + "/project.db";
+    Database::init(unopenable);
+    EXPECT_EQ(WexlaCore::instance().compile({"top.v"}),
+              "{\"status\": 501, \"error\": \" Parse exception: failed to open/create database "
+              "file: " + dir.file("no\\\"such\\tdir") + "/project.db \"}");
+}
+
+TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
+    ASSERT_TRUE(simulate().success);
+    inject({leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"})});
+    EXPECT_TRUE(contains(injectLog, "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! \n"));
+    EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
+    EXPECT_TRUE(wsim_kernel::sim_state::instance().all_processes().empty());
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).v")));
+    EXPECT_EQ(outcome(), "NULL|NULL|NULL");
+}
+
+TEST_F(ProjectTest, CompileStatusCodesAndTheDiagnosticsGate) {
+    EXPECT_EQ(compile({}), emptyDiagnostics(498));
+    EXPECT_EQ(compile({top, mid, dir.file("missing.v")}), emptyDiagnostics(499));
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
+
+    const std::string bad = dir.file("bad.v");
+    writeFile(bad, "module bad;\n  wire a\nendmodule\n");
+    EXPECT_EQ(compile({top, mid, leaf, bad}), "{\n"
+                                              "  \"status\": 501,\n"
+                                              "  \"errors\": [\n"
+                                              "    {\n"
+                                              "      \"description\": \"error: expected ';'\",\n"
+                                              "      \"file_name\": \"" + canonical(bad) + "\",\n"
+                                              "      \"line\": 2,\n"
+                                              "      \"column\": 9\n"
+                                              "    }\n"
+                                              "  ],\n"
+                                              "  \"warnings\": [\n"
+                                              "  ]\n"
+                                              "}");
+    // Nothing behind a failed gate is parsed or exported.
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
+    EXPECT_EQ(count("modules") + count("instances") + count("signals"), 0);
+
+    // A file with warnings only passes the gate, warnings in the answer.
+    writeFile(leaf, "module leaf(input logic clk, output logic [3:0] q);\n"
+                    "  logic [7:0] wide;\n"
+                    "  assign wide = q;\n"
+                    "  always @(posedge clk) q <= ~q;\n"
+                    "endmodule\n");
+    const std::string answer = compile(sources());
+    EXPECT_EQ(answer, "{\n"
+                      "  \"status\": 200,\n"
+                      "  \"errors\": [\n"
+                      "  ],\n"
+                      "  \"warnings\": [\n"
+                      "    {\n"
+                      "      \"description\": \"warning: implicit conversion expands from 4 to 8 "
+                      "bits\",\n"
+                      "      \"file_name\": \"" + canonical(leaf) + "\",\n"
+                      "      \"line\": 3,\n"
+                      "      \"column\": 17\n"
+                      "    }\n"
+                      "  ]\n"
+                      "}");
+    EXPECT_EQ(WexlaCore::instance().getSimulationJSON(), answer);
+    EXPECT_EQ(rows("SELECT instance_path, base_module, file_id FROM instances ORDER BY "
+                   "instance_id;"),
+              (std::vector<std::string>{"top|top|" + fileId(top), "u_mid|mid|" + fileId(top),
+                                        "u_mid.u_leaf|leaf|" + fileId(mid)}));
+    EXPECT_EQ(rows("SELECT name, file_id FROM modules ORDER BY module_id;"),
+              (std::vector<std::string>{"top|" + fileId(top), "mid|" + fileId(mid),
+                                        "leaf|" + fileId(leaf)}));
+
+    // A later failed gate leaves the exported design as it was.
+    EXPECT_EQ(compile({bad})[0], '{');
+    EXPECT_NE(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
+    EXPECT_EQ(count("instances"), 3);
+}
+
+TEST_F(ProjectTest, ModuleLookupAnswers) {
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
+    compile(sources());
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("nosuch"), kNotFound);
+    EXPECT_EQ(WexlaCore::instance().getModuleByName(""), kNotFound);
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"),
+              "{\"status\": 200, \"error\": \"\", \"modules\": {\n"
+              "   \"leaf\": {\n"
+              "     \"name\": \"leaf\",\n"
+              "     \"file\": \"" + canonical(leaf) + "\",\n"
+              "     \"line\": 4,\n"
+              "     \"ports\": [\n"
+              "       {\n"
+              "         \"name\": \"clk\",\n"
+              "         \"direction\": \"input\",\n"
+              "         \"width\": 1,\n"
+              "         \"line\": 1\n"
+              "       },\n"
+              "       {\n"
+              "         \"name\": \"q\",\n"
+              "         \"direction\": \"output\",\n"
+              "         \"width\": 4,\n"
+              "         \"line\": 1\n"
+              "       }\n"
+              "     ],\n"
+              "     \"signals\": [\n"
+              "       {\n"
+              "         \"name\": \"clk\",\n"
+              "         \"kind\": \"reg\",\n"
+              "         \"width\": 1,\n"
+              "         \"line\": 1\n"
+              "       },\n"
+              "       {\n"
+              "         \"name\": \"q\",\n"
+              "         \"kind\": \"reg\",\n"
+              "         \"width\": 4,\n"
+              "         \"line\": 1\n"
+              "       }\n"
+              "     ],\n"
+              "     \"blocks\": [\n"
+              "       {\n"
+              "         \"id\": \"blk_initial_8\",\n"
+              "         \"kind\": \"initial\",\n"
+              "         \"label\": \"\",\n"
+              "         \"trigger\": \"\",\n"
+              "         \"line\": 2,\n"
+              "         \"statements\": [\n"
+              "           {\n"
+              "             \"id\": \"stmt_9\",\n"
+              "             \"kind\": \"blocking_assign\",\n"
+              "             \"line\": 2,\n"
+              "             \"lhs\": \"q\",\n"
+              "             \"rhs\":              {\n"
+              "               \"kind\": \"constant\",\n"
+              "               \"value\": \"5\"\n"
+              "             }\n"
+              "           }\n"
+              "         ]\n"
+              "       },\n"
+              "       {\n"
+              "         \"id\": \"blk_always_10\",\n"
+              "         \"kind\": \"always\",\n"
+              "         \"label\": \"\",\n"
+              "         \"trigger\": \"clk\",\n"
+              "         \"line\": 3,\n"
+              "         \"statements\": [\n"
+              "           {\n"
+              "             \"id\": \"stmt_11\",\n"
+              "             \"kind\": \"nonblocking_assign\",\n"
+              "             \"line\": 3,\n"
+              "             \"lhs\": \"q\",\n"
+              "             \"rhs\":              {\n"
+              "               \"kind\": \"unary_op\",\n"
+              "               \"op\": \"~\",\n"
+              "               \"operand\": \"q\"\n"
+              "             }\n"
+              "           }\n"
+              "         ]\n"
+              "       }\n"
+              "     ],\n"
+              "     \"instances\": []\n"
+              "   }}\n"
+              "}");
+}
+
+TEST_F(ProjectTest, CompileThenSimulateLandsTheTimelineRows) {
+    compile(sources());
+    const SimulationResult r = simulate();
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(r.final_time, 60u);
+    expectTimelineRowsOfThisRun();
+    // Values reach the rows under the exported names, through both levels of binds.
+    EXPECT_EQ(row("SELECT group_concat(v) FROM (SELECT DISTINCT signal_val AS v FROM timeline "
+                  "t JOIN signals s ON t.signal_id = s.signal_id WHERE s.name = 'value' AND "
+                  "t.time >= 10 ORDER BY v);"),
+              "5,10");
+    // Steps of the clock statement carry top.v's file id; leaf.v's statements
+    // reach the queue rows with leaf.v's.
+    EXPECT_EQ(row("SELECT DISTINCT current_file_id FROM timeline WHERE current_file_id IS NOT "
+                  "NULL;"),
+              fileId(top));
+    EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leaf) + ";"), "0");
+
+    // The builder also registers each instance's ports under their bare names
+    // ("q" here), which have no row in `signals`: their timeline rows are
+    // refused. Any other name missing from `signals` is a real mismatch.
+    const auto names = rows("SELECT name FROM signals;");
+    for (const auto& [name, info] : wsim_timeseries::TimeSeriesDB::instance().get_signals()) {
+        if (std::find(names.begin(), names.end(), name) != names.end())
+            continue;
+        const bool barePort = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
+            return n.size() > name.size() + 1 && n.ends_with("." + name);
+        });
+        EXPECT_TRUE(barePort) << name << " is recorded but has no exported signal";
+    }
+}
+
+TEST_F(ProjectTest, RecompileAfterAnEditShowsOnlyTheNewDesign) {
+    compile(sources());
+    ASSERT_TRUE(simulate().success);
+    Database::instance().insertProperty("p_kept", "p_kept", "top");
+    const auto firstIds = rows("SELECT MIN(signal_id) FROM signals;");
+
+    writeFile(mid, "module mid(input logic clk, output logic [3:0] q);\n"
+                   "  logic [3:0] held;\n"
+                   "  leaf u_cell(.clk(clk), .q(held));\n"
+                   "  assign q = held;\n"
+                   "endmodule\n");
+    EXPECT_EQ(compile(sources()), emptyDiagnostics(200));
+    EXPECT_EQ(rows("SELECT name FROM signals ORDER BY signal_id;"),
+              (std::vector<std::string>{"clk", "value", "u_mid.clk", "u_mid.q", "u_mid.held",
+                                        "u_mid.u_cell.clk", "u_mid.u_cell.q"}));
+    EXPECT_EQ(rows("SELECT instance_path FROM instances ORDER BY instance_id;"),
+              (std::vector<std::string>{"top", "u_mid", "u_mid.u_cell"}));
+    EXPECT_EQ(count("modules"), 3);
+    EXPECT_EQ(rows("SELECT MIN(signal_id) FROM signals;"), firstIds);
+    EXPECT_EQ(count("timeline") + count("queuestate"), 0);
+    // The recorder and the kernel let go of the old design's run too.
+    EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
+    EXPECT_TRUE(wsim_kernel::sim_state::instance().all_processes().empty());
+    // The project's own rows stay.
+    EXPECT_EQ(count("projectstructure"), 3);
+    EXPECT_EQ(count("projectstate"), 1);
+    EXPECT_EQ(rows("SELECT id FROM properties;"), std::vector<std::string>{"p_kept"});
+
+    ASSERT_TRUE(simulate().success);
+    expectTimelineRowsOfThisRun();
+}
+
+TEST_F(ProjectTest, ForwardStepResumesOnlyAHaltedRun) {
+    auto& state = wsim_kernel::sim_state::instance();
+    const std::string dbFile = dir.file("project.db");
+    compile(sources());
+    const std::vector<int> ids = [&] {
+        std::vector<int> out;
+        for (const auto& r : rows("SELECT instance_id FROM instances;"))
+            out.push_back(std::stoi(r));
+        return out;
+    }();
+
+    // The time limit ends the run: neither halted nor resumed, nothing saved.
+    simulate();
+    ASSERT_FALSE(state.simulation_halted());
+    const std::string lastStep = row("SELECT MAX(step) FROM timeline;");
+    {
+        QuietLogs quiet;
+        const std::string answer = WexlaCore::instance().stepForward(ids, 3);
+        EXPECT_EQ(answer, Database::instance().getTimelineForInstanceListByStep(ids, 3));
+        EXPECT_NE(answer, "[]");
+        EXPECT_TRUE(contains(quiet.errText.str(), "[WEXLACORE STEP FORWARD] cursor=3\n"));
+    }
+    EXPECT_EQ(row("SELECT MAX(step) FROM timeline;"), lastStep);
+    EXPECT_EQ(queryFile(dbFile, "SELECT COUNT(*) FROM sqlite_master;"),
+              std::vector<std::string>{"0"});
+
+    // The cycle limit halts it: a forward step saves the file, then runs on.
+    state.sim_config.max_sim_time = 0;
+    state.sim_config.max_sim_cycle = 6;
+    simulate();
+    ASSERT_TRUE(state.simulation_halted());
+    const std::string halted = row("SELECT MAX(step) FROM timeline;");
+    const uint64_t haltedAt = state.sim_time();
+    {
+        QuietLogs quiet;
+        EXPECT_EQ(WexlaCore::instance().stepBackward(ids, 1),
+                  Database::instance().getTimelineForInstanceListByStep(ids, 1));
+    }
+    EXPECT_EQ(row("SELECT MAX(step) FROM timeline;"), halted);
+    {
+        QuietLogs quiet;
+        WexlaCore::instance().stepForward(ids, std::stoi(halted));
+    }
+    EXPECT_EQ(queryFile(dbFile, "SELECT MAX(step) FROM timeline;"),
+              std::vector<std::string>{halted});
+    EXPECT_GT(std::stoi(row("SELECT MAX(step) FROM timeline;")), std::stoi(halted));
+    EXPECT_GT(state.sim_time(), haltedAt);
+    expectTimelineRowsOfThisRun();
+
+    // Halted again at the limit, but finished: a forward step only reads.
+    ASSERT_TRUE(state.simulation_halted());
+    state.finish_simulation();
+    const std::string finished = row("SELECT MAX(step) FROM timeline;");
+    {
+        QuietLogs quiet;
+        WexlaCore::instance().stepForward(ids, 0);
+    }
+    EXPECT_EQ(row("SELECT MAX(step) FROM timeline;"), finished);
+    EXPECT_EQ(queryFile(dbFile, "SELECT MAX(step) FROM timeline;"),
+              std::vector<std::string>{halted});
+}
+
+TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
+    compile(sources());
+    ASSERT_TRUE(simulate().success);
+    const int plainRows = count("timeline");
+
+    // Two properties at one line of leaf.v, a second query on the same file,
+    // and one on top.v.
+    inject({leafQuery(leaf, 4,
+                  {"assert property (@(posedge clk) q != 4'b0000);",
+                   "assert property (@(posedge clk) q == 4'b0101 || q == 4'b1010);"},
+                  {"p_nonzero", "p_alternates"}),
+            leafQuery(leaf, 3, {"assert property (@(posedge clk) !$isunknown(q));"}, {"p_known"}),
+            query(top, 6, {"assert property (@(posedge clk) value != 4'b1111);"}, {"p_value"},
+                  "top")});
+
+    EXPECT_EQ(outcome(), "1||60");
+    EXPECT_EQ(rows("SELECT id, label, instance_id FROM properties ORDER BY id;"),
+              (std::vector<std::string>{"p_alternates|p_alternates|u_mid.u_leaf",
+                                        "p_known|p_known|u_mid.u_leaf",
+                                        "p_nonzero|p_nonzero|u_mid.u_leaf",
+                                        "p_value|p_value|top"}));
+    EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
+                         "{\"success\": 1,\"error\": \"\",\"finalTime\": 60,\"timeline\": ["));
+
+    // The copies were simulated, each under its source's file id, and the
+    // run's rows replace the previous run's instead of joining them.
+    expectTimelineRowsOfThisRun();
+    EXPECT_EQ(count("timeline"), plainRows);
+    EXPECT_EQ(row("SELECT DISTINCT current_file_id FROM timeline WHERE current_file_id IS NOT "
+                  "NULL;"),
+              fileId(top));
+    EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leaf) + ";"), "0");
+
+    // The copies are gone; the user's files are as they were.
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_FALSE(contains(entry.path().filename().string(), "(copy)")) << entry.path();
+    EXPECT_EQ(readFile(top), kTop);
+    EXPECT_EQ(readFile(mid), kMid);
+    EXPECT_EQ(readFile(leaf), kLeaf);
+
+    // The injected design stays the current one, copies gone or not.
+    ASSERT_TRUE(simulate().success);
+    expectTimelineRowsOfThisRun();
+    EXPECT_EQ(row("SELECT DISTINCT current_file_id FROM timeline WHERE current_file_id IS NOT "
+                  "NULL;"),
+              fileId(top));
+}
+
+TEST_F(ProjectTest, EveryQueryOnOneFileReachesTheSimulatedDesign) {
+    compile(sources());
+    // The earlier query names a signal that does not exist: if it were lost
+    // behind the later one, the design would build.
+    inject({leafQuery(leaf, 3, {"assert property (@(posedge clk) nosuch);"}, {"p_bad"}),
+            leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_good"})});
+    EXPECT_TRUE(contains(injectLog, "[INJECT AND SIMULATE] Compilation Error after injection\n"
+                                    "error json: {\n  \"status\": 501,"));
+    EXPECT_TRUE(contains(outcome(), "0|Compilation errors: ")) << outcome();
+    EXPECT_TRUE(contains(outcome(), "UndeclaredIdentifier; ")) << outcome();
+    EXPECT_EQ(count("timeline"), 0);
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).v")));
+    EXPECT_EQ(readFile(leaf), kLeaf);
+}
+
+TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
+    compile(sources());
+    ASSERT_TRUE(simulate().success);
+    const std::string other = dir.file("other.v");
+    writeFile(other, "module other;\nendmodule\n");
+
+    // A missing file: nothing is written beside it, nothing simulated.
+    const std::string missing = dir.file("missing.v");
+    inject({leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"}),
+            leafQuery(missing, 1, {"assert property (@(posedge clk) 1);"}, {"p_missing"})});
+    EXPECT_EQ(outcome(), "0|injection failed: " + missing + "|0");
+    EXPECT_EQ(count("timeline") + count("queuestate"), 0);
+    EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
+    EXPECT_FALSE(fs::exists(dir.file("missing(copy).v")));
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).v")));
+    EXPECT_EQ(count("properties"), 0);
+    EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
+                         "{\"success\": 0,\"error\": \"injection failed: " + missing + "\""));
+
+    // A file on disk that is not one of the compiled sources.
+    inject({leafQuery(other, 2, {"assert property (1);"}, {"p_other"})});
+    EXPECT_EQ(outcome(), "0|injection failed: " + other + "|0");
+    EXPECT_EQ(readFile(other), "module other;\nendmodule\n");
+
+    // The next good injection runs again, and without a project row nothing is recorded.
+    inject({leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"})});
+    EXPECT_EQ(outcome(), "1||60");
+    Database::instance().purge("projectstate");
+    inject({leafQuery(missing, 1, {"assert property (1);"}, {"p_missing"})});
+    EXPECT_EQ(count("projectstate"), 0);
+}
+
+TEST_F(ProjectTest, SystemVerilogSourceCopyIsRemovedToo) {
+    const std::string leafSv = dir.file("leaf.sv");
+    fs::rename(leaf, leafSv);
+    {
+        QuietLogs quiet;
+        Database::instance().clear(true);
+        Database::instance().insertProjectStructure({top, mid, leafSv});
+        Database::instance().insertProjectState(60, 1000, 0, 0, "ns", "top");
+    }
+    EXPECT_EQ(compile({top, mid, leafSv}), emptyDiagnostics(200));
+    inject({leafQuery(leafSv, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"})});
+    EXPECT_EQ(outcome(), "1||60");
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
+    EXPECT_EQ(readFile(leafSv), kLeaf);
+    EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leafSv) + ";"),
+              "0");
+}
+
+TEST_F(ProjectTest, InjectedPropertiesShowUpInThePropertyResults) {
+    compile(sources());
+    inject({leafQuery(leaf, 4,
+                  {"assert property (@(posedge clk) q != 4'b0000);",
+                   "assert property (@(posedge clk) q == 4'b0000);"},
+                  {"p_holds", "p_fails"})});
+    ASSERT_EQ(outcome(), "1||60");
+    if (wsim_timeseries::TimeSeriesDB::instance().get_all_events().empty())
+        GTEST_SKIP() << "waits for concurrent assertions in the model builder";
+    const std::string events = Database::instance().getAssertionEvents();
+    EXPECT_TRUE(contains(events, "\"label\":\"p_holds\",\"time\":5,\"result\":\"PASS\""))
+        << events;
+    EXPECT_TRUE(contains(events, "\"label\":\"p_fails\",\"time\":5,\"result\":\"FAIL\""))
+        << events;
+    EXPECT_FALSE(contains(events, "\"label\":\"p_holds\",\"time\":5,\"result\":\"FAIL\""));
+}
