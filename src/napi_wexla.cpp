@@ -342,11 +342,22 @@ bool readProjectConfig(napi_env env, napi_value object, ProjectConfig& config) {
     return !exceptionPending(env);
 }
 
+// A configured time in kernel units: negative times count as 0, and a product
+// past the 64-bit range stays at its largest value instead of wrapping.
+uint64_t scaledTime(int64_t value, uint64_t scale) {
+    if (value <= 0)
+        return 0;
+    const auto time = static_cast<uint64_t>(value);
+    if (time > std::numeric_limits<uint64_t>::max() / scale)
+        return std::numeric_limits<uint64_t>::max();
+    return time * scale;
+}
+
 void applyRunLimits(const ProjectConfig& config) {
     const uint64_t scale = unit_to_ps(config.time_unit);
     auto& sim_config = wsim_kernel::sim_state::instance().sim_config;
-    sim_config.max_sim_time = static_cast<uint64_t>(config.max_sim_time) * scale;
-    sim_config.start_time = static_cast<uint64_t>(config.start_time) * scale;
+    sim_config.max_sim_time = scaledTime(config.max_sim_time, scale);
+    sim_config.start_time = scaledTime(config.start_time, scale);
     sim_config.max_sim_cycle = config.max_sim_cycle;
     sim_config.time_unit = config.time_unit;
     std::cerr << "[CONFIG] max_time=" << sim_config.max_sim_time
