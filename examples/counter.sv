@@ -1,4 +1,4 @@
-`timescale 1ns/1ns
+`timescale 1ns/1ps
 // A 4-bit ripple counter built from toggle flip-flops, and the testbench
 // that clocks it.
 module tff(input logic clk, output logic q);

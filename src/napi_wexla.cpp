@@ -1,12 +1,748 @@
-// The Node-API entry of wexla.node.
+// The Node-API module wexla.node: eighteen JavaScript functions over the two
+// families of exported entry points. Every handler runs synchronously on the
+// JavaScript thread; no exception ever leaves a handler.
 #include <node_api.h>
+
+#include "api.h"
+#include "api_db.h"
+#include "json_escape.h"
+#include "kernel.h"
+#include "lsp.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <iostream>
+#include <limits>
+#include <string>
+#include <vector>
 
 namespace {
 
-napi_value Init(napi_env /*env*/, napi_value exports) {
-    return exports;
+// ---- Values ----
+
+napi_valuetype typeOf(napi_env env, napi_value value) {
+    napi_valuetype type = napi_undefined;
+    napi_typeof(env, value, &type);
+    return type;
 }
+
+bool isArray(napi_env env, napi_value value) {
+    bool result = false;
+    napi_is_array(env, value, &result);
+    return result;
+}
+
+bool exceptionPending(napi_env env) {
+    bool pending = false;
+    napi_is_exception_pending(env, &pending);
+    return pending;
+}
+
+napi_value throwTypeError(napi_env env, const char* message) {
+    napi_throw_type_error(env, nullptr, message);
+    return nullptr;
+}
+
+// Truncates toward zero inside the int range; NaN and infinities give 0.
+int doubleToInt(double d) {
+    if (!std::isfinite(d))
+        return 0;
+    if (d >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (d <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(d);
+}
+
+// The same in the 64-bit range, for times.
+int64_t doubleToInt64(double d) {
+    if (!std::isfinite(d))
+        return 0;
+    // 2^63 is the first double past the range.
+    if (d >= 9223372036854775808.0)
+        return std::numeric_limits<int64_t>::max();
+    if (d <= -9223372036854775808.0)
+        return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(d);
+}
+
+// Reads a JavaScript string as UTF-8.
+std::string stringValue(napi_env env, napi_value value) {
+    size_t length = 0;
+    napi_get_value_string_utf8(env, value, nullptr, 0, &length);
+    std::string out(length + 1, '\0');
+    size_t copied = 0;
+    napi_get_value_string_utf8(env, value, out.data(), out.size(), &copied);
+    out.resize(copied);
+    return out;
+}
+
+bool NapiValueToString(napi_env env, napi_value value, std::string& out) {
+    if (typeOf(env, value) != napi_string) {
+        throwTypeError(env, "Expected a string");
+        return false;
+    }
+    out = stringValue(env, value);
+    return true;
+}
+
+bool NapiValueToInt(napi_env env, napi_value value, int& out) {
+    if (typeOf(env, value) != napi_number) {
+        throwTypeError(env, "NapiValueToInt: expected a number");
+        return false;
+    }
+    double d = 0;
+    napi_get_value_double(env, value, &d);
+    out = doubleToInt(d);
+    return true;
+}
+
+bool NapiValueToStringVector(napi_env env, napi_value value, std::vector<std::string>& out) {
+    out.clear();
+    if (!isArray(env, value)) {
+        std::string single;
+        if (!NapiValueToString(env, value, single)) {
+            throwTypeError(env, "NapiValueToStringVector: could not coerce value to string");
+            return false;
+        }
+        out.push_back(std::move(single));
+        return true;
+    }
+    uint32_t length = 0;
+    if (napi_get_array_length(env, value, &length) != napi_ok)
+        return false;
+    for (uint32_t i = 0; i < length; ++i) {
+        napi_value element = nullptr;
+        if (napi_get_element(env, value, i, &element) != napi_ok)
+            return false;
+        std::string text;
+        if (!NapiValueToString(env, element, text)) {
+            throwTypeError(env, "NapiValueToStringVector: could not coerce element to string");
+            return false;
+        }
+        out.push_back(std::move(text));
+    }
+    return true;
+}
+
+bool NapiValueToIntVector(napi_env env, napi_value value, std::vector<int>& out) {
+    out.clear();
+    const bool array = isArray(env, value);
+    uint32_t count = 1;
+    if (array && napi_get_array_length(env, value, &count) != napi_ok)
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        napi_value element = value;
+        if (array && napi_get_element(env, value, i, &element) != napi_ok)
+            return false;
+        napi_value number = nullptr;
+        if (napi_coerce_to_number(env, element, &number) != napi_ok) {
+            throwTypeError(env, "NapiValueToIntVector: could not coerce element to number");
+            return false;
+        }
+        double d = 0;
+        napi_get_value_double(env, number, &d);
+        out.push_back(doubleToInt(d));
+    }
+    return true;
+}
+
+// The property `key`, or nullptr when it is undefined or cannot be read.
+napi_value propertyOf(napi_env env, napi_value object, const char* key) {
+    napi_value value = nullptr;
+    if (napi_get_named_property(env, object, key, &value) != napi_ok)
+        return nullptr;
+    return typeOf(env, value) == napi_undefined ? nullptr : value;
+}
+
+// A number property as a double; a present value that is not a number reads
+// as absent, and says so.
+bool numberProperty(napi_env env, napi_value object, const char* key, double& out) {
+    napi_value value = propertyOf(env, object, key);
+    if (!value)
+        return false;
+    if (typeOf(env, value) != napi_number) {
+        std::cerr << "[CONFIG] '" << key << "' is not a number; the default is used" << std::endl;
+        return false;
+    }
+    napi_get_value_double(env, value, &out);
+    return true;
+}
+
+bool GetIntProp(napi_env env, napi_value object, const char* key, int& out) {
+    double d = 0;
+    if (!numberProperty(env, object, key, d))
+        return false;
+    out = doubleToInt(d);
+    return true;
+}
+
+bool GetInt64Prop(napi_env env, napi_value object, const char* key, int64_t& out) {
+    double d = 0;
+    if (!numberProperty(env, object, key, d))
+        return false;
+    out = doubleToInt64(d);
+    return true;
+}
+
+// JavaScript String() of a value; false with an exception pending when it throws.
+bool coerceToString(napi_env env, napi_value value, std::string& out) {
+    napi_value text = nullptr;
+    if (napi_coerce_to_string(env, value, &text) != napi_ok)
+        return false;
+    out = stringValue(env, text);
+    return true;
+}
+
+bool GetStringProp(napi_env env, napi_value object, const char* key, std::string& out) {
+    napi_value value = propertyOf(env, object, key);
+    return value && coerceToString(env, value, out);
+}
+
+bool GetStringArrayProp(napi_env env, napi_value object, const char* key,
+                        std::vector<std::string>& out) {
+    out.clear();
+    napi_value value = propertyOf(env, object, key);
+    if (!value)
+        return false;
+    if (!isArray(env, value)) {
+        throwTypeError(env, "expected property to be an array");
+        return false;
+    }
+    uint32_t length = 0;
+    if (napi_get_array_length(env, value, &length) != napi_ok)
+        return false;
+    for (uint32_t i = 0; i < length; ++i) {
+        napi_value element = nullptr;
+        std::string text;
+        if (napi_get_element(env, value, i, &element) != napi_ok ||
+            !coerceToString(env, element, text))
+            return false;
+        std::cerr << text << std::endl;
+        out.push_back(std::move(text));
+    }
+    return true;
+}
+
+void PrintNapiValue(napi_env env, napi_value value) {
+    napi_value global = nullptr, console = nullptr, log = nullptr, ignored = nullptr;
+    napi_get_global(env, &global);
+    napi_get_named_property(env, global, "console", &console);
+    napi_get_named_property(env, console, "log", &log);
+    napi_call_function(env, console, log, 1, &value, &ignored);
+}
+
+void print_napi_error(napi_env env, const char* where) {
+    const napi_extended_error_info* info = nullptr;
+    napi_get_last_error_info(env, &info);
+    const char* message = info && info->error_message ? info->error_message : "unknown";
+    const int code = info ? static_cast<int>(info->error_code) : -1;
+    std::fprintf(stderr, "[napi error] %s: %s (status=%d)\n", where, message, code);
+}
+
+// ---- Handler frame ----
+
+struct Arguments {
+    size_t count = 0;
+    napi_value values[3] = {nullptr, nullptr, nullptr};
+};
+
+// Missing argument slots hold undefined.
+Arguments argumentsOf(napi_env env, napi_callback_info info, size_t wanted) {
+    Arguments args;
+    args.count = wanted;
+    napi_get_cb_info(env, info, &args.count, args.values, nullptr, nullptr);
+    return args;
+}
+
+napi_value stringResult(napi_env env, const std::string& text) {
+    napi_value result = nullptr;
+    napi_create_string_utf8(env, text.c_str(), text.size(), &result);
+    return result;
+}
+
+// An entry point's text; JavaScript null when it gave none.
+napi_value textResult(napi_env env, const char* text) {
+    napi_value result = nullptr;
+    if (text == nullptr)
+        napi_get_null(env, &result);
+    else
+        napi_create_string_utf8(env, text, NAPI_AUTO_LENGTH, &result);
+    return result;
+}
+
+void logResult(const char* text) {
+    std::cerr << "[RUN] result ptr=" << static_cast<const void*>(text) << std::endl;
+    if (text)
+        std::cerr << "[RUN] result length=" << std::string_view(text).size() << std::endl;
+    else
+        std::cerr << "[RUN] result is NULL" << std::endl;
+}
+
+napi_value loggedTextResult(napi_env env, const char* text) {
+    logResult(text);
+    return textResult(env, text);
+}
+
+// Runs a handler body; an exception becomes an error JSON answer instead of
+// crossing into Node.
+template <typename Body>
+napi_value guarded(napi_env env, Body&& body) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        return stringResult(env, "{\"error\":\"" + json_escape(e.what()) + "\"}");
+    } catch (...) {
+        return stringResult(env, "{\"error\":\"Unknown exception\"}");
+    }
+}
+
+// ---- Configuration ----
+
+uint64_t unit_to_ps(const std::string& unit) {
+    if (unit == "fs" || unit == "ps")
+        return 1;
+    if (unit == "ns")
+        return 1000;
+    if (unit == "us")
+        return 1000000;
+    if (unit == "ms")
+        return 1000000000;
+    if (unit == "s")
+        return 1000000000000;
+    return 1000;
+}
+
+struct ProjectConfig {
+    int64_t start_time = 0;
+    int waveform_window_size = -1;  // no window
+    int64_t max_sim_time = 0;
+    int max_sim_cycle = 1000;
+    std::string time_unit;
+    std::string working_hierarchy;
+    std::string database_path;
+    std::vector<std::string> pathlist;
+};
+
+// Reads the keys in their order; false as soon as one has raised.
+bool readProjectConfig(napi_env env, napi_value object, ProjectConfig& config) {
+    GetInt64Prop(env, object, "start_time", config.start_time);
+    GetIntProp(env, object, "waveform_window_size", config.waveform_window_size);
+    GetInt64Prop(env, object, "max_sim_time", config.max_sim_time);
+    GetIntProp(env, object, "max_sim_cycles", config.max_sim_cycle);
+    if (exceptionPending(env))
+        return false;
+    GetStringProp(env, object, "time_unit", config.time_unit);
+    GetStringProp(env, object, "working_hierarchy", config.working_hierarchy);
+    GetStringProp(env, object, "db_path", config.database_path);
+    if (exceptionPending(env))
+        return false;
+    GetStringArrayProp(env, object, "sources", config.pathlist);
+    return !exceptionPending(env);
+}
+
+// A configured time in kernel units: negative times count as 0, and a product
+// past the 64-bit range stays at its largest value instead of wrapping.
+uint64_t scaledTime(int64_t value, uint64_t scale) {
+    if (value <= 0)
+        return 0;
+    const auto time = static_cast<uint64_t>(value);
+    if (time > std::numeric_limits<uint64_t>::max() / scale)
+        return std::numeric_limits<uint64_t>::max();
+    return time * scale;
+}
+
+void applyRunLimits(const ProjectConfig& config) {
+    const uint64_t scale = unit_to_ps(config.time_unit);
+    auto& sim_config = wsim_kernel::sim_state::instance().sim_config;
+    sim_config.max_sim_time = scaledTime(config.max_sim_time, scale);
+    sim_config.start_time = scaledTime(config.start_time, scale);
+    sim_config.max_sim_cycle = config.max_sim_cycle;
+    sim_config.time_unit = config.time_unit;
+    std::cerr << "[CONFIG] max_time=" << sim_config.max_sim_time
+              << " max_cycle=" << sim_config.max_sim_cycle << " unit=" << sim_config.time_unit
+              << " start=" << sim_config.start_time << std::endl;
+}
+
+// ---- Injection requests ----
+
+// A string property of a request; false after raising or reporting.
+bool requestString(napi_env env, napi_value element, const char* key, const char* type_message,
+                   std::string& out) {
+    napi_value value = nullptr;
+    if (napi_get_named_property(env, element, key, &value) != napi_ok) {
+        print_napi_error(env, key);
+        return false;
+    }
+    if (typeOf(env, value) != napi_string) {
+        throwTypeError(env, type_message);
+        return false;
+    }
+    out = stringValue(env, value);
+    return true;
+}
+
+bool requestStringList(napi_env env, napi_value element, const char* key,
+                       const char* array_message, const char* element_message,
+                       std::vector<std::string>& out) {
+    napi_value value = nullptr;
+    if (napi_get_named_property(env, element, key, &value) != napi_ok) {
+        print_napi_error(env, key);
+        return false;
+    }
+    if (!isArray(env, value)) {
+        throwTypeError(env, array_message);
+        return false;
+    }
+    uint32_t length = 0;
+    if (napi_get_array_length(env, value, &length) != napi_ok)
+        return false;
+    for (uint32_t i = 0; i < length; ++i) {
+        napi_value item = nullptr;
+        if (napi_get_element(env, value, i, &item) != napi_ok)
+            return false;
+        if (typeOf(env, item) != napi_string) {
+            throwTypeError(env, element_message);
+            return false;
+        }
+        out.push_back(stringValue(env, item));
+    }
+    return true;
+}
+
+bool requestFrom(napi_env env, napi_value element, Query& query) {
+    if (typeOf(env, element) != napi_object) {
+        throwTypeError(env, "element must be an JSON object");
+        return false;
+    }
+    if (!requestString(env, element, "file", "'file' must be a string", query.file) ||
+        !requestString(env, element, "module", "'module' must be a string", query.module_name))
+        return false;
+
+    napi_value line = nullptr;
+    if (napi_get_named_property(env, element, "line", &line) != napi_ok) {
+        print_napi_error(env, "line");
+        return false;
+    }
+    if (typeOf(env, line) != napi_number) {
+        throwTypeError(env, "'line' must be a number");
+        return false;
+    }
+    napi_get_value_int32(env, line, &query.line_no);
+
+    if (!requestStringList(env, element, "property_list",
+                           "'property_list' must be an array of strings",
+                           "'property_list' elements must be strings", query.property_list) ||
+        !requestStringList(env, element, "label_list", "'label_list' must be an array of strings",
+                           "'label_list' elements must be strings", query.label_list))
+        return false;
+    if (query.label_list.size() < query.property_list.size()) {
+        throwTypeError(env, "'label_list' must have one label per property");
+        return false;
+    }
+    query.print();
+    return true;
+}
+
+// ---- The eighteen handlers ----
+
+napi_value Run(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (verilog string)");
+        std::string source;
+        if (!NapiValueToString(env, args.values[0], source))
+            return nullptr;
+        return loggedTextResult(env, ingest(source.c_str()));
+    });
+}
+
+napi_value RunMultiFile(napi_env env, napi_callback_info) {
+    return guarded(env, [&] { return textResult(env, get_simulate_multi_file()); });
+}
+
+napi_value RunOnlyInit(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return textResult(env, get_ingest_only_init());
+        std::string source;
+        if (!NapiValueToString(env, args.values[0], source))
+            return nullptr;
+        return loggedTextResult(env, ingest_only_init(source.c_str()));
+    });
+}
+
+napi_value Compile(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (pathlist)");
+        std::vector<std::string> paths;
+        if (!NapiValueToStringVector(env, args.values[0], paths))
+            return nullptr;
+        return loggedTextResult(env, compile(paths));
+    });
+}
+
+napi_value GetModuleByName(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (module name)");
+        std::string name;
+        if (!NapiValueToString(env, args.values[0], name))
+            return nullptr;
+        return loggedTextResult(env, get_module_by_name(name));
+    });
+}
+
+napi_value InjectSVAAssertions(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1 || !isArray(env, args.values[0]))
+            return throwTypeError(env, "Expected an array of JSON objects");
+        uint32_t length = 0;
+        napi_get_array_length(env, args.values[0], &length);
+        std::cerr << "[INJECT AND SIM] " << length << std::endl;
+        std::vector<Query> requests;
+        for (uint32_t i = 0; i < length; ++i) {
+            napi_value element = nullptr;
+            Query query;
+            if (napi_get_element(env, args.values[0], i, &element) != napi_ok ||
+                !requestFrom(env, element, query))
+                return nullptr;
+            requests.push_back(std::move(query));
+        }
+        return textResult(env, inject_and_simulate_db(requests));
+    });
+}
+
+napi_value GetHierarchy(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (integer id or string instance path)");
+        const napi_valuetype type = typeOf(env, args.values[0]);
+        if (type == napi_number) {
+            int id = 0;
+            if (!NapiValueToInt(env, args.values[0], id))
+                return nullptr;
+            return textResult(env, get_hierarchy_int(id));
+        }
+        if (type == napi_string) {
+            std::string path;
+            if (!NapiValueToString(env, args.values[0], path))
+                return nullptr;
+            return textResult(env, get_hierarchy_string(path));
+        }
+        return throwTypeError(env, "expected integer or string");
+    });
+}
+
+napi_value GetParentHierarchy(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (instance id)");
+        int id = 0;
+        if (!NapiValueToInt(env, args.values[0], id))
+            return nullptr;
+        return loggedTextResult(env, get_parent_hierarchy_db(id));
+    });
+}
+
+napi_value CaptureYAMLData(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        std::cerr << "[CAPTURE YAML DATA]" << std::endl;
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (JSON string)");
+        PrintNapiValue(env, args.values[0]);
+        if (typeOf(env, args.values[0]) != napi_object)
+            return throwTypeError(env, "expected a JSON object");
+
+        ProjectConfig config;
+        if (!readProjectConfig(env, args.values[0], config))
+            return nullptr;
+        const std::string result = initialize_project_structure(
+            config.pathlist, config.database_path, config.time_unit, config.working_hierarchy,
+            config.start_time, config.waveform_window_size, config.max_sim_time,
+            config.max_sim_cycle);
+        applyRunLimits(config);
+
+        napi_value text = stringResult(env, result);
+        if (!text) {
+            napi_throw_error(env, nullptr, "failed to create string");
+            return nullptr;
+        }
+        PrintNapiValue(env, text);
+        return text;
+    });
+}
+
+napi_value processSQLQuery(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        std::cerr << "[PROCESS SQL QUERY]" << std::endl;
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (string sql query)");
+        std::string sql;
+        if (!NapiValueToString(env, args.values[0], sql))
+            return nullptr;
+        return textResult(env, process_sql_query(sql));
+    });
+}
+
+// stepForward and stepBackward: an object argument (an array included) names
+// the instances; anything else steps the plain cursor.
+template <typename ForList, typename Plain>
+napi_value step(napi_env env, napi_callback_info info, ForList&& for_list, Plain&& plain) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1 || typeOf(env, args.values[0]) != napi_object)
+            return textResult(env, plain());
+        std::vector<int> ids;
+        if (!NapiValueToIntVector(env, args.values[0], ids))
+            return nullptr;
+        return textResult(env, for_list(ids));
+    });
+}
+
+napi_value StepForward(napi_env env, napi_callback_info info) {
+    return step(env, info, get_next_timestep_hier_db, get_next_timestep_db);
+}
+
+napi_value StepBackward(napi_env env, napi_callback_info info) {
+    return step(env, info, get_prev_timestep_hier_db, get_prev_timestep_db);
+}
+
+napi_value GetCurrentStepInstanceList(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (list of instance id's)");
+        std::vector<int> ids;
+        if (!NapiValueToIntVector(env, args.values[0], ids))
+            return nullptr;
+        return textResult(env, get_timeline_step_inst_list(ids));
+    });
+}
+
+napi_value SetCurrentHierarchy(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (instance_id)");
+        int id = 0;
+        if (!NapiValueToInt(env, args.values[0], id))
+            return nullptr;
+        set_current_hierarchy(id);
+        return stringResult(env, "null");
+    });
+}
+
+napi_value GetPropertyResults(napi_env env, napi_callback_info) {
+    return guarded(env, [&] { return textResult(env, get_property_results_db()); });
+}
+
+napi_value GetTimelineWindow(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 3);
+        if (args.count < 3)
+            return throwTypeError(
+                env, "expected 3 arguments(centerTime number, radius number, label string)");
+        int center = 0;
+        int radius = 0;
+        std::string label;
+        if (!NapiValueToInt(env, args.values[0], center) ||
+            !NapiValueToInt(env, args.values[1], radius) ||
+            !NapiValueToString(env, args.values[2], label))
+            return nullptr;
+        const auto widen = [](int v) { return static_cast<uint64_t>(static_cast<int64_t>(v)); };
+        return textResult(env, get_timeline_window_db(widen(center), widen(radius), label));
+    });
+}
+
+napi_value LSP_Tokenize(napi_env env, napi_callback_info info) {
+    return guarded(env, [&]() -> napi_value {
+        const Arguments args = argumentsOf(env, info, 1);
+        if (args.count < 1)
+            return throwTypeError(env, "expected 1 argument (string document)");
+        std::string document;
+        if (!NapiValueToString(env, args.values[0], document))
+            return nullptr;
+        const auto tokens = LSP::instance().getTokenList(document);
+        napi_value outer = nullptr;
+        napi_create_array_with_length(env, tokens.size(), &outer);
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            napi_value inner = nullptr;
+            napi_create_array_with_length(env, tokens[i].size(), &inner);
+            for (size_t j = 0; j < tokens[i].size(); ++j) {
+                napi_value number = nullptr;
+                napi_create_int32(env, tokens[i][j], &number);
+                napi_set_element(env, inner, static_cast<uint32_t>(j), number);
+            }
+            napi_set_element(env, outer, static_cast<uint32_t>(i), inner);
+        }
+        return outer;
+    });
+}
+
+napi_value shutdown(napi_env env, napi_callback_info) {
+    return guarded(env, [&]() -> napi_value {
+        shutdown_project();
+        napi_value undefined = nullptr;
+        napi_get_undefined(env, &undefined);
+        return undefined;
+    });
+}
+
+struct FunctionEntry {
+    const char* name;
+    napi_callback fn;
+};
+
+const FunctionEntry fns[] = {
+    {"run", Run},
+    {"runMultiFile", RunMultiFile},
+    {"init", RunOnlyInit},
+    {"compile", Compile},
+    {"getModuleByName", GetModuleByName},
+    {"injectAndSim", InjectSVAAssertions},
+    {"getHierarchy", GetHierarchy},
+    {"getParentHierarchy", GetParentHierarchy},
+    {"json2_callback", CaptureYAMLData},
+    {"processSQLQuery", processSQLQuery},
+    {"stepForward", StepForward},
+    {"stepBackward", StepBackward},
+    {"getCurrentStep", GetCurrentStepInstanceList},
+    {"setCurrentHierarchy", SetCurrentHierarchy},
+    {"getPropertyResults", GetPropertyResults},
+    {"getTimelineWindow", GetTimelineWindow},
+    {"tokenize", LSP_Tokenize},
+    {"shutdown", shutdown},
+};
 
 } // namespace
 
-NAPI_MODULE(NODE_GYP_MODULE_NAME, Init)
+extern "C" {
+
+napi_value Init(napi_env env, napi_value exports) {
+    for (const auto& entry : fns) {
+        napi_value f = nullptr;
+        napi_create_function(env, nullptr, 0, entry.fn, nullptr, &f);
+        napi_set_named_property(env, exports, entry.name, f);
+    }
+    return exports;
+}
+
+NAPI_MODULE_EXPORT int32_t node_api_module_get_api_version_v1() { return 8; }
+
+NAPI_MODULE_EXPORT napi_value napi_register_module_v1(napi_env env, napi_value exports) {
+    return Init(env, exports);
+}
+
+}

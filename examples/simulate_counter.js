@@ -1,0 +1,138 @@
+#!/usr/bin/env node
+// Drives the engine the way a front end does: configures a project over the
+// example design, runs the initial simulation, steps through the recorded run,
+// and prints a short summary.
+//
+//   node examples/simulate_counter.js [database path] [source files...]
+//
+// The engine logs a great deal on standard output and standard error; it runs
+// in a child process whose output goes to a log file beside the database, and
+// sends its findings back to this one.
+'use strict';
+
+const { fork } = require('node:child_process');
+const fs = require('node:fs');
+const path = require('node:path');
+
+const root = path.resolve(__dirname, '..');
+const ENGINE_FLAG = '--engine';
+
+function parseArgs(argv) {
+  const [dbArg, ...sourceArgs] = argv;
+  const dbPath = path.resolve(dbArg || path.join(root, 'out', 'example.db'));
+  const sources = (sourceArgs.length ? sourceArgs : [path.join(root, 'examples', 'counter.sv')])
+    .map((file) => path.resolve(file));
+  return { dbPath, sources };
+}
+
+// ---- The engine side (child process) ----
+
+function describeStep(answer) {
+  const [step] = JSON.parse(answer);
+  if (!step) return null;
+  return {
+    step: step.step,
+    time: step.simulationTime,
+    file: step.currentFile ? path.basename(step.currentFile) : null,
+    line: step.currentLine,
+    signals: step.signalState,
+  };
+}
+
+function runEngine({ dbPath, sources }) {
+  const wexla = require(path.join(root, 'build', 'wexla.node'));
+  const compiled = JSON.parse(wexla.json2_callback({
+    start_time: 0,
+    max_sim_time: 200,
+    max_sim_cycles: 1000,
+    time_unit: 'ns',
+    working_hierarchy: 'top',
+    db_path: dbPath,
+    sources,
+  }));
+  if (compiled.status !== 200) return { compiled };
+
+  const init = JSON.parse(wexla.init());
+  const walk = [];
+  for (let i = 0; i < 5; i++) walk.push({ direction: 'forward', ...describeStep(wexla.stepForward()) });
+  for (let i = 0; i < 2; i++) walk.push({ direction: 'backward', ...describeStep(wexla.stepBackward()) });
+
+  const finalValues = JSON.parse(wexla.processSQLQuery(
+    `SELECT json_group_object(s.name, t.signal_val) FROM timeline t
+       JOIN signals s ON s.signal_id = t.signal_id
+      WHERE t.step = (SELECT MAX(step) FROM timeline)`));
+  const properties = JSON.parse(wexla.getPropertyResults()).assertionEvents;
+  wexla.shutdown();
+  return { compiled, init, walk, finalValues, properties };
+}
+
+// ---- The summary side (this process) ----
+
+function printSummary(options, logPath, outcome) {
+  const out = (label, value) => console.log(`${label.padEnd(17)}${value}`);
+  out('design:', options.sources.map((file) => path.relative(process.cwd(), file)).join(', '));
+  if (outcome.compiled.status !== 200) {
+    out('compile status:', outcome.compiled.status);
+    for (const error of outcome.compiled.errors || []) console.log(`  ${error.description || JSON.stringify(error)}`);
+    return false;
+  }
+  const { init, walk, finalValues, properties } = outcome;
+  out('success:', init.success ? 'yes' : `no (${init.error})`);
+  out('final time:', `${init.meta.finalTime} (in the design's time precision)`);
+  out('steps recorded:', init.meta.totalCycles);
+  out('signal changes:', init.meta.totalChanges);
+  console.log(`signals (${init.signals.length}):`);
+  for (const signal of init.signals) {
+    const value = finalValues[signal.name];
+    console.log(`  ${signal.name.padEnd(20)} width ${String(signal.width).padEnd(3)} final ${value ?? '-'}`);
+  }
+  console.log('stepping through the run:');
+  for (const step of walk) {
+    const where = step.line === null || step.line === undefined ? 'end of a region'
+      : `${step.file ? `${step.file}:` : 'line '}${step.line}`;
+    console.log(`  ${step.direction.padEnd(9)} step ${String(step.step).padStart(3)}  t=${String(step.time).padEnd(6)} ${where}`);
+  }
+  if (properties.length === 0) {
+    out('properties:', 'no assertion results recorded');
+  } else {
+    const tally = {};
+    for (const event of properties) {
+      tally[event.label] = tally[event.label] || {};
+      tally[event.label][event.result] = (tally[event.label][event.result] || 0) + 1;
+    }
+    console.log('properties:');
+    for (const [label, results] of Object.entries(tally)) {
+      console.log(`  ${label}: ${Object.entries(results).map(([r, n]) => `${n} ${r}`).join(', ')}`);
+    }
+  }
+  const dir = path.dirname(options.dbPath);
+  out('database:', path.relative(process.cwd(), options.dbPath));
+  out('console file:', path.relative(process.cwd(), path.join(dir, 'wexla_sim_console.txt')));
+  out('engine log:', path.relative(process.cwd(), logPath));
+  return init.success;
+}
+
+function main() {
+  const argv = process.argv.slice(2);
+  if (argv[0] === ENGINE_FLAG) {
+    process.send(runEngine(parseArgs(argv.slice(1))), () => process.exit(0));
+    return;
+  }
+  const options = parseArgs(argv);
+  fs.mkdirSync(path.dirname(options.dbPath), { recursive: true });
+  const logPath = path.join(path.dirname(options.dbPath), 'example.log');
+  const log = fs.openSync(logPath, 'w');
+  const child = fork(__filename, [ENGINE_FLAG, ...argv], { stdio: ['ignore', log, log, 'ipc'] });
+  let outcome = null;
+  child.on('message', (message) => { outcome = message; });
+  child.on('exit', (code, signal) => {
+    fs.closeSync(log);
+    if (!outcome) {
+      console.error(`the engine stopped without an answer (${signal || `exit ${code}`}); see ${logPath}`);
+      process.exit(1);
+    }
+    process.exit(printSummary(options, logPath, outcome) ? 0 : 1);
+  });
+}
+
+main();

@@ -1,0 +1,424 @@
+// The database-backed family of exported entry points and its step cursor.
+#include "api_db.h"
+
+#include "api_support.h"
+#include "core.h"
+#include "database.h"
+#include "kernel.h"
+#include "timeseries.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <iostream>
+#include <limits>
+
+namespace {
+
+ResultBuffer last_result;
+ResultBuffer last_init_result;
+int db_cursor = 0;
+int min_db_cursor = 0;
+
+const char* const kEmptyCfg = "{\"modules\":[],\"instances\":[],\"connections\":[]}";
+
+// A short-lived connection on the project database file, closed when it goes.
+class FileConnection {
+public:
+    explicit FileConnection(const char* caller) {
+        const std::string path = Database::instance().get_path();
+        if (sqlite3_open(path.c_str(), &conn_) != SQLITE_OK) {
+            std::cerr << "[" << caller << "] Cannot open " << path << ": " << sqlite3_errmsg(conn_)
+                      << "\n";
+            close();
+        }
+    }
+    ~FileConnection() { close(); }
+    FileConnection(const FileConnection&) = delete;
+    FileConnection& operator=(const FileConnection&) = delete;
+
+    explicit operator bool() const { return conn_ != nullptr; }
+    sqlite3* get() const { return conn_; }
+    void close() {
+        sqlite3_close_v2(conn_);
+        conn_ = nullptr;
+    }
+
+private:
+    sqlite3* conn_ = nullptr;
+};
+
+std::string orDefault(std::string text, const char* fallback) {
+    return text.empty() ? std::string(fallback) : text;
+}
+
+std::string plainError(const std::string& m) { return "{\"error\":\"" + m + "\"}"; }
+std::string successError(const std::string& m) {
+    return "{\"success\":false,\"error\":\"" + m + "\"}";
+}
+std::string simulationError(const std::string& m) {
+    return "{\"success\":false,\"error\":\"" + m +
+           "\",\"hierarchy\":[],\"signals\":[],\"timeline\":[]}";
+}
+
+// Runs a query of the record store and keeps its text, or the error JSON.
+template <typename Body>
+const char* keepAnswer(Body&& body) {
+    return answerGuarded(
+        "", [&] { return last_result.store(body()); },
+        [](const std::string& m) { return last_result.store(plainError(m)); });
+}
+
+// The same for the four step functions, whose error names success.
+template <typename Body>
+const char* keepStep(Body&& body) {
+    return answerGuarded(
+        "", [&] { return last_result.store(body()); },
+        [](const std::string& m) { return last_result.store(successError(m)); });
+}
+
+std::string runSimulation(const char* verilogCode) {
+    wsim_kernel::sim_state::instance().sim_config = wsim_kernel::sim_state::SimConfig{};
+    wsim_timeseries::TimeSeriesDB::instance().clear();
+    db_cursor = 0;
+    WexlaCore& core = WexlaCore::instance();
+    core.input(textArgument(verilogCode));
+    return core.simulate().simulation_json;
+}
+
+std::string stepAtCursor(const char* caller) {
+    FileConnection conn(caller);
+    if (!conn)
+        return "{\"step\":-1,\"error\":\"db open failed\"}";
+    return orDefault(Database::instance().getTimelineStep(db_cursor), "{\"step\":-1}");
+}
+
+void advanceCursorUpTo(int max_step) {
+    if (max_step > db_cursor)
+        ++db_cursor;
+}
+
+void retreatCursor() {
+    if (db_cursor > 0 && db_cursor > min_db_cursor)
+        --db_cursor;
+}
+
+// The steps of the configured window, with the cursor on its last step; without
+// a window the cursor goes to the first step at the start time and no steps
+// are sent.
+std::string placeCursorOnWindow(Database& db) {
+    const auto [first, second] = db.getMinMaxStepWindow();
+    if (first == -1 && second != -1) {
+        db_cursor = db.getMinStep(second);
+        min_db_cursor = 0;
+        return "";
+    }
+    db_cursor = static_cast<int>(second);
+    min_db_cursor = static_cast<int>(first);
+    const auto [t0, t1] = db.getTimeRange();
+    return db.getTimelineWindow(t0, t1, db.getSubtreeInstanceIds(db.getCurrentHierarchy()));
+}
+
+std::string initialStateJson(const SimulationResult& result, const std::string& steps) {
+    Database& db = Database::instance();
+    const std::string signals = db.hierSignalList();
+    const int64_t max_time = db.getMaxTime();
+    const uint64_t final_time = max_time < 0 ? 0 : static_cast<uint64_t>(max_time);
+
+    std::string out = "{\n";
+    out += std::string("  \"success\": ") + (result.success ? "true" : "false") + ",\n";
+    out += "  \"error\": \"" + json_escape(result.error_message) + "\",\n";
+    out += "  \"meta\": {\n";
+    out += "    \"finalTime\": " + std::to_string(final_time) + ",\n";
+    out += "    \"totalCycles\": " + std::to_string(db.getTotalSteps()) + ",\n";
+    out += "    \"totalChanges\": " + std::to_string(result.total_changes) + "\n";
+    out += "  },\n";
+    out += "  \"signals\": " + (signals.empty() ? std::string("[]") : signals) + "\n";
+    out += ",   \"steps\": " + (steps.empty() ? std::string("    []") : steps) + "\n";
+    out += "}\n";
+    return out;
+}
+
+// The project row keeps 32-bit times.
+int clampToInt(int64_t value) {
+    return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
+                                                 std::numeric_limits<int>::max()));
+}
+
+uint64_t windowEndOf(uint64_t center_time, uint64_t radius) {
+    const uint64_t room = std::numeric_limits<uint64_t>::max() - center_time;
+    return radius > room ? std::numeric_limits<uint64_t>::max() : center_time + radius;
+}
+
+} // namespace
+
+extern "C" {
+
+const char* get_ingest(const char* verilogCode) {
+    std::cerr << "[DB] ingest entry\n";
+    return answerGuarded(
+        "", [&] { return last_result.store(runSimulation(verilogCode)); },
+        [](const std::string& m) { return last_result.store(simulationError(m)); });
+}
+
+const char* get_simulate_multi_file() {
+    std::cerr << "[DB] simulate multifile entry" << std::endl;
+    return answerGuarded(
+        "",
+        [] {
+            WexlaCore::instance().simulate();
+            return last_result.store(Database::instance().getTimeline());
+        },
+        [](const std::string& m) { return last_result.store(simulationError(m)); });
+}
+
+const char* get_ingest_only_init() {
+    std::cerr << "[DB] ingest_only_init entry\n";
+    last_init_result.release();
+    return answerGuarded(
+        "",
+        [] {
+            wsim_timeseries::TimeSeriesDB::instance().clear();
+            db_cursor = 0;
+            const SimulationResult result = WexlaCore::instance().simulate();
+            const std::string steps = placeCursorOnWindow(Database::instance());
+            std::cerr << "[INITIALIZE PROJECT STATE] " << db_cursor << std::endl;
+            return last_init_result.store(initialStateJson(result, steps));
+        },
+        [](const std::string& m) { return last_init_result.store(successError(m)); });
+}
+
+const char* inject_and_simulate_db(const std::vector<Query>& qlist) {
+    std::cerr << "[DB] injectAndSim" << std::endl;
+    return answerGuarded(
+        "",
+        [&] {
+            FileConnection conn("injectAndSim");
+            if (!conn)
+                return last_result.store("{}");
+            WexlaCore::instance().injectAndSimulate(qlist);
+            const std::string response = Database::instance().injectAndSimResponse();
+            conn.close();
+            if (response.empty())
+                std::cerr << "[INJECT AND SIM DB] EMPTY JSON" << std::endl;
+            return last_result.store(response);
+        },
+        [](const std::string& m) {
+            return last_init_result.store("{\"success\":false,\"error\":\"" + m +
+                                          "\",\"finalTime\": -1, \"timeline\": []}");
+        });
+}
+
+const char* get_next_timestep_db() {
+    std::cerr << "[DB] stepForward cursor=" << db_cursor << "\n";
+    return keepStep([] {
+        const std::string step = stepAtCursor("stepForward");
+        // The singleton holds the run; the file holds no timeline until a save.
+        advanceCursorUpTo(Database::instance().getMaxStep());
+        return step;
+    });
+}
+
+const char* get_next_timestep_hier_db(const std::vector<int>& ids) {
+    std::cerr << "[DB] stepForwardForIlist cursor=" << db_cursor << "\n";
+    return keepStep([&] {
+        const std::string step =
+            orDefault(WexlaCore::instance().stepForward(ids, db_cursor), "{\"step\":-1}");
+        const int max_step = Database::instance().getMaxStep();
+        std::cerr << "[max step]= " << max_step << std::endl;
+        advanceCursorUpTo(max_step);
+        return step;
+    });
+}
+
+const char* get_prev_timestep_db() {
+    std::cerr << "[DB] stepBackward cursor=" << db_cursor << "\n";
+    return keepStep([] {
+        retreatCursor();
+        return stepAtCursor("stepBackward");
+    });
+}
+
+const char* get_prev_timestep_hier_db(const std::vector<int>& ids) {
+    std::cerr << "[DB] stepBackward cursor=" << db_cursor << "\n";
+    return keepStep([&] {
+        retreatCursor();
+        return orDefault(WexlaCore::instance().stepBackward(ids, db_cursor), "{\"step\":-1}");
+    });
+}
+
+const char* process_sql_query(const std::string& sql) {
+    std::cerr << "[DB] process SQL Query" << std::endl;
+    return keepAnswer([&] { return orDefault(Database::instance().getQueryResults(sql), "[]"); });
+}
+
+const char* get_timeline_window_db(uint64_t centerTime, uint64_t radius, const std::string& label) {
+    std::cerr << "[DB] getTimelineWindow center=" << centerTime << " radius=" << radius << "\n";
+    return keepAnswer([&] {
+        const std::string steps =
+            Database::instance().getPropertyWaveformTimeline(centerTime, radius, label);
+        const uint64_t start = centerTime < radius ? 0 : centerTime - radius;
+        return "{\"centerTime\":" + std::to_string(centerTime) +
+               ",\"windowStart\":" + std::to_string(start) +
+               ",\"windowEnd\":" + std::to_string(windowEndOf(centerTime, radius)) +
+               ",\"steps\":" + orDefault(steps, "[]") + "}";
+    });
+}
+
+const char* get_all_modules_db() {
+    std::cerr << "[DB] getAllModules\n";
+    return keepAnswer([] { return orDefault(Database::instance().getAllModules(), "[]"); });
+}
+
+const char* get_hierarchy_db(const char* module_name) {
+    const std::string path = textArgument(module_name);
+    std::cerr << "[DB] getHierarchy module=" << path << "\n";
+    return keepAnswer([&] { return orDefault(Database::instance().getHierarchy(path), "[]"); });
+}
+
+const char* get_parent_hierarchy_db(int inst_id) {
+    std::cerr << "[DB] getParentHierarchy inst_id=" << inst_id << "\n";
+    return keepAnswer(
+        [&] { return orDefault(Database::instance().getParentHierarchy(inst_id), "[]"); });
+}
+
+const char* get_all_signals_db() {
+    std::cerr << "[DB] getAllSignals\n";
+    return keepAnswer([] { return orDefault(Database::instance().getAllSignals(), "[]"); });
+}
+
+const char* get_signals_by_module_db(const char* module) {
+    const std::string name = textArgument(module);
+    std::cerr << "[DB] getSignalsByModule module=" << name << "\n";
+    return keepAnswer(
+        [&] { return orDefault(Database::instance().getSignalsByModule(name), "[]"); });
+}
+
+const char* get_property_results_db() {
+    std::cerr << "[DB] getPropertyResults\n";
+    return answerGuarded(
+        "",
+        [] {
+            const std::string events = Database::instance().getAssertionEvents();
+            return last_result.store("{\"assertionEvents\":" + orDefault(events, "[]") + "}");
+        },
+        [](const std::string& m) {
+            return last_result.store("{\"assertionEvents\":[],\"error\":\"" + m + "\"}");
+        });
+}
+
+const char* get_property_timeline_db() {
+    std::cerr << "[DB] getPropertyTimeline\n";
+    return keepAnswer([] { return orDefault(Database::instance().getPropertyTimeline(), "[]"); });
+}
+
+const char* get_property_timeline_step_db(int step) {
+    std::cerr << "[DB] getPropertyTimelineStep step=" << step << "\n";
+    return keepAnswer(
+        [&] { return orDefault(Database::instance().getPropertyTimelineStep(step), "{}"); });
+}
+
+const char* get_signal_changes_db() {
+    std::cerr << "[DB] getSignalChanges\n";
+    return keepAnswer([] { return orDefault(Database::instance().getSignalChanges(), "[]"); });
+}
+
+const char* get_project_state_db() {
+    std::cerr << "[DB] getProjectState\n";
+    return keepAnswer([] { return orDefault(Database::instance().getProjectState(), "{}"); });
+}
+
+const char* get_full_timeline_db() {
+    std::cerr << "[DB] getFullTimeline\n";
+    return keepAnswer([] { return orDefault(Database::instance().getTimeline(), "[]"); });
+}
+
+const char* get_full_timeline_db_inst(int inst_id) {
+    std::cerr << "[DB] getFullTimelineForInstance\n";
+    return keepAnswer(
+        [&] { return orDefault(Database::instance().getTimelineForInstance(inst_id), "[]"); });
+}
+
+const char* get_timeline_step_inst_list(const std::vector<int>& ids) {
+    std::cerr << "[DB] getTimelineStepForInstanceList\n";
+    return keepAnswer([&] {
+        return orDefault(Database::instance().getTimelineForInstanceListByStep(ids, db_cursor),
+                         "[]");
+    });
+}
+
+std::string initialize_project_structure(const std::vector<std::string>& pathlist,
+                                         const std::string& db_loc, const std::string& time_unit,
+                                         const std::string& working_hierarchy, int64_t start_time,
+                                         int waveform_window_size, int64_t max_sim_time,
+                                         int max_sim_cycle) {
+    std::cerr << "[DB] Initialize Project Structure\n";
+    return answerGuarded(
+        "",
+        [&] {
+            Database::init(db_loc);
+            Database& db = Database::instance();
+            db.clear(true);
+            db.insertProjectStructure(pathlist);
+            db.insertProjectState(clampToInt(max_sim_time), max_sim_cycle, clampToInt(start_time),
+                                  waveform_window_size, time_unit, working_hierarchy);
+            std::cerr << "[init project]" << std::endl;
+            for (const auto& path : pathlist)
+                std::cerr << path << std::endl;
+            const std::string compiled = WexlaCore::instance().compile(pathlist);
+            db.setCurrentHierarchy(db.findInstanceIDByPath(working_hierarchy));
+            return orDefault(compiled, "{}");
+        },
+        [](const std::string& m) { return plainError(m); });
+}
+
+void set_current_hierarchy(int inst_id) {
+    std::cerr << "[DB] Set Current Hierarchy" << std::endl;
+    answerGuarded(
+        "", [&] { Database::instance().setCurrentHierarchy(inst_id); },
+        [](const std::string&) {});
+}
+
+void reset_cursor_db() { db_cursor = 0; }
+
+int get_cursor_db() { return db_cursor; }
+
+const char* get_cfg_db(const char* verilogCode) {
+    std::cerr << "[DB] get_cfg entry\n";
+    return answerGuarded(
+        "",
+        [&] {
+            WexlaCore& core = WexlaCore::instance();
+            core.input(textArgument(verilogCode));
+            return last_result.store(orDefault(core.simulate().cfg_json, kEmptyCfg));
+        },
+        [](const std::string& m) {
+            return last_result.store("{\"error\":\"" + m +
+                                     "\",\"modules\":[],\"instances\":[],\"connections\":[]}");
+        });
+}
+
+void freeResult_db(const char* result) { last_result.releaseIfHeld(result); }
+
+void shutdown() { shutdown_project(); }
+
+} // extern "C"
+
+void shutdown_project() {
+    answerGuarded(
+        "",
+        [] {
+            Database* db = nullptr;
+            try {
+                db = &Database::instance();
+            } catch (const std::exception&) {
+                return;  // no project was configured: nothing to keep
+            }
+            db->save();
+            FileConnection conn("close all sql");
+            if (conn)
+                sqlite3_exec(conn.get(), "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr,
+                             nullptr);
+        },
+        [](const std::string& m) { std::cerr << "[DB] shutdown failed: " << m << std::endl; });
+}

@@ -1,0 +1,56 @@
+// What both families of exported entry points share: the result buffer they
+// hand out, and the guard that turns any exception into an error answer.
+#pragma once
+
+#include "json_escape.h"
+
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// A NUL-terminated text handed across the exported entry points: it stays
+// valid until the same buffer stores its next text or is released.
+class ResultBuffer {
+public:
+    const char* store(std::string_view text) {
+        auto fresh = std::make_unique<char[]>(text.size() + 1);
+        std::memcpy(fresh.get(), text.data(), text.size());
+        fresh[text.size()] = '\0';
+        data_ = std::move(fresh);
+        return data_.get();
+    }
+
+    void release() { data_.reset(); }
+
+    // Releases the buffer only when `p` is the text it holds.
+    bool releaseIfHeld(const char* p) {
+        if (p == nullptr || p != data_.get())
+            return false;
+        data_.reset();
+        return true;
+    }
+
+    const char* get() const { return data_.get(); }
+
+private:
+    std::unique_ptr<char[]> data_;
+};
+
+// Runs `body`; an exception of any kind becomes `on_error(message)`, the
+// message already escaped for a JSON string: `prefix` + what() for a standard
+// exception, "Unknown exception" for any other.
+template <typename Body, typename OnError>
+auto answerGuarded(const char* prefix, Body&& body, OnError&& on_error) -> decltype(body()) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        return on_error(json_escape(std::string(prefix) + e.what()));
+    } catch (...) {
+        return on_error(std::string("Unknown exception"));
+    }
+}
+
+// A C string argument from a host; a null pointer reads as the empty text.
+inline std::string textArgument(const char* text) { return text ? std::string(text) : std::string(); }

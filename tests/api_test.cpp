@@ -1,0 +1,197 @@
+// The two families of exported entry points: their answers before a project
+// exists, their buffers, the in-memory window and events texts, and the
+// database cursor over a recorded run.
+#include "api.h"
+#include "api_db.h"
+#include "database.h"
+#include "test_support.h"
+#include "timeseries.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <limits>
+#include <string>
+
+using wexla_test::TempDir;
+
+namespace {
+
+const std::string kNoPath = "Database::init(path) must be called before Database::instance()";
+
+// Keeps the engine's log lines out of the test output.
+class QuietLog {
+public:
+    QuietLog() : saved_(std::cerr.rdbuf(nullptr)) {}
+    ~QuietLog() { std::cerr.rdbuf(saved_); }
+
+private:
+    std::streambuf* saved_;
+};
+
+// A run recorded by hand: steps at times 0, 5, ..., 5 * (steps - 1), signal
+// "top.a" counting up, with the rows in the project database.
+void recordRun(const TempDir& dir, int steps) {
+    Database& db = Database::instance();
+    const std::string source = dir.file("top.sv");
+    db.insertProjectStructure({source});
+    db.insertModule(1, "top", source, 1, 10);
+    db.insertInstance(1, "top", source, 1, 10, "top", -1, "top", true);
+    db.insertSignal("a", 1, source, 2, 8, 1, 0, "reg", "top", 1);
+    auto& rec = wsim_timeseries::TimeSeriesDB::instance();
+    rec.register_signal("a", 2, false, true, 8);
+    rec.set_line_ctx_map({{db.getFileID(source), 4}});
+    for (int i = 0; i < steps; ++i) {
+        rec.record_signal_change("a", i);
+        rec.record_timeline_step(5 * static_cast<uint64_t>(i), 0, {});
+    }
+}
+
+// The "step" member of a step answer (an array of one step).
+int stepOf(const std::string& answer) {
+    const auto at = answer.find("\"step\":");
+    return at == std::string::npos ? -2 : std::stoi(answer.substr(at + 7));
+}
+
+} // namespace
+
+TEST(InMemoryApi, AnswersWithoutAProjectDatabase) {
+    QuietLog quiet;
+    EXPECT_EQ(std::string(ingest("module m; endmodule")),
+              "{\"success\": false, \"error\": \"Exception: " + kNoPath +
+                  "\", \"meta\": {\"finalTime\": 0, \"totalCycles\": 0, \"totalChanges\": 0}, "
+                  "\"hierarchy\": [], \"signals\": [], \"timeline\": []}");
+    EXPECT_EQ(std::string(ingest_only_init(nullptr)),
+              "{\"success\": false, \"error\": \"Exception: " + kNoPath + "\"}");
+    const std::string no_db = "{\"error\": \"" + kNoPath + "\"}";
+    EXPECT_EQ(get_all_modules(), no_db);
+    EXPECT_EQ(get_hierarchy_int(0), no_db);
+    EXPECT_EQ(get_hierarchy_string("top"), no_db);
+
+    // The recorder's answers need no database.
+    EXPECT_STREQ(get_timeline_window(5, 10),
+                 "{\"centerTime\": 5, \"windowStart\": 0, \"windowEnd\": 15, \"steps\": [\n\n]}");
+    const uint64_t far = std::numeric_limits<uint64_t>::max() - 1;
+    EXPECT_NE(std::string(get_timeline_window(far, 10)).find("\"windowEnd\": 18446744073709551615,"),
+              std::string::npos);
+    EXPECT_STREQ(get_property_results(), "{\"assertionEvents\": [\n\n]}");
+}
+
+TEST(InMemoryApi, EachBufferIsFreedOnlyThroughItsOwnPointer) {
+    QuietLog quiet;
+    const char* init = ingest_only_init("module m; endmodule");
+    const std::string init_text = init;
+    const char* window = get_timeline_window(1, 1);
+    const char* events = get_property_results();
+    const char* modules = get_all_modules();
+    freeResult(init);     // the initial-state text is not the family's to free
+    freeResult(modules);  // frees the kept answer only
+    freeResult(modules);  // a second time does nothing
+    EXPECT_EQ(init, init_text);
+    EXPECT_STREQ(window, "{\"centerTime\": 1, \"windowStart\": 0, \"windowEnd\": 2, \"steps\": [\n\n]}");
+    EXPECT_STREQ(events, "{\"assertionEvents\": [\n\n]}");
+    freeResult(window);
+    freeResult(events);
+    freeResult(nullptr);
+    EXPECT_STREQ(get_property_results(), "{\"assertionEvents\": [\n\n]}");
+}
+
+TEST(InMemoryApi, WindowAndEventsOverARecordedRun) {
+    QuietLog quiet;
+    TempDir dir;
+    Database::init(dir.file("project.db"));
+    recordRun(dir, 5);
+    auto& rec = wsim_timeseries::TimeSeriesDB::instance();
+    rec.register_property("p\"1", 3, "a", "a");
+    rec.record_property_result("p\"1", 3, "PASS", 10);
+    rec.record_property_result("p\"1", 3, "FAIL", 20);
+
+    EXPECT_STREQ(get_timeline_window(10, 5),
+                 "{\"centerTime\": 10, \"windowStart\": 5, \"windowEnd\": 15, \"steps\": [\n"
+                 "  {\"step\": 1, \"simulationTime\": 5, \"currentLine\": 0, \"signalState\": "
+                 "{\"a\": 1}, \"propertyState\": {}},\n"
+                 "  {\"step\": 2, \"simulationTime\": 10, \"currentLine\": 0, \"signalState\": "
+                 "{\"a\": 2}, \"propertyState\": {}},\n"
+                 "  {\"step\": 3, \"simulationTime\": 15, \"currentLine\": 0, \"signalState\": "
+                 "{\"a\": 3}, \"propertyState\": {}}\n]}");
+    EXPECT_STREQ(get_property_results(),
+                 "{\"assertionEvents\": [\n"
+                 "  {\"propertyId\": 0, \"label\": \"p\\\"1\", \"time\": 10, \"result\": \"PASS\"},\n"
+                 "  {\"propertyId\": 1, \"label\": \"p\\\"1\", \"time\": 20, \"result\": \"FAIL\"}\n]}");
+    EXPECT_EQ(get_all_modules(), Database::instance().getAllModules());
+}
+
+TEST(DatabaseApi, AnswersWithoutAProject) {
+    QuietLog quiet;
+    const std::string plain = "{\"error\":\"" + kNoPath + "\"}";
+    const std::string success = "{\"success\":false,\"error\":\"" + kNoPath + "\"}";
+    EXPECT_EQ(get_ingest("module m; endmodule"),
+              "{\"success\":false,\"error\":\"" + kNoPath +
+                  "\",\"hierarchy\":[],\"signals\":[],\"timeline\":[]}");
+    EXPECT_EQ(get_next_timestep_db(), success);
+    EXPECT_EQ(get_prev_timestep_db(), success);
+    EXPECT_EQ(get_next_timestep_hier_db({1}), success);
+    EXPECT_EQ(get_prev_timestep_hier_db({}), success);
+    EXPECT_EQ(process_sql_query("SELECT 1"), plain);
+    EXPECT_EQ(get_hierarchy_db(nullptr), plain);
+    EXPECT_EQ(get_parent_hierarchy_db(1), plain);
+    EXPECT_EQ(get_timeline_step_inst_list({1}), plain);
+    EXPECT_EQ(get_property_results_db(), "{\"assertionEvents\":[],\"error\":\"" + kNoPath + "\"}");
+    EXPECT_EQ(initialize_project_structure({"a.sv"}, "", "ns", "top", 0, -1, 0, 1000), plain);
+
+    const char* init = get_ingest_only_init();
+    EXPECT_EQ(init, success);
+    freeResult_db(init);  // not the family's kept buffer
+    EXPECT_EQ(init, success);
+    EXPECT_EQ(inject_and_simulate_db({}), "{\"success\":false,\"error\":\"" + kNoPath +
+                                              "\",\"finalTime\": -1, \"timeline\": []}");
+    set_current_hierarchy(3);
+    shutdown_project();  // no project: nothing to save
+    EXPECT_EQ(get_cursor_db(), 0);
+}
+
+TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
+    QuietLog quiet;
+    TempDir dir;
+    Database::init(dir.file("project.db"));
+    recordRun(dir, 4);  // not saved: the file holds no timeline
+
+    std::vector<int> forward;
+    for (int i = 0; i < 6; ++i)
+        forward.push_back(stepOf(get_next_timestep_db()));
+    EXPECT_EQ(forward, (std::vector<int>{0, 1, 2, 3, 3, 3}));
+    EXPECT_EQ(get_cursor_db(), 3);
+
+    std::vector<int> backward;
+    for (int i = 0; i < 5; ++i)
+        backward.push_back(stepOf(get_prev_timestep_db()));
+    EXPECT_EQ(backward, (std::vector<int>{2, 1, 0, 0, 0}));
+    EXPECT_EQ(std::string(get_timeline_step_inst_list({1})),
+              Database::instance().getTimelineForInstanceListByStep({1}, 0));
+
+    reset_cursor_db();
+    EXPECT_EQ(get_cursor_db(), 0);
+    EXPECT_STREQ(get_timeline_window_db(3, 10, "none"),
+                 "{\"centerTime\":3,\"windowStart\":0,\"windowEnd\":13,\"steps\":[]}");
+    EXPECT_STREQ(process_sql_query("SELECT name FROM modules WHERE 0"), "[]");
+    EXPECT_STREQ(process_sql_query("SELECT COUNT(*) FROM timeline"), "4");
+    EXPECT_STREQ(get_property_timeline_step_db(99), "{}");
+}
+
+TEST(DatabaseApi, ShutdownSavesTheProjectAndSqliteStaysUsable) {
+    QuietLog quiet;
+    TempDir dir;
+    const std::string path = dir.file("project.db");
+    Database::init(path);
+    recordRun(dir, 3);
+    shutdown_project();
+    EXPECT_EQ(wexla_test::queryFile(path, "SELECT COUNT(DISTINCT step) FROM timeline;"),
+              (std::vector<std::string>{"3"}));
+
+    // The project goes on after a shutdown, and a second one saves again.
+    Database::instance().insertProjectStructure({"more.sv"});
+    EXPECT_STREQ(process_sql_query("SELECT COUNT(*) FROM projectstructure"), "2");
+    shutdown_project();
+    EXPECT_EQ(wexla_test::queryFile(path, "SELECT COUNT(*) FROM projectstructure;"),
+              (std::vector<std::string>{"2"}));
+}

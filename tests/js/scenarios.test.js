@@ -1,0 +1,47 @@
+// Scenarios that depend on the module's process-wide state, each in a Node
+// process of its own (tests/js/scenarios/).
+'use strict';
+
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const { runScenario, PASS_MARK } = require('./support');
+
+function expectPassed(run) {
+  assert.equal(run.signal, null, `killed by ${run.signal}\n${run.tail}`);
+  assert.equal(run.status, 0, run.tail);
+  assert.ok(run.stdout.includes(PASS_MARK), run.tail);
+}
+
+test('a front end\'s whole session over a three-file project', () => {
+  expectPassed(runScenario('typical_session'));
+});
+
+test('junk arguments to every function never bring the process down', () => {
+  expectPassed(runScenario('bad_input'));
+});
+
+test('configuration keys, their defaults and the time-unit scale', () => {
+  const run = runScenario('configuration');
+  expectPassed(run);
+  // Each case's marker is followed by the run limits the kernel received.
+  const limits = {};
+  let current = null;
+  for (const line of run.stderr.split('\n')) {
+    if (line.startsWith('CASE ')) current = line.slice(5);
+    else if (current && line.startsWith('[CONFIG] max_time=')) {
+      limits[current] = line.slice('[CONFIG] '.length);
+      current = null;
+    }
+  }
+  assert.deepEqual(limits, {
+    defaults: 'max_time=0 max_cycle=1000 unit= start=0',
+    us: 'max_time=5000000 max_cycle=77 unit=us start=2000000',
+    ps: 'max_time=5 max_cycle=1000 unit=ps start=0',
+    fs: 'max_time=5 max_cycle=1000 unit=fs start=0',
+    unknown: 'max_time=5000 max_cycle=1000 unit=minutes start=0',
+    huge: 'max_time=5000000000000 max_cycle=2147483647 unit=ns start=0',
+    overflow: 'max_time=18446744073709551615 max_cycle=1000 unit=s start=0',
+    'window-less run': 'max_time=50000 max_cycle=1000 unit=ns start=0',
+  });
+  assert.match(run.stderr, /\[CONFIG\] 'start_time' is not a number; the default is used/);
+});
