@@ -102,8 +102,12 @@ void SimulatorBuilder::handle(const ParameterSymbol& param) {
 }
 
 void SimulatorBuilder::handle(const PortSymbol& port) {
-    // Ports are registered under their bare names; instance paths come with
-    // the instance (elaborateModuleInstance).
+    // A top instance's ports are top-level signals under their bare names.
+    // Inside an instance the port signals come with the instance under its
+    // path (elaborateModuleInstance); a bare name there would be a phantom
+    // top-level signal that never changes and has no design-structure row.
+    if (!_current_scope_prefix.empty())
+        return;
     const std::string name(port.name);
     if (name.empty() || isRegistered(name))
         return;

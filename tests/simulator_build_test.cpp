@@ -196,8 +196,11 @@ module top;
   outer u3(.a(1'b1), .y(k));
 endmodule
 )");
-    for (const char* name : {"u1.a", "u1.y", "u1.u2.i", "u1.u2.o", "a", "y"})
+    for (const char* name : {"u1.a", "u1.y", "u1.u2.i", "u1.u2.o"})
         EXPECT_TRUE(d.has(name)) << name;
+    // Ports of instances live under their paths only: no bare phantoms.
+    for (const char* name : {"a", "y", "i", "o"})
+        EXPECT_FALSE(d.has(name)) << name;
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     auto* in = d.process("u1.a_input_bind");
     ASSERT_NE(in, nullptr);
