@@ -42,7 +42,6 @@ build_deps() {
   mkdir -p "$DEPS_DIR"
   local work
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' RETURN
 
   log "fetching fmt $FMT_VERSION"
   python3 -m pip download -q --no-deps --only-binary :all: --dest "$work" "cmeel-fmt==$FMT_VERSION"
@@ -103,6 +102,7 @@ PY
     exit 1
   fi
   cmake --install "$work/build" >/dev/null
+  rm -rf "$work"
   touch "$STAMP"
   log "dependencies ready in $DEPS_DIR"
 }
