@@ -105,6 +105,7 @@ CREATE TABLE IF NOT EXISTS assertionevents (
 CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
 CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time);
 CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step);
+CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 )SQL";
 
 const char* const kListTables =
@@ -178,6 +179,7 @@ Database::~Database() {
     if (!db)
         return;
     save();
+    finalizeKeptStatements();
     sqlite3_close(db);
     db = nullptr;
 }
@@ -194,6 +196,7 @@ void Database::switchFile(const std::string& path) {
     save();
     // Open the new file before letting go of the old one: a path that cannot be
     // opened leaves the project where it was.
+    finalizeKeptStatements();
     loadFromFile(db, path);
     db_path = path;
     dropAllTables(db);
@@ -461,11 +464,30 @@ bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
     return last_ok;
 }
 
+sqlite3_stmt* Database::keptStatement(const char* sql) {
+    auto found = kept_statements.find(sql);
+    if (found != kept_statements.end())
+        return found->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    kept_statements.emplace(sql, stmt);
+    return stmt;
+}
+
+void Database::finalizeKeptStatements() {
+    for (auto& [sql, stmt] : kept_statements)
+        sqlite3_finalize(stmt);
+    kept_statements.clear();
+}
+
 bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                               const std::string& sig_name, int64_t signal_val) {
-    Statement stmt(db, "INSERT INTO timeline (step, time, current_file_id, current_line, signal_id "
-                       ", signal_val) VALUES (?, ?, ?, ?, (SELECT signal_id from signals WHERE "
-                       "name = ?) , ?);");
+    Statement stmt(keptStatement(
+        "INSERT INTO timeline (step, time, current_file_id, current_line, signal_id , signal_val) "
+        "VALUES (?, ?, ?, ?, (SELECT signal_id from signals WHERE name = ?) , ?);"));
     if (stmt.ok()) {
         stmt.integer(1, step);
         stmt.integer(2, time);
@@ -484,8 +506,8 @@ bool Database::insertTimeline(int step, int64_t time, int current_file_id, int c
 
 bool Database::insertQueueState(int step, const std::string& type, int line, int file_id,
                                 const std::string& instance_path, int64_t when_line) {
-    Statement stmt(db, "INSERT INTO queuestate (step, type, line, file_id, instance_path, "
-                       "when_line) VALUES (?, ?, ?, ?, ?, ?);");
+    Statement stmt(keptStatement("INSERT INTO queuestate (step, type, line, file_id, "
+                                 "instance_path, when_line) VALUES (?, ?, ?, ?, ?, ?);"));
     if (stmt.ok()) {
         stmt.integer(1, step);
         stmt.text(2, type);
@@ -505,7 +527,8 @@ bool Database::insertQueueState(int step, const std::string& type, int line, int
 
 bool Database::insertPropertyTimeline(int step, const std::string& property_id,
                                       const std::string& state) {
-    Statement stmt(db, "INSERT INTO propertytimeline (step, property_id, state) VALUES (?, ?, ?);");
+    Statement stmt(
+        keptStatement("INSERT INTO propertytimeline (step, property_id, state) VALUES (?, ?, ?);"));
     if (stmt.ok()) {
         stmt.integer(1, step);
         stmt.text(2, property_id);

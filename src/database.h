@@ -8,6 +8,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // One instance of a hierarchy answer: a row of `instances` and the instances below it.
 struct Node {
@@ -140,6 +141,11 @@ private:
     void startFromFile();
     void switchFile(const std::string& path);
 
+    // Statements run at every recorded step stay prepared for the connection's life.
+    sqlite3_stmt* keptStatement(const char* sql);
+    void finalizeKeptStatements();
+
+    std::map<std::string, sqlite3_stmt*> kept_statements;
     std::string db_path;
     sqlite3* db = nullptr;
     int current_working_hierarchy = 0;

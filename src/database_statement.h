@@ -13,7 +13,17 @@ public:
         if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK)
             stmt_ = nullptr;
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // Borrows a statement its owner keeps prepared; it is left reset and
+    // unbound for the next use instead of being finalized.
+    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), owned_(false) {}
+    ~Statement() {
+        if (owned_) {
+            sqlite3_finalize(stmt_);
+        } else if (stmt_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -42,4 +52,5 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    bool owned_ = true;
 };
