@@ -55,8 +55,9 @@ public:
         _negedge_occurred = false;
     }
 
-    // The only write path. Edge flags are never cleared here: a rise and a
-    // fall in one time step both stay marked until reset_edge_flags().
+    // The design's only write path. Edge flags are never cleared here: a
+    // rise and a fall in one time step both stay marked until
+    // reset_edge_flags().
     void update(T v, time_t t) {
         if (v != _state) {
             const bool was_zero = _state == T{};
