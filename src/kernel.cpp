@@ -1,6 +1,8 @@
 // The simulation state: stores, closure tables, run control, snapshots.
 #include "kernel.h"
 
+#include <algorithm>
+
 namespace wsim_kernel {
 
 assignment_t no_op(assign_t::NOP, 0, 0, 0, 0, 0, 0, 0, 0, 0, operand_t::BIT, operand_t::BIT);
@@ -150,8 +152,13 @@ uint64_t sim_state::pre_nba_long(int i) const { return lookup_or_zero(_pre_nba_l
 
 void sim_state::update_stable(int i) {
     stable_entry& e = stable_entries(i);
-    e.prev_value = read_signal_val(e.sig_pos, e.sig_type);
+    e.prev_value = sampled_signal_val(e.sig_pos, e.sig_type);
     e.initialized = true;
+}
+
+void sim_state::update_stable_deps(const prop_t& p) {
+    for (int dep : p.stable_deps())
+        update_stable(dep);
 }
 
 bool sim_state::check_stable_strict(int i) {
@@ -173,6 +180,112 @@ void sim_state::reset_all_stable_glitches() {
         default: access_bits(e.sig_pos).reset_glitch(); break;
         }
     }
+}
+
+template <typename Cell, typename V>
+static void copy_states(const std::vector<Cell>& cells, std::vector<V>& out) {
+    out.resize(cells.size());
+    for (size_t i = 1; i < cells.size(); ++i)
+        out[i] = cells[i].state();
+}
+
+void sim_state::take_sampled_values(time_t step_time) {
+    copy_states(_bits, _sampled_bits);
+    copy_states(_bytes, _sampled_bytes);
+    copy_states(_longs, _sampled_longs);
+    _sampled_kept = true;
+    _sampled_time = step_time;
+}
+
+void sim_state::sample_time_step(time_t step_time) {
+    if (!has_properties() || (_sampled_kept && step_time == _sampled_time))
+        return;
+    take_sampled_values(step_time);
+}
+
+uint64_t sim_state::sampled_signal_val(int pos, operand_t type) {
+    const auto at = static_cast<size_t>(pos);
+    switch (type) {
+    case operand_t::BYTE:
+        if (at < _sampled_bytes.size())
+            return _sampled_bytes[at];
+        break;
+    case operand_t::LONG:
+        if (at < _sampled_longs.size())
+            return _sampled_longs[at];
+        break;
+    case operand_t::BIT:
+        if (at < _sampled_bits.size())
+            return _sampled_bits[at] ? 1 : 0;
+        break;
+    case operand_t::FLOAT:
+    case operand_t::SF: break;
+    }
+    return read_signal_val(pos, type);
+}
+
+// Notes every cell whose current value differs from its sampled one.
+template <typename Cell, typename V, typename Out>
+static void note_differences(const std::vector<Cell>& cells, const std::vector<V>& sampled,
+                             operand_t type, Out& out) {
+    const size_t n = std::min(cells.size(), sampled.size());
+    for (size_t i = 1; i < n; ++i) {
+        const V past = sampled[i];
+        if (cells[i].state() != past)
+            out.push_back({type, static_cast<int>(i), static_cast<uint64_t>(past)});
+    }
+}
+
+void sim_state::exchange_shown_values() {
+    for (shown_value& v : _shown_values) {
+        switch (v.type) {
+        case operand_t::BIT: v.value = access_bits(v.pos).exchange_state(v.value != 0); break;
+        case operand_t::BYTE:
+            v.value = access_bytes(v.pos).exchange_state(static_cast<uint8_t>(v.value));
+            break;
+        case operand_t::LONG: v.value = access_longs(v.pos).exchange_state(v.value); break;
+        case operand_t::FLOAT:
+        case operand_t::SF: break;
+        }
+    }
+}
+
+void sim_state::show_sampled_values() {
+    if (_showing_sampled || !_sampled_kept)
+        return;
+    // Only the cells that differ are swapped, so showing the current values
+    // again for a moment costs what changed in this time step.
+    _shown_values.clear();
+    note_differences(_bits, _sampled_bits, operand_t::BIT, _shown_values);
+    note_differences(_bytes, _sampled_bytes, operand_t::BYTE, _shown_values);
+    note_differences(_longs, _sampled_longs, operand_t::LONG, _shown_values);
+    exchange_shown_values();
+    _showing_sampled = true;
+}
+
+void sim_state::show_current_values() {
+    if (!_showing_sampled)
+        return;
+    exchange_shown_values();
+    _shown_values.clear();
+    _showing_sampled = false;
+}
+
+bool sim_state::evaluate_on_current_values(int e) {
+    if (!_showing_sampled)
+        return exps(e)();
+    // Shows the sampled values again however the closure leaves.
+    struct reshow {
+        sim_state& s;
+        ~reshow() {
+            s.exchange_shown_values();
+            s._showing_sampled = true;
+        }
+    };
+    exchange_shown_values();
+    _showing_sampled = false;
+    reshow guard{*this};
+    return exps(e)();
 }
 
 void sim_state::set_monitor(int exp_idx, const std::vector<int>& positions,
@@ -231,6 +344,13 @@ void sim_state::clear() {
     _props.clear();
     _seqs.clear();
     _stable_entries.clear();
+    _shown_values.clear();
+    _showing_sampled = false;
+    _sampled_bits.clear();
+    _sampled_bytes.clear();
+    _sampled_longs.clear();
+    _sampled_kept = false;
+    _sampled_time = 0;
     for (auto& q : _queues)
         q.clear();
     _monitor = MonitorWatcher{};

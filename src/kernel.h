@@ -55,8 +55,9 @@ public:
         _negedge_occurred = false;
     }
 
-    // The only write path. Edge flags are never cleared here: a rise and a
-    // fall in one time step both stay marked until reset_edge_flags().
+    // The design's only write path. Edge flags are never cleared here: a
+    // rise and a fall in one time step both stay marked until
+    // reset_edge_flags().
     void update(T v, time_t t) {
         if (v != _state) {
             const bool was_zero = _state == T{};
@@ -73,6 +74,10 @@ public:
         _time = t;
         _state = std::move(v);
     }
+
+    // Swaps the value alone: no mark or time stamp moves. Only the kernel's
+    // sampled-value view uses it, to show and then restore a value.
+    T exchange_state(T v) { return std::exchange(_state, std::move(v)); }
 
     // One consumption slot per trigger waiting on this signal.
     unsigned add_triggered() {
@@ -350,6 +355,8 @@ public:
     }
     void add_stable_dep(int idx) { _stable_deps.push_back(idx); }
 
+    // Whether the disable condition holds now.
+    bool disabled() const;
     // One evaluation at `now`, as run by the property's statement.
     void evaluate_implication(time_t now, time_t l_time, int ant_exp, int con_exp);
     void evaluate_sequence(time_t now);
@@ -542,6 +549,26 @@ public:
     void update_stable(int i);
     bool check_stable_strict(int i);
     void reset_all_stable_glitches();
+    // Records the sampled value of every stable entry of a property as the
+    // value at its latest clock tick.
+    void update_stable_deps(const prop_t& p);
+
+    // Sampled values: what every signal held when the current time step
+    // began. Kept only for models with properties, which judge by them.
+    bool has_properties() const { return _props.size() > 1; }
+    // Takes the values for the time step at `step_time`, unless that step
+    // has them already.
+    void sample_time_step(time_t step_time);
+    // The sampled value of a signal; its current value when none is kept.
+    uint64_t sampled_signal_val(int pos, operand_t type);
+    // Puts the sampled values into the stores in place of the current ones
+    // until show_current_values(); marks and time stamps stay as they are.
+    void show_sampled_values();
+    void show_current_values();
+    bool showing_sampled_values() const { return _showing_sampled; }
+    // Runs closure `e` against the current values, also while the sampled
+    // ones are shown.
+    bool evaluate_on_current_values(int e);
 
     void set_monitor(int exp_idx, const std::vector<int>& positions,
                      const std::vector<operand_t>& types);
@@ -624,6 +651,8 @@ private:
     void sort_future();
     void stop(run_context& rc, stop_reason_t reason);
     void open_console(bool append);
+    void take_sampled_values(time_t step_time);
+    void exchange_shown_values();
 
     std::vector<bit> _bits;
     std::vector<byte_t> _bytes;
@@ -650,6 +679,20 @@ private:
     std::unordered_map<int, uint8_t> _pre_nba_bytes;
     std::unordered_map<int, uint64_t> _pre_nba_longs;
     bool _pre_nba_active = false;
+    std::vector<bool> _sampled_bits;
+    std::vector<uint8_t> _sampled_bytes;
+    std::vector<uint64_t> _sampled_longs;
+    bool _sampled_kept = false;
+    time_t _sampled_time = 0;
+    // The cells that show another value than their current one, each with
+    // the value it does not show at the moment.
+    struct shown_value {
+        operand_t type;
+        int pos;
+        uint64_t value;
+    };
+    std::vector<shown_value> _shown_values;
+    bool _showing_sampled = false;
     time_t _delta_time = 0;
     int _delta_count = 0;
     std::ofstream _display_log;

@@ -253,6 +253,8 @@ void assignment_t::evaluate_property(time_t l_time) {
         p.evaluate_sequence(s.sim_time());
     else
         p.evaluate_implication(s.sim_time(), l_time, _rhs, _expression);
+    // $rose and its kind compare with the values at the previous clock tick.
+    s.update_stable_deps(p);
 }
 
 } // namespace wsim_kernel

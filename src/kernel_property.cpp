@@ -24,7 +24,13 @@ bool call_exp(int index) { return sim_state::instance().exps(index)(); }
 
 prop_t::prop_t(const std::string& label, int line) : _label(label), _line(line) {}
 
+bool prop_t::disabled() const { return disable_iff_exp != 0 && call_exp(disable_iff_exp); }
+
 void prop_t::evaluate_implication(time_t now, time_t l_time, int ant_exp, int con_exp) {
+    // An attempt in flight while the design is disabled neither passes nor
+    // fails. (No new attempt starts then: the antecedent closure sees to that.)
+    if (disabled())
+        pending_obligations.clear();
     const bool ant = ant_exp == 0 || call_exp(ant_exp);
     const bool cons = con_exp != 0 && call_exp(con_exp);
     const implication_t entry = _state;
@@ -87,9 +93,6 @@ void prop_t::evaluate_implication(time_t now, time_t l_time, int ant_exp, int co
         wsim_timeseries::TimeSeriesDB::instance().record_property_result(_label, _line, result,
                                                                          now);
     }
-    if (ant)
-        for (int dep : _stable_deps)
-            sim_state::instance().update_stable(dep);
 }
 
 void prop_t::evaluate_sequence(time_t now) {
@@ -102,10 +105,8 @@ void prop_t::evaluate_sequence(time_t now) {
         return now + static_cast<time_t>(static_cast<int64_t>(sequence_steps[step].delay)) * p;
     };
 
-    if (disable_iff_exp != 0 && call_exp(disable_iff_exp)) {
-        for (active_thread& t : active_threads)
-            if (!t.failed && t.due_time == now)
-                t.due_time += p;
+    if (disabled()) {
+        active_threads.clear(); // disabled attempts neither pass nor fail
     } else {
         if (call_exp(sequence_steps[0].condition_exp))
             active_threads.push_back({1, step_due(1), false});

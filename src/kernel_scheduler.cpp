@@ -23,6 +23,18 @@ void fire_due(assignment_t& a, time_t now, bool& continue_run) {
     a.evaluate(continue_run);
 }
 
+// Shows the sampled values in the stores for the life of the guard.
+class sampled_values_shown {
+public:
+    explicit sampled_values_shown(sim_state& s) : _s(s) { _s.show_sampled_values(); }
+    ~sampled_values_shown() { _s.show_current_values(); }
+    sampled_values_shown(const sampled_values_shown&) = delete;
+    sampled_values_shown& operator=(const sampled_values_shown&) = delete;
+
+private:
+    sim_state& _s;
+};
+
 } // namespace
 
 struct sim_state::run_context {
@@ -385,6 +397,9 @@ void sim_state::run_monitor_region(run_context& rc) {
 void sim_state::run_observed_region(run_context& rc) {
     statement_queue& queue = _queues[observed];
     if (!queue.empty()) {
+        // Properties judge the values signals had when the time step began,
+        // not what this step's writes left. Only properties run here.
+        sampled_values_shown sampled(*this);
         const size_t held = queue.size();
         for (size_t i = 0; i < held && !queue.empty(); ++i) {
             assignment_t* a = queue.front();
@@ -458,6 +473,7 @@ bool sim_state::run_one_cycle(run_context& rc) {
     sort_future();
     if (!_queues[future].empty()) {
         const time_t front = _queues[future].front()->time();
+        sample_time_step(front);
         if (front != _current_simulation_time)
             rc.simulation_cycle = 0;
         _current_simulation_time = front;
@@ -546,6 +562,13 @@ void sim_state::run() {
     if (fresh) {
         std::cout << "1. Design Preparation" << std::endl;
         _stop_reason = stop_reason_t::NONE;
+        if (has_properties()) {
+            // Before their first clock, properties look back on the values
+            // the signals were declared with.
+            take_sampled_values(0);
+            for (const prop_t& p : _props)
+                update_stable_deps(p);
+        }
         prepare_design_and_pre_simulate(rc);
         rc.fresh_start = true;
     }

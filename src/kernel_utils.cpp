@@ -1,6 +1,7 @@
 #include "kernel_utils.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace wsim_kernel {
 
@@ -189,6 +190,47 @@ exp_t make_seq_eval(unsigned q) {
         seq.update_sequent();
         return seq.is_true();
     };
+}
+
+// (value at the previous tick, value now) of a stable entry's signal, or
+// nothing before the entry was first sampled.
+static std::optional<std::pair<uint64_t, uint64_t>> past_and_now(unsigned e) {
+    const stable_entry& entry = state().stable_entries(idx(e));
+    if (!entry.initialized)
+        return std::nullopt;
+    return std::pair{entry.prev_value, state().sampled_signal_val(entry.sig_pos, entry.sig_type)};
+}
+
+exp_t make_sampled_rose(unsigned e) {
+    return [e] {
+        const auto v = past_and_now(e);
+        return v && (v->first & 1) == 0 && (v->second & 1) != 0;
+    };
+}
+
+exp_t make_sampled_fell(unsigned e) {
+    return [e] {
+        const auto v = past_and_now(e);
+        return v && (v->first & 1) != 0 && (v->second & 1) == 0;
+    };
+}
+
+exp_t make_sampled_stable(unsigned e) {
+    return [e] {
+        const auto v = past_and_now(e);
+        return !v || v->first == v->second;
+    };
+}
+
+exp_t make_sampled_changed(unsigned e) {
+    return [e] {
+        const auto v = past_and_now(e);
+        return v && v->first != v->second;
+    };
+}
+
+exp_t make_current_value_exp(unsigned e) {
+    return [e] { return state().evaluate_on_current_values(idx(e)); };
 }
 
 const exp_t false_always = [] { return false; };

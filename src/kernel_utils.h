@@ -48,6 +48,19 @@ trig_ack_t make_call_all_trig_ack(unsigned a1, unsigned a2);
 
 exp_t make_seq_eval(unsigned q);
 
+// Sampled-value functions of a property over stable entry `e`: they compare
+// the signal's sampled value now with its sampled value at the property's
+// previous clock tick (the declared value before the first tick).
+// $rose and $fell look at the least significant bit.
+exp_t make_sampled_rose(unsigned e);
+exp_t make_sampled_fell(unsigned e);
+exp_t make_sampled_stable(unsigned e);
+exp_t make_sampled_changed(unsigned e);
+
+// Closure `e` evaluated against current values even while properties are
+// shown sampled ones: a disable condition is not sampled.
+exp_t make_current_value_exp(unsigned e);
+
 extern const exp_t false_always;
 extern const exp_t true_always;
 extern const op bit_val;

@@ -476,6 +476,9 @@ public:
     WEdgeKind stored_edge = WEdgeKind::None;
     operand_t stored_sig_type = operand_t::BIT;
     std::vector<int> _pending_stable_deps;
+    // While a concurrent assertion's closures are built: sampled-value
+    // functions then judge by the property's clock ticks.
+    bool _building_property = false;
     std::string _current_scope_prefix;
     std::string _top_module_name;
     std::set<std::string> _registered_instances;

@@ -2,6 +2,7 @@
 // PROP statement that fires on the property's clock. Three forms are modelled:
 // an implication with an optional cycle delay, a plain boolean property, and a
 // sequence of boolean steps separated by cycle delays.
+#include "kernel_utils.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -57,6 +58,18 @@ const AssertionExpr& unwrapProperty(const AssertionExpr& ae, const Expression*& 
         return ae;
     }
 }
+
+// Raises a flag for the life of the guard.
+class FlagRaised {
+public:
+    explicit FlagRaised(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagRaised() { flag_ = false; }
+    FlagRaised(const FlagRaised&) = delete;
+    FlagRaised& operator=(const FlagRaised&) = delete;
+
+private:
+    bool& flag_;
+};
 
 int positionOf(const SimulatorBuilder& b, const std::string& name) {
     auto it = b.signal_positions.find(b.resolveSignalName(name));
@@ -208,6 +221,7 @@ bool SimulatorBuilder::addImplicationProperty(const AssertionSite& site,
     const std::string label = assertionLabel(site);
     wsim_kernel::prop_t prop(label, site.stmt_line);
     prop.sequence_delay = sequence_delay;
+    prop.disable_iff_exp = site.disable_exp;
     for (int dep : _pending_stable_deps)
         prop.add_stable_dep(dep);
     prop.set_signal_positions(positionOf(*this, ant_name), positionOf(*this, con_name));
@@ -273,10 +287,15 @@ bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement&
     site.trig_ack_idx = trig_ack_idx;
 
     _pending_stable_deps.clear();
+    FlagRaised building(_building_property);
     // A disable condition that cannot be built leaves the property undisabled.
+    // It reads current values: a reset that lands at a clock edge counts at
+    // that edge.
+    int disable_true = 0;
     int disable_false = 0;
-    if (disable_expr)
-        buildConditionLambdas(disable_expr, stmt_line, site.disable_exp, disable_false);
+    if (disable_expr && buildConditionLambdas(disable_expr, stmt_line, disable_true, disable_false))
+        site.disable_exp = sim_state::instance().add_exp(
+            wsim_kernel::make_current_value_exp(static_cast<unsigned>(disable_true)));
     if (shape == AssertionShape::PureSequence)
         return addSequenceProperty(site, *con);
     return addImplicationProperty(site, ant, *con, sequence_delay);

@@ -89,8 +89,18 @@ bool SimulatorBuilder::sampledValueCondition(const CallExpression& call, int& t,
     _pending_stable_deps.push_back(entry);
 
     const auto upos = static_cast<unsigned>(pos);
+    const auto uentry = static_cast<unsigned>(entry);
     wsim_kernel::exp_t holds;
-    if (fn == "$rose") {
+    if (_building_property) {
+        if (fn == "$rose")
+            holds = wsim_kernel::make_sampled_rose(uentry);
+        else if (fn == "$fell")
+            holds = wsim_kernel::make_sampled_fell(uentry);
+        else if (fn == "$changed")
+            holds = wsim_kernel::make_sampled_changed(uentry);
+        else
+            holds = wsim_kernel::make_sampled_stable(uentry);
+    } else if (fn == "$rose") {
         holds = type == operand_t::BIT
                     ? wsim_kernel::exp_t([pos] { return kernel().access_bits(pos).posedge_occurred(); })
                     : wsim_kernel::exp_t([upos, type] {

@@ -618,6 +618,80 @@ TEST_F(KernelTest, ImplicationsAndSequences) {
     EXPECT_EQ(state().props(seq_idx).clock_period_ns, 10u);
 }
 
+TEST_F(KernelTest, PropertiesSeeTheValuesSampledWhenTheTimeStepBegan) {
+    const int a = bit_signal("a");
+    const int v = byte_signal("v", 1);
+    const int w = long_signal("w", 7);
+    auto write = [&](bool av, uint8_t vv, uint64_t wv, wk::time_t t) {
+        state().access_bits(a).update(av, t);
+        state().access_bytes(v).update(vv, t);
+        state().access_longs(w).update(wv, t);
+    };
+    // A model without properties keeps nothing: sampled reads are current.
+    state().sample_time_step(5);
+    write(true, 1, 7, 5);
+    EXPECT_EQ(state().sampled_signal_val(a, operand_t::BIT), 1u);
+    state().show_sampled_values();
+    EXPECT_FALSE(state().showing_sampled_values());
+
+    wk::prop_t p("p", 1);
+    const int entry = state().add_stable_entry(wk::stable_entry(w, operand_t::LONG));
+    p.add_stable_dep(entry);
+    const int prop = state().add_prop(p);
+    state().sample_time_step(10);
+    state().update_stable_deps(state().props(prop)); // the tick before: w = 7
+    write(false, 2, 9, 10);
+    state().sample_time_step(10); // the same time step keeps its values
+    EXPECT_EQ(state().sampled_signal_val(a, operand_t::BIT), 1u);
+    EXPECT_EQ(state().sampled_signal_val(v, operand_t::BYTE), 1u);
+    EXPECT_EQ(state().sampled_signal_val(w, operand_t::LONG), 7u);
+
+    // Shown values replace the current ones; marks and time stamps stay.
+    state().show_sampled_values();
+    EXPECT_TRUE(state().access_bits(a).state());
+    EXPECT_TRUE(state().access_bits(a).changed());
+    EXPECT_TRUE(state().access_bits(a).negedge_occurred());
+    EXPECT_EQ(state().access_bits(a).time(), 10u);
+    EXPECT_EQ(state().read_signal_val(v, operand_t::BYTE), 1u);
+    EXPECT_EQ(state().read_signal_val(w, operand_t::LONG), 7u);
+    const int reads_a = state().add_exp(wk::make_state(a));
+    EXPECT_TRUE(state().exps(reads_a)());
+    EXPECT_FALSE(state().evaluate_on_current_values(reads_a));
+    EXPECT_FALSE(wk::make_current_value_exp(reads_a)());
+    EXPECT_TRUE(state().exps(reads_a)()); // sampled again afterwards
+    state().show_current_values();
+    EXPECT_FALSE(state().access_bits(a).state());
+    EXPECT_EQ(state().read_signal_val(v, operand_t::BYTE), 2u);
+    EXPECT_EQ(state().read_signal_val(w, operand_t::LONG), 9u);
+    EXPECT_TRUE(state().access_bits(a).changed());
+
+    // The next time step samples 9; against 7 at the tick before, w changed
+    // and its least significant bit stayed high.
+    state().sample_time_step(20);
+    EXPECT_EQ(state().sampled_signal_val(w, operand_t::LONG), 9u);
+    const auto e = static_cast<unsigned>(entry);
+    EXPECT_TRUE(wk::make_sampled_changed(e)());
+    EXPECT_FALSE(wk::make_sampled_stable(e)());
+    EXPECT_FALSE(wk::make_sampled_rose(e)());
+    EXPECT_FALSE(wk::make_sampled_fell(e)());
+    state().update_stable_deps(state().props(prop));
+    write(false, 2, 8, 20);
+    state().sample_time_step(30);
+    EXPECT_TRUE(wk::make_sampled_fell(e)());
+    EXPECT_FALSE(wk::make_sampled_rose(e)());
+    // An entry never sampled is stable and has neither changed nor risen.
+    const auto fresh = static_cast<unsigned>(
+        state().add_stable_entry(wk::stable_entry(w, operand_t::LONG)));
+    EXPECT_TRUE(wk::make_sampled_stable(fresh)());
+    EXPECT_FALSE(wk::make_sampled_changed(fresh)());
+    EXPECT_FALSE(wk::make_sampled_rose(fresh)());
+
+    // clear() forgets the values with the stores.
+    state().clear();
+    EXPECT_FALSE(state().showing_sampled_values());
+    EXPECT_FALSE(state().has_properties());
+}
+
 TEST_F(KernelTest, CycleLimitHaltsAndTellsWhy) {
     state().sim_config.max_sim_cycle = 3;
     testing::internal::CaptureStderr();

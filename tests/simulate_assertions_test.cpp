@@ -230,16 +230,111 @@ module top;
   fell: assert property (@(posedge clk) $fell(s) |-> t);
   stable: assert property (@(posedge clk) en |-> $stable(d));
   changed: assert property (@(posedge clk) en |-> $changed(d));
+  rose_lsb: assert property (@(posedge clk) $rose(d) |-> en);
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
-    // s rises on the clocks at 15 and 45 and falls on the clock at 25.
-    EXPECT_EQ(eventsOf("rose"), (Events{"15=PASS", "45=FAIL"}));
-    EXPECT_EQ(eventsOf("fell"), (Events{"25=FAIL"}));
-    // d takes 3 on the clock at 15 and 5 on the clock at 35.
-    EXPECT_EQ(eventsOf("stable"), (Events{"5=PASS", "15=FAIL", "25=PASS", "35=FAIL", "45=PASS"}));
+    // Registers are judged by the values sampled at the clock, before that
+    // clock's writes: s is written 1 at 15, 0 at 25 and 1 at 45, so the
+    // clocks at 25 and 55 see it rise and the one at 35 sees it fall; t is
+    // low by then.
+    EXPECT_EQ(eventsOf("rose"), (Events{"25=FAIL", "55=FAIL"}));
+    EXPECT_EQ(eventsOf("fell"), (Events{"35=FAIL"}));
+    // d is written 3 at 15 and 5 at 35: the clocks at 25 and 45 see it change.
+    EXPECT_EQ(eventsOf("stable"), (Events{"5=PASS", "25=FAIL", "35=PASS", "45=FAIL", "55=PASS"}));
     EXPECT_EQ(eventsOf("changed"),
-              (Events{"5=FAIL", "15=PASS", "25=FAIL", "35=PASS", "45=FAIL"}));
+              (Events{"5=FAIL", "25=PASS", "35=FAIL", "45=PASS", "55=FAIL"}));
+    // $rose of a vector looks at its least significant bit: 0 -> 3 rises,
+    // 3 -> 5 does not.
+    EXPECT_EQ(eventsOf("rose_lsb"), (Events{"25=PASS"}));
+    EXPECT_EQ(Simulation::valueAt("s", 25), 0); // what the clock at 25 wrote
+}
+
+TEST(Assertions, RegisteredResponsesAreJudgedBySampledValues) {
+    Simulation sim(100);
+    const auto r = sim.run(R"(`timescale 1ns/1ns
+module top;
+  logic clk = 0, rst_n = 0, req = 0, ack = 0;
+  always #5 clk = ~clk;
+  always @(posedge clk) ack <= req;
+  initial begin #12 rst_n = 1; #20 req = 1; #10 req = 0; #40 $finish; end
+  req_ack: assert property (@(posedge clk) disable iff (!rst_n) req |=> ack);
+  logic hreq = 0, stage = 0, hack = 0;
+  always @(posedge clk) stage <= hreq;
+  always @(posedge clk) hack <= stage;
+  initial begin #12 hreq = 1; #10 hreq = 0; end
+  handshake: assert property (@(posedge clk) hreq |-> ##2 hack);
+  too_early: assert property (@(posedge clk) hreq |-> ##1 hack);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // req is sampled high at 35 and ack, written 1 at 35, is sampled high at
+    // 45: the write of 0 at 45 comes after the sampling.
+    EXPECT_EQ(eventsOf("req_ack"), (Events{"45=PASS"}));
+    EXPECT_EQ(stateAt("req_ack", 35), "PENDING");
+    EXPECT_EQ(Simulation::valueAt("ack", 45), 0);
+    // hreq sampled at 15 reaches hack through two registers: written 1 at 25,
+    // so sampled high at 35, two clocks on, and low at 25, one clock on.
+    EXPECT_EQ(eventsOf("handshake"), (Events{"35=PASS"}));
+    EXPECT_EQ(stateAt("handshake", 25), "PENDING");
+    EXPECT_EQ(eventsOf("too_early"), (Events{"25=FAIL"}));
+}
+
+TEST(Assertions, SampledValueFunctionsOfTestbenchInputs) {
+    Simulation sim(60);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic on_edge = 0, off_edge = 0, one = 1;
+  // Driven at the clock edges 15 and 45, and between edges at 12 and 32.
+  initial begin #15 on_edge = 1; #30 on_edge = 0; end
+  initial begin #12 off_edge = 1; #20 off_edge = 0; end
+  rose_on: assert property (@(posedge clk) $rose(on_edge) |-> one);
+  fell_on: assert property (@(posedge clk) $fell(on_edge) |-> one);
+  changed_on: assert property (@(posedge clk) $changed(on_edge) |-> one);
+  level_on: assert property (@(posedge clk) on_edge);
+  rose_off: assert property (@(posedge clk) $rose(off_edge) |-> one);
+  fell_off: assert property (@(posedge clk) $fell(off_edge) |-> one);
+  stable_off: assert property (@(posedge clk) one |-> $stable(off_edge));
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // A value driven at a clock edge is sampled at that edge as it was
+    // before, and seen from the next edge on.
+    EXPECT_EQ(eventsOf("rose_on"), (Events{"25=PASS"}));
+    EXPECT_EQ(eventsOf("fell_on"), (Events{"55=PASS"}));
+    EXPECT_EQ(eventsOf("changed_on"), (Events{"25=PASS", "55=PASS"}));
+    EXPECT_EQ(eventsOf("level_on"), (Events{"5=FAIL", "25=PASS", "55=FAIL"}));
+    // Values driven between edges are sampled at the next edge.
+    EXPECT_EQ(eventsOf("rose_off"), (Events{"15=PASS"}));
+    EXPECT_EQ(eventsOf("fell_off"), (Events{"35=PASS"}));
+    EXPECT_EQ(eventsOf("stable_off"),
+              (Events{"5=PASS", "15=FAIL", "25=PASS", "35=FAIL", "45=PASS"}));
+}
+
+TEST(Assertions, DisableIffReadsARegisteredResetAsItIsNow) {
+    Simulation sim(70);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic rst_in = 1, rst = 1, req = 1, ack = 0;
+  always @(posedge clk) rst <= rst_in;
+  initial begin #12 rst_in = 0; #30 rst_in = 1; #10 rst_in = 0; end
+  imp: assert property (@(posedge clk) disable iff (rst) req |=> ack);
+  seq: assert property (@(posedge clk) disable iff (rst) req ##1 ack);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // rst is written 0 at 15, 1 at 45 and 0 at 55. The disable condition is
+    // not sampled: the attempt at 15 already runs, the attempt from 35 due at
+    // 45 is disabled rather than failed, and attempts start again at 55.
+    EXPECT_EQ(eventsOf("imp"), (Events{"25=FAIL", "35=FAIL", "65=FAIL"}));
+    EXPECT_EQ(stateAt("imp", 15), "PENDING");
+    EXPECT_EQ(stateAt("imp", 45), "VACUOUS");
+    EXPECT_EQ(stateAt("imp", 55), "PENDING");
+    EXPECT_EQ(eventsOf("seq"), (Events{"25=FAIL", "35=FAIL", "65=FAIL"}));
 }
 
 TEST(Assertions, UnlabelledAssertionsKeepTheirOwnResults) {
