@@ -21,4 +21,6 @@ module top;
   always #5 clk = ~clk;
   always @(posedge clk) $display("t=%0t count=%0d", $time, count);
   initial #200 $finish;
+  // After 15 the counter wraps to 0 on the next clock.
+  wraps: assert property (@(posedge clk) count == 4'd15 |=> count == 4'd0);
 endmodule
