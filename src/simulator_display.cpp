@@ -247,7 +247,8 @@ std::function<bool()> SimulatorBuilder::buildFormatterFn(std::string fmt,
             time_sig_pos] {
         auto& state = sim_state::instance();
         if (time_sig_pos != 0)
-            state.access_longs(time_sig_pos).update(state.sim_time(), state.sim_time());
+            state.access_longs(time_sig_pos)
+                .update(wsim_kernel::time_in_units(state.sim_time()), state.sim_time());
         std::string out;
         for (const Piece& piece : pieces)
             out += piece.arg < 0 ? piece.text
