@@ -111,7 +111,7 @@ endmodule
     ASSERT_TRUE(r.success) << r.error_message;
     EXPECT_EQ(printed(sim), "? 3|   ?|6|?  |\n"
                             "7 18 4\n"
-                            "-1 -14 -4\n"
+                            "-1 242 -4\n" // s * b: a signed by an unsigned byte is unsigned
                             "8\n"
                             "9\n"
                             "21 27\n");
@@ -264,4 +264,20 @@ endmodule
     // $time answers in units of 10 ns; %t prints in the precision, 1 ns.
     EXPECT_EQ(printed(sim), "monitor 0|0\n"
                             "3|30|3\n");
+}
+
+TEST(SimulateDisplay, PrintedOperationsTakeTheirOwnWidthAndSignedness) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] a = 200, b = 100, u = 1;
+  logic signed [7:0] s = -3, t = 2;
+  initial #1 $display("%0d %0d %0d %0d %0d %0d", a + b, a + 100, s + u, s + t, s * 2,
+                      $signed(s + u));
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Two bytes add in 8 bits; a 32-bit literal widens the sum; a signed
+    // byte with an unsigned one is unsigned.
+    EXPECT_EQ(printed(sim), "44 300 254 -1 -6 -2\n");
 }
