@@ -217,7 +217,7 @@ public:
                         int cond);
     bool inlineTaskCallAbsolute(const slang::ast::CallExpression& call, const TaskDef& def,
                                 wsim_kernel::process_t& proc, ProceduralBlockKind kind,
-                                time_t cursor_time, int stmt_line, int proc_line, int cond);
+                                time_t& cursor_time, int stmt_line, int proc_line, int cond);
     // Makes the statements of `proc` from index `first` on fire once, on the
     // first occurrence of their event.
     void waitOnceForEvent(wsim_kernel::process_t& proc, int first);

@@ -267,6 +267,35 @@ endmodule
     EXPECT_EQ(registry.find("_task_"), std::string::npos);
 }
 
+TEST(Simulate, AStatementAfterATaskWithDelaysWaitsForTheTaskToReturn) {
+    Simulation sim(100);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] din = 0;
+  logic push = 0;
+  task send(input logic [7:0] d);
+    push = 1;
+    din = d;
+    #10 push = 0;
+  endtask
+  initial begin
+    #5 send(8'h11);
+    send(8'h22);
+    #5 send(8'h33);
+    din = 8'h44;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // send(11) at 5 returns at 15, send(22) then runs until 25, send(33)
+    // from 30 to 40, and the last assignment follows it at 40.
+    EXPECT_EQ(Simulation::changes("din"), (Changes{{0, 0}, {5, 0x11}, {15, 0x22}, {30, 0x33},
+                                                   {40, 0x44}}));
+    for (const auto& [time, value] : std::map<uint64_t, int64_t>{
+             {4, 0}, {10, 1}, {20, 1}, {27, 0}, {35, 1}, {45, 0}})
+        EXPECT_EQ(Simulation::valueAt("push", time), value) << time;
+}
+
 TEST(Simulate, ThreeLevelHierarchyWithInputAndNestedOutputBinds) {
     Simulation sim(40);
     const auto r = sim.run(R"(
