@@ -95,7 +95,7 @@ module top;
   a_fifo_flags: assert property (@(negedge clk) disable iff (!rst_n) full |-> !empty);
   a_zero_flag:  assert property (@(negedge clk) disable iff (!rst_n) zero |-> (y == 8'd0));
 
-  // One ALU operation and the result it must give.
+  // One ALU operation and the result it must give, held for one clock.
   task automatic alu_op(input logic [2:0] code, input logic [7:0] x, input logic [7:0] z,
                         input logic [7:0] want_y, input logic want_carry);
     op = code;
@@ -103,27 +103,28 @@ module top;
     b = z;
     exp_y = want_y;
     exp_carry = want_carry;
+    #10;
   endtask
 
   // ALU stimulus: one operation per clock.
   initial begin
     #12 rst_n = 1'b1;
-        valid = 1'b1;
-        check_alu = 1'b1;
-        alu_op(OP_ADD, 8'd200, 8'd100, 8'd44, 1'b1);
-    #10 alu_op(OP_SUB, 8'd50, 8'd8, 8'd42, 1'b0);
-    #10 alu_op(OP_SUB, 8'd5, 8'd10, 8'd251, 1'b1);
-    #10 alu_op(OP_AND, 8'hf0, 8'h3c, 8'h30, 1'b0);
-    #10 alu_op(OP_OR, 8'hf0, 8'h0f, 8'hff, 1'b0);
-    #10 alu_op(OP_XOR, 8'haa, 8'haa, 8'h00, 1'b0);
-    #10 alu_op(OP_SHL, 8'h81, 8'h00, 8'h02, 1'b1);
-    #10 alu_op(OP_SHR, 8'h81, 8'h00, 8'h40, 1'b0);
-    #10 alu_op(OP_MAX, 8'd17, 8'd99, 8'd99, 1'b0);
-    #10 alu_op(OP_MAX, 8'd250, 8'd3, 8'd250, 1'b0);
+    valid = 1'b1;
+    check_alu = 1'b1;
+    alu_op(OP_ADD, 8'd200, 8'd100, 8'd44, 1'b1);
+    alu_op(OP_SUB, 8'd50, 8'd8, 8'd42, 1'b0);
+    alu_op(OP_SUB, 8'd5, 8'd10, 8'd251, 1'b1);
+    alu_op(OP_AND, 8'hf0, 8'h3c, 8'h30, 1'b0);
+    alu_op(OP_OR, 8'hf0, 8'h0f, 8'hff, 1'b0);
+    alu_op(OP_XOR, 8'haa, 8'haa, 8'h00, 1'b0);
+    alu_op(OP_SHL, 8'h81, 8'h00, 8'h02, 1'b1);
+    alu_op(OP_SHR, 8'h81, 8'h00, 8'h40, 1'b0);
+    alu_op(OP_MAX, 8'd17, 8'd99, 8'd99, 1'b0);
+    alu_op(OP_MAX, 8'd250, 8'd3, 8'd250, 1'b0);
     // Without valid the result register keeps its value.
-    #10 valid = 1'b0;
-        alu_op(OP_ADD, 8'd1, 8'd1, 8'd250, 1'b0);
-    #10 check_alu = 1'b0;
+    valid = 1'b0;
+    alu_op(OP_ADD, 8'd1, 8'd1, 8'd250, 1'b0);
+    check_alu = 1'b0;
   end
 
   // FIFO stimulus: fill it, push once more while full, drain it while
