@@ -477,6 +477,9 @@ public:
     operand_t stored_sig_type = operand_t::BIT;
     std::vector<int> _pending_stable_deps;
     std::string _current_scope_prefix;
+    // The target of the compound assignment (`a += b`) being translated: what
+    // the placeholder for it on the right side names.
+    std::string _compound_target;
     std::string _top_module_name;
     std::set<std::string> _registered_instances;
     std::map<std::string, bool> signal_signed;

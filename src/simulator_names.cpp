@@ -61,7 +61,7 @@ std::string SimulatorBuilder::extractSignalName(const Expression& expr) {
     }
     case ExpressionKind::LValueReference: {
         const Symbol* sym = e.getSymbolReference();
-        return sym ? std::string(sym->name) : "";
+        return sym ? std::string(sym->name) : _compound_target;
     }
     case ExpressionKind::ElementSelect: {
         const auto& select = e.as<ElementSelectExpression>();

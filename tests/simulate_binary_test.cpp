@@ -384,3 +384,22 @@ endmodule
                   {"minus_literal", 0xFFFC}},
                  5);
 }
+
+TEST(SimulateBinary, CompoundAssignmentsReadTheirOwnTarget) {
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic [7:0] a = 0, s = 1, d = 100, k = 3;
+  always @(posedge clk) begin
+    a += 8'd2;
+    s <<= 1;
+    d -= k;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Three clocks by 32: a = a + 2, s = s << 1, d = d - k each time.
+    expectValues({{"a", 6}, {"s", 8}, {"d", 91}}, 32);
+}
