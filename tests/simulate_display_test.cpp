@@ -13,13 +13,8 @@ using wexla_test::Simulation;
 
 namespace {
 
-// What the design printed: the console file without its banner.
 std::string printed(const std::string& console_path) {
-    const std::string text = wexla_test::readFile(console_path);
-    std::ostringstream banner;
-    wsim_kernel::sim_state::write_banner(banner);
-    const std::string head = banner.str() + "\n";
-    return text.rfind(head, 0) == 0 ? text.substr(head.size()) : "<no banner>" + text;
+    return wexla_test::printedOutput(console_path);
 }
 
 std::string printed(const Simulation& sim) { return printed(sim.consolePath()); }

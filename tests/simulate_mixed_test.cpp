@@ -2,15 +2,10 @@
 // clocked, self-checking testbench, three files) compiled from its files and
 // simulated the way the host does it, checked against what its source says
 // it prints and asserts.
-#include "core.h"
-#include "database.h"
-#include "kernel.h"
-#include "test_support.h"
-#include "timeseries.h"
+#include "simulate_support.h"
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 using namespace wexla_test;
@@ -55,32 +50,6 @@ const char* const kExpectedOutput =
     "128000 reset clears y and the fifo  ok\n"
     "132000 done after 132 ns: 22 checks, 0 errors\n"
     "TEST PASSED\n";
-
-// Sends both log streams into buffers while alive.
-class QuietLogs {
-public:
-    QuietLogs() : out_(std::cout.rdbuf(text_.rdbuf())), err_(std::cerr.rdbuf(text_.rdbuf())) {}
-    ~QuietLogs() {
-        std::cout.rdbuf(out_);
-        std::cerr.rdbuf(err_);
-    }
-    QuietLogs(const QuietLogs&) = delete;
-    QuietLogs& operator=(const QuietLogs&) = delete;
-
-private:
-    std::ostringstream text_;
-    std::streambuf* out_;
-    std::streambuf* err_;
-};
-
-// What the design printed: the console file without its banner.
-std::string printed(const std::string& console_path) {
-    const std::string text = readFile(console_path);
-    std::ostringstream banner;
-    wsim_kernel::sim_state::write_banner(banner);
-    const std::string head = banner.str() + "\n";
-    return text.rfind(head, 0) == 0 ? text.substr(head.size()) : "<no banner>" + text;
-}
 
 auto& recorder() { return wsim_timeseries::TimeSeriesDB::instance(); }
 
@@ -142,12 +111,13 @@ TEST(SimulateMixed, AluAndFifoTestbenchRunsAsItsSourceSays) {
     EXPECT_EQ(diagnostics, "{\n  \"status\": 200,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}");
     ASSERT_TRUE(r.success) << r.error_message;
 
-    EXPECT_EQ(printed(dir.file("wexla_sim_console.txt")), kExpectedOutput);
+    EXPECT_EQ(printedOutput(dir.file("wexla_sim_console.txt")), kExpectedOutput);
     // The run ends on the testbench's $finish, 135 ns in.
     EXPECT_EQ(wsim_kernel::sim_state::instance().stop_reason(), wsim_kernel::stop_reason_t::FINISH);
     EXPECT_EQ(r.final_time, 135000u);
 
-    // Each property passes where its antecedent first holds and never fails.
+    // Each property passes where its antecedent first holds and never fails;
+    // the recorder reports a property when its state changes.
     using Events = std::vector<std::string>;
     EXPECT_EQ(eventsOf("a_max_result"), (Events{"95000=PASS"}));
     EXPECT_EQ(eventsOf("a_fifo_flags"), (Events{"50000=PASS"}));
