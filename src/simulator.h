@@ -171,6 +171,7 @@ public:
 
     // ---- Signal-name resolution ------------------------------------------
     std::string extractSignalName(const slang::ast::Expression& expr);
+    std::string hierarchicalName(const slang::ast::Symbol& symbol) const;
     std::string resolveSignalName(const std::string& name) const;
     // resolveSignalName(extractSignalName(e)).
     std::string resolveOperandName(const slang::ast::Expression& expr);

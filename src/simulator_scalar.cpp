@@ -191,6 +191,7 @@ SimulatorBuilder::ScalarSource SimulatorBuilder::scalarSource(const Expression& 
         return placed ? fromBit(placed, negationOp()) : ScalarSource{};
     }
     case ExpressionKind::NamedValue:
+    case ExpressionKind::HierarchicalValue:
     case ExpressionKind::LValueReference:
         if (!signal(rhs, pos, type, width))
             return {};

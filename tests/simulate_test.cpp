@@ -331,6 +331,37 @@ endmodule
     EXPECT_EQ(Simulation::changes("tick"), (Changes{{0, 0}, {10, 1}, {20, 0}, {30, 1}}));
 }
 
+TEST(Simulate, HierarchicalReferencesReachSignalsInsideInstances) {
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module leaf(input logic clk);
+  logic [3:0] inner = 4'd0;
+  always @(posedge clk) inner <= inner + 4'd1;
+endmodule
+module mid(input logic clk);
+  logic [3:0] level = 4'd7;
+  leaf u_leaf(.clk(clk));
+endmodule
+module top;
+  logic clk = 0;
+  logic seen = 0;
+  logic [3:0] copy, level;
+  always #5 clk = ~clk;
+  mid u_mid(.clk(clk));
+  always @(negedge clk) $display("%0t %0d %0d", $time, u_mid.level, u_mid.u_leaf.inner);
+  always @(negedge clk) if (u_mid.u_leaf.inner == 4'd2) seen <= 1;
+  always @(posedge clk) copy <= u_mid.u_leaf.inner;
+  assign level = u_mid.level;
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Read, tested and copied under their instance paths, however deep.
+    EXPECT_EQ(wexla_test::printedOutput(sim.consolePath()), "10 7 1\n20 7 2\n30 7 3\n");
+    EXPECT_EQ(Simulation::changes("seen"), (Changes{{0, 0}, {20, 1}}));
+    EXPECT_EQ(Simulation::changes("copy"), (Changes{{0, 0}, {15, 1}, {25, 2}, {35, 3}}));
+    EXPECT_EQ(Simulation::valueAt("level", 1), 7);
+}
+
 TEST(Simulate, EventsOnMultiBitSignalsWatchTheirOwnCell) {
     Simulation sim(60);
     const auto r = sim.run(R"(
