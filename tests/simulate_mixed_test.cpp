@@ -122,9 +122,12 @@ TEST(SimulateMixed, AluAndFifoTestbenchRunsAsItsSourceSays) {
     EXPECT_EQ(eventsOf("a_max_result"), (Events{"95000=PASS"}));
     EXPECT_EQ(eventsOf("a_fifo_flags"), (Events{"50000=PASS"}));
     EXPECT_EQ(eventsOf("a_zero_flag"), (Events{"70000=PASS"}));
+    EXPECT_EQ(eventsOf("a_ptrs_meet"), (Events{"110000=PASS"}));
     EXPECT_EQ(summaryOf("a_max_result"), lineOf("alu.sv", "a_max_result") +
                                               "|u_alu.op|u_alu.result|PASS|0");
     EXPECT_EQ(summaryOf("a_fifo_flags"), lineOf("tb_top.sv", "a_fifo_flags") + "|full||PASS|0");
     EXPECT_EQ(summaryOf("a_zero_flag"), lineOf("tb_top.sv", "a_zero_flag") + "|zero|y|PASS|0");
-    EXPECT_EQ(recorder().get_property_results().size(), 3u);
+    EXPECT_EQ(summaryOf("a_ptrs_meet"),
+              lineOf("tb_top.sv", "a_ptrs_meet") + "|empty|u_fifo.wptr|PASS|0");
+    EXPECT_EQ(recorder().get_property_results().size(), 4u);
 }

@@ -94,6 +94,9 @@ module top;
 
   a_fifo_flags: assert property (@(negedge clk) disable iff (!rst_n) full |-> !empty);
   a_zero_flag:  assert property (@(negedge clk) disable iff (!rst_n) zero |-> (y == 8'd0));
+  // An empty FIFO has read everything it wrote.
+  a_ptrs_meet:  assert property (@(negedge clk) disable iff (!rst_n)
+                                 empty |-> (u_fifo.wptr == u_fifo.rptr));
 
   // One ALU operation and the result it must give, held for one clock.
   task automatic alu_op(input logic [2:0] code, input logic [7:0] x, input logic [7:0] z,
