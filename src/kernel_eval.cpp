@@ -230,10 +230,12 @@ void assignment_t::evaluate_system_function(bool& continue_run, bool guard_decid
         return;
     // A triggered task keeps the decision its guard made when the trigger fired.
     bool guard = true;
-    if (_cond_was_snapshotted && !guard_decided)
-        guard = _cond_snapshot;
-    else if (_condition != 0 && !guard_decided)
-        guard = s.exps(_condition)();
+    if (!guard_decided) {
+        if (_cond_was_snapshotted)
+            guard = _cond_snapshot;
+        else if (_condition != 0)
+            guard = s.exps(_condition)();
+    }
     // A $finish under a false condition (if (x) $finish;) must not end the run.
     if (!guard)
         return;
