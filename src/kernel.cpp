@@ -18,6 +18,15 @@ time_t scale_delay(int d) {
     return ts.time_unit_ps * wide / ts.time_prec_ps;
 }
 
+time_t time_in_units(time_t t) {
+    const timescale_t& ts = sim_state::instance().timescale();
+    if (!ts.was_set || ts.time_prec_ps == 0 || ts.time_unit_ps <= ts.time_prec_ps)
+        return t;
+    const uint64_t ratio = ts.time_unit_ps / ts.time_prec_ps;
+    const uint64_t rest = t % ratio;
+    return t / ratio + (2 * rest >= ratio ? 1 : 0);
+}
+
 const char* stop_reason_text(stop_reason_t reason) {
     switch (reason) {
     case stop_reason_t::FINISH: return "finish";

@@ -141,6 +141,9 @@ using trig_ack_t = std::function<void()>;
 
 // A delay or static time in source units, in the simulation's time base.
 time_t scale_delay(int d);
+// A simulation time in the design's time unit, rounded to the nearest unit:
+// what $time answers.
+time_t time_in_units(time_t t);
 
 enum class assign_t : int {
     CA = 0,
@@ -244,7 +247,7 @@ private:
     void write_long_target(time_t at);
     void touch_target(time_t at);
     void record_target_change();
-    void evaluate_system_function(bool& continue_run);
+    void evaluate_system_function(bool& continue_run, bool guard_decided);
     void evaluate_property(time_t l_time);
     bool cell_trigger_consumed() const;
     bool ca_is_dirty() const;
@@ -282,9 +285,9 @@ private:
     bool _lhs_oscillating = false;
     bool _is_always_loop = false;
     bool _static_scheduled = false;
-    // A triggered blocking or non-blocking write whose guard held when its
-    // trigger fired: the statements of one if/case arm share that decision,
-    // so an earlier statement of the arm changing the guard cannot skip them.
+    // A triggered write or system task whose guard held when its trigger
+    // fired: the statements of one if/case arm share that decision, so an
+    // earlier statement of the arm changing the guard cannot skip them.
     bool _guard_held_at_fire = false;
 };
 

@@ -64,7 +64,7 @@ void assignment_t::evaluate(bool& continue_run) {
         l_time = _trig_snapshot_time;
 
     switch (_assn_type) {
-    case assign_t::SF: evaluate_system_function(continue_run); break;
+    case assign_t::SF: evaluate_system_function(continue_run, guard_decided); break;
     case assign_t::PROP: evaluate_property(l_time); break;
     case assign_t::CA:
     case assign_t::BA:
@@ -223,16 +223,19 @@ void assignment_t::record_target_change() {
         s.set_monitor_dirty();
 }
 
-void assignment_t::evaluate_system_function(bool& continue_run) {
+void assignment_t::evaluate_system_function(bool& continue_run, bool guard_decided) {
     sim_state& s = sim_state::instance();
     const std::string name = s.sfs(_lhs).state();
     if (name != "$finish" && name != "$display" && name != "$write")
         return;
+    // A triggered task keeps the decision its guard made when the trigger fired.
     bool guard = true;
-    if (_cond_was_snapshotted)
-        guard = _cond_snapshot;
-    else if (_condition != 0)
-        guard = s.exps(_condition)();
+    if (!guard_decided) {
+        if (_cond_was_snapshotted)
+            guard = _cond_snapshot;
+        else if (_condition != 0)
+            guard = s.exps(_condition)();
+    }
     // A $finish under a false condition (if (x) $finish;) must not end the run.
     if (!guard)
         return;

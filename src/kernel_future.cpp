@@ -203,7 +203,8 @@ void assignment_t::commit_to_future() {
             s.props(_lhs).clock_period_ns = now - _last_fired_time;
         _ever_fired = true;
         set_trig_snapshot(fired_now, t_trig);
-        _guard_held_at_fire = triggered && _condition != 0 && is_blocking_or_nba(_assn_type);
+        _guard_held_at_fire = triggered && _condition != 0 &&
+                              (is_blocking_or_nba(_assn_type) || _assn_type == assign_t::SF);
         switch (_assn_type) {
         case assign_t::SF:
         case assign_t::PROP:

@@ -68,7 +68,10 @@ void assignment_t::commit() {
         }
         break;
     case assign_t::SF:
-        if (!is_finish(&s) && _static_scheduled)
+        // A $display or $write placed in time or woken by an event runs in
+        // process order with the writes around it, before the time step's
+        // non-blocking updates land, as the process that holds it would.
+        if (!is_finish(&s) && (_static_scheduled || _trigger != 0))
             s.access_queue(inactive).push_back(this);
         else
             s.access_queue(monitor).push_back(this);

@@ -171,6 +171,7 @@ public:
 
     // ---- Signal-name resolution ------------------------------------------
     std::string extractSignalName(const slang::ast::Expression& expr);
+    std::string hierarchicalName(const slang::ast::Symbol& symbol) const;
     std::string resolveSignalName(const std::string& name) const;
     // resolveSignalName(extractSignalName(e)).
     std::string resolveOperandName(const slang::ast::Expression& expr);
@@ -217,7 +218,7 @@ public:
                         int cond);
     bool inlineTaskCallAbsolute(const slang::ast::CallExpression& call, const TaskDef& def,
                                 wsim_kernel::process_t& proc, ProceduralBlockKind kind,
-                                time_t cursor_time, int stmt_line, int proc_line, int cond);
+                                time_t& cursor_time, int stmt_line, int proc_line, int cond);
     // Makes the statements of `proc` from index `first` on fire once, on the
     // first occurrence of their event.
     void waitOnceForEvent(wsim_kernel::process_t& proc, int first);
@@ -480,6 +481,9 @@ public:
     // functions then judge by the property's clock ticks.
     bool _building_property = false;
     std::string _current_scope_prefix;
+    // The target of the compound assignment (`a += b`) being translated: what
+    // the placeholder for it on the right side names.
+    std::string _compound_target;
     std::string _top_module_name;
     std::set<std::string> _registered_instances;
     std::map<std::string, bool> signal_signed;

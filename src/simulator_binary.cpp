@@ -32,12 +32,6 @@ bool isShift(BinaryOperator op) {
     }
 }
 
-bool isSignedCall(const Expression& expr) {
-    const Expression& e = expr.unwrapImplicitConversions();
-    return e.kind == ExpressionKind::Call && e.as<CallExpression>().isSystemCall() &&
-           e.as<CallExpression>().getSubroutineName() == "$signed";
-}
-
 // The symbol whose scope evaluates a constant beside this operand.
 const Symbol* scopeSymbolOf(const Expression& expr) {
     const Expression& e = expr.unwrapImplicitConversions();
@@ -74,14 +68,14 @@ struct OperandRead {
     }
 };
 
-// A registered whole signal, with whether it counts as signed: declared so,
-// or read through $signed ($unsigned does not clear a declared signedness).
-std::optional<OperandRead> signalRead(SimulatorBuilder& b, const Expression& e) {
+// A registered whole signal (possibly under $signed or $unsigned), read
+// sign-extended when the operation is signed.
+std::optional<OperandRead> signalRead(SimulatorBuilder& b, const Expression& e, bool is_signed) {
     std::string name;
     OperandRead read;
     if (!b.signalOperand(e, name, read.pos, read.type, read.width))
         return std::nullopt;
-    read.sign_extend = b.getSignalSigned(name) || isSignedCall(e);
+    read.sign_extend = is_signed;
     return read;
 }
 
@@ -214,13 +208,16 @@ private:
 
     std::string opText() const { return std::to_string(static_cast<int>(op_)); }
 
+    // An operation is signed only when both of its operands are, whether
+    // declared so or cast; its type says which.
+    bool isSigned() const { return isSignedType(bin_); }
+
     bool signalWithSignal() {
-        auto l = signalRead(b_, bin_.left());
-        auto r = signalRead(b_, bin_.right());
+        const bool is_signed = isSigned();
+        auto l = signalRead(b_, bin_.left(), is_signed);
+        auto r = signalRead(b_, bin_.right(), is_signed);
         if (!l || !r)
             return false;
-        const bool is_signed = l->sign_extend || r->sign_extend;
-        l->sign_extend = r->sign_extend = is_signed;
         const BinaryOperator op = op_;
         return emitTemporary("_ss_arith_ca_", opText() + ":" + l->identity() + ":" + r->identity(),
                              [op, l = *l, r = *r, is_signed] {
@@ -239,11 +236,11 @@ private:
         }
         if (!k)
             return false;
-        auto s = signalRead(b_, signal_left ? left : right);
+        const bool is_signed = isSigned();
+        auto s = signalRead(b_, signal_left ? left : right, is_signed);
         if (!s)
             return false;
         const BinaryOperator op = op_;
-        const bool is_signed = s->sign_extend;
         const std::string identity = opText() + ":" + s->identity() + ":" + std::to_string(*k) +
                                      (signal_left ? ":l" : ":r");
         return emitTemporary("_arith_ca_", identity,
@@ -255,7 +252,9 @@ private:
     }
 
     bool shiftByConstant() {
-        auto s = signalRead(b_, bin_.left());
+        // Only >>> of a signed operand fills with its sign bit.
+        const bool sign_fill = op_ == BinaryOperator::ArithmeticShiftRight && isSigned();
+        auto s = signalRead(b_, bin_.left(), sign_fill);
         if (!s)
             return false;
         const auto amount = constantOperand(bin_.right(), bin_.left());
@@ -263,9 +262,6 @@ private:
             return false;
         const bool left = op_ == BinaryOperator::LogicalShiftLeft ||
                           op_ == BinaryOperator::ArithmeticShiftLeft;
-        // Only >>> of a signed operand fills with its sign bit.
-        const bool sign_fill = op_ == BinaryOperator::ArithmeticShiftRight && s->sign_extend;
-        s->sign_extend = sign_fill;
         const std::string identity = opText() + ":" + s->identity() + ":" + std::to_string(*amount);
         return emitTemporary("_shift_ca_", identity, [s = *s, amount = *amount, left, sign_fill] {
             return shift(s(), amount, left, sign_fill);

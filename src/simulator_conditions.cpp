@@ -47,6 +47,8 @@ bool registeredSignal(SimulatorBuilder& b, const Expression& e, int& pos, operan
 
 int bitWidthOf(const Expression& e) { return e.type ? static_cast<int>(e.type->getBitWidth()) : 0; }
 
+bool isSignedType(const Expression& e) { return e.type && e.type->isSigned(); }
+
 } // namespace
 
 bool SimulatorBuilder::buildConditionLambdas(const Expression* expr, int stmt_line,
@@ -293,17 +295,20 @@ bool SimulatorBuilder::vectorComparison(BinaryOperator op, const BinaryExpressio
                                         const std::string& left_name, int stmt_line, int& t,
                                         int& f) {
     const Expression& right = bin.right().unwrapImplicitConversions();
-    ResolvedOperand l;
-    ResolvedOperand r;
-    const bool left_ok = resolveOperandForCond(bin.left(), stmt_line, l);
-    const bool right_ok = resolveOperandForCond(right, stmt_line, r);
-    if (left_ok && right_ok && (l.is_signed || r.is_signed))
-        return buildComparisonLambdas(
-            op, t, f, [l] { return readVecSignalSigned(l.pos, l.otype, l.width); },
-            [r] { return readVecSignalSigned(r.pos, r.otype, r.width); });
-    if (left_ok && l.is_signed && right.kind == ExpressionKind::IntegerLiteral) {
-        // `$signed(x) < 0`: the literal compares as the signed number it is.
-        const int64_t k = static_cast<int64_t>(svintToUint64(right.as<IntegerLiteral>().getValue()));
+    // Both sides arrive converted to the type the comparison is made in:
+    // signed only when both operands are, whether declared or cast so.
+    if (isSignedType(bin.left()) && isSignedType(bin.right())) {
+        ResolvedOperand l;
+        ResolvedOperand r;
+        if (!resolveOperandForCond(bin.left(), stmt_line, l))
+            return false;
+        if (resolveOperandForCond(right, stmt_line, r))
+            return buildComparisonLambdas(
+                op, t, f, [l] { return readVecSignalSigned(l.pos, l.otype, l.width); },
+                [r] { return readVecSignalSigned(r.pos, r.otype, r.width); });
+        if (right.kind != ExpressionKind::IntegerLiteral)
+            return false;
+        const auto k = static_cast<int64_t>(svintToUint64(right.as<IntegerLiteral>().getValue()));
         return buildComparisonLambdas(
             op, t, f, [l] { return readVecSignalSigned(l.pos, l.otype, l.width); },
             [k] { return k; });
@@ -314,8 +319,9 @@ bool SimulatorBuilder::vectorComparison(BinaryOperator op, const BinaryExpressio
     int rpos = 0;
     operand_t rtype = operand_t::LONG;
     if (right.kind == ExpressionKind::IntegerLiteral) {
+        // The literal keeps its own value: an 8-bit x never equals 261.
         const uint64_t v =
-            svintToUint64(right.as<IntegerLiteral>().getValue()) & widthMask(getSignalWidth(left_name));
+            svintToUint64(right.as<IntegerLiteral>().getValue()) & widthMask(bitWidthOf(right));
         rpos = addLongConstant(left_name + "_cmp_k" + std::to_string(v), v, stmt_line);
     } else if (!registeredSignal(*this, right, rpos, rtype)) {
         return false;

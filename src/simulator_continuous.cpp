@@ -12,6 +12,12 @@ using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
+// A whole signal, by name, by hierarchical path or as a compound target.
+bool namesWholeSignal(const Expression& e) {
+    return e.kind == ExpressionKind::NamedValue || e.kind == ExpressionKind::HierarchicalValue ||
+           e.kind == ExpressionKind::LValueReference;
+}
+
 sim_state& kernel() { return sim_state::instance(); }
 
 bool isAndOr(BinaryOperator op) {
@@ -90,7 +96,7 @@ void SimulatorBuilder::continuousVector(const std::string& lhs, const Expression
     operand_t type = operand_t::BIT;
     int src_width = 0;
 
-    if (rhs.kind == ExpressionKind::NamedValue || rhs.kind == ExpressionKind::LValueReference) {
+    if (namesWholeSignal(rhs)) {
         if (!signalOperand(rhs, src, pos, type, src_width) || !claim(lhs + "_CA_VEC_" + src))
             return;
         makeNamedCAProcess(lhs + "_ca_vec", file_id, line, lhs_pos, pos, 0, lhs_otype, type);
@@ -283,7 +289,7 @@ void SimulatorBuilder::continuousScalar(const std::string& lhs, const Expression
                                  operand_t::BIT, operand_t::BIT, false);
         return;
     }
-    if (rhs.kind == ExpressionKind::NamedValue || rhs.kind == ExpressionKind::LValueReference) {
+    if (namesWholeSignal(rhs)) {
         if (!signalOperand(rhs, src, pos, type, width) || !claim(lhs + "_CA_" + src))
             return;
         if (type == operand_t::BIT) {

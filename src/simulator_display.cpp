@@ -208,6 +208,13 @@ std::string scopePathOf(const CallExpression& call) {
         .getHierarchicalPath();
 }
 
+// The self-determined width of a printed operation, within the 64 bits
+// the model keeps.
+int displayWidthOf(const Expression& e) {
+    const int width = e.type ? static_cast<int>(e.type->getBitWidth()) : 0;
+    return width < 1 || width > 64 ? 64 : width;
+}
+
 uint64_t applyArith(BinaryOperator op, uint64_t l, uint64_t r) {
     switch (op) {
     case BinaryOperator::Multiply: return l * r;
@@ -247,7 +254,8 @@ std::function<bool()> SimulatorBuilder::buildFormatterFn(std::string fmt,
             time_sig_pos] {
         auto& state = sim_state::instance();
         if (time_sig_pos != 0)
-            state.access_longs(time_sig_pos).update(state.sim_time(), state.sim_time());
+            state.access_longs(time_sig_pos)
+                .update(wsim_kernel::time_in_units(state.sim_time()), state.sim_time());
         std::string out;
         for (const Piece& piece : pieces)
             out += piece.arg < 0 ? piece.text
@@ -289,8 +297,13 @@ int SimulatorBuilder::buildArithTempForDisplay(const BinaryExpression& bin, int 
     const Expression& left = bin.left().unwrapImplicitConversions();
     const Expression& right = bin.right().unwrapImplicitConversions();
 
-    // A registered signal (possibly under $signed/$unsigned) and whether it
-    // is read as signed: as written, else as declared.
+    // The operation has the width and signedness SystemVerilog gives it on
+    // its own: signed only when both operands are, as declared or cast.
+    const bool is_signed = bin.type && bin.type->isSigned();
+    const uint64_t mask = widthMask(displayWidthOf(bin));
+
+    // A registered signal (possibly under $signed/$unsigned), read with the
+    // operation's signedness.
     struct Operand {
         bool ok = false;
         std::string name;
@@ -299,7 +312,7 @@ int SimulatorBuilder::buildArithTempForDisplay(const BinaryExpression& bin, int 
         int width = 1;
         bool is_signed = false;
     };
-    auto operand = [this](const Expression& e) {
+    auto operand = [this, is_signed](const Expression& e) {
         Operand o;
         const SignedOperand stripped = stripSignCast(e);
         if (!isSignalReference(*stripped.expr))
@@ -311,7 +324,7 @@ int SimulatorBuilder::buildArithTempForDisplay(const BinaryExpression& bin, int 
         o.pos = signal_positions[o.name];
         o.type = getSignalType(o.name);
         o.width = getSignalWidth(o.name);
-        o.is_signed = stripped.written_signed.value_or(getSignalSigned(o.name));
+        o.is_signed = is_signed;
         return o;
     };
     auto read = [](const Operand& o) {
@@ -323,7 +336,6 @@ int SimulatorBuilder::buildArithTempForDisplay(const BinaryExpression& bin, int 
 
     const std::string suffix = std::to_string(stmt_line) + "_" + std::to_string(arg_index);
     std::string name;
-    bool is_signed = false;
     std::function<uint64_t()> compute;
     const auto right_k = literalValue(right);
     const auto left_k = right_k ? std::nullopt : literalValue(left);
@@ -332,11 +344,10 @@ int SimulatorBuilder::buildArithTempForDisplay(const BinaryExpression& bin, int 
         if (!sig.ok)
             return 0;
         name = displayTempName(sig.name + "_disp_arith_" + suffix, {&bin, sig.pos, 0});
-        is_signed = sig.is_signed;
         const uint64_t k = right_k ? *right_k : *left_k;
         const bool signal_on_left = right_k.has_value();
-        compute = [v = read(sig), k, op, signal_on_left] {
-            return signal_on_left ? applyArith(op, v(), k) : applyArith(op, k, v());
+        compute = [v = read(sig), k, op, signal_on_left, mask] {
+            return (signal_on_left ? applyArith(op, v(), k) : applyArith(op, k, v())) & mask;
         };
     } else {
         const Operand l = operand(left);
@@ -344,10 +355,9 @@ int SimulatorBuilder::buildArithTempForDisplay(const BinaryExpression& bin, int 
         if (!l.ok || !r.ok)
             return 0;
         name = displayTempName(l.name + "_disp_ss_arith_" + suffix, {&bin, l.pos, r.pos});
-        is_signed = l.is_signed || r.is_signed;
-        Operand ls = l, rs = r;
-        ls.is_signed = rs.is_signed = is_signed;
-        compute = [lv = read(ls), rv = read(rs), op] { return applyArith(op, lv(), rv()); };
+        compute = [lv = read(l), rv = read(r), op, mask] {
+            return applyArith(op, lv(), rv()) & mask;
+        };
     }
 
     bool created = false;
@@ -383,7 +393,7 @@ DisplayArg SimulatorBuilder::resolveDisplayArg(const Expression& arg, int stmt_l
         return DisplayArg{.pos = pos,
                           .otype = operand_t::LONG,
                           .is_signed = stripped.written_signed.value_or(info.is_signed),
-                          .width = 64,
+                          .width = displayWidthOf(operand),
                           .exp_idx = info.exp_idx};
     }
 

@@ -52,7 +52,7 @@ std::string SimulatorBuilder::extractSignalName(const Expression& expr) {
     case ExpressionKind::NamedValue:
         return std::string(e.as<NamedValueExpression>().symbol.name);
     case ExpressionKind::HierarchicalValue:
-        return std::string(e.as<HierarchicalValueExpression>().symbol.name);
+        return hierarchicalName(e.as<HierarchicalValueExpression>().symbol);
     case ExpressionKind::MemberAccess: {
         const auto& access = e.as<MemberAccessExpression>();
         const std::string base = extractSignalName(access.value());
@@ -61,7 +61,7 @@ std::string SimulatorBuilder::extractSignalName(const Expression& expr) {
     }
     case ExpressionKind::LValueReference: {
         const Symbol* sym = e.getSymbolReference();
-        return sym ? std::string(sym->name) : "";
+        return sym ? std::string(sym->name) : _compound_target;
     }
     case ExpressionKind::ElementSelect: {
         const auto& select = e.as<ElementSelectExpression>();
@@ -91,6 +91,16 @@ std::string SimulatorBuilder::extractSignalName(const Expression& expr) {
     default:
         return "";
     }
+}
+
+// A signal reached by a hierarchical reference (`u_mid.u_leaf.q` from the
+// testbench) is registered under its instance path below the top.
+std::string SimulatorBuilder::hierarchicalName(const Symbol& symbol) const {
+    const std::string path = symbol.getHierarchicalPath();
+    const size_t below_top = path.find('.');
+    if (below_top != std::string::npos && isRegistered(path.substr(below_top + 1)))
+        return path.substr(below_top + 1);
+    return std::string(symbol.name);
 }
 
 std::string SimulatorBuilder::resolveSignalName(const std::string& name) const {

@@ -57,6 +57,9 @@ bool SimulatorBuilder::processAssignment(const AssignmentExpression& assign, pro
     }
 
     const std::string lhs_name = assignmentTargetName(assign.left());
+    // `a += b` reads its own target where slang leaves a placeholder.
+    ScopeGuard compound(_compound_target,
+                        assign.isCompound() ? extractSignalName(assign.left()) : "");
     const int width = getSignalWidth(lhs_name);
     if (width > 1 && assign.left().unwrapImplicitConversions().kind == ExpressionKind::ElementSelect)
         return bitOfVectorAssignment(assign, proc, lhs_name, delay, stmt_line, proc_line,
@@ -188,6 +191,7 @@ SimulatorBuilder::ScalarSource SimulatorBuilder::scalarSource(const Expression& 
         return placed ? fromBit(placed, negationOp()) : ScalarSource{};
     }
     case ExpressionKind::NamedValue:
+    case ExpressionKind::HierarchicalValue:
     case ExpressionKind::LValueReference:
         if (!signal(rhs, pos, type, width))
             return {};

@@ -400,7 +400,7 @@ bool SimulatorBuilder::inlineTaskCall(const CallExpression& call, const TaskDef&
 
 bool SimulatorBuilder::inlineTaskCallAbsolute(const CallExpression& call, const TaskDef& def,
                                               process_t& proc, ProceduralBlockKind kind,
-                                              time_t cursor_time, int stmt_line, int proc_line,
+                                              time_t& cursor_time, int stmt_line, int proc_line,
                                               int cond) {
     std::vector<std::pair<std::string, std::string>> binds;
     const auto args = call.arguments();
@@ -435,16 +435,17 @@ bool SimulatorBuilder::inlineTaskCallAbsolute(const CallExpression& call, const 
         }
     }
     const int before = proc.number_of_statements();
+    const time_t start = cursor_time;
+    // The caller goes on when the task returns, after the delays in its body.
     const bool added = inlineTaskBody(def, stmt_line, binds, [&] {
-        time_t task_cursor = cursor_time;
-        return processStatementWithAbsoluteTime(def.sym->getBody(), proc, kind, task_cursor,
+        return processStatementWithAbsoluteTime(def.sym->getBody(), proc, kind, cursor_time,
                                                 proc_line, 0, 0, cond);
     });
-    if (cursor_time != 0)
+    if (start != 0)
         for (int i = before; i < proc.number_of_statements(); ++i) {
             auto* stmt = proc.ith_statement(i);
             if (stmt->is_static_scheduled() && stmt->time() == 0)
-                stmt->set_static_time(cursor_time);
+                stmt->set_static_time(start);
         }
     return added;
 }

@@ -143,6 +143,7 @@ bool SimulatorBuilder::vectorAssignment(const Expression& rhs, const VectorAssig
     case ExpressionKind::Concatenation:
         return concatenationShape(rhs.as<ConcatenationExpression>(), va);
     case ExpressionKind::NamedValue:
+    case ExpressionKind::HierarchicalValue:
     case ExpressionKind::LValueReference:
         if (!signalOperand(rhs, name, pos, type, width))
             return false;

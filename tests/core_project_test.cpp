@@ -43,24 +43,6 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// Sends both log streams into buffers while alive.
-class QuietLogs {
-public:
-    QuietLogs() : out_(std::cout.rdbuf(outText.rdbuf())), err_(std::cerr.rdbuf(errText.rdbuf())) {}
-    ~QuietLogs() {
-        std::cout.rdbuf(out_);
-        std::cerr.rdbuf(err_);
-    }
-    QuietLogs(const QuietLogs&) = delete;
-    QuietLogs& operator=(const QuietLogs&) = delete;
-    std::ostringstream outText;
-    std::ostringstream errText;
-
-private:
-    std::streambuf* out_;
-    std::streambuf* err_;
-};
-
 // A request for the leaf instance's file.
 Query leafQuery(const std::string& file, int line, std::vector<std::string> properties,
                 std::vector<std::string> labels) {

@@ -356,3 +356,50 @@ endmodule
     EXPECT_EQ(Simulation::valueAt("pout", 17), 27);
     EXPECT_EQ(Simulation::changes("inc"), (Changes{{0, 0}, {10, 3}, {20, 10}}));
 }
+
+TEST(SimulateBinary, AnOperationIsSignedOnlyWhenBothOperandsAre) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  logic signed [7:0] s = -8'sd3;
+  logic [7:0] u = 8'd1;
+  logic [15:0] mixed, cast_unsigned, both, shifted, cast_shifted, minus_literal;
+  initial begin
+    #1 mixed = s + u;
+    cast_unsigned = $unsigned(s) + 1;
+    both = s + 8'sd1;
+    shifted = s >>> 1;
+    cast_shifted = $unsigned(s) >>> 1;
+    minus_literal = s - 1;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // An unsigned operation zero-extends the signed byte (253) to the target.
+    expectValues({{"mixed", 254},
+                  {"cast_unsigned", 254},
+                  {"both", 0xFFFE},
+                  {"shifted", 0xFFFE},
+                  {"cast_shifted", 126},
+                  {"minus_literal", 0xFFFC}},
+                 5);
+}
+
+TEST(SimulateBinary, CompoundAssignmentsReadTheirOwnTarget) {
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic [7:0] a = 0, s = 1, d = 100, k = 3;
+  always @(posedge clk) begin
+    a += 8'd2;
+    s <<= 1;
+    d -= k;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Three clocks by 32: a = a + 2, s = s << 1, d = d - k each time.
+    expectValues({{"a", 6}, {"s", 8}, {"d", 91}}, 32);
+}

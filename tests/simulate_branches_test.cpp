@@ -277,3 +277,34 @@ endmodule
     EXPECT_EQ(Simulation::changes("z"), (Changes{{0, 0}, {5, 7}}));
     EXPECT_EQ(Simulation::changes("h"), (Changes{{0, 0}, {15, 1}}));
 }
+
+TEST(SimulateBranches, ComparisonsFollowTheSignednessAndWidthsOfTheirOperands) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic signed [7:0] s = -8'sd3;
+  logic [7:0] u = 8'd1, a = 8'd200;
+  logic [2:0] cnt = 3'd7;
+  logic neg = 0, unsigned_mix = 0, cast_mix = 0, wide = 0, never = 0, below_eight = 0;
+  always @(posedge clk) begin
+    if (s < 0) neg <= 1;
+    if (s < u) unsigned_mix <= 1;
+    if ($signed(a) < u) cast_mix <= 1;
+    if (a < 300) wide <= 1;
+    if (a == 456) never <= 1;
+    if (cnt < 8) below_eight <= 1;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Signed only when both sides are; a literal keeps its own value rather
+    // than being cut to the signal's width.
+    EXPECT_EQ(Simulation::valueAt("neg", 5), 1);
+    EXPECT_EQ(Simulation::valueAt("unsigned_mix", 5), 0);
+    EXPECT_EQ(Simulation::valueAt("cast_mix", 5), 0);
+    EXPECT_EQ(Simulation::valueAt("wide", 5), 1);
+    EXPECT_EQ(Simulation::valueAt("never", 5), 0);
+    EXPECT_EQ(Simulation::valueAt("below_eight", 5), 1);
+}

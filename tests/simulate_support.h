@@ -10,6 +10,7 @@
 
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 
 namespace wexla_test {
@@ -70,5 +71,14 @@ public:
 private:
     TempDir dir_;
 };
+
+// What the design printed: the console file without its banner.
+inline std::string printedOutput(const std::string& console_path) {
+    const std::string text = readFile(console_path);
+    std::ostringstream banner;
+    wsim_kernel::sim_state::write_banner(banner);
+    const std::string head = banner.str() + "\n";
+    return text.rfind(head, 0) == 0 ? text.substr(head.size()) : "<no banner>" + text;
+}
 
 } // namespace wexla_test

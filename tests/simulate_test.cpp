@@ -267,6 +267,35 @@ endmodule
     EXPECT_EQ(registry.find("_task_"), std::string::npos);
 }
 
+TEST(Simulate, AStatementAfterATaskWithDelaysWaitsForTheTaskToReturn) {
+    Simulation sim(100);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] din = 0;
+  logic push = 0;
+  task send(input logic [7:0] d);
+    push = 1;
+    din = d;
+    #10 push = 0;
+  endtask
+  initial begin
+    #5 send(8'h11);
+    send(8'h22);
+    #5 send(8'h33);
+    din = 8'h44;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // send(11) at 5 returns at 15, send(22) then runs until 25, send(33)
+    // from 30 to 40, and the last assignment follows it at 40.
+    EXPECT_EQ(Simulation::changes("din"), (Changes{{0, 0}, {5, 0x11}, {15, 0x22}, {30, 0x33},
+                                                   {40, 0x44}}));
+    for (const auto& [time, value] : std::map<uint64_t, int64_t>{
+             {4, 0}, {10, 1}, {20, 1}, {27, 0}, {35, 1}, {45, 0}})
+        EXPECT_EQ(Simulation::valueAt("push", time), value) << time;
+}
+
 TEST(Simulate, ThreeLevelHierarchyWithInputAndNestedOutputBinds) {
     Simulation sim(40);
     const auto r = sim.run(R"(
@@ -300,6 +329,37 @@ endmodule
     EXPECT_EQ(Simulation::changes("f"), (Changes{{0, 0}, {10, 1}, {20, 0}, {30, 1}}));
     // An event on an 8-bit signal fires on every change of its value.
     EXPECT_EQ(Simulation::changes("tick"), (Changes{{0, 0}, {10, 1}, {20, 0}, {30, 1}}));
+}
+
+TEST(Simulate, HierarchicalReferencesReachSignalsInsideInstances) {
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module leaf(input logic clk);
+  logic [3:0] inner = 4'd0;
+  always @(posedge clk) inner <= inner + 4'd1;
+endmodule
+module mid(input logic clk);
+  logic [3:0] level = 4'd7;
+  leaf u_leaf(.clk(clk));
+endmodule
+module top;
+  logic clk = 0;
+  logic seen = 0;
+  logic [3:0] copy, level;
+  always #5 clk = ~clk;
+  mid u_mid(.clk(clk));
+  always @(negedge clk) $display("%0t %0d %0d", $time, u_mid.level, u_mid.u_leaf.inner);
+  always @(negedge clk) if (u_mid.u_leaf.inner == 4'd2) seen <= 1;
+  always @(posedge clk) copy <= u_mid.u_leaf.inner;
+  assign level = u_mid.level;
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Read, tested and copied under their instance paths, however deep.
+    EXPECT_EQ(wexla_test::printedOutput(sim.consolePath()), "10 7 1\n20 7 2\n30 7 3\n");
+    EXPECT_EQ(Simulation::changes("seen"), (Changes{{0, 0}, {20, 1}}));
+    EXPECT_EQ(Simulation::changes("copy"), (Changes{{0, 0}, {15, 1}, {25, 2}, {35, 3}}));
+    EXPECT_EQ(Simulation::valueAt("level", 1), 7);
 }
 
 TEST(Simulate, EventsOnMultiBitSignalsWatchTheirOwnCell) {

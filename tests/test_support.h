@@ -5,6 +5,8 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,24 @@ private:
 std::vector<std::string> queryRows(sqlite3* conn, const std::string& sql);
 // The same on a database file, through a connection of its own.
 std::vector<std::string> queryFile(const std::string& path, const std::string& sql);
+
+// Sends both log streams into buffers while alive.
+class QuietLogs {
+public:
+    QuietLogs() : out_(std::cout.rdbuf(outText.rdbuf())), err_(std::cerr.rdbuf(errText.rdbuf())) {}
+    ~QuietLogs() {
+        std::cout.rdbuf(out_);
+        std::cerr.rdbuf(err_);
+    }
+    QuietLogs(const QuietLogs&) = delete;
+    QuietLogs& operator=(const QuietLogs&) = delete;
+    std::ostringstream outText;
+    std::ostringstream errText;
+
+private:
+    std::streambuf* out_;
+    std::streambuf* err_;
+};
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
