@@ -10,9 +10,6 @@ using namespace wexla_test;
 
 namespace {
 
-constexpr int64_t kLate = (int64_t{1} << 33) + 7;  // 8589934599
-constexpr int64_t kWide = (int64_t{1} << 32) + 5;  // 4294967301
-
 // A top with two mid instances, each holding leaves, over four source files; one
 // instance and one file have names that need escaping.
 class QueriesTest : public ProjectTest {

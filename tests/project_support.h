@@ -12,6 +12,10 @@
 
 namespace wexla_test {
 
+// A time and a value past 32 bits.
+constexpr int64_t kLate = (int64_t{1} << 33) + 7;  // 8589934599
+constexpr int64_t kWide = (int64_t{1} << 32) + 5;  // 4294967301
+
 // A fresh, empty project database in a folder of its own.
 class ProjectTest : public testing::Test {
 protected:

@@ -8,9 +8,6 @@ using namespace wsim_timeseries;
 
 namespace {
 
-constexpr uint64_t kLate = (uint64_t{1} << 33) + 3;  // 8589934595
-constexpr int64_t kWide = (int64_t{1} << 32) + 5;    // 4294967301
-
 class RecorderTest : public ProjectTest {
 protected:
     void SetUp() override {
@@ -54,14 +51,14 @@ TEST_F(RecorderTest, RecordsStepsWithRowsForSignalsPropertiesAndQueues) {
     EXPECT_EQ(step.propertyState, (std::map<std::string, std::string>{{"p", "VACUOUS"}}));
     EXPECT_EQ(rows("SELECT step, time, current_file_id, current_line, signal_id, signal_val FROM "
                    "timeline ORDER BY signal_id"),
-              (std::vector<std::string>{"0|8589934595|1|11|1|4294967301",
-                                        "0|8589934595|1|11|2|0"}));
+              (std::vector<std::string>{"0|8589934599|1|11|1|4294967301",
+                                        "0|8589934599|1|11|2|0"}));
     EXPECT_EQ(rows("SELECT step, property_id, state FROM propertytimeline"),
               std::vector<std::string>{"0|p|VACUOUS"});
     // An item without instance takes the one registered for its line.
     EXPECT_EQ(rows("SELECT type, line, file_id, instance_path, when_line FROM queuestate"),
-              (std::vector<std::string>{"active|10|1|top.u1|8589934595",
-                                        "future|11|1|top.u1|8589934605"}));
+              (std::vector<std::string>{"active|10|1|top.u1|8589934599",
+                                        "future|11|1|top.u1|8589934609"}));
 }
 
 TEST_F(RecorderTest, DropsRepeatedStepsAndTimeGoingBackward) {
