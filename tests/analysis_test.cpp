@@ -1,7 +1,6 @@
 #include "analysis.h"
-#include "database.h"
+#include "project_support.h"
 #include "query_support.h"
-#include "test_support.h"
 
 #include <slang/ast/ASTVisitor.h>
 #include <slang/ast/Compilation.h>
@@ -12,10 +11,6 @@
 #include <filesystem>
 
 using namespace wexla_test;
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
 namespace fs = std::filesystem;
 
 namespace {
@@ -28,33 +23,23 @@ testing::AssertionResult contains(const std::string& text, const std::string& pa
 
 const char* const kFiveLines = "l1\nl2\nl3\nl4\nl5";  // no newline after the last line
 
-class InjectionTest : public testing::Test {
+class InjectionTest : public ProjectTest {
 protected:
-    void SetUp() override {
-        Database::init(dir.file("project.db"));
-        Database::instance().clear(true);
-    }
-
     std::vector<std::string> propertyRows() {
-        return queryRows(Database::instance().handle(),
-                         "SELECT id, label, instance_id FROM properties ORDER BY rowid;");
+        return rows("SELECT id, label, instance_id FROM properties ORDER BY rowid;");
     }
 
-    // Runs inject with the log streams captured; returns its answer.
+    // Runs inject with its log captured; returns its answer.
     bool quietInject(Analysis& analysis, const std::vector<Query>& queries) {
-        CaptureStderr();
-        const bool ok = analysis.inject(queries);
-        log = GetCapturedStderr();
+        bool ok = false;
+        log = stderrOf([&] { ok = analysis.inject(queries); });
         return ok;
     }
 
     void quietCleanup(Analysis& analysis) {
-        CaptureStdout();
-        analysis.cleanup();
-        cleanupLog = GetCapturedStdout();
+        cleanupLog = stdoutOf([&] { analysis.cleanup(); });
     }
 
-    TempDir dir;
     std::string log;
     std::string cleanupLog;
 };
@@ -73,36 +58,41 @@ struct AssertionLabels : slang::ast::ASTVisitor<AssertionLabels, true, false> {
 
 } // namespace
 
-TEST_F(InjectionTest, TwoPropertiesBeforeALine) {
-    const std::string top = dir.file("top.v");
+// A ".sv" copy is removed like any other: cleanup goes by what inject wrote.
+TEST_F(InjectionTest, TwoPropertiesBeforeALineThenCleanup) {
+    const std::string top = dir.file("top.sv");
     writeFile(top, kFiveLines);
-    Analysis analysis({top});
+    auto analysis = std::make_unique<Analysis>(std::vector<std::string>{top});
 
-    ASSERT_TRUE(quietInject(analysis, {query(top, 3, {"assert property (a);", "cover property (b);"},
-                                             {"p1", "p2"})}));
-    const std::string copy = dir.file("top(copy).v");
+    ASSERT_TRUE(quietInject(*analysis, {query(top, 3, {"assert property (a);", "cover property (b);"},
+                                              {"p1", "p2"})}));
+    const std::string copy = dir.file("top(copy).sv");
     EXPECT_EQ(readFile(copy), "l1\nl2\np1: assert property (a);\np2: cover property (b);\nl3\nl4\nl5\n");
     EXPECT_EQ(readFile(top), kFiveLines);
-    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{copy});
-    EXPECT_EQ(analysis.getCopySources().at(copy), top);
+    EXPECT_EQ(analysis->getFileList(), std::vector<std::string>{copy});
+    EXPECT_EQ(analysis->getCopySources().at(copy), top);
     EXPECT_EQ(propertyRows(), (std::vector<std::string>{"p1|p1|top", "p2|p2|top"}));
     EXPECT_EQ(log, "assert property (a); p1\ncover property (b); p2\n");
 
-    quietCleanup(analysis);
+    quietCleanup(*analysis);
     EXPECT_EQ(cleanupLog, "deleted: " + copy + "\n");
     EXPECT_FALSE(fs::exists(copy));
     EXPECT_EQ(readFile(top), kFiveLines);
     // The list keeps naming the copy until it is restored.
-    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{copy});
-    analysis.clearFileList();
-    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{top});
-    EXPECT_TRUE(analysis.getCopySources().empty());
+    EXPECT_EQ(analysis->getFileList(), std::vector<std::string>{copy});
+    analysis->clearFileList();
+    EXPECT_EQ(analysis->getFileList(), std::vector<std::string>{top});
+    EXPECT_TRUE(analysis->getCopySources().empty());
 
     // Nothing left to remove: a second cleanup says nothing.
-    CaptureStderr();
-    quietCleanup(analysis);
-    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(stderrOf([&] { quietCleanup(*analysis); }), "");
     EXPECT_EQ(cleanupLog, "");
+
+    // A copy still on disk when the engine goes away is removed with it.
+    ASSERT_TRUE(quietInject(*analysis, {query(top, 2, {"X;"}, {"x"})}));
+    EXPECT_EQ(stdoutOf([&] { analysis.reset(); }), "deleted: " + copy + "\n");
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(readFile(top), kFiveLines);
 }
 
 TEST_F(InjectionTest, QueriesOnOneFileAreAllApplied) {
@@ -136,25 +126,6 @@ TEST_F(InjectionTest, QueriesOnOneFileAreAllApplied) {
     EXPECT_EQ(readFile(top), kFiveLines);
     EXPECT_EQ(readFile(other), "o1\n");
     fs::current_path(cwd);
-}
-
-TEST_F(InjectionTest, SystemVerilogCopiesAreRemovedToo) {
-    const std::string top = dir.file("top.sv");
-    writeFile(top, "module top;\nendmodule\n");
-    {
-        Analysis analysis({top});
-        ASSERT_TRUE(quietInject(analysis, {query(top, 2, {"X;"}, {"x"})}));
-        EXPECT_EQ(readFile(dir.file("top(copy).sv")), "module top;\nx: X;\nendmodule\n");
-        quietCleanup(analysis);
-        EXPECT_FALSE(fs::exists(dir.file("top(copy).sv")));
-
-        // A copy still on disk when the engine goes away is removed with it.
-        ASSERT_TRUE(quietInject(analysis, {query(top, 2, {"X;"}, {"x"})}));
-        CaptureStdout();
-    }
-    GetCapturedStdout();
-    EXPECT_FALSE(fs::exists(dir.file("top(copy).sv")));
-    EXPECT_EQ(readFile(top), "module top;\nendmodule\n");
 }
 
 TEST_F(InjectionTest, UsersOwnCopyNamedFilesAreNeverTouched) {
@@ -216,9 +187,8 @@ TEST_F(InjectionTest, RefusedRequestsWriteNothing) {
     EXPECT_FALSE(quietInject(analysis, {good, query(top, 2, {"Y;", "Z;"}, {"y"})}));
     EXPECT_TRUE(contains(log, "1 labels for 2 properties"));
     EXPECT_EQ(listing(), emptyDir);
-    CaptureStdout();
-    query(top, 2, {"Y;", "Z;"}, {"y"}).print();
-    EXPECT_EQ(GetCapturedStdout(), top + " 2\ny Y;\n Z;\n");
+    EXPECT_EQ(stdoutOf([&] { query(top, 2, {"Y;", "Z;"}, {"y"}).print(); }),
+              top + " 2\ny Y;\n Z;\n");
 
     // A file that is not in the compiled list.
     writeFile(dir.file("stray.v"), "s\n");
@@ -235,13 +205,11 @@ TEST_F(InjectionTest, LinesOutsideTheFileInsertNothing) {
     const std::string top = dir.file("top.v");
     writeFile(top, kFiveLines);
     Analysis analysis({top});
-    for (int line : {0, -1, 6}) {
-        analysis.clearFileList();
-        ASSERT_TRUE(quietInject(analysis, {query(top, line, {"X;"}, {"x"})}));
-        EXPECT_TRUE(contains(log, "has no line " + std::to_string(line)));
-        EXPECT_EQ(readFile(dir.file("top(copy).v")), std::string(kFiveLines) + "\n");
-        EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{dir.file("top(copy).v")});
-    }
+    ASSERT_TRUE(quietInject(analysis, {query(top, 0, {"X;"}, {"x"}), query(top, 6, {"Y;"}, {"y"})}));
+    EXPECT_TRUE(contains(log, "has no line 0"));
+    EXPECT_TRUE(contains(log, "has no line 6"));
+    EXPECT_EQ(readFile(dir.file("top(copy).v")), std::string(kFiveLines) + "\n");
+    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{dir.file("top(copy).v")});
     EXPECT_TRUE(propertyRows().empty());
 }
 
@@ -260,15 +228,16 @@ TEST_F(InjectionTest, InjectedListParsesAndCompilesTheProperty) {
         Analysis analysis({top, leaf});
         ASSERT_TRUE(quietInject(
             analysis, {query(top, 4, {"assert property (@(posedge clk) a |-> b);"}, {"p_ab"})}));
-        CaptureStdout();
-        EXPECT_TRUE(contains(analysis.getErrorJSON(), "\"status\": 200"));
-        EXPECT_EQ(analysis.getStatus(), 200);
-        CaptureStderr();
-        auto parsed = analysis.parse();
-        EXPECT_EQ(GetCapturedStderr(), "[ANALYSIS] printing File names...\n");
-        analysis.cleanup();
-        EXPECT_EQ(GetCapturedStdout(), dir.file("top(copy).v") + "\n" + leaf + "\n" +
-                                           "deleted: " + dir.file("top(copy).v") + "\n");
+        std::optional<std::shared_ptr<slang::syntax::SyntaxTree>> parsed;
+        const std::string printed = stdoutOf([&] {
+            EXPECT_TRUE(contains(analysis.getErrorJSON(), "\"status\": 200"));
+            EXPECT_EQ(analysis.getStatus(), 200);
+            EXPECT_EQ(stderrOf([&] { parsed = analysis.parse(); }),
+                      "[ANALYSIS] printing File names...\n");
+            analysis.cleanup();
+        });
+        EXPECT_EQ(printed, dir.file("top(copy).v") + "\n" + leaf + "\n" + "deleted: " +
+                               dir.file("top(copy).v") + "\n");
         ASSERT_TRUE(parsed.has_value());
         tree = *parsed;
     }

@@ -1,6 +1,5 @@
 #include "cfg_builder.h"
-#include "database.h"
-#include "test_support.h"
+#include "project_support.h"
 
 #include <slang/ast/Compilation.h>
 #include <slang/syntax/SyntaxTree.h>
@@ -12,9 +11,7 @@
 #include <memory>
 
 using namespace wexla_test;
-using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
 using testing::internal::GetCapturedStdout;
 
 namespace {
@@ -54,10 +51,8 @@ struct Exported {
     std::string rangeLog;
 };
 
-class CFGBuilderTest : public testing::Test {
+class CFGBuilderTest : public ProjectTest {
 protected:
-    void SetUp() override { Database::init(dir.file("project.db")); }
-
     std::string source(const std::string& name, const std::string& text) {
         writeFile(dir.path() / name, text);
         return dir.file(name);
@@ -67,11 +62,6 @@ protected:
         Database::instance().insertProjectStructure(paths);
         return std::make_unique<Exported>(paths);
     }
-    std::vector<std::string> rows(const std::string& sql) {
-        return queryRows(Database::instance().handle(), sql);
-    }
-
-    TempDir dir;
 };
 
 const char* const kSmallDesign = R"(module leaf (input a, output reg y);
@@ -314,27 +304,17 @@ endmodule
 
 } // namespace
 
-TEST(CFGBuilderIds, OneCounterForNumbersAndPrefixedIds) {
-    CFGBuilder builder(nullptr);
-    EXPECT_EQ(builder.fresh(), 0);
-    EXPECT_EQ(builder.fresh("stmt"), "stmt_1");
-    EXPECT_EQ(builder.fresh("blk_ca"), "blk_ca_2");
-    EXPECT_EQ(builder.fresh(), 3);
-}
-
-TEST(CFGBuilderJson, EmptyBuilderAndUnknownModule) {
+// Records built by hand: the empty document, every text escaped (keys and
+// control bytes too), and a branch whose only arm is its else arm.
+TEST(CFGBuilderJson, HandBuiltRecords) {
     CFGBuilder builder(nullptr);
     EXPECT_EQ(builder.to_json(), "{\n  \"design\": {\n    \"top\": \"\"\n  },\n"
                                  "  \"modules\": {\n  },\n"
                                  "  \"instances\": {\n  },\n"
                                  "  \"dataflow\": [\n  ]\n}\n");
-    EXPECT_EQ(builder.getModuleByName("top"), "{}\n");
     EXPECT_EQ(builder.getLine(slang::SourceLocation()), 0);
     EXPECT_EQ(builder.getFile(slang::SourceLocation()), "source");
-}
 
-TEST(CFGBuilderJson, EveryTextIsEscapedIncludingKeysAndControlBytes) {
-    CFGBuilder builder(nullptr);
     CFGModuleDef def;
     def.name = "m\"q\\";
     def.file = "dir\\a\tb.sv";
@@ -366,30 +346,20 @@ TEST(CFGBuilderJson, EveryTextIsEscapedIncludingKeysAndControlBytes) {
                                  "  \"module\": \"m\\\\\",\n"))
         << text;
     EXPECT_NE(text.find("      \"connects_module\": \"p\\\"\",\n"), std::string::npos) << text;
-}
 
-TEST(CFGBuilderJson, StatementShapesByKind) {
-    CFGBuilder builder(nullptr);
     CFGStatement finish{"stmt_1", "finish", "ignored", {}, 4, {}, {}, ""};
-    EXPECT_EQ(builder.stmtToJson(finish, "  "),
-              "  {\n    \"id\": \"stmt_1\",\n    \"kind\": \"finish\",\n    \"line\": 4\n  }");
-
     CFGStatement branch{"stmt_2", "if_branch", "", {"unknown", "", "", "", "", "", ""},
-                        5,        {},          {}, ""};
+                        5,        {},          {finish}, ""};
     EXPECT_EQ(builder.stmtToJson(branch, ""), "{\n  \"id\": \"stmt_2\",\n"
                                               "  \"kind\": \"if_branch\",\n  \"line\": 5,\n"
                                               "  \"condition\": \"\",\n"
                                               "  \"condition_expr\":   {\n"
                                               "    \"kind\": \"unknown\"\n  },\n"
-                                              "  \"true_branch\": [\n  ]\n}");
-
-    branch.false_branch.push_back(finish);
-    const std::string with_else = builder.stmtToJson(branch, "");
-    EXPECT_NE(with_else.find("  \"true_branch\": [\n  ],\n  \"false_branch\": [\n"
-                             "    {\n      \"id\": \"stmt_1\""),
-              std::string::npos)
-        << with_else;
-    EXPECT_TRUE(with_else.ends_with("      \"line\": 4\n    }\n  ]\n}")) << with_else;
+                                              "  \"true_branch\": [\n  ],\n"
+                                              "  \"false_branch\": [\n"
+                                              "    {\n      \"id\": \"stmt_1\",\n"
+                                              "      \"kind\": \"finish\",\n"
+                                              "      \"line\": 4\n    }\n  ]\n}");
 }
 
 TEST_F(CFGBuilderTest, SmallDesignJsonByteForByte) {
@@ -410,9 +380,8 @@ TEST_F(CFGBuilderTest, ThreeFileHierarchyRows) {
     const std::string top = source("top.sv", kTopFile);
     const std::string mid = source("mid.sv", kMidFile);
     const std::string leaf = source("leaf.sv", kLeafFile);
-    CaptureStderr();
-    auto design = exportDesign({top, mid, leaf});
-    const std::string errors = GetCapturedStderr();
+    std::unique_ptr<Exported> design;
+    const std::string errors = stderrOf([&] { design = exportDesign({top, mid, leaf}); });
     EXPECT_EQ(errors.find("failed"), std::string::npos) << errors;
 
     // The visit drew 24 ids; the database pass continues from there.
@@ -565,9 +534,8 @@ module bottom;
   wire z;
 endmodule
 )");
-    CaptureStderr();
-    auto design = exportDesign({path});
-    const std::string errors = GetCapturedStderr();
+    std::unique_ptr<Exported> design;
+    const std::string errors = stderrOf([&] { design = exportDesign({path}); });
 
     // One module row per definition, whatever the number of instances.
     EXPECT_EQ(rows("SELECT name FROM modules ORDER BY module_id"),
@@ -637,11 +605,11 @@ module half
     // Sources missing from the project's file list: rows are refused, and
     // reported, but the passes go on.
     const std::string unlisted = source("unlisted.sv", kSmallDesign);
-    CaptureStderr();
-    Exported orphan({unlisted});
-    EXPECT_NE(GetCapturedStderr().find("[DATABASE] Insert module failed: FOREIGN KEY"),
+    std::unique_ptr<Exported> orphan;
+    EXPECT_NE(stderrOf([&] { orphan = std::make_unique<Exported>(std::vector{unlisted}); })
+                  .find("[DATABASE] Insert module failed: FOREIGN KEY"),
               std::string::npos);
-    EXPECT_NE(orphan.builder->getModuleByName("leaf"), "{}\n");
+    EXPECT_NE(orphan->builder->getModuleByName("leaf"), "{}\n");
 }
 
 TEST_F(CFGBuilderTest, ASecondExportAfterPurgingMatchesTheNewDesign) {
@@ -651,9 +619,7 @@ TEST_F(CFGBuilderTest, ASecondExportAfterPurgingMatchesTheNewDesign) {
     Database& db = Database::instance();
     for (const char* table : {"signals", "instances", "modules"})
         db.purge(table);
-    CaptureStderr();
-    Exported again({path});
-    const std::string errors = GetCapturedStderr();
+    const std::string errors = stderrOf([&] { Exported again({path}); });
     EXPECT_EQ(errors.find("failed"), std::string::npos) << errors;
     EXPECT_EQ(rows("SELECT * FROM instances"), (std::vector<std::string>{"1|top|1|1|3|top|NULL|top"}));
     EXPECT_EQ(rows("SELECT name, signal_id, instance_id FROM signals"),

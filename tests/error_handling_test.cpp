@@ -16,8 +16,11 @@ using wexla_test::writeFile;
 
 namespace {
 
-const char* const kEmptyAnswer498 = "{\n  \"status\": 498,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
-const char* const kEmptyAnswer499 = "{\n  \"status\": 499,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
+// The answer that lists nothing.
+std::string emptyAnswer(int status) {
+    return "{\n  \"status\": " + std::to_string(status) +
+           ",\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
+}
 
 std::string diagnostics(const std::vector<std::string>& paths) {
     return CompilationResult::instance().get_compile_diagnostics(paths);
@@ -72,21 +75,15 @@ std::vector<std::string> sqlJson(const std::string& json, const std::string& exp
 
 } // namespace
 
-TEST(CompilerDiagnostics, CleanMultiFileProjectAnswers200WithEmptyLists) {
+TEST(CompilerDiagnostics, StatusOfEachKindOfFileList) {
     TempDir dir;
     writeCleanProject(dir);
     // Relative paths are resolved against the working directory.
     std::filesystem::current_path(dir.path());
-    EXPECT_EQ(diagnostics({"top.sv", "mid.sv", dir.file("leaf.sv")}),
-              "{\n  \"status\": 200,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}");
-    EXPECT_EQ(status(), 200);
-}
+    EXPECT_EQ(diagnostics({"top.sv", "mid.sv", dir.file("leaf.sv")}), emptyAnswer(200));
 
-TEST(CompilerDiagnostics, SyntaxErrorAnswers501WithAbsoluteLocation) {
-    TempDir dir;
-    writeCleanProject(dir);
+    // A syntax error is located by absolute path, line and column.
     writeFile(dir.file("bad.sv"), "module bad;\n  wire a\nendmodule\n");
-    std::filesystem::current_path(dir.path());
     const std::string expected = "{\n"
                                  "  \"status\": 501,\n"
                                  "  \"errors\": [\n"
@@ -102,6 +99,14 @@ TEST(CompilerDiagnostics, SyntaxErrorAnswers501WithAbsoluteLocation) {
                                  "}";
     EXPECT_EQ(diagnostics({"top.sv", "mid.sv", "leaf.sv", "bad.sv"}), expected);
     EXPECT_EQ(status(), 501);
+
+    EXPECT_EQ(diagnostics({}), emptyAnswer(498));
+    // One missing file spoils a list of good ones; so do an empty path and a folder.
+    EXPECT_EQ(diagnostics({dir.file("top.sv"), dir.file("missing.sv"), dir.file("mid.sv")}),
+              emptyAnswer(499));
+    EXPECT_EQ(diagnostics({""}), emptyAnswer(499));
+    EXPECT_EQ(diagnostics({dir.path().string()}), emptyAnswer(499));
+    EXPECT_EQ(status(), 499);
 }
 
 TEST(CompilerDiagnostics, WarningsOnlyAnswer200AndErrorInMacroPointsAtItsUse) {
@@ -112,22 +117,13 @@ TEST(CompilerDiagnostics, WarningsOnlyAnswer200AndErrorInMacroPointsAtItsUse) {
               "  logic [7:0] b;\n"
               "  assign b = a;\n"
               "endmodule\n");
-    const std::string warnPath = canonical(dir.file("warn.sv"));
-    EXPECT_EQ(diagnostics({dir.file("warn.sv")}),
-              "{\n"
-              "  \"status\": 200,\n"
-              "  \"errors\": [\n"
-              "  ],\n"
-              "  \"warnings\": [\n"
-              "    {\n"
-              "      \"description\": \"warning: implicit conversion expands from 4 to 8 bits\",\n"
-              "      \"file_name\": \"" + warnPath + "\",\n"
-              "      \"line\": 4,\n"
-              "      \"column\": 14\n"
-              "    }\n"
-              "  ]\n"
-              "}");
-    EXPECT_EQ(status(), 200);
+    // Warnings go to their own list and leave the status at 200.
+    EXPECT_EQ(sqlJson(diagnostics({dir.file("warn.sv")}),
+                      "json_extract(?1, '$.status', '$.errors', '$.warnings[0].description', "
+                      "'$.warnings[0].file_name', '$.warnings[0].line', '$.warnings[0].column')"),
+              std::vector<std::string>{
+                  "[200,[],\"warning: implicit conversion expands from 4 to 8 bits\",\"" +
+                  canonical(dir.file("warn.sv")) + "\",4,14]"});
 
     writeFile(dir.file("mac.sv"),
               "`define USE_BAD assign y = nope;\n"
@@ -140,23 +136,6 @@ TEST(CompilerDiagnostics, WarningsOnlyAnswer200AndErrorInMacroPointsAtItsUse) {
     EXPECT_EQ(sqlJson(json, "json_extract(?1, '$.errors[0].description', '$.errors[0].line', "
                             "'$.errors[0].column')"),
               std::vector<std::string>{"[\"error: use of undeclared identifier 'nope'\",4,3]"});
-}
-
-TEST(CompilerDiagnostics, EmptyListAndUnloadableFilesAnswerWithEmptyLists) {
-    TempDir dir;
-    writeCleanProject(dir);
-    EXPECT_EQ(diagnostics({}), kEmptyAnswer498);
-    EXPECT_EQ(status(), 498);
-
-    // One missing file spoils a list of good ones; so do an empty path and a folder.
-    EXPECT_EQ(diagnostics({dir.file("top.sv"), dir.file("missing.sv"), dir.file("mid.sv")}),
-              kEmptyAnswer499);
-    EXPECT_EQ(status(), 499);
-    diagnostics({dir.file("top.sv"), dir.file("mid.sv"), dir.file("leaf.sv")});
-    EXPECT_EQ(status(), 200);
-    EXPECT_EQ(diagnostics({""}), kEmptyAnswer499);
-    EXPECT_EQ(diagnostics({dir.path().string()}), kEmptyAnswer499);
-    EXPECT_EQ(status(), 499);
 }
 
 TEST(CompilerDiagnostics, JunkAndOddNamesStillGiveValidJson) {
@@ -178,8 +157,7 @@ TEST(CompilerDiagnostics, JunkAndOddNamesStillGiveValidJson) {
                                         "error: use of undeclared identifier 'b\"a\\d'"}));
 
     writeFile(dir.file("empty.sv"), "");
-    EXPECT_EQ(diagnostics({dir.file("empty.sv")}),
-              "{\n  \"status\": 200,\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}");
+    EXPECT_EQ(diagnostics({dir.file("empty.sv")}), emptyAnswer(200));
 }
 
 TEST(CompilerDiagnostics, ClientSortsBySeverityAndLeavesUnlocatedEntriesEmpty) {
