@@ -640,6 +640,7 @@ private:
     void run_monitor_region(run_context& rc);
     void run_observed_region(run_context& rc);
     void rearm_statements();
+    void queue_idle_statements(assign_t kind);
     void flush_ca_assignments(bool& continue_run, wsim_timeseries::QueueState& qs,
                               time_t record_time);
     void force_evaluate_combo(bool& continue_run, wsim_timeseries::QueueState& qs,

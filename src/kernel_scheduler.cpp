@@ -201,16 +201,23 @@ static void evaluate_as_initial(assignment_t& a, time_t now, bool& continue_run)
     a.set_last_fired(now);
 }
 
+// Queues, in the active region, every statement of `kind` that is neither
+// initial nor already waiting: one pass of a fixpoint loop.
+void sim_state::queue_idle_statements(assign_t kind) {
+    statement_queue& queue = _queues[active];
+    for_each_statement([&queue, kind](assignment_t& a) {
+        if (a.type() == kind && !a.is_initial() && !a.is_in_future()) {
+            a.in_future();
+            queue.push_back(&a);
+        }
+    });
+}
+
 void sim_state::flush_ca_assignments(bool& continue_run, wsim_timeseries::QueueState&,
                                      time_t) {
     statement_queue& queue = _queues[active];
     for (int pass = 0; pass < ca_fixpoint_passes; ++pass) {
-        for_each_statement([&queue](assignment_t& a) {
-            if (a.type() == assign_t::CA && !a.is_initial() && !a.is_in_future()) {
-                a.in_future();
-                queue.push_back(&a);
-            }
-        });
+        queue_idle_statements(assign_t::CA);
         bool any_changed = false;
         while (!queue.empty()) {
             assignment_t* a = queue.front();
@@ -230,12 +237,7 @@ void sim_state::force_evaluate_combo(bool& continue_run, wsim_timeseries::QueueS
     statement_queue& queue = _queues[active];
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     for (int pass = 0; pass < combo_fixpoint_passes; ++pass) {
-        for_each_statement([&queue](assignment_t& a) {
-            if (a.type() == assign_t::COMBO && !a.is_initial() && !a.is_in_future()) {
-                a.in_future();
-                queue.push_back(&a);
-            }
-        });
+        queue_idle_statements(assign_t::COMBO);
         bool any_changed = false;
         while (!queue.empty()) {
             assignment_t* a = queue.front();
