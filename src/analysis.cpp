@@ -24,11 +24,7 @@ namespace {
 
 // One spelling per file, so "top.v", "./top.v" and "/abs/top.v" compare equal.
 std::string canonicalPath(const std::string& path) {
-    std::error_code ec;
-    fs::path canonical = fs::weakly_canonical(path, ec);
-    if (ec)
-        canonical = fs::absolute(path, ec).lexically_normal();
-    return canonical.string();
+    return Database::projectPath(path);
 }
 
 bool pathExists(const std::string& path) {

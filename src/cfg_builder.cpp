@@ -122,12 +122,7 @@ std::string CFGBuilder::getFile(slang::SourceLocation loc) const {
     const std::string_view name = sourceMgr->getFileName(loc);
     if (name.empty())
         return "source";
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::current_path(ec) / name;
-    std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
-    if (ec)
-        canonical = absolute.lexically_normal();
-    return canonical.string();
+    return Database::projectPath(std::string(name));
 }
 
 std::string CFGBuilder::extractSignalName(const Expression& expr) const {

@@ -2,6 +2,7 @@
 // translation step shares.
 #include "json_escape.h"
 #include "simulator.h"
+#include "database.h"
 #include "timeseries.h"
 
 #include <slang/text/SourceManager.h>
@@ -144,11 +145,7 @@ int SimulatorBuilder::getLineNumber(slang::SourceLocation loc) const {
 int SimulatorBuilder::get_file_id(slang::SourceLocation loc) const {
     if (!sourceMgr || !loc.valid())
         return -1;
-    std::error_code ec;
-    const std::filesystem::path name(std::string(sourceMgr->getFileName(loc)));
-    std::filesystem::path full = std::filesystem::current_path(ec) / name;
-    full = std::filesystem::weakly_canonical(full, ec);
-    auto it = _file_id_map.find(full.string());
+    auto it = _file_id_map.find(Database::projectPath(std::string(sourceMgr->getFileName(loc))));
     return it == _file_id_map.end() ? -1 : it->second;
 }
 
