@@ -297,12 +297,20 @@ bool sim_state::evaluate_on_current_values(int e) {
     return exps(e)();
 }
 
-void sim_state::set_monitor(int exp_idx, const std::vector<int>& positions,
-                            const std::vector<operand_t>& types) {
-    _monitor.exp_idx = exp_idx;
-    _monitor.positions = positions;
-    _monitor.types = types;
-    _monitor.active = true;
+void sim_state::register_monitor(int exp_idx, const std::vector<int>& positions,
+                                 const std::vector<operand_t>& types) {
+    _registered_monitors.push_back(MonitorWatcher{exp_idx, positions, types, false});
+}
+
+void sim_state::start_monitor(int exp_idx) {
+    for (const MonitorWatcher& w : _registered_monitors) {
+        if (w.exp_idx == exp_idx) {
+            _monitor = w;
+            _monitor.active = true;
+            _monitor_dirty = true;
+            return;
+        }
+    }
 }
 
 bool sim_state::monitor_watches(int pos, operand_t type) const {
@@ -363,6 +371,8 @@ void sim_state::clear() {
     for (auto& q : _queues)
         q.clear();
     _monitor = MonitorWatcher{};
+    _registered_monitors.clear();
+    _monitor_dirty = false;
     _current_simulation_time = 0;
     add_sentinels();
     sim_config.infinite_loop_abort = false;

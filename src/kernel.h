@@ -573,8 +573,13 @@ public:
     // ones are shown.
     bool evaluate_on_current_values(int e);
 
-    void set_monitor(int exp_idx, const std::vector<int>& positions,
-                     const std::vector<operand_t>& types);
+    // Every $monitor call registers its watcher up front; it watches nothing
+    // until its statement runs (start_monitor).
+    void register_monitor(int exp_idx, const std::vector<int>& positions,
+                          const std::vector<operand_t>& types);
+    // Makes the watcher registered for closure `exp_idx` the only active one
+    // and has it print at the end of the current time step.
+    void start_monitor(int exp_idx);
     bool has_monitor() const { return _monitor.active; }
     const std::vector<int>& monitor_watched_positions() const { return _monitor.positions; }
     // Whether the signal at (pos, type) is one the monitor watches.
@@ -701,6 +706,7 @@ private:
     int _delta_count = 0;
     std::ofstream _display_log;
     MonitorWatcher _monitor;
+    std::vector<MonitorWatcher> _registered_monitors;
     bool _halt_simulation = false;
     bool _resume_simulation = false;
     bool _simulation_finished = false;

@@ -44,7 +44,8 @@ void assignment_t::evaluate(bool& continue_run) {
     const time_t now = s.sim_time();
     _last_evaluated_time = now;
 
-    if (_to_be_recommitted) {
+    const bool parked = _to_be_recommitted;
+    if (parked) {
         _to_be_recommitted = false;
         if (_condition != 0 && !s.exps(_condition)())
             return;
@@ -70,8 +71,12 @@ void assignment_t::evaluate(bool& continue_run) {
     case assign_t::BA:
     case assign_t::NBA:
     case assign_t::COMBO: evaluate_write(l_time); break;
-    case assign_t::NOP:
     case assign_t::MONITOR_REG:
+        // A parked registration only waits for its event; it has not run.
+        if (!parked && (_condition == 0 || s.exps(_condition)()))
+            s.start_monitor(_rhs);
+        break;
+    case assign_t::NOP:
     case assign_t::HALT: break;
     }
 }

@@ -329,8 +329,12 @@ void sim_state::prepare_design_and_pre_simulate(run_context& rc) {
 
     flush_ca_assignments(rc.continue_run, rc.qs, now);
     reset_all_changed_flags();
-    if (has_monitor())
+    // A monitor started at time 0 prints here, once; the first cycle of the
+    // main loop must not print it again.
+    if (monitor_triggered()) {
         fire_monitor();
+        clear_monitor_dirty();
+    }
 
     for (assignment_t* a : _interleaved) {
         if (is_blocking_or_nba(a->type()) && a->trigger_index() == 0 && !a->is_initial() &&

@@ -375,6 +375,9 @@ public:
     bool handleDisplayAbsolute(const slang::ast::CallExpression& call, time_t cursor_time,
                                wsim_kernel::process_t& proc, int stmt_line, int proc_line,
                                int cond);
+    bool handleMonitorAbsolute(const slang::ast::CallExpression& call, time_t cursor_time,
+                               wsim_kernel::process_t& proc, int stmt_line, int proc_line,
+                               int cond);
     bool handleFinishAbsolute(time_t cursor_time, wsim_kernel::process_t& proc, int file_id,
                               int stmt_line, int proc_line, int cond);
     bool processAssertProperty(const slang::ast::ConcurrentAssertionStatement& apStmt,

@@ -487,7 +487,7 @@ bool SimulatorBuilder::handleMonitor(const CallExpression& call, int delay, proc
         }
     }
     auto& state = sim_state::instance();
-    state.set_monitor(formatter, positions, types);
+    state.register_monitor(formatter, positions, types);
     const int sf_idx = state.add_sf(wsim_kernel::sf("$monitor", false, "monitor_reg", stmt_line));
     addSystemTaskStatement(proc, assign_t::MONITOR_REG, delay,
                            get_file_id(call.sourceRange.start()), stmt_line, sf_idx, formatter,
@@ -509,6 +509,16 @@ bool SimulatorBuilder::handleDisplayAbsolute(const CallExpression& call, time_t 
                                              int cond) {
     if (!handleDisplay(call, 0, proc, stmt_line, proc_line, cond, 0, 0))
         return false;
+    proc.ith_statement(proc.number_of_statements() - 1)->set_static_time(cursor_time);
+    return true;
+}
+
+bool SimulatorBuilder::handleMonitorAbsolute(const CallExpression& call, time_t cursor_time,
+                                             process_t& proc, int stmt_line, int proc_line,
+                                             int cond) {
+    if (!handleMonitor(call, 0, proc, stmt_line, proc_line, cond, 0, 0))
+        return false;
+    // The monitor starts when the walk reaches it, not at time 0.
     proc.ith_statement(proc.number_of_statements() - 1)->set_static_time(cursor_time);
     return true;
 }

@@ -164,7 +164,7 @@ bool SimulatorBuilder::processStatementWithAbsoluteTime(const Statement& stmt, p
         if (isDisplay(name))
             return handleDisplayAbsolute(*call, cursor_time, proc, stmt_line, proc_line, cond);
         if (name == "$monitor")
-            return handleMonitor(*call, 0, proc, stmt_line, proc_line, cond, 0, 0);
+            return handleMonitorAbsolute(*call, cursor_time, proc, stmt_line, proc_line, cond);
         if (auto task = _task_defs.find(std::string(name));
             !call->isSystemCall() && task != _task_defs.end())
             return inlineTaskCallAbsolute(*call, task->second, proc, kind, cursor_time, stmt_line,

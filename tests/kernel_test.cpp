@@ -353,7 +353,9 @@ TEST_F(KernelTest, ConditionClosures) {
     EXPECT_FALSE(state().access_bits(one).state() == false); // bit store untouched
 
     // The monitor tells a byte from the bit at the same position.
-    state().set_monitor(1, {v}, {operand_t::BYTE});
+    state().register_monitor(1, {v}, {operand_t::BYTE});
+    EXPECT_FALSE(state().monitor_watches(v, operand_t::BYTE)); // not started yet
+    state().start_monitor(1);
     EXPECT_TRUE(state().monitor_watches(v, operand_t::BYTE));
     EXPECT_FALSE(state().monitor_watches(v, operand_t::BIT));
 
@@ -532,7 +534,7 @@ TEST_F(KernelTest, SystemTasksWriteTheConsoleAndFinishEndsTheRun) {
         s.display_log().flush();
         return true;
     });
-    state().set_monitor(mon, {q}, {operand_t::BIT});
+    state().register_monitor(mon, {q}, {operand_t::BIT});
     wk::process_t init(3, "top.init", proc_t::INITIAL);
     init.add_statement(stmt(assign_t::MONITOR_REG, 0, sf("$monitor"), mon, 0, 3));
     at_time_sf(init, 7, "$display", printer("hello"), 4);

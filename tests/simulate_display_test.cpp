@@ -154,6 +154,38 @@ endmodule
     EXPECT_EQ(wsim_kernel::sim_state::instance().stop_reason(), wsim_kernel::stop_reason_t::FINISH);
 }
 
+TEST(SimulateDisplay, MonitorStartsWhereItStandsAndTheLatestOneWins) {
+    Simulation sim(1000);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] a = 0, b = 0;
+  logic go = 0;
+  initial begin
+    #3 a = 1;
+    #4 a = 2;
+    #3 a = 3;
+    #3 a = 4;
+    #2 b = 4;
+    #5 go = 1;
+    #2 a = 5;
+    #3 b = 6;
+  end
+  initial #10 $monitor("t=%0t a=%0d", $time, a);
+  initial #5 if (a > 100) $monitor("never t=%0t", $time);
+  always @(posedge go) $monitor("go t=%0t b=%0d", $time, b);
+  initial #30 $finish;
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Nothing before the first monitor runs at 10, one line for the step it
+    // starts in even though a changes then too, and after the clocked one
+    // starts at 20 only b counts.
+    EXPECT_EQ(printed(sim), "t=10 a=3\n"
+                            "t=13 a=4\n"
+                            "go t=20 b=4\n"
+                            "go t=25 b=6\n");
+}
+
 TEST(SimulateDisplay, FormatterCapsWidthsAndSkipsSurplusConversions) {
     wexla_test::TempDir dir;
     auto& state = wsim_kernel::sim_state::instance();
@@ -257,8 +289,8 @@ endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
     // $time answers in units of 10 ns; %t prints in the precision, 1 ns.
-    EXPECT_EQ(printed(sim), "monitor 0|0\n"
-                            "3|30|3\n");
+    EXPECT_EQ(printed(sim), "3|30|3\n"
+                            "monitor 7|70\n");
 }
 
 TEST(SimulateDisplay, PrintedOperationsTakeTheirOwnWidthAndSignedness) {
