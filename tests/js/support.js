@@ -19,24 +19,37 @@ function tempDir(prefix = 'wexla-js-') {
 }
 
 // Runs tests/js/scenarios/<name>.js in a Node process of its own, in a fresh
-// folder, and answers its exit status and output. The engine logs a great
-// deal on both streams, so only the tail is kept for failure messages.
+// folder, and answers its exit status and output. The child's streams go to
+// files, not pipes: the engine writes them from C++ while Node writes them
+// too, and only a file keeps both writers blocking and in order under load.
+// The engine logs a great deal, so only the tail is kept for failure messages.
 function runScenario(name, args = []) {
   const cwd = tempDir(`wexla-${name}-`);
   const script = path.join(__dirname, 'scenarios', `${name}.js`);
-  const child = spawnSync(process.execPath, [script, ...args], {
-    cwd,
-    encoding: 'utf8',
-    maxBuffer: 256 * 1024 * 1024,
-    timeout: 120000,
-  });
+  const outPath = path.join(cwd, 'scenario.stdout');
+  const errPath = path.join(cwd, 'scenario.stderr');
+  const out = fs.openSync(outPath, 'w');
+  const err = fs.openSync(errPath, 'w');
+  let child;
+  try {
+    child = spawnSync(process.execPath, [script, ...args], {
+      cwd,
+      stdio: ['ignore', out, err],
+      timeout: 120000,
+    });
+  } finally {
+    fs.closeSync(out);
+    fs.closeSync(err);
+  }
+  const stdout = fs.readFileSync(outPath, 'utf8');
+  const stderr = fs.readFileSync(errPath, 'utf8');
   fs.rmSync(cwd, { recursive: true, force: true });
   return {
     status: child.status,
     signal: child.signal,
-    stdout: child.stdout || '',
-    stderr: child.stderr || '',
-    tail: `${(child.stderr || '').slice(-4000)}\n--- stdout ---\n${(child.stdout || '').slice(-2000)}`,
+    stdout,
+    stderr,
+    tail: `${stderr.slice(-4000)}\n--- stdout ---\n${stdout.slice(-2000)}`,
   };
 }
 
