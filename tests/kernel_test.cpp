@@ -694,7 +694,7 @@ TEST_F(KernelTest, PropertiesSeeTheValuesSampledWhenTheTimeStepBegan) {
     EXPECT_FALSE(state().has_properties());
 }
 
-TEST_F(KernelTest, CycleLimitHaltsAndTellsWhy) {
+TEST_F(KernelTest, CycleAndDeltaLimitsStopAndTellWhy) {
     state().sim_config.max_sim_cycle = 3;
     testing::internal::CaptureStderr();
     const std::string out = run();
@@ -711,6 +711,24 @@ TEST_F(KernelTest, CycleLimitHaltsAndTellsWhy) {
     run();
     EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::CYCLE_LIMIT);
     EXPECT_EQ(state().sim_time(), 15u);
+
+    // A zero-delay loop stops at the delta limit, not halted.
+    state().clear();
+    const int x = bit_signal("x");
+    wk::process_t loop(1, "top.loop", proc_t::ALWAYS);
+    auto a = stmt(assign_t::BA, 0, x, x, state().add_op(wk::not_bit_val), 1);
+    a.set_always_loop(true);
+    loop.add_statement(a);
+    state().add_process(loop);
+    state().sim_config = wk::sim_state::SimConfig{};
+    state().sim_config.max_delta_cycles = 5;
+    testing::internal::CaptureStderr();
+    run();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "[SIM] Max delta cycles (5) reached at t=0 — stopping.\n"),
+              std::string::npos);
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::DELTA_LIMIT);
+    EXPECT_FALSE(state().simulation_halted());
 }
 
 TEST_F(KernelTest, TimeLimitLetsTheFirstStepPastItRun) {
@@ -738,23 +756,6 @@ TEST_F(KernelTest, TimeLimitLetsTheFirstStepPastItRun) {
     run();
     EXPECT_EQ(history("z"), (History{{0, 0}, {5, 1}, {10, 0}}));
     EXPECT_EQ(state().sim_time(), 10u);
-}
-
-TEST_F(KernelTest, DeltaLimitStopsAZeroDelayLoop) {
-    const int x = bit_signal("x");
-    wk::process_t loop(1, "top.loop", proc_t::ALWAYS);
-    auto a = stmt(assign_t::BA, 0, x, x, state().add_op(wk::not_bit_val), 1);
-    a.set_always_loop(true);
-    loop.add_statement(a);
-    state().add_process(loop);
-    state().sim_config.max_delta_cycles = 5;
-    testing::internal::CaptureStderr();
-    run();
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("[SIM] Max delta cycles (5) reached at t=0 — stopping.\n"),
-              std::string::npos);
-    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::DELTA_LIMIT);
-    EXPECT_FALSE(state().simulation_halted());
 }
 
 TEST_F(KernelTest, QueueOverrunAbortsTheRun) {

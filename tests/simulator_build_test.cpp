@@ -154,34 +154,6 @@ endmodule
     EXPECT_EQ(delayed.delay(), 2u);
 }
 
-TEST(Builder, InitialBlocksPlaceStatementsAtAbsoluteTimes) {
-    auto d = buildDesign(R"(
-module top;
-  logic a, b, c, e;
-  task automatic hit(output logic s);
-    #1 s = 1;
-  endtask
-  initial begin
-    #5 a = 1;
-    #5 b = 1;
-    #2;
-    c = 1;
-    hit(e);
-  end
-endmodule
-)");
-    auto* init = d.process("init");
-    ASSERT_NE(init, nullptr);
-    ASSERT_EQ(init->number_of_statements(), 4);
-    std::vector<uint64_t> times;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(init->ith_statement(i)->is_static_scheduled());
-        times.push_back(init->ith_statement(i)->time());
-    }
-    EXPECT_EQ(times, (std::vector<uint64_t>{5, 10, 12, 13}));
-    EXPECT_FALSE(d.has("_task_hit_11.s"));
-}
-
 TEST(Builder, PortBindsNameTheirProcessesAndInstances) {
     auto d = buildDesign(R"(
 module inner(input logic i, output logic o);
