@@ -21,11 +21,16 @@ std::string printed(const Simulation& sim) { return printed(sim.consolePath()); 
 
 } // namespace
 
-TEST(SimulateDisplay, ConversionsWidthsAndSigns) {
+TEST(SimulateDisplay, ConversionsWidthsSignsTimeEscapesAndScopes) {
     Simulation sim(20);
     const auto r = sim.run(R"(
+module leaf(input logic [3:0] v);
+  initial #3 $display("%m v=%0d", v);
+endmodule
 module top;
   logic [3:0] n = 9;
+  leaf u1(.v(n));
+  leaf u2(.v(n));
   logic signed [3:0] s = 4'b1111;
   logic [3:0] u = 4'b1111;
   integer i = -5;
@@ -40,29 +45,6 @@ module top;
     $display("[%h][%H][%x][%4h][%04X][%o][%O]", 8'hab, b, b, b, b, e, e);
     $display("[%s][%s][%3s][%0d]", w, z, w, w);
     $display("100%% %0d %0d", n, P);
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    EXPECT_EQ(printed(sim), "[9][    9][9    ][00009]\n"
-                            "[-1][-0001][-1][15][-5][fffffffb]\n"
-                            "[101][00000101][0][     101][101     |][1][1]\n"
-                            "[?][5][5][   5][0005][10][10]\n"
-                            "[hi][0][ hi][26729]\n"
-                            "100% 9 12\n");
-}
-
-TEST(SimulateDisplay, TimeWriteEscapesScopesAndBareDisplay) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module leaf(input logic [3:0] v);
-  initial #3 $display("%m v=%0d", v);
-endmodule
-module top;
-  logic [3:0] n = 9;
-  leaf u1(.v(n));
-  leaf u2(.v(n));
-  initial begin
     #7 $display("%t|%0t|%0d|%5d", n, n, $time, $realtime);
     $write("a=%0d", n);
     $write("|tab\there|back\\slash|");
@@ -77,7 +59,13 @@ endmodule
     ASSERT_TRUE(r.success) << r.error_message;
     // A field is never wider than 1024 characters; $display without a
     // format string prints nothing, without any arguments an empty line.
-    EXPECT_EQ(printed(sim), "top.u1 v=9\n"
+    EXPECT_EQ(printed(sim), "[9][    9][9    ][00009]\n"
+                            "[-1][-0001][-1][15][-5][fffffffb]\n"
+                            "[101][00000101][0][     101][101     |][1][1]\n"
+                            "[?][5][5][   5][0005][10][10]\n"
+                            "[hi][0][ hi][26729]\n"
+                            "100% 9 12\n"
+                            "top.u1 v=9\n"
                             "top.u2 v=9\n"
                             "7|7|7|    7\n"
                             "a=9|tab\there|back\\slash|\n"
@@ -87,11 +75,22 @@ endmodule
 }
 
 TEST(SimulateDisplay, UnresolvedArgumentsKeepTheirPlaceAndSumsAreTakenAtPrintTime) {
-    Simulation sim(20);
+    Simulation sim(30);
     const auto r = sim.run(R"(
 module top;
   logic [7:0] a = 6, b = 7, c = 1, x = 3, h = 200, k = 100;
   logic signed [7:0] s = -2, t = -1;
+  logic [7:0] m = 1, n = 2;
+  task show(input logic [7:0] v);
+    $display("show %0d %0d", v, v + 1);
+  endtask
+  always @(m or n) $display("sum %0d at %0t", m + n, $time);
+  initial begin
+    #5 m = 10;
+    #5 n = 20;
+    #1 show(m);
+    show(n); show(m);
+  end
   initial begin
     #1;
     $display("%0d %0d|%4h|%0d|%-3d|", a*b+c, x, a[1:0], a, 5);
@@ -112,7 +111,15 @@ endmodule
                             "44 300 -3 -4 -1\n"
                             "8\n"
                             "9\n"
-                            "21 27\n");
+                            "21 27\n"
+                            // Each copy of a statement under an event list
+                            // prints for its own event; a task called twice
+                            // on one line prints each caller's own sum.
+                            "sum 12 at 5\n"
+                            "sum 30 at 10\n"
+                            "show 10 11\n"
+                            "show 20 21\n"
+                            "show 10 11\n");
 }
 
 TEST(SimulateDisplay, MonitorFollowsChangesAndFinishEndsTheRun) {
@@ -214,33 +221,6 @@ TEST(SimulateDisplay, FormatterCapsWidthsAndSkipsSurplusConversions) {
     state.display_log().close();
     EXPECT_EQ(printed(dir.file("console.txt")), "[" + std::string(1023, ' ') + "9][][%\n");
     EXPECT_EQ(captured.str(), "9,9.\n");
-}
-
-TEST(SimulateDisplay, TemporariesInTasksAndEventLists) {
-    Simulation sim(30);
-    const auto r = sim.run(R"(
-module top;
-  logic [7:0] a = 1, b = 2;
-  task show(input logic [7:0] v);
-    $display("show %0d %0d", v, v + 1);
-  endtask
-  always @(a or b) $display("sum %0d at %0t", a + b, $time);
-  initial begin
-    #5 a = 10;
-    #5 b = 20;
-    #1 show(a);
-    show(b); show(a);
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // Each copy of a statement under an event list prints for its own event;
-    // a task called twice on one line prints each caller's own sum.
-    EXPECT_EQ(printed(sim), "sum 12 at 5\n"
-                            "sum 30 at 10\n"
-                            "show 10 11\n"
-                            "show 20 21\n"
-                            "show 10 11\n");
 }
 
 TEST(SimulateDisplay, ClockedDisplaysSeeValuesBeforeTheNonBlockingUpdates) {
