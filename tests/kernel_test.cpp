@@ -552,64 +552,6 @@ TEST_F(KernelTest, SystemTasksWriteTheConsoleAndFinishEndsTheRun) {
     EXPECT_NE(out.find("   Queue Status \n"), std::string::npos);
 }
 
-TEST_F(KernelTest, ImplicationsAndSequences) {
-    const int clk = bit_signal("clk");
-    const int a = bit_signal("a");
-    const int b = bit_signal("b");
-    clock(clk, 5, 1);
-    wk::process_t init(2, "top.init", proc_t::INITIAL);
-    at_time(init, 1, a, true, 2);
-    at_time(init, 1, b, true, 3);
-    at_time(init, 10, b, false, 4);
-    at_time(init, 20, a, false, 5);
-    at_time(init, 20, b, true, 6);
-    at_time(init, 30, a, true, 7);
-    at_time(init, 50, b, false, 8);
-    state().add_process(init);
-
-    const int ant = state().add_exp(wk::make_state(a));
-    const int cons = state().add_exp(wk::make_state(b));
-    wk::process_t props(10, "top.props", proc_t::ASSERT);
-    // p20 waits two clock cycles, 20 time units at this clock.
-    for (const auto& [label, delay] : {std::pair<std::string, int>{"p0", 0}, {"p20", 2}}) {
-        wk::prop_t p(label, 10);
-        p.sequence_delay = delay;
-        const int idx = state().add_prop(p);
-        rec().register_property(label, 10, "a", "b");
-        auto [tr, ack] = posedge(clk);
-        props.add_statement(stmt(assign_t::PROP, 0, idx, ant, cons, 10, tr, ack));
-    }
-    wk::prop_t seq("s", 11);
-    seq.sequence_steps = {{ant, 0}, {cons, 1}};
-    const int seq_idx = state().add_prop(seq);
-    rec().register_property("s", 11, "", "sequence");
-    auto [tr, ack] = posedge(clk);
-    props.add_statement(stmt(assign_t::PROP, 0, seq_idx, ant, 0, 11, tr, ack));
-    state().add_process(props);
-    state().sim_config.max_sim_cycle = 24; // edges up to t=55
-    run();
-
-    std::vector<std::string> events;
-    for (const auto& e : rec().get_all_events())
-        events.push_back(e.label + "@" + std::to_string(e.time) + "=" + e.result);
-    events.resize(10);
-    EXPECT_EQ(events, (std::vector<std::string>{"p0@5=PASS", "p0@15=FAIL", "p20@25=PASS",
-                                                "s@25=PASS", "p0@35=PASS", "p20@35=PASS",
-                                                "s@45=PASS", "p0@55=FAIL", "p20@55=FAIL",
-                                                "s@55=FAIL"}));
-    // Pending and vacuous are states, not events.
-    auto state_at = [](const std::string& label, wk::time_t t) {
-        std::string last;
-        for (const auto& st : rec().get_timeline())
-            if (st.simulationTime == t)
-                last = st.propertyState.at(label);
-        return last;
-    };
-    EXPECT_EQ(state_at("p20", 5), "PENDING");
-    EXPECT_EQ(state_at("p0", 25), "VACUOUS");
-    EXPECT_EQ(state().props(seq_idx).clock_period_ns, 10u);
-}
-
 TEST_F(KernelTest, PropertiesSeeTheValuesSampledWhenTheTimeStepBegan) {
     const int a = bit_signal("a");
     const int v = byte_signal("v", 1);
