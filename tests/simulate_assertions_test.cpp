@@ -105,7 +105,7 @@ endmodule
     EXPECT_EQ(resultOf("next_cycle")->propertyIds.size(), 2u);
 }
 
-TEST(Assertions, CycleDelaysCountClockPeriods) {
+TEST(Assertions, CycleDelaysAndSequencesCountClockPeriods) {
     Simulation sim(100);
     const auto r = sim.run(R"(
 module top;
@@ -129,25 +129,6 @@ module top;
   end
   handshake: assert property (@(posedge clk) req |-> ##2 ack);
   from_start: assert property (@(posedge clk) first |-> ##2 done);
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // req at 15 is judged at 35, two clocks later; req at 55 at 75.
-    EXPECT_EQ(eventsOf("handshake"), (Events{"35=PASS", "75=FAIL"}));
-    EXPECT_EQ(stateAt("handshake", 25), "PENDING");
-    EXPECT_EQ(stateAt("handshake", 65), "PENDING");
-    EXPECT_EQ(eventsOf("from_start"), (Events{"25=PASS"}));
-    const auto* stmt = statementOf("handshake");
-    ASSERT_NE(stmt, nullptr);
-    EXPECT_EQ(wsim_kernel::sim_state::instance().props(stmt->lhs_index()).clock_period_ns, 10u);
-}
-
-TEST(Assertions, ThreeStepSequence) {
-    Simulation sim(100);
-    const auto r = sim.run(R"(
-module top;
-  logic clk = 0;
-  always #5 clk = ~clk;
   logic a = 0, b = 0, c = 0;
   initial begin
     #12 a = 1;
@@ -162,6 +143,15 @@ module top;
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
+    // req at 15 is judged at 35, two clocks later; req at 55 at 75.
+    EXPECT_EQ(eventsOf("handshake"), (Events{"35=PASS", "75=FAIL"}));
+    EXPECT_EQ(stateAt("handshake", 25), "PENDING");
+    EXPECT_EQ(stateAt("handshake", 65), "PENDING");
+    EXPECT_EQ(eventsOf("from_start"), (Events{"25=PASS"}));
+    const auto* stmt = statementOf("handshake");
+    ASSERT_NE(stmt, nullptr);
+    EXPECT_EQ(wsim_kernel::sim_state::instance().props(stmt->lhs_index()).clock_period_ns, 10u);
+
     // a at 15, b at 25, c at 45 passes; a at 55, b at 65, no c at 85 fails.
     EXPECT_EQ(eventsOf("abc"), (Events{"45=PASS", "85=FAIL"}));
     const auto* result = resultOf("abc");
@@ -169,7 +159,7 @@ endmodule
     EXPECT_EQ(result->antecedentSignal, "");
     EXPECT_EQ(result->consequentSignal, "sequence");
 
-    const auto* stmt = statementOf("abc");
+    stmt = statementOf("abc");
     ASSERT_NE(stmt, nullptr);
     const auto& prop = wsim_kernel::sim_state::instance().props(stmt->lhs_index());
     ASSERT_EQ(prop.sequence_steps.size(), 3u);
