@@ -18,11 +18,18 @@ void expectValues(const std::map<std::string, int64_t>& expected, uint64_t time)
 
 } // namespace
 
-TEST(SimulateBinary, ArithmeticOfSignalsAndConstants) {
+TEST(SimulateBinary, ArithmeticAndShiftsOfSignalsAndConstants) {
     Simulation sim(20);
     const auto r = sim.run(R"(
 module top;
-  parameter STEP = 3;
+  parameter STEP = 3, N = 1;
+  logic [7:0] sh = 8'b1001_0110, n = 8'd2;
+  logic signed [7:0] sneg = -8'sd16;
+  logic signed [63:0] s64 = -64'sd5;
+  logic [7:0] left2, right3, arith_signed, arith_unsigned, arith_cast, by_param, by_70;
+  logic [7:0] by_variable = 8'h55;
+  logic [15:0] arith_wide;
+  logic [63:0] sign_only;
   logic [7:0] a = 8'd200, b = 8'd100, ff = 8'hFF, fe = 8'hFE;
   logic signed [7:0] sa = -8'sd6, sb = 8'sd4;
   logic [7:0] sum, diff, prod, quo, rem, k_minus, minus_k, times_k, ssub, plus_param;
@@ -52,6 +59,16 @@ module top;
     shifted = s >>> 1;
     cast_shifted = $unsigned(s) >>> 1;
     minus_literal = s - 1;
+    left2 = sh << 2;
+    right3 = sh >> 3;
+    arith_signed = sneg >>> 2;
+    arith_unsigned = sh >>> 2;
+    arith_cast = $signed(sh) >>> 4;
+    by_param = sh << N;
+    by_70 = sh << 70;
+    by_variable = sh << n;
+    arith_wide = sneg >>> 1;
+    sign_only = s64 >>> 63;
   end
 endmodule
 )");
@@ -80,7 +97,18 @@ endmodule
                   {"both", 0xFFFE},
                   {"shifted", 0xFFFE},
                   {"cast_shifted", 126},
-                  {"minus_literal", 0xFFFC}},
+                  {"minus_literal", 0xFFFC},
+                  {"left2", 0x58},
+                  {"right3", 0x12},
+                  {"arith_signed", 0xFC},
+                  {"arith_unsigned", 0x25},
+                  {"arith_cast", 0xF9},
+                  {"by_param", 0x2C},
+                  {"by_70", 0},
+                  // A shift by a variable amount is not modelled.
+                  {"by_variable", 0x55},
+                  {"arith_wide", 0xFFF8},
+                  {"sign_only", -1}},
                  5);
 }
 
@@ -125,47 +153,6 @@ endmodule
                   {"r_zero", 0},
                   {"q_zero_k", 0},
                   {"r_zero_k", 0}},
-                 5);
-}
-
-TEST(SimulateBinary, ShiftsByConstants) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module top;
-  parameter N = 1;
-  logic [7:0] a = 8'b1001_0110, n = 8'd2;
-  logic signed [7:0] s = -8'sd16;
-  logic signed [63:0] s64 = -64'sd5;
-  logic [7:0] left2, right3, arith_signed, arith_unsigned, arith_cast, by_param, by_70;
-  logic [7:0] by_variable = 8'h55;
-  logic [15:0] arith_wide;
-  logic [63:0] sign_only;
-  initial begin
-    #1 left2 = a << 2;
-    right3 = a >> 3;
-    arith_signed = s >>> 2;
-    arith_unsigned = a >>> 2;
-    arith_cast = $signed(a) >>> 4;
-    by_param = a << N;
-    by_70 = a << 70;
-    by_variable = a << n;
-    arith_wide = s >>> 1;
-    sign_only = s64 >>> 63;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    expectValues({{"left2", 0x58},
-                  {"right3", 0x12},
-                  {"arith_signed", 0xFC},
-                  {"arith_unsigned", 0x25},
-                  {"arith_cast", 0xF9},
-                  {"by_param", 0x2C},
-                  {"by_70", 0},
-                  // A shift by a variable amount is not modelled.
-                  {"by_variable", 0x55},
-                  {"arith_wide", 0xFFF8},
-                  {"sign_only", -1}},
                  5);
 }
 
