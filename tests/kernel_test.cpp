@@ -843,20 +843,4 @@ TEST_F(KernelTest, FutureSchedulingRules) {
     state().access_queue(wk::future).clear();
 }
 
-TEST_F(KernelTest, WideValuesReachTheRecorderWhole) {
-    const int big = long_signal("big");
-    const int src = long_signal("src", (uint64_t{1} << 32) + 5);
-    const int small = byte_signal("small");
-    wk::process_t init(1, "top.init", proc_t::INITIAL);
-    init.add_statement(stmt(assign_t::BA, 2, big, src, 0, 1, 0, 0, 0, operand_t::LONG,
-                            operand_t::LONG));
-    init.add_statement(stmt(assign_t::BA, 3, small, src, 0, 2, 0, 0, 0, operand_t::BYTE,
-                            operand_t::LONG));
-    state().add_process(init);
-    state().sim_config.max_sim_cycle = 5;
-    run();
-    EXPECT_EQ(history("big"), (History{{0, 0}, {2, 4294967301}}));
-    EXPECT_EQ(history("small"), (History{{0, 0}, {3, 5}}));
-}
-
 } // namespace
