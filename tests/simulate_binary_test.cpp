@@ -18,15 +18,25 @@ void expectValues(const std::map<std::string, int64_t>& expected, uint64_t time)
 
 } // namespace
 
-TEST(SimulateBinary, ArithmeticOfSignalsAndConstants) {
+TEST(SimulateBinary, ArithmeticAndShiftsOfSignalsAndConstants) {
     Simulation sim(20);
     const auto r = sim.run(R"(
 module top;
-  parameter STEP = 3;
+  parameter STEP = 3, N = 1;
+  logic [7:0] sh = 8'b1001_0110, n = 8'd2;
+  logic signed [7:0] sneg = -8'sd16;
+  logic signed [63:0] s64 = -64'sd5;
+  logic [7:0] left2, right3, arith_signed, arith_unsigned, arith_cast, by_param, by_70;
+  logic [7:0] by_variable = 8'h55;
+  logic [15:0] arith_wide;
+  logic [63:0] sign_only;
   logic [7:0] a = 8'd200, b = 8'd100, ff = 8'hFF, fe = 8'hFE;
   logic signed [7:0] sa = -8'sd6, sb = 8'sd4;
   logic [7:0] sum, diff, prod, quo, rem, k_minus, minus_k, times_k, ssub, plus_param;
   logic [15:0] wide_sum, sdiv, smul, both_signed, ssum_of_unsigned;
+  logic signed [7:0] s = -8'sd3;
+  logic [7:0] u = 8'd1;
+  logic [15:0] mixed, cast_unsigned, both, shifted, cast_shifted, minus_literal;
   initial begin
     #1 sum = a + b;
     diff = b - a;
@@ -43,6 +53,22 @@ module top;
     smul = $signed(fe) * 2;
     both_signed = sa * sb;
     ssum_of_unsigned = $signed(ff) + $signed(fe);
+    mixed = s + u;
+    cast_unsigned = $unsigned(s) + 1;
+    both = s + 8'sd1;
+    shifted = s >>> 1;
+    cast_shifted = $unsigned(s) >>> 1;
+    minus_literal = s - 1;
+    left2 = sh << 2;
+    right3 = sh >> 3;
+    arith_signed = sneg >>> 2;
+    arith_unsigned = sh >>> 2;
+    arith_cast = $signed(sh) >>> 4;
+    by_param = sh << N;
+    by_70 = sh << 70;
+    by_variable = sh << n;
+    arith_wide = sneg >>> 1;
+    sign_only = s64 >>> 63;
   end
 endmodule
 )");
@@ -63,7 +89,26 @@ endmodule
                   {"smul", 0xFFFC},
                   {"both_signed", 0xFFE8},
                   // $signed makes the signal-with-signal form signed too.
-                  {"ssum_of_unsigned", 0xFFFD}},
+                  {"ssum_of_unsigned", 0xFFFD},
+                  // An operation is signed only when both operands are: an
+                  // unsigned one zero-extends the signed byte (253).
+                  {"mixed", 254},
+                  {"cast_unsigned", 254},
+                  {"both", 0xFFFE},
+                  {"shifted", 0xFFFE},
+                  {"cast_shifted", 126},
+                  {"minus_literal", 0xFFFC},
+                  {"left2", 0x58},
+                  {"right3", 0x12},
+                  {"arith_signed", 0xFC},
+                  {"arith_unsigned", 0x25},
+                  {"arith_cast", 0xF9},
+                  {"by_param", 0x2C},
+                  {"by_70", 0},
+                  // A shift by a variable amount is not modelled.
+                  {"by_variable", 0x55},
+                  {"arith_wide", 0xFFF8},
+                  {"sign_only", -1}},
                  5);
 }
 
@@ -108,47 +153,6 @@ endmodule
                   {"r_zero", 0},
                   {"q_zero_k", 0},
                   {"r_zero_k", 0}},
-                 5);
-}
-
-TEST(SimulateBinary, ShiftsByConstants) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module top;
-  parameter N = 1;
-  logic [7:0] a = 8'b1001_0110, n = 8'd2;
-  logic signed [7:0] s = -8'sd16;
-  logic signed [63:0] s64 = -64'sd5;
-  logic [7:0] left2, right3, arith_signed, arith_unsigned, arith_cast, by_param, by_70;
-  logic [7:0] by_variable = 8'h55;
-  logic [15:0] arith_wide;
-  logic [63:0] sign_only;
-  initial begin
-    #1 left2 = a << 2;
-    right3 = a >> 3;
-    arith_signed = s >>> 2;
-    arith_unsigned = a >>> 2;
-    arith_cast = $signed(a) >>> 4;
-    by_param = a << N;
-    by_70 = a << 70;
-    by_variable = a << n;
-    arith_wide = s >>> 1;
-    sign_only = s64 >>> 63;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    expectValues({{"left2", 0x58},
-                  {"right3", 0x12},
-                  {"arith_signed", 0xFC},
-                  {"arith_unsigned", 0x25},
-                  {"arith_cast", 0xF9},
-                  {"by_param", 0x2C},
-                  {"by_70", 0},
-                  // A shift by a variable amount is not modelled.
-                  {"by_variable", 0x55},
-                  {"arith_wide", 0xFFF8},
-                  {"sign_only", -1}},
                  5);
 }
 
@@ -221,16 +225,28 @@ endmodule
                  5);
 }
 
-TEST(SimulateBinary, ResultsFollowTheirOperandsAndRepeatedStatementsStayModelled) {
+TEST(SimulateBinary, ResultsFollowTheirOperandsInInstancesAndUnderAnEventList) {
     Simulation sim(40);
     const auto r = sim.run(R"(
+module scaler(input logic [7:0] din, output logic [7:0] dout);
+  function [7:0] triple(input [7:0] x);
+    triple = x * 3;
+  endfunction
+  always_comb dout = triple(din);
+endmodule
 module top;
   logic c1 = 0, c2 = 0;
   logic [7:0] a = 8'h3C, b = 8'h3F;
-  logic [7:0] both, sum, shifted, combo;
+  logic [7:0] both, sum, shifted, combo, inc, aout, bout;
+  function [7:0] add1(input [7:0] x);
+    add1 = x + 1;
+  endfunction
+  scaler u1(.din(a), .dout(aout));
+  scaler u2(.din(b), .dout(bout));
   always @(posedge c1 or posedge c2) both <= a & b;
   always @(posedge c1 or posedge c2) sum <= a + b;
   always @(posedge c1 or posedge c2) shifted <= a >> 2;
+  always @(posedge c1 or posedge c2) inc <= add1(a);
   always_comb combo = a ^ b;
   initial begin
     #10 c2 = 1;
@@ -244,7 +260,11 @@ endmodule
     EXPECT_EQ(Simulation::changes("both"), (Changes{{0, 0}, {10, 0x3C}, {20, 0x30}}));
     EXPECT_EQ(Simulation::changes("sum"), (Changes{{0, 0}, {10, 0x7B}, {20, 0x2F}}));
     EXPECT_EQ(Simulation::changes("shifted"), (Changes{{0, 0}, {10, 0x0F}, {20, 0x3C}}));
+    EXPECT_EQ(Simulation::changes("inc"), (Changes{{0, 0}, {10, 0x3D}, {20, 0xF1}}));
     EXPECT_EQ(Simulation::changes("combo"), (Changes{{0, 0x03}, {15, 0xCF}}));
+    // Each instance's function reads its own port.
+    EXPECT_EQ(Simulation::changes("aout"), (Changes{{0, 0xB4}, {15, 0xD0}}));
+    EXPECT_EQ(Simulation::valueAt("bout", 20), 0xBD);
 }
 
 TEST(SimulateBinary, UserFunctionsOnTheRight) {
@@ -322,67 +342,6 @@ endmodule
     const std::string registry = WexlaCore::instance().getSignalRegistryJSON();
     EXPECT_EQ(registry.find("_func_"), std::string::npos) << registry;
     EXPECT_EQ(registry.find("_fret_"), std::string::npos) << registry;
-}
-
-TEST(SimulateBinary, FunctionsAndOperatorsInsideInstancesAndUnderAnEventList) {
-    Simulation sim(40);
-    const auto r = sim.run(R"(
-module scaler(input logic [7:0] din, output logic [7:0] dout);
-  function [7:0] triple(input [7:0] x);
-    triple = x * 3;
-  endfunction
-  always_comb dout = triple(din);
-endmodule
-module top;
-  logic c1 = 0, c2 = 0;
-  logic [7:0] p = 8'd2, q = 8'd7;
-  logic [7:0] pout, qout, inc;
-  function [7:0] add1(input [7:0] x);
-    add1 = x + 1;
-  endfunction
-  scaler u1(.din(p), .dout(pout));
-  scaler u2(.din(q), .dout(qout));
-  always @(posedge c1 or posedge c2) inc <= add1(p);
-  initial begin
-    #10 c2 = 1;
-    #5 p = 8'd9;
-    #5 c1 = 1;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    EXPECT_EQ(Simulation::valueAt("pout", 5), 6);
-    EXPECT_EQ(Simulation::valueAt("qout", 5), 21);
-    EXPECT_EQ(Simulation::valueAt("pout", 17), 27);
-    EXPECT_EQ(Simulation::changes("inc"), (Changes{{0, 0}, {10, 3}, {20, 10}}));
-}
-
-TEST(SimulateBinary, AnOperationIsSignedOnlyWhenBothOperandsAre) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module top;
-  logic signed [7:0] s = -8'sd3;
-  logic [7:0] u = 8'd1;
-  logic [15:0] mixed, cast_unsigned, both, shifted, cast_shifted, minus_literal;
-  initial begin
-    #1 mixed = s + u;
-    cast_unsigned = $unsigned(s) + 1;
-    both = s + 8'sd1;
-    shifted = s >>> 1;
-    cast_shifted = $unsigned(s) >>> 1;
-    minus_literal = s - 1;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // An unsigned operation zero-extends the signed byte (253) to the target.
-    expectValues({{"mixed", 254},
-                  {"cast_unsigned", 254},
-                  {"both", 0xFFFE},
-                  {"shifted", 0xFFFE},
-                  {"cast_shifted", 126},
-                  {"minus_literal", 0xFFFC}},
-                 5);
 }
 
 TEST(SimulateBinary, CompoundAssignmentsReadTheirOwnTarget) {

@@ -7,7 +7,7 @@
 using wexla_test::Simulation;
 using Changes = std::map<uint64_t, int64_t>;
 
-TEST(SimulateBranches, IfElseChainsAndNestedIfs) {
+TEST(SimulateBranches, IfElseChainsNestedIfsAndComparisons) {
     Simulation sim(60);
     const auto r = sim.run(R"(
 module top;
@@ -18,6 +18,10 @@ module top;
   logic [7:0] nested = 0;
   logic [7:0] x = 0;
   logic eq = 0, ne = 0, lt = 0, le = 0, gt = 0, ge = 0;
+  logic signed [7:0] s = -8'sd3;
+  logic [7:0] u = 8'd1, big = 8'd200;
+  logic [2:0] cnt = 3'd7;
+  logic neg = 0, unsigned_mix = 0, cast_mix = 0, wide = 0, never = 0, below_eight = 0;
   always #5 clk = ~clk;
   initial begin
     #10 sel = 1; a = 1; x = 8'hF9;
@@ -42,6 +46,14 @@ module top;
     if (x[3:0] > 9) gt <= 1; else gt <= 0;
     if (x[3:0] >= 9) ge <= 1; else ge <= 0;
   end
+  always @(posedge clk) begin
+    if (s < 0) neg <= 1;
+    if (s < u) unsigned_mix <= 1;
+    if ($signed(big) < u) cast_mix <= 1;
+    if (big < 300) wide <= 1;
+    if (big == 456) never <= 1;
+    if (cnt < 8) below_eight <= 1;
+  end
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
@@ -60,9 +72,16 @@ endmodule
     };
     for (const auto& [name, expected] : slices)
         EXPECT_EQ(Simulation::changes(name), expected) << name;
+    // Signed only when both sides are; a literal keeps its own value rather
+    // than being cut to the signal's width.
+    const std::map<std::string, int64_t> at_first_edge = {
+        {"neg", 1}, {"unsigned_mix", 0}, {"cast_mix", 0},
+        {"wide", 1}, {"never", 0},       {"below_eight", 1}};
+    for (const auto& [name, value] : at_first_edge)
+        EXPECT_EQ(Simulation::valueAt(name, 5), value) << name;
 }
 
-TEST(SimulateBranches, IfInInitialBlocksRunsItsArmsFromOneCursor) {
+TEST(SimulateBranches, IfsInInitialBlocksAndIfsLeftOut) {
     Simulation sim(60);
     const auto r = sim.run(R"(
 module top;
@@ -87,6 +106,21 @@ module top;
     @(posedge clk);
     if (off) stop = 1; else go = 1;
   end
+  // An if whose condition cannot be built is left out whole.
+  logic [3:0] data = 4'b0101;
+  logic [1:0] i = 1;
+  logic q = 1, first = 0, after = 0;
+  logic p = 0, r = 0;
+  always @(posedge clk) begin
+    first <= 1;
+    if (data[i]) q <= 1; else q <= 0;
+    after <= 1;
+  end
+  initial begin
+    #2;
+    if (data[i]) #10 p = 1;
+    r = 1;
+  end
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
@@ -101,34 +135,10 @@ endmodule
     // An if after a bare event wait runs on that event.
     EXPECT_EQ(Simulation::changes("go"), (Changes{{0, 0}, {10, 1}}));
     EXPECT_EQ(Simulation::changes("stop"), (Changes{{0, 0}}));
-}
-
-TEST(SimulateBranches, AnIfWhoseConditionCannotBeBuiltIsLeftOutWhole) {
-    Simulation sim(30);
-    const auto r = sim.run(R"(
-module top;
-  logic clk = 0;
-  logic [3:0] data = 4'b0101;
-  logic [1:0] i = 1;
-  logic q = 1, first = 0, after = 0;
-  logic p = 0, r = 0;
-  always #5 clk = ~clk;
-  always @(posedge clk) begin
-    first <= 1;
-    if (data[i]) q <= 1; else q <= 0;
-    after <= 1;
-  end
-  initial begin
-    #2;
-    if (data[i]) #10 p = 1;
-    r = 1;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
+    // The statements around an if left out still run.
     EXPECT_EQ(Simulation::changes("q"), (Changes{{0, 1}}));
-    EXPECT_EQ(Simulation::changes("first"), (Changes{{0, 0}, {5, 1}}));
-    EXPECT_EQ(Simulation::changes("after"), (Changes{{0, 0}, {5, 1}}));
+    EXPECT_EQ(Simulation::changes("first"), (Changes{{0, 0}, {10, 1}}));
+    EXPECT_EQ(Simulation::changes("after"), (Changes{{0, 0}, {10, 1}}));
     EXPECT_EQ(Simulation::changes("p"), (Changes{{0, 0}}));
     EXPECT_EQ(Simulation::changes("r"), (Changes{{0, 0}, {2, 1}}));
 }
@@ -276,35 +286,4 @@ endmodule
     EXPECT_EQ(Simulation::changes("y"), (Changes{{0, 0}, {5, 1}}));
     EXPECT_EQ(Simulation::changes("z"), (Changes{{0, 0}, {5, 7}}));
     EXPECT_EQ(Simulation::changes("h"), (Changes{{0, 0}, {15, 1}}));
-}
-
-TEST(SimulateBranches, ComparisonsFollowTheSignednessAndWidthsOfTheirOperands) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module top;
-  logic clk = 0;
-  always #5 clk = ~clk;
-  logic signed [7:0] s = -8'sd3;
-  logic [7:0] u = 8'd1, a = 8'd200;
-  logic [2:0] cnt = 3'd7;
-  logic neg = 0, unsigned_mix = 0, cast_mix = 0, wide = 0, never = 0, below_eight = 0;
-  always @(posedge clk) begin
-    if (s < 0) neg <= 1;
-    if (s < u) unsigned_mix <= 1;
-    if ($signed(a) < u) cast_mix <= 1;
-    if (a < 300) wide <= 1;
-    if (a == 456) never <= 1;
-    if (cnt < 8) below_eight <= 1;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // Signed only when both sides are; a literal keeps its own value rather
-    // than being cut to the signal's width.
-    EXPECT_EQ(Simulation::valueAt("neg", 5), 1);
-    EXPECT_EQ(Simulation::valueAt("unsigned_mix", 5), 0);
-    EXPECT_EQ(Simulation::valueAt("cast_mix", 5), 0);
-    EXPECT_EQ(Simulation::valueAt("wide", 5), 1);
-    EXPECT_EQ(Simulation::valueAt("never", 5), 0);
-    EXPECT_EQ(Simulation::valueAt("below_eight", 5), 1);
 }

@@ -21,11 +21,16 @@ std::string printed(const Simulation& sim) { return printed(sim.consolePath()); 
 
 } // namespace
 
-TEST(SimulateDisplay, ConversionsWidthsAndSigns) {
+TEST(SimulateDisplay, ConversionsWidthsSignsTimeEscapesAndScopes) {
     Simulation sim(20);
     const auto r = sim.run(R"(
+module leaf(input logic [3:0] v);
+  initial #3 $display("%m v=%0d", v);
+endmodule
 module top;
   logic [3:0] n = 9;
+  leaf u1(.v(n));
+  leaf u2(.v(n));
   logic signed [3:0] s = 4'b1111;
   logic [3:0] u = 4'b1111;
   integer i = -5;
@@ -40,29 +45,6 @@ module top;
     $display("[%h][%H][%x][%4h][%04X][%o][%O]", 8'hab, b, b, b, b, e, e);
     $display("[%s][%s][%3s][%0d]", w, z, w, w);
     $display("100%% %0d %0d", n, P);
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    EXPECT_EQ(printed(sim), "[9][    9][9    ][00009]\n"
-                            "[-1][-0001][-1][15][-5][fffffffb]\n"
-                            "[101][00000101][0][     101][101     |][1][1]\n"
-                            "[?][5][5][   5][0005][10][10]\n"
-                            "[hi][0][ hi][26729]\n"
-                            "100% 9 12\n");
-}
-
-TEST(SimulateDisplay, TimeWriteEscapesScopesAndBareDisplay) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module leaf(input logic [3:0] v);
-  initial #3 $display("%m v=%0d", v);
-endmodule
-module top;
-  logic [3:0] n = 9;
-  leaf u1(.v(n));
-  leaf u2(.v(n));
-  initial begin
     #7 $display("%t|%0t|%0d|%5d", n, n, $time, $realtime);
     $write("a=%0d", n);
     $write("|tab\there|back\\slash|");
@@ -77,7 +59,13 @@ endmodule
     ASSERT_TRUE(r.success) << r.error_message;
     // A field is never wider than 1024 characters; $display without a
     // format string prints nothing, without any arguments an empty line.
-    EXPECT_EQ(printed(sim), "top.u1 v=9\n"
+    EXPECT_EQ(printed(sim), "[9][    9][9    ][00009]\n"
+                            "[-1][-0001][-1][15][-5][fffffffb]\n"
+                            "[101][00000101][0][     101][101     |][1][1]\n"
+                            "[?][5][5][   5][0005][10][10]\n"
+                            "[hi][0][ hi][26729]\n"
+                            "100% 9 12\n"
+                            "top.u1 v=9\n"
                             "top.u2 v=9\n"
                             "7|7|7|    7\n"
                             "a=9|tab\there|back\\slash|\n"
@@ -87,16 +75,28 @@ endmodule
 }
 
 TEST(SimulateDisplay, UnresolvedArgumentsKeepTheirPlaceAndSumsAreTakenAtPrintTime) {
-    Simulation sim(20);
+    Simulation sim(30);
     const auto r = sim.run(R"(
 module top;
-  logic [7:0] a = 6, b = 7, c = 1, x = 3;
-  logic signed [7:0] s = -2;
+  logic [7:0] a = 6, b = 7, c = 1, x = 3, h = 200, k = 100;
+  logic signed [7:0] s = -2, t = -1;
+  logic [7:0] m = 1, n = 2;
+  task show(input logic [7:0] v);
+    $display("show %0d %0d", v, v + 1);
+  endtask
+  always @(m or n) $display("sum %0d at %0t", m + n, $time);
+  initial begin
+    #5 m = 10;
+    #5 n = 20;
+    #1 show(m);
+    show(n); show(m);
+  end
   initial begin
     #1;
     $display("%0d %0d|%4h|%0d|%-3d|", a*b+c, x, a[1:0], a, 5);
     $display("%0d %0d %0d", a + 1, a * 3, 10 - a);
     $display("%0d %0d %0d", s + 1, s * b, $signed(x) - 7);
+    $display("%0d %0d %0d %0d %0d", h + k, h + 100, s + t, s * 2, $signed(s + c));
     $display("%0d", a + 2); $display("%0d", a + 3);
     a = 20;
     $display("%0d %0d", a + 1, a + b);
@@ -107,9 +107,19 @@ endmodule
     EXPECT_EQ(printed(sim), "? 3|   ?|6|?  |\n"
                             "7 18 4\n"
                             "-1 242 -4\n" // s * b: a signed by an unsigned byte is unsigned
+                            // Two bytes add in 8 bits; a 32-bit literal widens the sum.
+                            "44 300 -3 -4 -1\n"
                             "8\n"
                             "9\n"
-                            "21 27\n");
+                            "21 27\n"
+                            // Each copy of a statement under an event list
+                            // prints for its own event; a task called twice
+                            // on one line prints each caller's own sum.
+                            "sum 12 at 5\n"
+                            "sum 30 at 10\n"
+                            "show 10 11\n"
+                            "show 20 21\n"
+                            "show 10 11\n");
 }
 
 TEST(SimulateDisplay, MonitorFollowsChangesAndFinishEndsTheRun) {
@@ -213,33 +223,6 @@ TEST(SimulateDisplay, FormatterCapsWidthsAndSkipsSurplusConversions) {
     EXPECT_EQ(captured.str(), "9,9.\n");
 }
 
-TEST(SimulateDisplay, TemporariesInTasksAndEventLists) {
-    Simulation sim(30);
-    const auto r = sim.run(R"(
-module top;
-  logic [7:0] a = 1, b = 2;
-  task show(input logic [7:0] v);
-    $display("show %0d %0d", v, v + 1);
-  endtask
-  always @(a or b) $display("sum %0d at %0t", a + b, $time);
-  initial begin
-    #5 a = 10;
-    #5 b = 20;
-    #1 show(a);
-    show(b); show(a);
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // Each copy of a statement under an event list prints for its own event;
-    // a task called twice on one line prints each caller's own sum.
-    EXPECT_EQ(printed(sim), "sum 12 at 5\n"
-                            "sum 30 at 10\n"
-                            "show 10 11\n"
-                            "show 20 21\n"
-                            "show 10 11\n");
-}
-
 TEST(SimulateDisplay, ClockedDisplaysSeeValuesBeforeTheNonBlockingUpdates) {
     Simulation sim(40);
     const auto r = sim.run(R"(
@@ -291,20 +274,4 @@ endmodule
     // $time answers in units of 10 ns; %t prints in the precision, 1 ns.
     EXPECT_EQ(printed(sim), "3|30|3\n"
                             "monitor 7|70\n");
-}
-
-TEST(SimulateDisplay, PrintedOperationsTakeTheirOwnWidthAndSignedness) {
-    Simulation sim(20);
-    const auto r = sim.run(R"(
-module top;
-  logic [7:0] a = 200, b = 100, u = 1;
-  logic signed [7:0] s = -3, t = 2;
-  initial #1 $display("%0d %0d %0d %0d %0d %0d", a + b, a + 100, s + u, s + t, s * 2,
-                      $signed(s + u));
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // Two bytes add in 8 bits; a 32-bit literal widens the sum; a signed
-    // byte with an unsigned one is unsigned.
-    EXPECT_EQ(printed(sim), "44 300 254 -1 -6 -2\n");
 }

@@ -76,8 +76,14 @@ TEST(Simulate, DelaysAndAbsoluteTimesInInitialBlocks) {
     const auto r = sim.run(R"(`timescale 1ns/100ps
 module top;
   logic clk = 0;
-  logic a, b, c, d, e;
+  logic a, b, c, d, e, go, later;
   always #5 clk = ~clk;
+  initial begin
+    @(posedge clk);
+    go = 1;
+    #3;
+    later = 1;
+  end
   initial begin
     #5 a = 1;
     #5 b = 1;
@@ -100,28 +106,11 @@ endmodule
     EXPECT_EQ(Simulation::changes("d"), (Changes{{0, 0}, {130, 1}}));
     EXPECT_EQ(Simulation::changes("e"), (Changes{{0, 0}, {150, 1}}));
     EXPECT_EQ(Simulation::changes("clk").at(50), 1);
+    // A statement after a bare event wait runs once, on that event.
+    EXPECT_EQ(Simulation::changes("go"), (Changes{{0, 0}, {50, 1}}));
+    EXPECT_EQ(Simulation::changes("later"), (Changes{{0, 0}, {80, 1}}));
     EXPECT_EQ(wsim_kernel::sim_state::instance().timescale().time_unit_ps, 1000u);
     EXPECT_EQ(wsim_kernel::sim_state::instance().timescale().time_prec_ps, 100u);
-}
-
-TEST(Simulate, StatementAfterABareEventWaitRunsOnceOnItsEvent) {
-    Simulation sim(60);
-    const auto r = sim.run(R"(
-module top;
-  logic clk = 0;
-  logic go, later;
-  always #10 clk = ~clk;
-  initial begin
-    @(posedge clk);
-    go = 1;
-    #3;
-    later = 1;
-  end
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    EXPECT_EQ(Simulation::changes("go"), (Changes{{0, 0}, {10, 1}}));
-    EXPECT_EQ(Simulation::changes("later"), (Changes{{0, 0}, {13, 1}}));
 }
 
 TEST(Simulate, ContinuousAssignmentsOfEverySupportedShape) {
@@ -233,8 +222,8 @@ endmodule
     EXPECT_EQ(Simulation::changes("m"), (Changes{{0, 0x11}, {5, 0x22}, {15, 0x11}, {25, 0x22}}));
 }
 
-TEST(Simulate, TasksWithLiteralAndSignalArguments) {
-    Simulation sim(40);
+TEST(Simulate, TasksWithArgumentsAndDelays) {
+    Simulation sim(100);
     const auto r = sim.run(R"(
 module top;
   logic clk = 0;
@@ -254,23 +243,6 @@ module top;
   end
   always @(posedge clk) copy_in(r1, src);
   always @(negedge clk) copy_in(r2, clk);
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // set_pair(p, q, 0) at 7, then set_pair(q, p, src) at 17 with src = 1.
-    EXPECT_EQ(Simulation::changes("p"), (Changes{{0, 0}}));
-    EXPECT_EQ(Simulation::changes("q"), (Changes{{0, 0}, {7, 1}}));
-    EXPECT_EQ(Simulation::changes("r1"), (Changes{{0, 0}, {5, 1}}));
-    EXPECT_EQ(Simulation::valueAt("r2", 20), 0);
-    // The aliases of the parameters never outlive the inlined bodies.
-    const std::string registry = WexlaCore::instance().getSignalRegistryJSON();
-    EXPECT_EQ(registry.find("_task_"), std::string::npos);
-}
-
-TEST(Simulate, AStatementAfterATaskWithDelaysWaitsForTheTaskToReturn) {
-    Simulation sim(100);
-    const auto r = sim.run(R"(
-module top;
   logic [7:0] din = 0;
   logic push = 0;
   task send(input logic [7:0] d);
@@ -287,18 +259,35 @@ module top;
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
-    // send(11) at 5 returns at 15, send(22) then runs until 25, send(33)
-    // from 30 to 40, and the last assignment follows it at 40.
+    // set_pair(p, q, 0) at 7, then set_pair(q, p, src) at 17 with src = 1.
+    EXPECT_EQ(Simulation::changes("p"), (Changes{{0, 0}}));
+    EXPECT_EQ(Simulation::changes("q"), (Changes{{0, 0}, {7, 1}}));
+    EXPECT_EQ(Simulation::changes("r1"), (Changes{{0, 0}, {5, 1}}));
+    EXPECT_EQ(Simulation::valueAt("r2", 20), 0);
+    // A statement after a task with delays waits for it to return: send(11)
+    // at 5 returns at 15, send(22) then runs until 25, send(33) from 30 to
+    // 40, and the last assignment follows it at 40.
     EXPECT_EQ(Simulation::changes("din"), (Changes{{0, 0}, {5, 0x11}, {15, 0x22}, {30, 0x33},
                                                    {40, 0x44}}));
     for (const auto& [time, value] : std::map<uint64_t, int64_t>{
              {4, 0}, {10, 1}, {20, 1}, {27, 0}, {35, 1}, {45, 0}})
         EXPECT_EQ(Simulation::valueAt("push", time), value) << time;
+    // The aliases of the parameters never outlive the inlined bodies.
+    const std::string registry = WexlaCore::instance().getSignalRegistryJSON();
+    EXPECT_EQ(registry.find("_task_"), std::string::npos);
 }
 
-TEST(Simulate, ThreeLevelHierarchyWithInputAndNestedOutputBinds) {
+TEST(Simulate, ThreeLevelHierarchiesBindPortsAndAreReachedByReferences) {
     Simulation sim(40);
     const auto r = sim.run(R"(
+module counter(input logic clk);
+  logic [3:0] inner = 4'd0;
+  always @(posedge clk) inner <= inner + 4'd1;
+endmodule
+module holder(input logic clk);
+  logic [3:0] level = 4'd7;
+  counter u_leaf(.clk(clk));
+endmodule
 module leaf(input logic [7:0] din, output logic [7:0] dout, output logic any);
   assign dout = ~din;
   assign any = |din;
@@ -312,9 +301,16 @@ module top;
   logic [7:0] a = 0;
   logic [7:0] b;
   logic f;
-  logic tick = 0;
   mid u1(.x(a), .y(b), .flag(f));
-  always @(a) tick <= ~tick;
+  logic clk = 0;
+  logic seen = 0;
+  logic [3:0] copy, level;
+  always #5 clk = ~clk;
+  holder u_mid(.clk(clk));
+  always @(negedge clk) $display("%0t %0d %0d", $time, u_mid.level, u_mid.u_leaf.inner);
+  always @(negedge clk) if (u_mid.u_leaf.inner == 4'd2) seen <= 1;
+  always @(posedge clk) copy <= u_mid.u_leaf.inner;
+  assign level = u_mid.level;
   initial begin
     #10 a = 8'h0F;
     #10 a = 8'h00;
@@ -327,35 +323,8 @@ endmodule
     EXPECT_EQ(Simulation::changes("u1.u2.din"), (Changes{{0, 0}, {10, 15}, {20, 0}, {30, 60}}));
     EXPECT_EQ(Simulation::changes("b"), (Changes{{0, 255}, {10, 240}, {20, 255}, {30, 195}}));
     EXPECT_EQ(Simulation::changes("f"), (Changes{{0, 0}, {10, 1}, {20, 0}, {30, 1}}));
-    // An event on an 8-bit signal fires on every change of its value.
-    EXPECT_EQ(Simulation::changes("tick"), (Changes{{0, 0}, {10, 1}, {20, 0}, {30, 1}}));
-}
-
-TEST(Simulate, HierarchicalReferencesReachSignalsInsideInstances) {
-    Simulation sim(40);
-    const auto r = sim.run(R"(
-module leaf(input logic clk);
-  logic [3:0] inner = 4'd0;
-  always @(posedge clk) inner <= inner + 4'd1;
-endmodule
-module mid(input logic clk);
-  logic [3:0] level = 4'd7;
-  leaf u_leaf(.clk(clk));
-endmodule
-module top;
-  logic clk = 0;
-  logic seen = 0;
-  logic [3:0] copy, level;
-  always #5 clk = ~clk;
-  mid u_mid(.clk(clk));
-  always @(negedge clk) $display("%0t %0d %0d", $time, u_mid.level, u_mid.u_leaf.inner);
-  always @(negedge clk) if (u_mid.u_leaf.inner == 4'd2) seen <= 1;
-  always @(posedge clk) copy <= u_mid.u_leaf.inner;
-  assign level = u_mid.level;
-endmodule
-)");
-    ASSERT_TRUE(r.success) << r.error_message;
-    // Read, tested and copied under their instance paths, however deep.
+    // Hierarchical references are read, tested and copied under their
+    // instance paths, however deep.
     EXPECT_EQ(wexla_test::printedOutput(sim.consolePath()), "10 7 1\n20 7 2\n30 7 3\n");
     EXPECT_EQ(Simulation::changes("seen"), (Changes{{0, 0}, {20, 1}}));
     EXPECT_EQ(Simulation::changes("copy"), (Changes{{0, 0}, {15, 1}, {25, 2}, {35, 3}}));
@@ -446,9 +415,9 @@ TEST(Simulate, BrokenOrUnusualSourcesAreReportedInTheResult) {
     EXPECT_TRUE(r.success) << r.error_message;
 }
 
-TEST(Simulate, ConsoleFileSitsBesideTheDatabase) {
+TEST(Simulate, ConsoleFileSitsBesideTheDatabaseAndNewTextReplacesTheDesign) {
     Simulation sim(10);
-    const auto r = sim.run("module m; logic c = 0; always #5 c = ~c; endmodule");
+    auto r = sim.run("module first; logic alpha = 0; always #5 alpha = ~alpha; endmodule");
     ASSERT_TRUE(r.success) << r.error_message;
     const std::string expected =
         std::filesystem::weakly_canonical(sim.dir().path() / "wexla_sim_console.txt").string();
@@ -462,13 +431,8 @@ TEST(Simulate, ConsoleFileSitsBesideTheDatabase) {
     EXPECT_EQ(console.find_first_not_of('\n', banner.str().size()), std::string::npos);
     // The kernel's own progress lines were captured, not printed.
     EXPECT_NE(r.console_log.find("2. Simulation Begins"), std::string::npos);
-}
-
-TEST(Simulate, NewTextReplacesTheOldDesign) {
-    Simulation sim(10);
-    auto r = sim.run("module first; logic alpha = 1; endmodule");
-    ASSERT_TRUE(r.success);
     EXPECT_NE(WexlaCore::instance().getSignalRegistryJSON().find("alpha"), std::string::npos);
+
     r = sim.run("module second; logic beta = 1; endmodule");
     ASSERT_TRUE(r.success);
     const std::string registry = WexlaCore::instance().getSignalRegistryJSON();

