@@ -41,6 +41,9 @@ struct DisplayArg {
     bool is_time = false;
 };
 
+// The model the builder fills.
+inline wsim_kernel::sim_state& kernel() { return wsim_kernel::sim_state::instance(); }
+
 class SimulatorBuilder
     : public slang::ast::ASTVisitor<SimulatorBuilder, true, true, false, false> {
 public:

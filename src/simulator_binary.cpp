@@ -9,8 +9,6 @@ using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-sim_state& kernel() { return sim_state::instance(); }
-
 bool isArithmetic(BinaryOperator op) {
     switch (op) {
     case BinaryOperator::Add:

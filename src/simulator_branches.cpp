@@ -12,8 +12,6 @@ using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-sim_state& kernel() { return sim_state::instance(); }
-
 // The inner condition under the outer one; 0 stands for "always".
 int guarded(int outer, int inner) {
     if (outer != 0 && inner != 0)

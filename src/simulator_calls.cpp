@@ -17,8 +17,6 @@ using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-sim_state& kernel() { return sim_state::instance(); }
-
 const SubroutineSymbol* userFunction(const CallExpression& call) {
     if (call.isSystemCall())
         return nullptr;

@@ -10,8 +10,6 @@ using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-sim_state& kernel() { return sim_state::instance(); }
-
 // Registers `holds` and its negation; answers true.
 bool addPair(wsim_kernel::exp_t holds, int& true_lambda, int& false_lambda) {
     true_lambda = kernel().add_exp(holds);

@@ -18,7 +18,6 @@ bool namesWholeSignal(const Expression& e) {
            e.kind == ExpressionKind::LValueReference;
 }
 
-sim_state& kernel() { return sim_state::instance(); }
 
 bool isAndOr(BinaryOperator op) {
     return op == BinaryOperator::LogicalAnd || op == BinaryOperator::BinaryAnd ||

@@ -13,8 +13,6 @@ using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-sim_state& kernel() { return sim_state::instance(); }
-
 std::function<uint64_t()> reader(int pos, operand_t type) {
     return [pos, type] { return kernel().read_signal_val(pos, type); };
 }
