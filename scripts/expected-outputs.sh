@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The expected console output of every design in tests/designs/, as Icarus
+# Verilog prints it. For developers only: CI compares the engine with the
+# committed .expected files and has no Icarus.
+#
+#   scripts/expected-outputs.sh [--check|--write] [NAME...]
+#
+#   --check  (default) simulate each design and report where its .expected
+#            differs; exits 1 if any does
+#   --write  rewrite each .expected from the simulation
+#
+# NAME limits the run to those designs (with or without .sv). Designs that
+# have a NAME.notmodelled file are skipped: they are checked against the
+# engine's report of left-out constructs, not against printed output.
+#
+# What Icarus prints beyond the design's own output is dropped, so that the
+# file holds exactly what the engine's console file holds after its banner:
+# vvp's "FILE:LINE: $finish called at T (UNIT)" line and its "VCD info: ..."
+# and "VCD warning: ..." lines are deleted by the sed expressions in
+# `simulate` below. Compiler warnings go to standard error and are shown,
+# never stored.
+set -uo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+designs="$root/tests/designs"
+
+mode=check
+names=()
+for arg in "$@"; do
+  case "$arg" in
+    --check) mode=check ;;
+    --write) mode=write ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -*) echo "unknown option: $arg" >&2; exit 2 ;;
+    *) names+=("${arg%.sv}") ;;
+  esac
+done
+
+for tool in iverilog vvp; do
+  command -v "$tool" >/dev/null || { echo "$tool not found (Debian package iverilog)" >&2; exit 2; }
+done
+
+if [ ${#names[@]} -eq 0 ]; then
+  for file in "$designs"/*.sv; do
+    names+=("$(basename "$file" .sv)")
+  done
+fi
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# Prints the design's output on standard output; fails if Icarus does.
+simulate() {
+  local name="$1"
+  local run="$work/$name"
+  mkdir -p "$run"
+  iverilog -g2012 -o "$run/sim" "$designs/$name.sv" 2>"$run/compile.log" || {
+    cat "$run/compile.log" >&2
+    return 1
+  }
+  [ -s "$run/compile.log" ] && sed "s/^/  $name: /" "$run/compile.log" >&2
+  # Run inside its own folder: files a design opens land there, not here.
+  (cd "$run" && timeout 120 vvp -n sim) |
+    sed -E -e '/^[^ ]+:[0-9]+: \$finish called at [0-9]+ \([^)]*\)$/d' -e '/^VCD (info|warning): /d'
+}
+
+checked=0
+differing=0
+failed=0
+for name in "${names[@]}"; do
+  if [ ! -f "$designs/$name.sv" ]; then
+    echo "no such design: $name" >&2
+    failed=$((failed + 1))
+    continue
+  fi
+  [ -f "$designs/$name.notmodelled" ] && continue
+  output="$work/$name.out"
+  if ! simulate "$name" >"$output"; then
+    echo "FAILED  $name: Icarus could not simulate it" >&2
+    failed=$((failed + 1))
+    continue
+  fi
+  checked=$((checked + 1))
+  expected="$designs/$name.expected"
+  if [ "$mode" = write ]; then
+    cp "$output" "$expected"
+  elif [ ! -f "$expected" ]; then
+    echo "MISSING $name.expected"
+    differing=$((differing + 1))
+  elif ! cmp -s "$output" "$expected"; then
+    echo "DIFFERS $name (- committed, + Icarus)"
+    diff -u "$expected" "$output" | tail -n +3
+    differing=$((differing + 1))
+  fi
+done
+
+if [ "$mode" = write ]; then
+  echo "wrote $checked expected outputs, $failed failed"
+else
+  echo "checked $checked designs: $differing differ, $failed failed"
+fi
+[ "$differing" -eq 0 ] && [ "$failed" -eq 0 ]
