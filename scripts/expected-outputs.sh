@@ -80,6 +80,11 @@ for name in "${names[@]}"; do
     continue
   fi
   checked=$((checked + 1))
+  # The engine has no X or Z: a design must not print one.
+  if grep -qE '(^|[=: [])[xXzZ]+([] ,;|]|$)' "$output"; then
+    echo "WARNING $name prints what looks like an X or Z value:" >&2
+    grep -nE '(^|[=: [])[xXzZ]+([] ,;|]|$)' "$output" | head -3 >&2
+  fi
   expected="$designs/$name.expected"
   if [ "$mode" = write ]; then
     cp "$output" "$expected"

@@ -1,10 +1,10 @@
 // Signals declared in for and if generate blocks belong to their block: each
-// block has its own copy.
+// block counts in its own copy and reports when its copy reaches 6.
 `timescale 1ns/1ps
 module generate_names;
   parameter USE_FAST = 1;
+  localparam logic [7:0] TARGET = 8'd6;
   logic clk = 0;
-  wire [7:0] first, second, chosen;
 
   always #5 clk = ~clk;
 
@@ -12,22 +12,21 @@ module generate_names;
     localparam logic [7:0] STEP = i + 1;
     logic [7:0] x = 0;
     always @(posedge clk) x <= x + STEP;
+    always @(x)
+      if (x == TARGET) $display("t=%0d block with step %0d reached %0d", $time, STEP, x);
   end
 
   if (USE_FAST) begin : fast
     logic [7:0] y = 0;
-    always @(posedge clk) y <= y + 10;
+    always @(posedge clk) y <= y + 3;
+    always @(y)
+      if (y == TARGET) $display("t=%0d fast block reached %0d", $time, y);
   end else begin : slow
     logic [7:0] y = 0;
     always @(posedge clk) y <= y + 1;
+    always @(y)
+      if (y == TARGET) $display("t=%0d slow block reached %0d", $time, y);
   end
 
-  assign first = g[0].x;
-  assign second = g[1].x;
-  assign chosen = fast.y;
-
-  initial begin
-    #32 $display("first=%0d second=%0d chosen=%0d", first, second, chosen);
-    $finish;
-  end
+  initial #70 $finish;
 endmodule
