@@ -56,30 +56,6 @@ std::string consolePathBeside(const std::string& db_path) {
     return std::filesystem::weakly_canonical(dir / "wexla_sim_console.txt", ec).string();
 }
 
-// Statements lose their instance ids when the kernel copies them in: give
-// each the instance recorded for its line context, else the first instance
-// listed for its source line.
-void fillInstanceIds(const std::vector<std::pair<int, int>>& line_ctx,
-                     const std::map<int, std::vector<std::string>>& line_instances) {
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-    for (auto& proc : wsim_kernel::sim_state::instance().all_processes()) {
-        for (int i = 0; i < proc.number_of_statements(); ++i) {
-            auto* stmt = proc.ith_statement(i);
-            if (!stmt->instance_id().empty())
-                continue;
-            std::string id = recorder.resolve_instance_for_line(stmt->line());
-            if (id.empty() && stmt->line() >= 0 &&
-                static_cast<size_t>(stmt->line()) < line_ctx.size()) {
-                auto listed = line_instances.find(line_ctx[static_cast<size_t>(stmt->line())].second);
-                if (listed != line_instances.end() && !listed->second.empty())
-                    id = listed->second.front();
-            }
-            if (!id.empty())
-                stmt->set_instance_id(id);
-        }
-    }
-}
-
 } // namespace
 
 WexlaCore::WexlaCore() = default;
@@ -152,25 +128,32 @@ bool WexlaCore::buildSimulationModel() {
         return false;
     }
 
-    // A design without a timescale must not inherit the last one's.
-    wsim_kernel::sim_state::instance().timescale() = wsim_kernel::timescale_t{};
-
     const auto& root = compilation->getRoot();
     SimulatorBuilder builder(&syntaxTree->sourceManager());
     if (!root.topInstances.empty())
         builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
     builder.set_file_id_list(fileIdsForTree());
-    root.visit(builder);
+    // Delays are counted in the finest precision of the design's modules.
+    builder.prepareTimescales(root);
     for (const auto* top : root.topInstances)
         builder.elaborateInstanceTree(*top, "");
+    root.visit(builder);
+    builder.finishModel();
+    result.not_modelled = builder.notModelled();
 
     auto& state = wsim_kernel::sim_state::instance();
     wsim_timeseries::TimeSeriesDB::instance().set_line_ctx_map(builder.getLineContextMap());
     state.set_line_ctx_map(builder.getLineContextMap());
     state.set_console_path(consolePathBeside(Database::instance().get_path()));
     state.set_line_instance_map(builder.getLineInstanceMap());
-    fillInstanceIds(builder.getLineContextMap(), state.get_line_instance_map());
     signal_registry_json = builder.exportRegistryJSON();
+    if (state.all_processes().empty() && !result.not_modelled.empty()) {
+        result.success = false;
+        result.error_message = "Nothing in the design could be modelled: " +
+                               std::to_string(result.not_modelled.size()) +
+                               " construct(s) left out";
+        return false;
+    }
     return true;
 }
 

@@ -22,6 +22,13 @@ class Compilation;
 }
 } // namespace slang
 
+// One construct the model builder left out: where, and what.
+struct NotModelled {
+    std::string file;
+    int line = 0;
+    std::string construct;
+};
+
 // The outcome of one simulation (or compile).
 struct SimulationResult {
     bool success = false;
@@ -32,6 +39,7 @@ struct SimulationResult {
     std::string console_log;
     int total_changes = 0;
     uint64_t final_time = 0;
+    std::vector<NotModelled> not_modelled;
 };
 
 class WexlaCore {

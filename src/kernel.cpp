@@ -1,31 +1,10 @@
-// The simulation state: stores, closure tables, run control, snapshots.
+// The simulation state: stores, tables, writes and the values they wake,
+// sampled values, the monitor, run control.
 #include "kernel.h"
 
 #include <algorithm>
 
 namespace wsim_kernel {
-
-assignment_t no_op(assign_t::NOP, 0, 0, 0, 0, 0, 0, 0, 0, 0, operand_t::BIT, operand_t::BIT);
-bool g_nba_draining = false;
-
-time_t scale_delay(int d) {
-    if (d == 0)
-        return 0;
-    const timescale_t& ts = sim_state::instance().timescale();
-    if (!ts.was_set || ts.time_prec_ps == 0)
-        return static_cast<time_t>(static_cast<int64_t>(d));
-    const auto wide = static_cast<uint64_t>(static_cast<int64_t>(d));
-    return ts.time_unit_ps * wide / ts.time_prec_ps;
-}
-
-time_t time_in_units(time_t t) {
-    const timescale_t& ts = sim_state::instance().timescale();
-    if (!ts.was_set || ts.time_prec_ps == 0 || ts.time_unit_ps <= ts.time_prec_ps)
-        return t;
-    const uint64_t ratio = ts.time_unit_ps / ts.time_prec_ps;
-    const uint64_t rest = t % ratio;
-    return t / ratio + (2 * rest >= ratio ? 1 : 0);
-}
 
 const char* stop_reason_text(stop_reason_t reason) {
     switch (reason) {
@@ -34,10 +13,18 @@ const char* stop_reason_text(stop_reason_t reason) {
     case stop_reason_t::CYCLE_LIMIT: return "cycle limit";
     case stop_reason_t::DELTA_LIMIT: return "delta limit";
     case stop_reason_t::QUEUE_OVERRUN: return "queue overrun";
-    case stop_reason_t::QUEUES_DRAINED: return "queues drained";
+    case stop_reason_t::NO_MORE_EVENTS: return "no more events";
     case stop_reason_t::NONE: break;
     }
     return "none";
+}
+
+process_t::process_t(int line, std::string name, proc_t type)
+    : _line_no(line), _name(std::move(name)), _p_type(type) {}
+
+assignment_t& process_t::add_statement(const assignment_t& a) {
+    _statements.push_back(a);
+    return _statements.back();
 }
 
 sim_state::sim_state() { add_sentinels(); }
@@ -51,13 +38,18 @@ void sim_state::add_sentinels() {
     _bits.emplace_back(false, false, "", 0);
     _bytes.emplace_back(uint8_t{0}, false, "", 0);
     _longs.emplace_back(uint64_t{0}, false, "", 0);
-    _floats.emplace_back(0.0f, false, "", 0);
-    _sfs.emplace_back(std::string(), false, "", 0);
-    _ops.emplace_back([](const bit&) { return false; });
     _exps.emplace_back([] { return true; });
-    _trigs.emplace_back([] { return std::pair<bool, time_t>(true, 0); });
-    _trig_acks.emplace_back([] {});
+    _exprs.emplace_back();
+    _lvalues.emplace_back();
+    _event_lists.emplace_back();
+    _case_tables.emplace_back();
+    _functions.emplace_back();
+    _locals.push_back(0);
     _props.emplace_back("__sentinel__", 0);
+    for (auto& f : _fanout)
+        f.resize(1);
+    for (auto& s : _sampled_slot)
+        s.resize(1);
 }
 
 template <typename V, typename E>
@@ -69,19 +61,38 @@ static int append(V& table, E&& element) {
 int sim_state::add_bit(bit b) { return append(_bits, std::move(b)); }
 int sim_state::add_byte(byte_t b) { return append(_bytes, std::move(b)); }
 int sim_state::add_long(long_t l) { return append(_longs, std::move(l)); }
-int sim_state::add_sf(sf s) { return append(_sfs, std::move(s)); }
-int sim_state::add_op(op o) { return append(_ops, std::move(o)); }
 int sim_state::add_exp(exp_t e) { return append(_exps, std::move(e)); }
-int sim_state::add_trig(trig_t t) { return append(_trigs, std::move(t)); }
-int sim_state::add_trig_ack(trig_ack_t a) { return append(_trig_acks, std::move(a)); }
+int sim_state::add_expr(expr_t e) { return append(_exprs, std::move(e)); }
+int sim_state::add_lvalue(lvalue_t l) { return append(_lvalues, std::move(l)); }
+int sim_state::add_event_list(std::vector<event_t> events) {
+    return append(_event_lists, std::move(events));
+}
+int sim_state::add_case_table(case_table t) { return append(_case_tables, std::move(t)); }
+int sim_state::add_function(function_t f) { return append(_functions, std::move(f)); }
+int sim_state::add_local(uint64_t initial) { return append(_locals, initial); }
 int sim_state::add_prop(const prop_t& p) { return append(_props, p); }
 int sim_state::add_stable_entry(stable_entry e) { return append(_stable_entries, e); }
-int sim_state::add_seq(sequence s) { return append(_seqs, std::move(s)); }
-void sim_state::add_process(process_t p) { _processes.push_back(std::move(p)); }
+int sim_state::add_process(process_t p) { return append(_processes, std::move(p)); }
 
-void sim_state::reset_all_edge_flags() {
-    for (size_t i = 1; i < _bits.size(); ++i)
-        _bits[i].reset_edge_flags();
+static size_t store_index(operand_t type) {
+    switch (type) {
+    case operand_t::BYTE: return 1;
+    case operand_t::LONG: return 2;
+    default: return 0;
+    }
+}
+
+void sim_state::add_fanout(signal_ref sig, int proc, int stmt) {
+    if (sig.type == operand_t::LOCAL || sig.pos <= 0)
+        return;
+    auto& table = _fanout[store_index(sig.type)];
+    if (table.size() <= static_cast<size_t>(sig.pos))
+        table.resize(static_cast<size_t>(sig.pos) + 1);
+    auto& list = table[static_cast<size_t>(sig.pos)];
+    for (const fanout_t& f : list)
+        if (f.proc == proc && f.stmt == stmt)
+            return;
+    list.push_back({proc, stmt});
 }
 
 uint64_t sim_state::read_signal_val(int pos, operand_t type) {
@@ -89,38 +100,11 @@ uint64_t sim_state::read_signal_val(int pos, operand_t type) {
     case operand_t::BYTE: return access_bytes(pos).state();
     case operand_t::LONG: return access_longs(pos).state();
     case operand_t::BIT: return access_bits(pos).state() ? 1 : 0;
+    case operand_t::LOCAL: return locals(pos);
     case operand_t::FLOAT:
     case operand_t::SF: break;
     }
     return 0;
-}
-
-uint64_t sim_state::read_signal_val_snap(int pos, operand_t type) {
-    if (_pre_nba_active) {
-        switch (type) {
-        case operand_t::BYTE: {
-            auto it = _pre_nba_bytes.find(pos);
-            if (it != _pre_nba_bytes.end())
-                return it->second;
-            break;
-        }
-        case operand_t::LONG: {
-            auto it = _pre_nba_longs.find(pos);
-            if (it != _pre_nba_longs.end())
-                return it->second;
-            break;
-        }
-        case operand_t::BIT: {
-            auto it = _pre_nba_bits.find(pos);
-            if (it != _pre_nba_bits.end())
-                return it->second ? 1 : 0;
-            break;
-        }
-        case operand_t::FLOAT:
-        case operand_t::SF: break;
-        }
-    }
-    return read_signal_val(pos, type);
 }
 
 time_t sim_state::signal_time(int pos, operand_t type) {
@@ -128,36 +112,215 @@ time_t sim_state::signal_time(int pos, operand_t type) {
     case operand_t::BYTE: return access_bytes(pos).time();
     case operand_t::LONG: return access_longs(pos).time();
     case operand_t::BIT: return access_bits(pos).time();
-    case operand_t::FLOAT:
-        assert(in_range(pos, _floats));
-        return _floats[static_cast<size_t>(pos)].time();
-    case operand_t::SF: break;
+    default: break;
     }
     return 0;
 }
 
-void sim_state::snapshot_pre_nba() {
-    _pre_nba_bits.clear();
-    _pre_nba_bytes.clear();
-    _pre_nba_longs.clear();
-    for (size_t i = 1; i < _bits.size(); ++i)
-        _pre_nba_bits[static_cast<int>(i)] = _bits[i].state();
-    for (size_t i = 1; i < _bytes.size(); ++i)
-        _pre_nba_bytes[static_cast<int>(i)] = _bytes[i].state();
-    for (size_t i = 1; i < _longs.size(); ++i)
-        _pre_nba_longs[static_cast<int>(i)] = _longs[i].state();
-    _pre_nba_active = true;
+const std::string& sim_state::signal_name(signal_ref r) {
+    switch (r.type) {
+    case operand_t::BYTE: return access_bytes(r.pos).name();
+    case operand_t::LONG: return access_longs(r.pos).name();
+    default: return access_bits(r.pos).name();
+    }
 }
 
-template <typename M>
-static auto lookup_or_zero(const M& map, int i) {
-    auto it = map.find(i);
-    return it == map.end() ? typename M::mapped_type{} : it->second;
+std::vector<resolved_write> sim_state::resolve_lvalue(int lv, uint64_t value) {
+    const lvalue_t& target = lvalues(lv);
+    std::vector<resolved_write> out(target.parts.size());
+    int shift = 0;
+    // The last part takes the least significant bits.
+    for (size_t i = target.parts.size(); i-- > 0;) {
+        const lvalue_part& p = target.parts[i];
+        resolved_write& w = out[i];
+        w.sig = p.sig;
+        w.width = p.width;
+        w.whole = p.whole;
+        w.value = (shift >= 64 ? 0 : value >> shift) & width_mask(p.width);
+        shift += p.width;
+        if (!p.whole) {
+            int64_t lsb = p.index_adjust;
+            if (p.index_expr != 0)
+                lsb += static_cast<int64_t>(eval(p.index_expr));
+            const int64_t offset = p.descending ? lsb - p.right : p.right - lsb;
+            w.offset = static_cast<int>(std::clamp<int64_t>(offset, -1000000, 1000000));
+        }
+    }
+    return out;
 }
 
-bool sim_state::pre_nba_bit(int i) const { return lookup_or_zero(_pre_nba_bits, i); }
-uint8_t sim_state::pre_nba_byte(int i) const { return lookup_or_zero(_pre_nba_bytes, i); }
-uint64_t sim_state::pre_nba_long(int i) const { return lookup_or_zero(_pre_nba_longs, i); }
+// The value of a cell after `w` is written into it; false when the write
+// falls wholly outside the signal and changes nothing.
+static bool merged_value(uint64_t old, int sig_width, const resolved_write& w, uint64_t& out) {
+    if (w.whole) {
+        out = w.value & width_mask(sig_width);
+        return true;
+    }
+    if (w.offset >= sig_width || w.offset + w.width <= 0)
+        return false;
+    uint64_t bits = w.value & width_mask(w.width);
+    uint64_t mask = width_mask(w.width);
+    if (w.offset < 0) {
+        bits >>= -w.offset;
+        mask >>= -w.offset;
+    } else {
+        bits <<= w.offset;
+        mask <<= w.offset;
+    }
+    mask &= width_mask(sig_width);
+    out = (old & ~mask) | (bits & mask);
+    return true;
+}
+
+bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
+    const signal_ref sig = w.sig;
+    if (sig.pos <= 0)
+        return false;
+    if (sig.type == operand_t::LOCAL) {
+        uint64_t v = 0;
+        if (merged_value(locals(sig.pos), 64, w, v))
+            locals(sig.pos) = v;
+        return false;
+    }
+    const uint64_t old = read_signal_val(sig.pos, sig.type);
+    uint64_t next = 0;
+    if (!merged_value(old, signal_width(sig), w, next))
+        return false;
+    bool changed = false;
+    const time_t now = _current_simulation_time;
+    switch (sig.type) {
+    case operand_t::BIT: changed = access_bits(sig.pos).update(next != 0, now); break;
+    case operand_t::BYTE: changed = access_bytes(sig.pos).update(static_cast<uint8_t>(next), now); break;
+    case operand_t::LONG: changed = access_longs(sig.pos).update(next, now); break;
+    default: break;
+    }
+    if (!changed)
+        return false;
+    if (has_properties())
+        note_sampled(sig, old);
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    recorder.record_signal_change(signal_name(sig), static_cast<int64_t>(next));
+    recorder.record_cause_line(cause);
+    wake_fanout(sig, old, next);
+    return true;
+}
+
+void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
+    for (const resolved_write& w : resolve_lvalue(lv, value))
+        apply_write(w, cause);
+}
+
+void sim_state::set_initial_value(signal_ref r, uint64_t v) {
+    switch (r.type) {
+    case operand_t::BIT: {
+        bit& c = access_bits(r.pos);
+        c.update(v != 0, 0);
+        c.reset_changed();
+        c.reset_edge_flags();
+        c.reset_glitch();
+        break;
+    }
+    case operand_t::BYTE: {
+        byte_t& c = access_bytes(r.pos);
+        c.update(static_cast<uint8_t>(v), 0);
+        c.reset_changed();
+        c.reset_edge_flags();
+        c.reset_glitch();
+        break;
+    }
+    case operand_t::LONG: {
+        long_t& c = access_longs(r.pos);
+        c.update(v, 0);
+        c.reset_changed();
+        c.reset_edge_flags();
+        c.reset_glitch();
+        break;
+    }
+    case operand_t::LOCAL: locals(r.pos) = v; break;
+    default: break;
+    }
+}
+
+int sim_state::signal_width(signal_ref r) const {
+    const auto& widths = _signal_widths[store_index(r.type)];
+    const auto at = static_cast<size_t>(r.pos);
+    if (at < widths.size() && widths[at] > 0)
+        return widths[at];
+    return r.type == operand_t::BIT ? 1 : r.type == operand_t::BYTE ? 8 : 64;
+}
+
+void sim_state::set_signal_width(signal_ref r, int width) {
+    auto& widths = _signal_widths[store_index(r.type)];
+    if (widths.size() <= static_cast<size_t>(r.pos))
+        widths.resize(static_cast<size_t>(r.pos) + 1, 0);
+    widths[static_cast<size_t>(r.pos)] = width;
+}
+
+// ---- Sampled values ------------------------------------------------------
+
+void sim_state::note_sampled(signal_ref sig, uint64_t old_value) {
+    auto& slots = _sampled_slot[store_index(sig.type)];
+    if (slots.size() <= static_cast<size_t>(sig.pos))
+        slots.resize(static_cast<size_t>(sig.pos) + 1, 0);
+    uint32_t& slot = slots[static_cast<size_t>(sig.pos)];
+    if (slot != 0)
+        return;
+    _sampled.push_back({sig, old_value});
+    slot = static_cast<uint32_t>(_sampled.size());
+}
+
+void sim_state::begin_sampling_step() {
+    for (const sampled_cell& c : _sampled)
+        _sampled_slot[store_index(c.sig.type)][static_cast<size_t>(c.sig.pos)] = 0;
+    _sampled.clear();
+}
+
+uint64_t sim_state::sampled_signal_val(int pos, operand_t type) {
+    const auto& slots = _sampled_slot[store_index(type)];
+    const auto at = static_cast<size_t>(pos);
+    if (!_showing_sampled && at < slots.size() && slots[at] != 0)
+        return _sampled[slots[at] - 1].value;
+    return read_signal_val(pos, type);
+}
+
+void sim_state::exchange_shown_values() {
+    for (sampled_cell& c : _sampled) {
+        switch (c.sig.type) {
+        case operand_t::BIT: c.value = access_bits(c.sig.pos).exchange_state(c.value != 0); break;
+        case operand_t::BYTE:
+            c.value = access_bytes(c.sig.pos).exchange_state(static_cast<uint8_t>(c.value));
+            break;
+        case operand_t::LONG: c.value = access_longs(c.sig.pos).exchange_state(c.value); break;
+        default: break;
+        }
+    }
+}
+
+void sim_state::show_sampled_values() {
+    if (_showing_sampled)
+        return;
+    exchange_shown_values();
+    _showing_sampled = true;
+}
+
+void sim_state::show_current_values() {
+    if (!_showing_sampled)
+        return;
+    exchange_shown_values();
+    _showing_sampled = false;
+}
+
+bool sim_state::evaluate_on_current_values(int e) {
+    if (!_showing_sampled)
+        return exps(e)();
+    struct reshow {
+        sim_state& s;
+        ~reshow() { s.show_sampled_values(); }
+    };
+    show_current_values();
+    reshow guard{*this};
+    return exps(e)();
+}
 
 void sim_state::update_stable(int i) {
     stable_entry& e = stable_entries(i);
@@ -170,136 +333,13 @@ void sim_state::update_stable_deps(const prop_t& p) {
         update_stable(dep);
 }
 
-bool sim_state::check_stable_strict(int i) {
-    const stable_entry& e = stable_entries(i);
-    if (!e.initialized)
-        return true;
-    switch (e.sig_type) {
-    case operand_t::BYTE: return !access_bytes(e.sig_pos).glitched();
-    case operand_t::LONG: return !access_longs(e.sig_pos).glitched();
-    default: return !access_bits(e.sig_pos).glitched();
-    }
-}
+// ---- Monitor -------------------------------------------------------------
 
-void sim_state::reset_all_stable_glitches() {
-    for (const stable_entry& e : _stable_entries) {
-        switch (e.sig_type) {
-        case operand_t::BYTE: access_bytes(e.sig_pos).reset_glitch(); break;
-        case operand_t::LONG: access_longs(e.sig_pos).reset_glitch(); break;
-        default: access_bits(e.sig_pos).reset_glitch(); break;
-        }
-    }
-}
-
-template <typename Cell, typename V>
-static void copy_states(const std::vector<Cell>& cells, std::vector<V>& out) {
-    out.resize(cells.size());
-    for (size_t i = 1; i < cells.size(); ++i)
-        out[i] = cells[i].state();
-}
-
-void sim_state::take_sampled_values(time_t step_time) {
-    copy_states(_bits, _sampled_bits);
-    copy_states(_bytes, _sampled_bytes);
-    copy_states(_longs, _sampled_longs);
-    _sampled_kept = true;
-    _sampled_time = step_time;
-}
-
-void sim_state::sample_time_step(time_t step_time) {
-    if (!has_properties() || (_sampled_kept && step_time == _sampled_time))
-        return;
-    take_sampled_values(step_time);
-}
-
-uint64_t sim_state::sampled_signal_val(int pos, operand_t type) {
-    const auto at = static_cast<size_t>(pos);
-    switch (type) {
-    case operand_t::BYTE:
-        if (at < _sampled_bytes.size())
-            return _sampled_bytes[at];
-        break;
-    case operand_t::LONG:
-        if (at < _sampled_longs.size())
-            return _sampled_longs[at];
-        break;
-    case operand_t::BIT:
-        if (at < _sampled_bits.size())
-            return _sampled_bits[at] ? 1 : 0;
-        break;
-    case operand_t::FLOAT:
-    case operand_t::SF: break;
-    }
-    return read_signal_val(pos, type);
-}
-
-// Notes every cell whose current value differs from its sampled one.
-template <typename Cell, typename V, typename Out>
-static void note_differences(const std::vector<Cell>& cells, const std::vector<V>& sampled,
-                             operand_t type, Out& out) {
-    const size_t n = std::min(cells.size(), sampled.size());
-    for (size_t i = 1; i < n; ++i) {
-        const V past = sampled[i];
-        if (cells[i].state() != past)
-            out.push_back({type, static_cast<int>(i), static_cast<uint64_t>(past)});
-    }
-}
-
-void sim_state::exchange_shown_values() {
-    for (shown_value& v : _shown_values) {
-        switch (v.type) {
-        case operand_t::BIT: v.value = access_bits(v.pos).exchange_state(v.value != 0); break;
-        case operand_t::BYTE:
-            v.value = access_bytes(v.pos).exchange_state(static_cast<uint8_t>(v.value));
-            break;
-        case operand_t::LONG: v.value = access_longs(v.pos).exchange_state(v.value); break;
-        case operand_t::FLOAT:
-        case operand_t::SF: break;
-        }
-    }
-}
-
-void sim_state::show_sampled_values() {
-    if (_showing_sampled || !_sampled_kept)
-        return;
-    // Only the cells that differ are swapped, so showing the current values
-    // again for a moment costs what changed in this time step.
-    _shown_values.clear();
-    note_differences(_bits, _sampled_bits, operand_t::BIT, _shown_values);
-    note_differences(_bytes, _sampled_bytes, operand_t::BYTE, _shown_values);
-    note_differences(_longs, _sampled_longs, operand_t::LONG, _shown_values);
-    exchange_shown_values();
-    _showing_sampled = true;
-}
-
-void sim_state::show_current_values() {
-    if (!_showing_sampled)
-        return;
-    exchange_shown_values();
-    _shown_values.clear();
-    _showing_sampled = false;
-}
-
-bool sim_state::evaluate_on_current_values(int e) {
-    if (!_showing_sampled)
-        return exps(e)();
-    // Shows the sampled values again however the closure leaves.
-    struct reshow {
-        sim_state& s;
-        ~reshow() {
-            s.exchange_shown_values();
-            s._showing_sampled = true;
-        }
-    };
-    exchange_shown_values();
-    _showing_sampled = false;
-    reshow guard{*this};
-    return exps(e)();
-}
-
-void sim_state::register_monitor(int exp_idx, const std::vector<int>& positions,
-                                 const std::vector<operand_t>& types) {
-    _registered_monitors.push_back(MonitorWatcher{exp_idx, positions, types, false});
+void sim_state::register_monitor(int exp_idx, const std::vector<int>& watched) {
+    MonitorWatcher w;
+    w.exp_idx = exp_idx;
+    w.watched = watched;
+    _registered_monitors.push_back(std::move(w));
 }
 
 void sim_state::start_monitor(int exp_idx) {
@@ -307,26 +347,27 @@ void sim_state::start_monitor(int exp_idx) {
         if (w.exp_idx == exp_idx) {
             _monitor = w;
             _monitor.active = true;
-            _monitor_dirty = true;
+            _monitor.printed = false;
             return;
         }
     }
 }
 
-bool sim_state::monitor_watches(int pos, operand_t type) const {
-    for (size_t i = 0; i < _monitor.positions.size(); ++i) {
-        const operand_t watched =
-            i < _monitor.types.size() ? _monitor.types[i] : operand_t::BIT;
-        if (_monitor.positions[i] == pos && watched == type)
-            return true;
-    }
-    return false;
+void sim_state::run_monitor_region() {
+    if (!_monitor.active || _monitor.exp_idx == 0)
+        return;
+    std::vector<uint64_t> now;
+    now.reserve(_monitor.watched.size());
+    for (int e : _monitor.watched)
+        now.push_back(eval(e));
+    if (_monitor.printed && now == _monitor.last)
+        return;
+    _monitor.last = std::move(now);
+    _monitor.printed = true;
+    exps(_monitor.exp_idx)();
 }
 
-void sim_state::fire_monitor() {
-    if (_monitor.active && _monitor.exp_idx != 0)
-        exps(_monitor.exp_idx)();
-}
+// ---- Run control -----------------------------------------------------------
 
 void sim_state::halt_simulation() {
     _halt_simulation = true;
@@ -350,38 +391,44 @@ void sim_state::clear() {
     _bits.clear();
     _bytes.clear();
     _longs.clear();
-    _floats.clear();
-    _sfs.clear();
-    _ops.clear();
     _exps.clear();
-    _trigs.clear();
-    _trig_acks.clear();
-    _interleaved.clear();
+    _exprs.clear();
+    _lvalues.clear();
+    _event_lists.clear();
+    _case_tables.clear();
+    _functions.clear();
+    _locals.clear();
+    _stable_entries.clear();
+    for (auto& f : _fanout)
+        f.clear();
+    for (auto& w : _signal_widths)
+        w.clear();
+    for (auto& s : _sampled_slot)
+        s.clear();
+    _sampled.clear();
+    _showing_sampled = false;
     _processes.clear();
     _props.clear();
-    _seqs.clear();
-    _stable_entries.clear();
-    _shown_values.clear();
-    _showing_sampled = false;
-    _sampled_bits.clear();
-    _sampled_bytes.clear();
-    _sampled_longs.clear();
-    _sampled_kept = false;
-    _sampled_time = 0;
-    for (auto& q : _queues)
-        q.clear();
+    _active.clear();
+    _inactive.clear();
+    _nba_now.clear();
+    _observed.clear();
+    _wakes.clear();
+    _future_writes.clear();
+    _seq = 0;
+    _finish_requested = false;
     _monitor = MonitorWatcher{};
     _registered_monitors.clear();
-    _monitor_dirty = false;
+    _ca_unsettled_reported = false;
     _current_simulation_time = 0;
+    _step_id = 0;
+    _delta_count = 0;
     add_sentinels();
     sim_config.infinite_loop_abort = false;
-    _delta_time = 0;
-    _delta_count = 0;
     _halt_simulation = false;
     _resume_simulation = false;
-    // A finished run must not keep the next model from being resumed.
     _simulation_finished = false;
+    _started = false;
     _stop_reason = stop_reason_t::NONE;
 }
 

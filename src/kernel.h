@@ -1,7 +1,9 @@
-// The simulation kernel: typed signal stores, statements and processes,
-// properties, and the single simulation state with its region scheduler.
+// The simulation kernel: typed signal stores, compiled expressions, processes
+// that run as small programs, properties, and the single simulation state with
+// its event-driven region scheduler.
 #pragma once
 
+#include "kernel_expr.h"
 #include "timeseries.h"
 
 #include <array>
@@ -12,22 +14,16 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace wsim_kernel {
 
-using time_t = uint64_t;
-
 // _last_evaluated_time of a statement that never ran.
 inline constexpr time_t never_evaluated = ~time_t{0};
 
-// The store a signal position refers to.
-enum class operand_t : int { BIT = 0, BYTE = 1, LONG = 2, FLOAT = 3, SF = 4 };
-
-// One signal or constant: its value and the bookkeeping the scheduler and the
-// trigger closures read. Cells are plain values; everyone holds positions.
+// One signal: its value and the marks the scheduler and properties read.
+// Cells are plain values; everyone refers to them by position.
 template <typename T>
 class value_t {
 public:
@@ -41,276 +37,201 @@ public:
     void set_changed() { _changed = true; }
     void reset_changed() { _changed = false; }
     time_t time() const { return _time; }
-    void next_update(time_t t) { _next_update = t; }
-    time_t next_update() const { return _next_update; }
-    std::string name() const { return _name; }
+    const std::string& name() const { return _name; }
     bool glitched() const { return _glitched; }
     void reset_glitch() { _glitched = false; }
     bool posedge_occurred() const { return _posedge_occurred; }
     bool negedge_occurred() const { return _negedge_occurred; }
-    void mark_posedge() { _posedge_occurred = true; }
-    void mark_negedge() { _negedge_occurred = true; }
     void reset_edge_flags() {
         _posedge_occurred = false;
         _negedge_occurred = false;
     }
 
-    // The design's only write path. Edge flags are never cleared here: a
-    // rise and a fall in one time step both stay marked until
-    // reset_edge_flags().
-    void update(T v, time_t t) {
-        if (v != _state) {
+    // The only write path. Answers whether the value changed.
+    bool update(T v, time_t t) {
+        const bool changed = v != _state;
+        if (changed) {
             const bool was_zero = _state == T{};
             const bool is_zero = v == T{};
             if (was_zero && !is_zero)
                 _posedge_occurred = true;
             if (!was_zero && is_zero)
                 _negedge_occurred = true;
-            _changed = true;
             _glitched = true;
-        } else {
-            _changed = false;
         }
+        _changed = changed;
         _time = t;
         _state = std::move(v);
+        return changed;
     }
 
-    // Swaps the value alone: no mark or time stamp moves. Only the kernel's
-    // sampled-value view uses it, to show and then restore a value.
+    // Swaps the value alone: no mark or time stamp moves. Only the sampled-
+    // value view uses it, to show and then restore a value.
     T exchange_state(T v) { return std::exchange(_state, std::move(v)); }
 
-    // One consumption slot per trigger waiting on this signal.
-    unsigned add_triggered() {
-        _triggered.push_back(false);
-        return static_cast<unsigned>(_triggered.size() - 1);
-    }
-    void trigger_consumed(unsigned slot) {
-        if (!_triggered.empty()) {
-            assert(slot < _triggered.size());
-            if (slot < _triggered.size() && !_triggered[slot]) {
-                _triggered[slot] = true;
-                ++_consumed_slots;
-            }
-        }
-    }
-    void reset_triggered() {
-        _triggered.assign(_triggered.size(), false);
-        _consumed_slots = 0;
-    }
-    bool is_trigger_consumed() const {
-        if (_time == 0 && _next_update == 0)
-            return true;
-        return all_slots_consumed();
-    }
-    // The argument only tells "no trigger" (0) apart; it never selects a slot.
-    bool is_trigger_consumed(int trigger) const {
-        if (trigger == 0 || _triggered.empty())
-            return true;
-        return is_trigger_consumed();
-    }
-
 private:
-    // Counted rather than scanned: a clock watched by N triggers is
-    // acknowledged N times per edge.
-    bool all_slots_consumed() const { return _consumed_slots == _triggered.size(); }
-
     T _state;
     bool _changed = false;
     time_t _time = 0;
-    time_t _next_update = 0;
     std::string _name;
-    int _line_no = 0;
-    std::vector<bool> _triggered;
     bool _glitched = false;
     bool _posedge_occurred = false;
     bool _negedge_occurred = false;
-    size_t _consumed_slots = 0;
 };
 
 using bit = value_t<bool>;
 using byte_t = value_t<uint8_t>;
 using long_t = value_t<uint64_t>;
-using float_t = value_t<float>;
-using sf = value_t<std::string>;
 
-// Closures of the model, stored in sim_state and referred to by index.
-using op = std::function<bool(const bit&)>;
+// Closures of the model that are not compiled expressions: property
+// conditions and the display formatters.
 using exp_t = std::function<bool()>;
-using trig_t = std::function<std::pair<bool, time_t>()>;
-using trig_ack_t = std::function<void()>;
 
-// A delay or static time in source units, in the simulation's time base.
-time_t scale_delay(int d);
-// A simulation time in the design's time unit, rounded to the nearest unit:
-// what $time answers.
-time_t time_in_units(time_t t);
-
-enum class assign_t : int {
-    CA = 0,
-    BA = 1,
-    NBA = 2,
-    SF = 3,
-    MONITOR_REG = 4,
-    PROP = 5,
-    COMBO = 6,
-    NOP = 7,
-    HALT = 8
+// Part of a target: a whole signal or a slice of it, whose position may be
+// computed when the statement runs. Slices follow the declared range of the
+// signal: `right` is its right bound, `descending` its direction.
+struct lvalue_part {
+    signal_ref sig;
+    int sig_width = 1;
+    int width = 1;           // bits written
+    bool whole = true;
+    int index_expr = 0;      // expression giving the index of the slice's lsb; 0: constant
+    bool index_signed = false;
+    int64_t index_adjust = 0; // added to that index (or the constant lsb index)
+    int64_t right = 0;
+    bool descending = true;
 };
 
-enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4 };
+// A target: one or more parts, most significant first (a concatenation).
+struct lvalue_t {
+    std::vector<lvalue_part> parts;
+    int width = 1;
+};
+
+// One resolved write: `width` bits at bit `offset` of a signal.
+struct resolved_write {
+    signal_ref sig;
+    int offset = 0;
+    int width = 0;
+    bool whole = true;
+    uint64_t value = 0;
+};
+
+enum class edge_t : int { ANY = 0, POS = 1, NEG = 2 };
+
+// One event of a timing control: a change (or edge of the least significant
+// bit) of an expression; `direct` names the signal when the expression is
+// one whole signal.
+struct event_t {
+    int expr = 0;
+    edge_t edge = edge_t::ANY;
+    signal_ref direct;
+};
+
+enum class assign_t : int {
+    CA = 0,          // continuous driver: lhs <- expr, whenever a source changes
+    BA = 1,          // blocking assignment
+    NBA = 2,         // non-blocking assignment
+    SF = 3,          // $display, $write, $finish
+    MONITOR_REG = 4, // $monitor: makes its watcher the active one
+    PROP = 5,        // evaluates a concurrent property
+    COMBO = 6,       // unused; kept for the numbering
+    NOP = 7,
+    HALT = 8,        // end of an initial or final process
+    DELAY = 9,       // waits `delay` time steps
+    WAIT = 10,       // waits for one of the events of `events`
+    JUMP = 11,       // continues at `target`
+    BRANCH = 12,     // continues at `target` when `expr` is zero
+    CASE = 13,       // continues at the arm of case table `table`
+};
+
+enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
+
+// System functions an SF statement runs.
+enum class sf_kind : int { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };
 
 class sim_state;
 
-// One schedulable statement. All of its scheduling state lives here.
+// One statement of a process: an assignment, a system task, a wait, or a
+// step of control flow. Statements refer to everything by index.
 class assignment_t {
 public:
-    assignment_t(assign_t a, time_t t, int lhs, int rhs, int exp, int l_no, int tr, int tr_ack,
-                 int c, int p_l_no, operand_t lhs_type, operand_t rhs_type);
-    // A copy starts without an instance id.
-    assignment_t(const assignment_t& other);
-    assignment_t& operator=(const assignment_t&) = default;
+    assignment_t() = default;
+    assignment_t(assign_t type, int line, int process_line) : _type(type), _line(line),
+                                                              _process_line(process_line) {}
 
-    assign_t type() const { return _assn_type; }
-    time_t time() const { return _sim_time; }
-    int line() const { return _line_no; }
-    int process() const { return _process_line_no; }
-    int lhs_index() const { return _lhs; }
-    int rhs_index() const { return _rhs; }
-    int expression_index() const { return _expression; }
-    int trigger_index() const { return _trigger; }
-    int trigger_ack_index() const { return _trigger_ack; }
-    int condition_index() const { return _condition; }
-    operand_t lhs_type() const { return _lhs_type; }
-    operand_t rhs_type() const { return _rhs_type; }
-    time_t delay() const { return _delay; }
-    const std::string& instance_id() const { return _instance_id; }
-    void set_instance_id(const std::string& s) { _instance_id = s; }
-    const std::string& process_name() const { return _process_name; }
-    void set_process_name(const std::string& s) { _process_name = s; }
-    void set_trigger(int tr, int tr_ack) {
-        _trigger = tr;
-        _trigger_ack = tr_ack;
-    }
-    void set_exp_writes_lhs(bool b) { _exp_writes_lhs = b; }
-    void set_always_loop(bool b) { _is_always_loop = b; }
-    bool is_always_loop() const { return _is_always_loop; }
-    void set_initial() { _is_initial = true; }
-    void clear_initial() { _is_initial = false; }
-    bool is_initial() const { return _is_initial; }
-    void set_last_fired(time_t t) { _last_fired_time = t; }
-    time_t last_fired() const { return _last_fired_time; }
-    void set_ever_fired(bool b) { _ever_fired = b; }
-    bool ever_fired() const { return _ever_fired; }
-    void set_oscillating(bool b) { _lhs_oscillating = b; }
-    bool is_oscillating() const { return _lhs_oscillating; }
-    void reset_sim_time() { _sim_time = 0; }
-    void in_future() { _is_in_future = true; }
-    void out_of_future() { _is_in_future = false; }
-    bool is_in_future() const { return _is_in_future; }
-    void to_be_recommitted(bool b) { _to_be_recommitted = b; }
-    bool is_recommitted() const { return _to_be_recommitted; }
-    bool is_static_scheduled() const { return _static_scheduled; }
-    void set_trig_snapshot(bool fired, time_t t) {
-        _trig_snapshot_fired = fired;
-        _trig_snapshot_time = t;
-    }
-    std::pair<bool, time_t> trig_snapshot() const {
-        return {_trig_snapshot_fired, _trig_snapshot_time};
-    }
-    time_t last_evaluated_time() const { return _last_evaluated_time; }
-    time_t last_scheduled_time() const { return _last_scheduled_time; }
-    bool condition_snapshot() const { return _cond_snapshot; }
+    assign_t type() const { return _type; }
+    int line() const { return _line; }
+    int process() const { return _process_line; }
 
-    void set_static_time(time_t t);
-    void rescale_static_time();
-    void snapshot_condition();
-    bool is_finish(sim_state* state) const;
-
-    // Runs the statement once (writes, system functions, property steps).
-    void evaluate(bool& continue_run);
-    // Moves a due statement into its region queue.
-    void commit();
-    // Decides whether and when the statement fires next; may append it to
-    // the future queue.
-    void commit_to_future();
+    int lhs = 0;        // lvalue index (CA, BA, NBA)
+    int expr = 0;       // expression (CA, BA, NBA, BRANCH) or formatter closure (SF, MONITOR_REG)
+    time_t delay = 0;   // time steps (DELAY; CA: transport of a delayed driver)
+    int target = 0;     // statement index (JUMP, BRANCH)
+    int events = 0;     // event list (WAIT)
+    int table = 0;      // case table (CASE); property index (PROP)
+    sf_kind task = sf_kind::NONE;
 
 private:
-    friend class sim_state;
-
-    // The kinds whose _lhs/_rhs are signal positions.
-    bool names_signal_cells() const;
-    time_t scaled_delay() const;
-    time_t source_time() const;
-    void evaluate_write(time_t l_time);
-    void write_bit_target(time_t at);
-    void write_byte_target(time_t at);
-    void write_long_target(time_t at);
-    void touch_target(time_t at);
-    void record_target_change();
-    void evaluate_system_function(bool& continue_run, bool guard_decided);
-    void evaluate_property(time_t l_time);
-    bool cell_trigger_consumed() const;
-    bool ca_is_dirty() const;
-    bool always_loop_next_time(time_t& next_t) const;
-    void park();
-
-    assign_t _assn_type = assign_t::NOP;
-    int _line_no = 0;
-    std::string _instance_id;
-    time_t _sim_time = 0;
-    time_t _delay = 0;
-    int _lhs = 0;
-    int _rhs = 0;
-    int _expression = 0;
-    int _trigger = 0;
-    int _trigger_ack = 0;
-    int _condition = 0;
-    int _process_line_no = 0;
-    bool _is_initial = false;
-    bool _is_in_future = false;
-    bool _to_be_recommitted = false;
-    time_t _last_scheduled_time = 0;
-    time_t _last_fired_time = 0;
-    bool _cond_snapshot = true;
-    bool _cond_was_snapshotted = false;
-    bool _ever_fired = false;
-    bool _exp_writes_lhs = false;
-    std::string _process_name;
-    operand_t _lhs_type = operand_t::BIT;
-    operand_t _rhs_type = operand_t::BIT;
-    bool _trig_snapshot_fired = false;
-    time_t _trig_snapshot_time = 0;
-    time_t _last_evaluated_time = never_evaluated;
-    time_t _static_raw_time = 0;
-    bool _lhs_oscillating = false;
-    bool _is_always_loop = false;
-    bool _static_scheduled = false;
-    // A triggered write or system task whose guard held when its trigger
-    // fired: the statements of one if/case arm share that decision, so an
-    // earlier statement of the arm changing the guard cannot skip them.
-    bool _guard_held_at_fire = false;
+    assign_t _type = assign_t::NOP;
+    int _line = -1;
+    int _process_line = 0;
 };
 
-// Placeholder statement; never scheduled.
-extern assignment_t no_op;
-// True while the scheduler drains the NBA region.
-extern bool g_nba_draining;
+// A user function: its arguments arrive in locals, its body runs to the
+// end, and its result is the local named after it.
+struct function_t {
+    std::string name;
+    std::vector<int> args;   // local slots, in argument order
+    std::vector<int> widths; // bits of each argument
+    int result = 0;          // local slot of the return value
+    std::vector<assignment_t> body;
+    bool running = false;
+};
 
-// One process: its statements in order. Statements are only ever appended, so
-// pointers to them stay valid once the process is stored in sim_state.
+// A case statement's arms: each item is compared with the selector in
+// order; items with a mask compare only the bits the mask keeps.
+struct case_item {
+    int expr = 0;
+    uint64_t mask = ~uint64_t{0};
+    int target = 0;
+};
+struct case_table {
+    int selector = 0;
+    std::vector<case_item> items;
+    int default_target = 0;
+};
+
+enum class proc_state : int { IDLE, READY, DELAYED, WAITING, DONE };
+
+// One process: its statements, and where it stands while the model runs.
 class process_t {
 public:
     process_t(int line, std::string name, proc_t type);
 
-    void add_statement(assignment_t a);
+    assignment_t& add_statement(const assignment_t& a);
     int number_of_statements() const { return static_cast<int>(_statements.size()); }
     assignment_t* ith_statement(int i) { return &_statements[static_cast<size_t>(i)]; }
+    const assignment_t* ith_statement(int i) const { return &_statements[static_cast<size_t>(i)]; }
 
     int line() const { return _line_no; }
     const std::string& name() const { return _name; }
     proc_t type() const { return _p_type; }
     const std::string& instance_id() const { return _instance_id; }
     void set_instance_id(const std::string& s) { _instance_id = s; }
+
+    // Run state.
+    int pc = 0;
+    proc_state state = proc_state::IDLE;
+    time_t wake_time = 0;
+    std::vector<uint64_t> event_values; // what the awaited event expressions held
+    bool queued = false;                // in a region queue already
+    time_t last_fired = 0;
+    bool ever_fired = false;
+    // A continuous driver that never settles is run once per time step.
+    bool unsettled = false;
+    int runs_this_step = 0;
+    time_t runs_step = ~time_t{0};
 
 private:
     std::string _instance_id;
@@ -323,7 +244,7 @@ private:
 enum class implication_t : int { VACUOUS = 0, PREDICATE_TRUE = 1, FAIL = 2, TRUE = 3 };
 
 struct prop_step {
-    int condition_exp = 0; // expression closure index
+    int condition_exp = 0; // closure index
     int delay = 0;         // clock periods before this step is tested
 };
 
@@ -348,7 +269,6 @@ public:
     bool is_sequence() const { return sequence_steps.size() > 1; }
     implication_t state() const { return _state; }
     void update(implication_t s, time_t) { _state = s; }
-    bool is_trigger_consumed(int) const { return _triggered_mask == _consumed_mask; }
     const std::vector<int>& stable_deps() const { return _stable_deps; }
     std::string name() const { return _label; }
     int line() const { return _line; }
@@ -358,49 +278,30 @@ public:
     }
     void add_stable_dep(int idx) { _stable_deps.push_back(idx); }
 
-    // Whether the disable condition holds now.
     bool disabled() const;
-    // One evaluation at `now`, as run by the property's statement.
     void evaluate_implication(time_t now, time_t l_time, int ant_exp, int con_exp);
     void evaluate_sequence(time_t now);
+
+    int sequence_delay = 0;
+    int disable_iff_exp = 0;
+    int antecedent_exp = 0; // closure; 0: always true
+    int consequent_exp = 0; // closure; 0: always false
+    std::vector<prop_step> sequence_steps;
+    std::vector<active_thread> active_threads;
+    std::vector<pending_obligation> pending_obligations;
+    time_t clock_period_ns = 0;
 
 private:
     std::string _label;
     int _line = 0;
     implication_t _state = implication_t::VACUOUS;
-    uint32_t _triggered_mask = 0;
-    uint32_t _consumed_mask = 0;
     int _ant_pos = 0;
     int _con_pos = 0;
-
-public:
-    int sequence_delay = 0;
-    int disable_iff_exp = 0;
-    std::vector<prop_step> sequence_steps;
-    std::vector<active_thread> active_threads;
-    std::vector<pending_obligation> pending_obligations;
-
-private:
     std::vector<int> _stable_deps;
-
-public:
-    time_t clock_period_ns = 0;
-
-private:
-    time_t _last_trigger_time = 0;
 };
 
-// A chain of sequents, advanced one at a time by make_seq_eval.
-struct sequence {
-    std::vector<int> _sequent; // expression closure indices
-    int _true_until = -1;
-
-    bool is_true() const { return _true_until == static_cast<int>(_sequent.size()) - 1; }
-    int next_sequent() const { return _sequent[static_cast<size_t>(_true_until + 1)]; }
-    void update_sequent() { ++_true_until; }
-};
-
-// A signal sampled for $stable-style checks.
+// A signal sampled for $rose/$fell/$stable/$changed: its value at the
+// property's previous clock tick.
 struct stable_entry {
     int sig_pos = 0;
     operand_t sig_type = operand_t::BIT;
@@ -410,6 +311,9 @@ struct stable_entry {
     stable_entry(int pos, operand_t type) : sig_pos(pos), sig_type(type) {}
 };
 
+// The simulation's time base: the finest precision of the design's modules,
+// and the unit of its top module (what $time answers there and what the
+// host's limits are given in).
 struct timescale_t {
     uint64_t time_unit_ps = 1000;
     uint64_t time_prec_ps = 1;
@@ -431,15 +335,40 @@ enum class stop_reason_t : int {
     FINISH,         // $finish ran
     TIME_LIMIT,     // max_sim_time reached
     CYCLE_LIMIT,    // max_sim_cycle reached (the state is halted)
-    DELTA_LIMIT,    // one time value visited more than max_delta_cycles times
+    DELTA_LIMIT,    // one time step took more than max_delta_cycles rounds
     QUEUE_OVERRUN,  // a region held more entries than one drain may take
-    QUEUES_DRAINED, // the cycle limit was reached with every queue empty
+    NO_MORE_EVENTS, // nothing was left to happen
 };
 // "finish", "time limit", "cycle limit", "delta limit", "queue overrun",
-// "queues drained", or "none".
+// "no more events", or "none".
 const char* stop_reason_text(stop_reason_t reason);
 
-using statement_queue = std::deque<assignment_t*>;
+// Who waits on a signal: a process (at one of its WAIT statements, or at any
+// point for a continuous driver) or a property's clock.
+struct fanout_t {
+    int proc = 0;
+    int stmt = -1; // WAIT statement index; -1: the process runs on any change
+};
+
+// A write scheduled for later: a non-blocking update, or a delayed
+// continuous driver's value.
+struct pending_write {
+    time_t when = 0;
+    uint64_t seq = 0;
+    int proc = 0; // the process whose statement made it (line and cause)
+    int stmt = 0;
+    std::vector<resolved_write> writes;
+};
+
+// A process due at a later time.
+struct timed_wake {
+    time_t when = 0;
+    uint64_t seq = 0;
+    int proc = 0;
+    bool operator>(const timed_wake& o) const {
+        return when != o.when ? when > o.when : seq > o.seq;
+    }
+};
 
 class sim_state {
 public:
@@ -453,10 +382,11 @@ public:
     };
 
     struct MonitorWatcher {
-        int exp_idx = 0;
-        std::vector<int> positions;
-        std::vector<operand_t> types;
+        int exp_idx = 0;          // formatter closure
+        std::vector<int> watched; // expressions whose change makes it print
+        std::vector<uint64_t> last;
         bool active = false;
+        bool printed = false;
     };
 
     static sim_state& instance();
@@ -467,15 +397,20 @@ public:
     int add_bit(bit b);
     int add_byte(byte_t b);
     int add_long(long_t l);
-    int add_sf(sf s);
-    int add_op(op o);
     int add_exp(exp_t e);
-    int add_trig(trig_t t);
-    int add_trig_ack(trig_ack_t a);
+    int add_expr(expr_t e);
+    int add_lvalue(lvalue_t l);
+    int add_event_list(std::vector<event_t> events);
+    int add_case_table(case_table t);
+    int add_function(function_t f);
+    int add_local(uint64_t initial = 0);
     int add_prop(const prop_t& p);
     int add_stable_entry(stable_entry e);
-    int add_seq(sequence s);
-    void add_process(process_t p);
+    // Answers the index of the process in the model.
+    int add_process(process_t p);
+    // Process `proc` runs when the signal changes (stmt -1), or when it
+    // waits at WAIT statement `stmt` and one of its events occurs.
+    void add_fanout(signal_ref sig, int proc, int stmt);
 
     bit& access_bits(int i) {
         assert(in_range(i, _bits));
@@ -489,25 +424,33 @@ public:
         assert(in_range(i, _longs));
         return _longs[static_cast<size_t>(i)];
     }
-    sf& sfs(int i) {
-        assert(in_range(i, _sfs));
-        return _sfs[static_cast<size_t>(i)];
-    }
-    op& ops(int i) {
-        assert(in_range(i, _ops));
-        return _ops[static_cast<size_t>(i)];
-    }
     exp_t& exps(int i) {
         assert(in_range(i, _exps));
         return _exps[static_cast<size_t>(i)];
     }
-    trig_t& trigs(int i) {
-        assert(in_range(i, _trigs));
-        return _trigs[static_cast<size_t>(i)];
+    const expr_t& exprs(int i) const {
+        assert(in_range(i, _exprs));
+        return _exprs[static_cast<size_t>(i)];
     }
-    trig_ack_t& trig_acks(int i) {
-        assert(in_range(i, _trig_acks));
-        return _trig_acks[static_cast<size_t>(i)];
+    const lvalue_t& lvalues(int i) const {
+        assert(in_range(i, _lvalues));
+        return _lvalues[static_cast<size_t>(i)];
+    }
+    const std::vector<event_t>& event_list(int i) const {
+        assert(in_range(i, _event_lists));
+        return _event_lists[static_cast<size_t>(i)];
+    }
+    const case_table& case_tables(int i) const {
+        assert(in_range(i, _case_tables));
+        return _case_tables[static_cast<size_t>(i)];
+    }
+    function_t& functions(int i) {
+        assert(in_range(i, _functions));
+        return _functions[static_cast<size_t>(i)];
+    }
+    uint64_t& locals(int i) {
+        assert(in_range(i, _locals));
+        return _locals[static_cast<size_t>(i)];
     }
     prop_t& props(int i) {
         assert(in_range(i, _props));
@@ -517,77 +460,57 @@ public:
         assert(in_range(i, _stable_entries));
         return _stable_entries[static_cast<size_t>(i)];
     }
-    sequence& seqs(int i) {
-        assert(in_range(i, _seqs));
-        return _seqs[static_cast<size_t>(i)];
-    }
     std::deque<process_t>& all_processes() { return _processes; }
-    std::vector<assignment_t*>& all_interleaved() { return _interleaved; }
-    statement_queue& access_queue(int q) {
-        assert(q >= 0 && q < num_of_queues);
-        return _queues[static_cast<size_t>(q)];
-    }
     time_t& sim_time() { return _current_simulation_time; }
     timescale_t& timescale() { return _timescale; }
     int all_bits_size() const { return static_cast<int>(_bits.size()); }
     int all_bytes_size() const { return static_cast<int>(_bytes.size()); }
     int all_longs_size() const { return static_cast<int>(_longs.size()); }
-    void reset_all_edge_flags();
+    size_t model_size() const { return _processes.size() + _exprs.size(); }
 
-    // Value of a signal by its store: BYTE and LONG read their own store,
-    // BIT reads the bit store as 0 or 1; FLOAT and SF positions read as 0.
+    // Value of a signal by its store; a bit reads as 0 or 1.
     uint64_t read_signal_val(int pos, operand_t type);
-    // The same, but the pre-NBA value while that snapshot is active.
-    uint64_t read_signal_val_snap(int pos, operand_t type);
-    // Time stamp of the last write of a signal, by its store (0 for SF).
+    uint64_t read(signal_ref r) { return read_signal_val(r.pos, r.type); }
+    // Time stamp of the last write of a signal.
     time_t signal_time(int pos, operand_t type);
+    const std::string& signal_name(signal_ref r);
+    // Declared width of a signal (its store's width when never set).
+    int signal_width(signal_ref r) const;
+    void set_signal_width(signal_ref r, int width);
 
-    void snapshot_pre_nba();
-    void clear_pre_nba_snapshot() { _pre_nba_active = false; }
-    bool has_pre_nba_snapshot() const { return _pre_nba_active; }
-    bool pre_nba_bit(int i) const;
-    uint8_t pre_nba_byte(int i) const;
-    uint64_t pre_nba_long(int i) const;
+    // Evaluates compiled expression `e` (index 0 answers 0).
+    uint64_t eval(int e) { return e == 0 ? 0 : eval_code(exprs(e)); }
+    uint64_t eval_code(const expr_t& x);
+    // Runs the body of a function whose arguments sit in its locals.
+    void run_function(int f);
 
-    void update_stable(int i);
-    bool check_stable_strict(int i);
-    void reset_all_stable_glitches();
-    // Records the sampled value of every stable entry of a property as the
-    // value at its latest clock tick.
-    void update_stable_deps(const prop_t& p);
+    // Writes a value into a target now: wakes whoever waits on what changed
+    // and tells the recorder. `cause` names the writing process.
+    void write_lvalue(int lv, uint64_t value, const std::string& cause);
+    // The slices a target covers, with their positions resolved now.
+    std::vector<resolved_write> resolve_lvalue(int lv, uint64_t value);
+    // Answers whether the signal changed.
+    bool apply_write(const resolved_write& w, const std::string& cause);
+    // Sets a signal's value before the run starts: no event, no change mark.
+    void set_initial_value(signal_ref r, uint64_t v);
 
     // Sampled values: what every signal held when the current time step
     // began. Kept only for models with properties, which judge by them.
     bool has_properties() const { return _props.size() > 1; }
-    // Takes the values for the time step at `step_time`, unless that step
-    // has them already.
-    void sample_time_step(time_t step_time);
-    // The sampled value of a signal; its current value when none is kept.
     uint64_t sampled_signal_val(int pos, operand_t type);
-    // Puts the sampled values into the stores in place of the current ones
-    // until show_current_values(); marks and time stamps stay as they are.
     void show_sampled_values();
     void show_current_values();
     bool showing_sampled_values() const { return _showing_sampled; }
-    // Runs closure `e` against the current values, also while the sampled
-    // ones are shown.
     bool evaluate_on_current_values(int e);
+    void update_stable(int i);
+    void update_stable_deps(const prop_t& p);
 
-    // Every $monitor call registers its watcher up front; it watches nothing
-    // until its statement runs (start_monitor).
-    void register_monitor(int exp_idx, const std::vector<int>& positions,
-                          const std::vector<operand_t>& types);
-    // Makes the watcher registered for closure `exp_idx` the only active one
-    // and has it print at the end of the current time step.
+    // $monitor: every call registers its watcher up front; starting one
+    // makes it the only active watcher, and it prints at the end of that
+    // time step and of every later one in which a watched value changed.
+    void register_monitor(int exp_idx, const std::vector<int>& watched);
     void start_monitor(int exp_idx);
     bool has_monitor() const { return _monitor.active; }
-    const std::vector<int>& monitor_watched_positions() const { return _monitor.positions; }
-    // Whether the signal at (pos, type) is one the monitor watches.
-    bool monitor_watches(int pos, operand_t type) const;
-    void set_monitor_dirty() { _monitor_dirty = true; }
-    void clear_monitor_dirty() { _monitor_dirty = false; }
-    bool monitor_triggered() const { return _monitor.active && _monitor_dirty; }
-    void fire_monitor();
 
     void halt_simulation();
     void resume_simulation();
@@ -617,6 +540,10 @@ public:
     // Queue dump to standard output.
     void print_state();
     void capture_queue_state(wsim_timeseries::QueueState& qs);
+    // Every queued entry: its region, its process, the line context of the
+    // statement it stands for, and when it is due.
+    void for_each_queued(
+        const std::function<void(int queue, const process_t& p, int line, time_t when)>& f);
 
     // Runs the model (or continues a halted run after resume_simulation()).
     void run();
@@ -634,82 +561,89 @@ private:
 
     struct run_context;
     void add_sentinels();
-    void record_step(run_context& rc, int line);
-    bool drain_queue(run_context& rc, int q, int limit);
-    void interleave_processes();
-    void prepare_design_and_pre_simulate(run_context& rc);
-    void main_loop(run_context& rc);
-    bool run_one_cycle(run_context& rc);
-    bool transfer_due_future(run_context& rc);
-    void drain_nba_region(run_context& rc);
-    void run_monitor_region(run_context& rc);
-    void run_observed_region(run_context& rc);
-    void rearm_statements();
-    void queue_idle_statements(assign_t kind);
-    void flush_ca_assignments(bool& continue_run, wsim_timeseries::QueueState& qs,
-                              time_t record_time);
-    void force_evaluate_combo(bool& continue_run, wsim_timeseries::QueueState& qs,
-                              time_t record_time);
-    void reset_all_changed_flags();
-    void mark_nba_lhs_changed();
-    bool target_changed(const assignment_t& a);
-    int64_t target_value(const assignment_t& a);
-    std::string target_name(const assignment_t& a);
-    template <typename F>
-    void for_each_statement(F&& f);
-    void sort_future();
-    void stop(run_context& rc, stop_reason_t reason);
+    void record_step(int line);
+    void stop(stop_reason_t reason);
     void open_console(bool append);
-    void take_sampled_values(time_t step_time);
+
+    // Scheduling.
+    void start_processes();
+    void make_ready(int proc);
+    void schedule_wake(int proc, time_t when);
+    void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value);
+    bool event_fires(const event_t& ev, signal_ref sig, uint64_t old_value, uint64_t new_value,
+                     uint64_t& remembered);
+    void snapshot_events(process_t& p, const assignment_t& wait);
+    bool run_time_step(run_context& rc);
+    bool advance_time();
+    void main_loop(run_context& rc);
+    bool drain_active(run_context& rc);
+    void apply_nba_region();
+    void apply_pending(const pending_write& w);
+    void run_monitor_region();
+    void run_observed_region();
+    void run_final_processes();
+    void note_sampled(signal_ref sig, uint64_t old_value);
+    void begin_sampling_step();
     void exchange_shown_values();
+
+    // Execution.
+    void execute(int proc, run_context& rc);
+    void run_continuous(int proc);
+    void run_property(int proc);
+    void run_system_task(process_t& p, const assignment_t& s);
+    bool case_arm(const case_table& t, int& target);
 
     std::vector<bit> _bits;
     std::vector<byte_t> _bytes;
     std::vector<long_t> _longs;
-    std::vector<float_t> _floats;
-    std::vector<op> _ops;
-    std::vector<sf> _sfs;
     std::vector<exp_t> _exps;
+    std::vector<expr_t> _exprs;
+    std::vector<lvalue_t> _lvalues;
+    std::vector<std::vector<event_t>> _event_lists;
+    std::vector<case_table> _case_tables;
+    std::vector<function_t> _functions;
+    std::vector<uint64_t> _locals;
     std::vector<stable_entry> _stable_entries;
-    std::vector<trig_t> _trigs;
-    std::vector<trig_ack_t> _trig_acks;
-    bool _monitor_dirty = false;
+    std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
+    std::array<std::vector<int>, 3> _signal_widths;
     timescale_t _timescale;
-    std::vector<assignment_t*> _interleaved;
     std::deque<process_t> _processes;
-    std::array<statement_queue, num_of_queues> _queues;
     std::vector<prop_t> _props;
-    std::vector<sequence> _seqs;
     time_t _current_simulation_time = 0;
     std::map<int, std::vector<std::string>> _line_instance_map;
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::string _console_path;
-    std::unordered_map<int, bool> _pre_nba_bits;
-    std::unordered_map<int, uint8_t> _pre_nba_bytes;
-    std::unordered_map<int, uint64_t> _pre_nba_longs;
-    bool _pre_nba_active = false;
-    std::vector<bool> _sampled_bits;
-    std::vector<uint8_t> _sampled_bytes;
-    std::vector<uint64_t> _sampled_longs;
-    bool _sampled_kept = false;
-    time_t _sampled_time = 0;
-    // The cells that show another value than their current one, each with
-    // the value it does not show at the moment.
-    struct shown_value {
-        operand_t type;
-        int pos;
+    std::ofstream _display_log;
+
+    // Region queues.
+    std::deque<int> _active;   // processes
+    std::deque<int> _inactive; // processes after #0
+    std::vector<pending_write> _nba_now;
+    std::vector<int> _observed; // property processes clocked in this step
+    std::vector<timed_wake> _wakes;            // heap of processes
+    std::vector<pending_write> _future_writes; // heap by (when, seq)
+    uint64_t _seq = 0;
+    bool _finish_requested = false;
+
+    // Sampled values: the cells changed in the current time step, each with
+    // the value it held when the step began.
+    struct sampled_cell {
+        signal_ref sig;
         uint64_t value;
     };
-    std::vector<shown_value> _shown_values;
+    std::vector<sampled_cell> _sampled;
+    std::array<std::vector<uint32_t>, 3> _sampled_slot; // index + 1 into _sampled
+    time_t _step_id = 0;
     bool _showing_sampled = false;
-    time_t _delta_time = 0;
+
     int _delta_count = 0;
-    std::ofstream _display_log;
     MonitorWatcher _monitor;
     std::vector<MonitorWatcher> _registered_monitors;
+    bool _ca_unsettled_reported = false;
     bool _halt_simulation = false;
     bool _resume_simulation = false;
     bool _simulation_finished = false;
+    bool _started = false;
     stop_reason_t _stop_reason = stop_reason_t::NONE;
 };
 

@@ -3,6 +3,7 @@
 #include "kernel.h"
 
 #include <iostream>
+#include <algorithm>
 #include <set>
 
 namespace wsim_kernel {
@@ -50,70 +51,87 @@ void sim_state::reset_display_log() {
     }
 }
 
-static void print_lines_only(std::ostream& out, const statement_queue& q) {
-    for (const assignment_t* a : q)
-        out << a->line() << ", ";
+// The statement a queued process stands at: the one it runs next.
+static const assignment_t* current_statement(const process_t& p) {
+    const int n = p.number_of_statements();
+    if (n == 0)
+        return nullptr;
+    const int at = p.pc < n ? p.pc : (p.type() == proc_t::ALWAYS ? 0 : n - 1);
+    return p.ith_statement(at);
 }
 
-static void print_lines_and_times(std::ostream& out, const statement_queue& q) {
-    for (const assignment_t* a : q)
-        out << a->line() << "(" << a->time() << "), ";
+void sim_state::for_each_queued(
+    const std::function<void(int queue, const process_t& p, int line, time_t when)>& f) {
+    const time_t now = _current_simulation_time;
+    auto process_entry = [&](int q, int proc, time_t when) {
+        const process_t& p = _processes[static_cast<size_t>(proc)];
+        if (const assignment_t* s = current_statement(p))
+            f(q, p, s->line(), when);
+    };
+    auto write_entry = [&](int q, const pending_write& w) {
+        const process_t& p = _processes[static_cast<size_t>(w.proc)];
+        if (w.stmt < p.number_of_statements())
+            f(q, p, p.ith_statement(w.stmt)->line(), w.when);
+    };
+    for (int proc : _active)
+        process_entry(active, proc, now);
+    for (int proc : _inactive)
+        process_entry(inactive, proc, now);
+    for (const pending_write& w : _nba_now)
+        write_entry(nba, w);
+    for (int proc : _observed)
+        process_entry(observed, proc, now);
+    // The future in time order, ties in the order they were scheduled.
+    std::vector<timed_wake> wakes(_wakes);
+    std::sort(wakes.begin(), wakes.end(),
+              [](const timed_wake& a, const timed_wake& b) { return b > a; });
+    std::vector<const pending_write*> writes;
+    for (const pending_write& w : _future_writes)
+        writes.push_back(&w);
+    std::sort(writes.begin(), writes.end(), [](const pending_write* a, const pending_write* b) {
+        return a->when != b->when ? a->when < b->when : a->seq < b->seq;
+    });
+    size_t wi = 0;
+    for (const timed_wake& w : wakes) {
+        while (wi < writes.size() && (writes[wi]->when < w.when ||
+                                      (writes[wi]->when == w.when && writes[wi]->seq < w.seq)))
+            write_entry(future, *writes[wi++]);
+        process_entry(future, w.proc, w.when);
+    }
+    for (; wi < writes.size(); ++wi)
+        write_entry(future, *writes[wi]);
 }
 
 void sim_state::print_state() {
     std::ostream& out = std::cout;
-    out << std::endl;
-    out << "   Queue Status " << std::endl;
-    out << "   ------------ " << std::endl;
-    out << "   Active           : ";
-    print_lines_only(out, _queues[active]);
-    out << std::endl;
-    out << "   Inactive         : ";
-    print_lines_and_times(out, _queues[inactive]);
-    out << std::endl;
-    out << "   Non Blocking     : ";
-    print_lines_and_times(out, _queues[nba]);
-    out << std::endl;
-    out << "   Monitor          : ";
-    print_lines_and_times(out, _queues[monitor]);
-    out << std::endl;
-    out << "   Observed         : ";
-    print_lines_and_times(out, _queues[observed]);
-    out << std::endl;
-    out << "   Future           : ";
-    print_lines_and_times(out, _queues[future]);
-    out << "..." << std::endl;
+    static const char* const labels[num_of_queues] = {
+        "   Active           : ", "   Inactive         : ", "   Non Blocking     : ",
+        "   Monitor          : ", "   Observed         : ", "   Future           : "};
+    std::array<std::string, num_of_queues> lines;
     std::set<int> drivers;
-    for (const statement_queue& q : _queues)
-        for (const assignment_t* a : q)
-            drivers.insert(a->process());
+    for_each_queued([&](int q, const process_t& p, int line, time_t when) {
+        lines[static_cast<size_t>(q)] +=
+            q == active ? std::to_string(line) + ", "
+                        : std::to_string(line) + "(" + std::to_string(when) + "), ";
+        drivers.insert(p.line());
+    });
+    out << "\n   Queue Status \n   ------------ \n";
+    for (int q = 0; q < num_of_queues; ++q)
+        out << labels[q] << lines[static_cast<size_t>(q)] << (q == future ? "...\n" : "\n");
     out << "   Driver Processes : ";
     for (int line : drivers)
         out << line << ", ";
-    out << std::endl;
-    out << "   Simulation Time  : " << _current_simulation_time << std::endl;
-    out << std::endl;
+    out << "\n   Simulation Time  : " << _current_simulation_time << "\n\n";
 }
 
 void sim_state::capture_queue_state(wsim_timeseries::QueueState& qs) {
     qs.clear();
     std::vector<wsim_timeseries::QueueItem>* lists[num_of_queues] = {
         &qs.active, &qs.inactive, &qs.nba, &qs.monitor, &qs.observed, &qs.future};
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-    for (int q = 0; q < num_of_queues; ++q) {
-        for (const assignment_t* a : _queues[static_cast<size_t>(q)]) {
-            const auto [file_id, line] = get_line_context(a->line());
-            std::string instance = a->instance_id();
-            if (instance.empty()) {
-                auto it = _line_instance_map.find(a->line());
-                if (it != _line_instance_map.end() && !it->second.empty())
-                    instance = it->second.front();
-            }
-            if (instance.empty())
-                instance = recorder.resolve_instance_for_line(a->line());
-            lists[q]->emplace_back(file_id, line, a->time(), std::move(instance));
-        }
-    }
+    for_each_queued([&](int q, const process_t& p, int line, time_t when) {
+        const auto [file_id, source_line] = get_line_context(line);
+        lists[q]->emplace_back(file_id, source_line, when, p.instance_id());
+    });
 }
 
 } // namespace wsim_kernel

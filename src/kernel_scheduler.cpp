@@ -1,5 +1,7 @@
-// The region scheduler: preparation at time 0, then one time step per cycle
-// through the active, inactive, NBA, monitor and observed regions.
+// The region scheduler: one time step per cycle. Within a step the active
+// region runs until empty, then the inactive (#0) processes, then the
+// non-blocking updates, again and again until nothing is left; then the
+// monitor prints and the properties clocked in the step are judged.
 #include "kernel.h"
 
 #include <algorithm>
@@ -9,555 +11,224 @@ namespace wsim_kernel {
 
 namespace {
 
-constexpr int region_drain_limit = 1000;
-constexpr int ca_fixpoint_passes = 1000;
-constexpr int combo_fixpoint_passes = 100;
-constexpr time_t max_sane_init_time = 1000000000;
+// A region that takes more entries than this in one step is runaway.
+constexpr long region_drain_limit = 50000000;
 
-bool is_blocking_or_nba(assign_t t) { return t == assign_t::BA || t == assign_t::NBA; }
-
-// Runs a statement that the scheduler took from a queue as due now.
-void fire_due(assignment_t& a, time_t now, bool& continue_run) {
-    a.set_ever_fired(true);
-    a.set_last_fired(now);
-    a.evaluate(continue_run);
+bool later_write(const pending_write& a, const pending_write& b) {
+    return a.when != b.when ? a.when > b.when : a.seq > b.seq;
 }
-
-// Shows the sampled values in the stores for the life of the guard.
-class sampled_values_shown {
-public:
-    explicit sampled_values_shown(sim_state& s) : _s(s) { _s.show_sampled_values(); }
-    ~sampled_values_shown() { _s.show_current_values(); }
-    sampled_values_shown(const sampled_values_shown&) = delete;
-    sampled_values_shown& operator=(const sampled_values_shown&) = delete;
-
-private:
-    sim_state& _s;
-};
 
 } // namespace
 
 struct sim_state::run_context {
-    bool continue_run = true;
-    bool fresh_start = false;
     int total_cycles = 0;
-    int simulation_cycle = 0;
-    wsim_timeseries::QueueState qs;
 };
 
-template <typename F>
-void sim_state::for_each_statement(F&& f) {
-    for (assignment_t* a : _interleaved)
-        f(*a);
-    for (process_t& p : _processes)
-        for (int i = 0; i < p.number_of_statements(); ++i)
-            f(*p.ith_statement(i));
-}
-
-void sim_state::record_step(run_context& rc, int line) {
+void sim_state::record_step(int line) {
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     // Capturing the queues costs their length; skip it once nothing is kept.
     if (recorder.is_recording_stopped())
         return;
-    capture_queue_state(rc.qs);
-    recorder.record_timeline_step(_current_simulation_time, line, rc.qs);
+    wsim_timeseries::QueueState qs;
+    capture_queue_state(qs);
+    recorder.record_timeline_step(_current_simulation_time, line, qs);
 }
 
-void sim_state::stop(run_context& rc, stop_reason_t reason) {
-    rc.continue_run = false;
+void sim_state::stop(stop_reason_t reason) {
     if (_stop_reason == stop_reason_t::NONE)
         _stop_reason = reason;
 }
 
-void sim_state::sort_future() {
-    statement_queue& q = _queues[future];
-    std::stable_sort(q.begin(), q.end(),
-                     [](const assignment_t* a, const assignment_t* b) { return a->time() < b->time(); });
+// Time 0: processes that wait first reach their waits, then the continuous
+// drivers settle, then initial blocks and combinational blocks run: so an
+// initial block reads settled nets, and a block waiting on a net sees it
+// take its first value.
+void sim_state::start_processes() {
+    for (int i = 0; i < static_cast<int>(_processes.size()); ++i)
+        if (_processes[static_cast<size_t>(i)].type() == proc_t::ALWAYS)
+            make_ready(i);
+    for (int i = 0; i < static_cast<int>(_processes.size()); ++i)
+        if (_processes[static_cast<size_t>(i)].type() == proc_t::ASSIGN)
+            make_ready(i);
+    for (int i = 0; i < static_cast<int>(_processes.size()); ++i) {
+        const proc_t t = _processes[static_cast<size_t>(i)].type();
+        if (t == proc_t::INITIAL || t == proc_t::COMBO)
+            make_ready(i);
+    }
 }
 
-// Moves every future entry due now into its region. Answers whether any was.
-bool sim_state::transfer_due_future(run_context&) {
-    statement_queue& q = _queues[future];
-    statement_queue later;
-    std::vector<assignment_t*> due;
-    for (assignment_t* a : q) {
-        if (a->time() == _current_simulation_time)
-            due.push_back(a);
+bool sim_state::drain_active(run_context& rc) {
+    long taken = 0;
+    while (!_active.empty()) {
+        if (++taken > region_drain_limit) {
+            std::cerr << "[SIM] Queue iteration exceeded at t=" << _current_simulation_time
+                      << " — aborting.\n";
+            stop(stop_reason_t::QUEUE_OVERRUN);
+            return false;
+        }
+        const int proc = _active.front();
+        _active.pop_front();
+        process_t& p = _processes[static_cast<size_t>(proc)];
+        p.queued = false;
+        if (p.type() == proc_t::ASSIGN)
+            run_continuous(proc);
         else
-            later.push_back(a);
-    }
-    q.swap(later);
-    for (assignment_t* a : due) {
-        a->commit();
-        a->out_of_future();
-    }
-    return !due.empty();
-}
-
-bool sim_state::drain_queue(run_context& rc, int q, int limit) {
-    statement_queue& queue = _queues[static_cast<size_t>(q)];
-    int taken = 0;
-    while (true) {
-        if (queue.empty())
-            return true;
-        if (taken > limit) {
-            std::cout << "Queue iteration exceeded — aborting." << std::endl;
-            stop(rc, stop_reason_t::QUEUE_OVERRUN);
-            return false;
-        }
-        assignment_t* a = queue.front();
-        queue.pop_front();
-        ++taken;
-        if (a->time() != _current_simulation_time)
-            return true;
-        a->out_of_future();
-        fire_due(*a, _current_simulation_time, rc.continue_run);
-        record_step(rc, a->line());
-        if (!rc.continue_run)
+            execute(proc, rc);
+        if (_stop_reason != stop_reason_t::NONE)
             return false;
     }
+    return true;
 }
 
-void sim_state::interleave_processes() {
-    for_each_statement([](assignment_t& a) {
-        (void)a;
-        assert(a.time() < max_sane_init_time || a.is_static_scheduled());
-    });
-    _interleaved.clear();
-    if (_processes.empty()) {
-        std::cout << "No processes found for Simulation" << std::endl;
+void sim_state::apply_pending(const pending_write& w) {
+    const process_t& p = _processes[static_cast<size_t>(w.proc)];
+    for (const resolved_write& r : w.writes)
+        apply_write(r, p.name());
+}
+
+void sim_state::apply_nba_region() {
+    std::vector<pending_write> updates;
+    updates.swap(_nba_now);
+    for (const pending_write& w : updates)
+        apply_pending(w);
+    record_step(-1);
+}
+
+void sim_state::run_observed_region() {
+    if (_observed.empty())
         return;
+    std::vector<int> due;
+    due.swap(_observed);
+    // Properties judge the values signals had when the time step began.
+    show_sampled_values();
+    for (int proc : due) {
+        _processes[static_cast<size_t>(proc)].queued = false;
+        run_property(proc);
+        record_step(_processes[static_cast<size_t>(proc)].ith_statement(0)->line());
     }
-    for (int k = 0;; ++k) {
-        bool any = false;
-        for (process_t& p : _processes) {
-            // An empty process contributes nothing.
-            if (k < p.number_of_statements()) {
-                _interleaved.push_back(p.ith_statement(k));
-                any = true;
-            }
-        }
-        if (!any)
-            break;
-    }
+    show_current_values();
+    record_step(-1);
 }
 
-void sim_state::reset_all_changed_flags() {
-    for (size_t i = 1; i < _bits.size(); ++i)
-        _bits[i].reset_changed();
-    for (size_t i = 1; i < _bytes.size(); ++i)
-        _bytes[i].reset_changed();
-    for (size_t i = 1; i < _longs.size(); ++i)
-        _longs[i].reset_changed();
-}
-
-void sim_state::mark_nba_lhs_changed() {
-    for_each_statement([this](assignment_t& a) {
-        if (a.type() != assign_t::NBA || !a.ever_fired() ||
-            a.last_fired() != _current_simulation_time || a.lhs_index() == 0)
-            return;
-        switch (a.lhs_type()) {
-        case operand_t::BYTE: access_bytes(a.lhs_index()).set_changed(); break;
-        case operand_t::LONG: access_longs(a.lhs_index()).set_changed(); break;
-        case operand_t::BIT: access_bits(a.lhs_index()).set_changed(); break;
-        case operand_t::FLOAT:
-        case operand_t::SF: break;
-        }
-    });
-}
-
-bool sim_state::target_changed(const assignment_t& a) {
-    if (!a.names_signal_cells() || a.lhs_index() == 0)
-        return false;
-    switch (a.lhs_type()) {
-    case operand_t::LONG: return access_longs(a.lhs_index()).changed();
-    case operand_t::BYTE: return access_bytes(a.lhs_index()).changed();
-    case operand_t::BIT: return access_bits(a.lhs_index()).changed();
-    case operand_t::FLOAT:
-    case operand_t::SF: break;
-    }
-    return false;
-}
-
-int64_t sim_state::target_value(const assignment_t& a) {
-    return static_cast<int64_t>(read_signal_val(a.lhs_index(), a.lhs_type()));
-}
-
-std::string sim_state::target_name(const assignment_t& a) {
-    switch (a.lhs_type()) {
-    case operand_t::LONG: return access_longs(a.lhs_index()).name();
-    case operand_t::BYTE: return access_bytes(a.lhs_index()).name();
-    default: return access_bits(a.lhs_index()).name();
-    }
-}
-
-// Evaluates a fixpoint-loop entry with the initial mark set for the call.
-static void evaluate_as_initial(assignment_t& a, time_t now, bool& continue_run) {
-    const bool was_initial = a.is_initial();
-    a.set_initial();
-    a.evaluate(continue_run);
-    if (!was_initial)
-        a.clear_initial();
-    a.set_last_fired(now);
-}
-
-// Queues, in the active region, every statement of `kind` that is neither
-// initial nor already waiting: one pass of a fixpoint loop.
-void sim_state::queue_idle_statements(assign_t kind) {
-    statement_queue& queue = _queues[active];
-    for_each_statement([&queue, kind](assignment_t& a) {
-        if (a.type() == kind && !a.is_initial() && !a.is_in_future()) {
-            a.in_future();
-            queue.push_back(&a);
-        }
-    });
-}
-
-void sim_state::flush_ca_assignments(bool& continue_run, wsim_timeseries::QueueState&,
-                                     time_t) {
-    statement_queue& queue = _queues[active];
-    for (int pass = 0; pass < ca_fixpoint_passes; ++pass) {
-        queue_idle_statements(assign_t::CA);
-        bool any_changed = false;
-        while (!queue.empty()) {
-            assignment_t* a = queue.front();
-            queue.pop_front();
-            a->out_of_future();
-            evaluate_as_initial(*a, _current_simulation_time, continue_run);
-            any_changed = target_changed(*a) || any_changed;
-        }
-        if (!any_changed)
-            return;
-        reset_all_changed_flags();
-    }
-}
-
-void sim_state::force_evaluate_combo(bool& continue_run, wsim_timeseries::QueueState& qs,
-                                     time_t record_time) {
-    statement_queue& queue = _queues[active];
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-    for (int pass = 0; pass < combo_fixpoint_passes; ++pass) {
-        queue_idle_statements(assign_t::COMBO);
-        bool any_changed = false;
-        while (!queue.empty()) {
-            assignment_t* a = queue.front();
-            queue.pop_front();
-            a->out_of_future();
-            if (a->time() != _current_simulation_time)
-                continue;
-            evaluate_as_initial(*a, _current_simulation_time, continue_run);
-            const bool changed = target_changed(*a);
-            if (changed) {
-                recorder.record_signal_change_force(target_name(*a), target_value(*a));
-                if (!recorder.is_recording_stopped()) {
-                    capture_queue_state(qs);
-                    recorder.record_timeline_step(record_time, a->line(), qs);
-                }
-            }
-            a->set_oscillating(changed);
-            any_changed = changed || any_changed;
-        }
-        if (!any_changed)
-            return;
-        reset_all_changed_flags();
-    }
-}
-
-void sim_state::prepare_design_and_pre_simulate(run_context& rc) {
-    const time_t now = _current_simulation_time;
-    auto reset_insane_times = [](assignment_t& a) {
-        if (a.time() >= max_sane_init_time && !a.is_static_scheduled())
-            a.reset_sim_time();
-    };
-    for (process_t& p : _processes)
-        for (int i = 0; i < p.number_of_statements(); ++i)
-            reset_insane_times(*p.ith_statement(i));
-    interleave_processes();
-    for (process_t& p : _processes)
-        for (int i = 0; i < p.number_of_statements(); ++i)
-            p.ith_statement(i)->rescale_static_time();
-    for_each_statement(reset_insane_times);
-
-    for (assignment_t* a : _interleaved)
-        a->commit_to_future();
-    record_step(rc, -1);
-
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    reset_all_changed_flags();
-
-    sort_future();
-    if (!_queues[future].empty()) {
-        transfer_due_future(rc);
-        record_step(rc, -1);
-    }
-
-    statement_queue& inactive_queue = _queues[inactive];
-    if (!inactive_queue.empty()) {
-        while (!inactive_queue.empty()) {
-            assignment_t* a = inactive_queue.front();
-            inactive_queue.pop_front();
-            a->out_of_future();
-            const bool plain_sf = a->type() == assign_t::SF && a->trigger_index() == 0 &&
-                                  !a->is_static_scheduled();
-            if (a->time() == 0 && !plain_sf)
-                fire_due(*a, now, rc.continue_run);
-        }
-        record_step(rc, -1);
-    }
-
-    statement_queue& nba_queue = _queues[nba];
-    if (!nba_queue.empty()) {
-        g_nba_draining = true;
-        snapshot_pre_nba();
-        while (!nba_queue.empty()) {
-            assignment_t* a = nba_queue.front();
-            nba_queue.pop_front();
-            if (a->time() != 0) {
-                a->in_future();
-                _queues[future].push_back(a);
-            } else {
-                a->out_of_future();
-                fire_due(*a, now, rc.continue_run);
-            }
-        }
-        clear_pre_nba_snapshot();
-        g_nba_draining = false;
-        mark_nba_lhs_changed();
-        reset_all_changed_flags();
-        record_step(rc, -1);
-    }
-
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    reset_all_changed_flags();
-    // A monitor started at time 0 prints here, once; the first cycle of the
-    // main loop must not print it again.
-    if (monitor_triggered()) {
-        fire_monitor();
-        clear_monitor_dirty();
-    }
-
-    for (assignment_t* a : _interleaved) {
-        if (is_blocking_or_nba(a->type()) && a->trigger_index() == 0 && !a->is_initial() &&
-            !a->is_in_future())
-            a->commit_to_future();
-    }
-
-    force_evaluate_combo(rc.continue_run, rc.qs, now);
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    record_step(rc, -1);
-
-    statement_queue& monitor_queue = _queues[monitor];
-    while (!monitor_queue.empty()) {
-        assignment_t* a = monitor_queue.front();
-        monitor_queue.pop_front();
-        if (a->time() == now)
-            a->evaluate(rc.continue_run);
-    }
-}
-
-void sim_state::drain_nba_region(run_context& rc) {
-    statement_queue& queue = _queues[nba];
-    if (queue.empty())
-        return;
-    g_nba_draining = true;
-    snapshot_pre_nba();
-    while (!queue.empty()) {
-        assignment_t* a = queue.front();
-        queue.pop_front();
-        if (a->time() != _current_simulation_time)
-            break; // a stale entry ends the region and is dropped
-        a->out_of_future();
-        fire_due(*a, _current_simulation_time, rc.continue_run);
-    }
-    clear_pre_nba_snapshot();
-    g_nba_draining = false;
-    reset_all_changed_flags();
-    record_step(rc, -1);
-}
-
-void sim_state::run_monitor_region(run_context& rc) {
-    statement_queue& queue = _queues[monitor];
-    if (queue.empty())
-        return;
-    while (!queue.empty()) {
-        assignment_t* a = queue.front();
-        queue.pop_front();
-        if (a->time() < _current_simulation_time) {
-            a->out_of_future();
+void sim_state::run_final_processes() {
+    run_context rc;
+    for (int i = 0; i < static_cast<int>(_processes.size()); ++i) {
+        process_t& p = _processes[static_cast<size_t>(i)];
+        if (p.type() != proc_t::FINAL || p.state == proc_state::DONE)
             continue;
-        }
-        if (a->time() > _current_simulation_time) {
-            queue.push_front(a);
-            break;
-        }
-        fire_due(*a, _current_simulation_time, rc.continue_run);
-        record_step(rc, a->line());
-        if (a->is_finish(this) && !rc.continue_run)
-            finish_simulation();
-        if (!rc.continue_run)
-            break;
+        execute(i, rc);
+        p.state = proc_state::DONE;
     }
-    record_step(rc, -1);
 }
 
-void sim_state::run_observed_region(run_context& rc) {
-    statement_queue& queue = _queues[observed];
-    if (!queue.empty()) {
-        // Properties judge the values signals had when the time step began,
-        // not what this step's writes left. Only properties run here.
-        sampled_values_shown sampled(*this);
-        const size_t held = queue.size();
-        for (size_t i = 0; i < held && !queue.empty(); ++i) {
-            assignment_t* a = queue.front();
-            queue.pop_front();
-            fire_due(*a, _current_simulation_time, rc.continue_run);
-            record_step(rc, a->line());
-            if (!rc.continue_run)
-                break;
-        }
-        reset_all_stable_glitches();
-        record_step(rc, -1);
-    }
-    statement_queue kept;
-    for (assignment_t* a : queue) {
-        if (a->time() <= _current_simulation_time)
-            a->out_of_future();
-        else
-            kept.push_back(a);
-    }
-    queue.swap(kept);
-}
-
-void sim_state::rearm_statements() {
-    for_each_statement([](assignment_t& a) { a.set_oscillating(false); });
-    for_each_statement([](assignment_t& a) {
-        const bool triggered = a.trigger_index() != 0;
-        if (a.is_static_scheduled() && a.ever_fired())
-            return;
-        if (a.is_in_future())
-            return;
-        if (a.type() == assign_t::SF && a.ever_fired() && !triggered)
-            return;
-        if (a.is_initial()) {
-            const bool triggered_sf = a.type() == assign_t::SF && triggered;
-            const bool untriggered_write =
-                !triggered && (is_blocking_or_nba(a.type()) || a.type() == assign_t::COMBO);
-            if (!triggered_sf && !untriggered_write)
-                return;
-        }
-        a.commit_to_future();
-    });
-}
-
-// One time step. Answers false when the run stops.
-bool sim_state::run_one_cycle(run_context& rc) {
-    if (!rc.continue_run)
-        return false;
-    ++rc.total_cycles;
-    if (rc.total_cycles > sim_config.max_sim_cycle) {
-        std::cerr << "[SIM] Max simulation cycles (" << sim_config.max_sim_cycle
-                  << ") reached at t=" << _current_simulation_time << " — stopping.\n";
-        halt_simulation();
-        const bool idle = std::all_of(_queues.begin(), _queues.end(),
-                                      [](const statement_queue& q) { return q.empty(); });
-        stop(rc, idle ? stop_reason_t::QUEUES_DRAINED : stop_reason_t::CYCLE_LIMIT);
-        return false;
-    }
-    if (sim_config.infinite_loop_abort) {
-        stop(rc, stop_reason_t::CYCLE_LIMIT);
-        return false;
-    }
-    print_state();
-    if (sim_config.max_sim_time != 0 && _current_simulation_time >= sim_config.max_sim_time) {
-        std::cout << "Max simulation time " << sim_config.max_sim_time << " reached — stopping."
-                  << std::endl;
-        stop(rc, stop_reason_t::TIME_LIMIT);
-        return false;
-    }
-    std::cout << "Simulation Cycle = " << rc.simulation_cycle << std::endl;
-
-    sort_future();
-    if (!_queues[future].empty()) {
-        const time_t front = _queues[future].front()->time();
-        sample_time_step(front);
-        if (front != _current_simulation_time)
-            rc.simulation_cycle = 0;
-        _current_simulation_time = front;
-        if (_current_simulation_time != _delta_time) {
-            _delta_time = _current_simulation_time;
-            _delta_count = 0;
-        } else if (++_delta_count > sim_config.max_delta_cycles) {
+// One time step, whose processes are already queued. Answers false when the
+// run stops.
+bool sim_state::run_time_step(run_context& rc) {
+    for (int round = 0;; ++round) {
+        if (round > sim_config.max_delta_cycles) {
             std::cerr << "[SIM] Max delta cycles (" << sim_config.max_delta_cycles
                       << ") reached at t=" << _current_simulation_time << " — stopping.\n";
-            stop(rc, stop_reason_t::DELTA_LIMIT);
+            stop(stop_reason_t::DELTA_LIMIT);
             return false;
         }
-        transfer_due_future(rc);
-        record_step(rc, -1);
+        if (!drain_active(rc))
+            return false;
+        if (!_inactive.empty()) {
+            for (int proc : _inactive) {
+                _processes[static_cast<size_t>(proc)].queued = false;
+                make_ready(proc);
+            }
+            _inactive.clear();
+            continue;
+        }
+        if (!_nba_now.empty()) {
+            apply_nba_region();
+            continue;
+        }
+        break;
     }
-    const time_t now = _current_simulation_time;
+    run_monitor_region();
+    run_observed_region();
+    record_step(-1);
+    return true;
+}
 
-    if (!drain_queue(rc, active, region_drain_limit))
+// Moves everything due at the earliest pending time into the active region.
+// Answers false when nothing is pending.
+bool sim_state::advance_time() {
+    time_t next = ~time_t{0};
+    if (!_wakes.empty())
+        next = _wakes.front().when;
+    if (!_future_writes.empty())
+        next = std::min(next, _future_writes.front().when);
+    if (next == ~time_t{0})
         return false;
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    if (!drain_queue(rc, inactive, region_drain_limit))
+    if (sim_config.max_sim_time != 0 && next > sim_config.max_sim_time) {
+        std::cerr << "Max simulation time " << sim_config.max_sim_time << " reached — stopping."
+                  << std::endl;
+        stop(stop_reason_t::TIME_LIMIT);
         return false;
-    const bool monitor_due = monitor_triggered();
-    force_evaluate_combo(rc.continue_run, rc.qs, now);
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    for (assignment_t* a : _queues[monitor])
-        if (a->type() == assign_t::SF && a->condition_index() != 0)
-            a->snapshot_condition();
-
-    drain_nba_region(rc);
-    mark_nba_lhs_changed();
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    force_evaluate_combo(rc.continue_run, rc.qs, now);
-    if (!wsim_timeseries::TimeSeriesDB::instance().is_recording_stopped())
-        capture_queue_state(rc.qs);
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-
-    run_monitor_region(rc);
-    // Changes made by the NBA region count too: a monitored register written
-    // with <= must not go unreported.
-    if (monitor_due || monitor_triggered())
-        fire_monitor();
-    flush_ca_assignments(rc.continue_run, rc.qs, now);
-    run_observed_region(rc);
-
-    if (rc.continue_run) {
-        rearm_statements();
-        reset_all_changed_flags();
-        reset_all_edge_flags();
-        clear_monitor_dirty();
-        if (sim_config.infinite_loop_abort)
-            stop(rc, stop_reason_t::CYCLE_LIMIT);
-        record_step(rc, -1);
     }
-    ++rc.simulation_cycle;
+    _current_simulation_time = next;
+    ++_step_id;
+    begin_sampling_step();
+    while (!_wakes.empty() && _wakes.front().when == next) {
+        std::pop_heap(_wakes.begin(), _wakes.end(), std::greater<>());
+        const int proc = _wakes.back().proc;
+        _wakes.pop_back();
+        make_ready(proc);
+    }
+    while (!_future_writes.empty() && _future_writes.front().when == next) {
+        std::pop_heap(_future_writes.begin(), _future_writes.end(), later_write);
+        pending_write w = std::move(_future_writes.back());
+        _future_writes.pop_back();
+        const process_t& p = _processes[static_cast<size_t>(w.proc)];
+        // A delayed driver keeps only its latest value in flight.
+        if (p.type() == proc_t::ASSIGN && p.wake_time != w.seq)
+            continue;
+        apply_pending(w);
+    }
+    record_step(-1);
     return true;
 }
 
 void sim_state::main_loop(run_context& rc) {
-    record_step(rc, -1);
-    while (run_one_cycle(rc)) {
+    while (_stop_reason == stop_reason_t::NONE) {
+        if (_finish_requested) {
+            stop(stop_reason_t::FINISH);
+            break;
+        }
+        if (++rc.total_cycles > sim_config.max_sim_cycle) {
+            std::cerr << "[SIM] Max simulation cycles (" << sim_config.max_sim_cycle
+                      << ") reached at t=" << _current_simulation_time << " — stopping.\n";
+            halt_simulation();
+            stop(stop_reason_t::CYCLE_LIMIT);
+            break;
+        }
+        if (sim_config.infinite_loop_abort) {
+            stop(stop_reason_t::CYCLE_LIMIT);
+            break;
+        }
+        if (!_active.empty() || !_inactive.empty() || !_nba_now.empty()) {
+            // The first step of a fresh run: time 0, already queued.
+        } else if (!advance_time()) {
+            if (_stop_reason == stop_reason_t::NONE)
+                stop(stop_reason_t::NO_MORE_EVENTS);
+            break;
+        }
+        if (!run_time_step(rc))
+            break;
     }
-    rc.continue_run = false;
-    // Nothing but $finish clears the flag without naming a reason.
-    if (_stop_reason == stop_reason_t::NONE) {
-        _stop_reason = stop_reason_t::FINISH;
+    if (_stop_reason == stop_reason_t::FINISH || _stop_reason == stop_reason_t::NO_MORE_EVENTS) {
         finish_simulation();
+        run_final_processes();
     }
 }
 
 void sim_state::run() {
     write_banner(std::cout);
     std::cout.flush();
-    _current_simulation_time = 0;
-    // A closure that threw out of the last run may have left the NBA region open.
-    g_nba_draining = false;
-    _pre_nba_active = false;
-    const bool fresh = !_halt_simulation && !_resume_simulation;
+    const bool fresh = !_started;
     // A resumed run keeps what the design printed before the halt.
     if (fresh)
         reset_display_log();
@@ -568,18 +239,21 @@ void sim_state::run() {
     if (fresh) {
         std::cout << "1. Design Preparation" << std::endl;
         _stop_reason = stop_reason_t::NONE;
-        if (has_properties()) {
-            // Before their first clock, properties look back on the values
-            // the signals were declared with.
-            take_sampled_values(0);
-            for (const prop_t& p : _props)
-                update_stable_deps(p);
-        }
-        prepare_design_and_pre_simulate(rc);
-        rc.fresh_start = true;
+        _current_simulation_time = 0;
+        _started = true;
+        // Before their first clock, properties look back on the values the
+        // signals were declared with.
+        for (const prop_t& p : _props)
+            update_stable_deps(p);
+        start_processes();
+        std::cout << "2. Simulation Begins" << std::endl;
+        record_step(-1);
+        main_loop(rc);
+        return;
     }
     std::cout << "2. Simulation Begins" << std::endl;
-    if (rc.fresh_start || (_resume_simulation && !_simulation_finished)) {
+    if (_resume_simulation && !_simulation_finished) {
+        _resume_simulation = false;
         _stop_reason = stop_reason_t::NONE;
         main_loop(rc);
     }

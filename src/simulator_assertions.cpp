@@ -1,23 +1,18 @@
-// Concurrent assertions: an assert property becomes a kernel property and one
-// PROP statement that fires on the property's clock. Three forms are modelled:
-// an implication with an optional cycle delay, a plain boolean property, and a
-// sequence of boolean steps separated by cycle delays.
-#include "kernel_utils.h"
+// Concurrent assertions: an assert property becomes a kernel property judged
+// on its clock. Three forms are modelled: an implication with an optional
+// fixed cycle delay, a plain boolean property, and a sequence of boolean
+// steps separated by fixed cycle delays. Any other operator is reported and
+// the assertion is left out rather than checked as something else.
 #include "simulator.h"
 #include "timeseries.h"
 
 #include <slang/syntax/AllSyntax.h>
 
-#include <tuple>
-
 using namespace slang::ast;
 using wsim_kernel::assign_t;
 using wsim_kernel::assignment_t;
-using wsim_kernel::process_t;
 using wsim_kernel::prop_step;
 using wsim_kernel::sim_state;
-using operand_t = wsim_kernel::operand_t;
-using AssertionShape = SimulatorBuilder::AssertionShape;
 
 namespace {
 
@@ -26,277 +21,263 @@ bool isChecked(AssertionKind kind) {
     return kind == AssertionKind::Assert || kind == AssertionKind::Assume;
 }
 
-bool isImplication(BinaryAssertionOperator op) {
-    return op == BinaryAssertionOperator::OverlappedImplication ||
-           op == BinaryAssertionOperator::NonOverlappedImplication ||
-           op == BinaryAssertionOperator::Implies;
+std::string binaryOperatorPhrase(BinaryAssertionOperator op) {
+    switch (op) {
+    case BinaryAssertionOperator::And: return "and";
+    case BinaryAssertionOperator::Or: return "or";
+    case BinaryAssertionOperator::Intersect: return "intersect";
+    case BinaryAssertionOperator::Throughout: return "throughout";
+    case BinaryAssertionOperator::Within: return "within";
+    case BinaryAssertionOperator::Iff: return "iff";
+    case BinaryAssertionOperator::Until: return "until";
+    case BinaryAssertionOperator::SUntil: return "s_until";
+    case BinaryAssertionOperator::UntilWith: return "until_with";
+    case BinaryAssertionOperator::SUntilWith: return "s_until_with";
+    case BinaryAssertionOperator::OverlappedFollowedBy: return "#-#";
+    case BinaryAssertionOperator::NonOverlappedFollowedBy: return "#=#";
+    default: break;
+    }
+    return "implication";
 }
 
-const SequenceConcatExpr* concatOf(const AssertionExpr& ae) {
-    return ae.kind == AssertionExprKind::SequenceConcat ? &ae.as<SequenceConcatExpr>() : nullptr;
+[[noreturn]] void refuse(const std::string& what, const AssertionExpr& ae) {
+    SimulatorBuilder::unmodelled("assertion operator " + what, ae.syntax
+                                                                   ? ae.syntax->sourceRange().start()
+                                                                   : slang::SourceLocation());
 }
 
-int minimumDelay(const SequenceConcatExpr::Element& element) {
+// The boolean expression of a step; repetitions and other sequences are
+// refused.
+const Expression& booleanOf(const AssertionExpr& ae) {
+    if (ae.kind != AssertionExprKind::Simple) {
+        if (ae.kind == AssertionExprKind::SequenceConcat)
+            refuse("with a multi-step sequence in this place", ae);
+        refuse("of this kind", ae);
+    }
+    const auto& simple = ae.as<SimpleAssertionExpr>();
+    if (simple.repetition) {
+        switch (simple.repetition->kind) {
+        case SequenceRepetition::Consecutive: refuse("[*n]", ae);
+        case SequenceRepetition::Nonconsecutive: refuse("[=n]", ae);
+        case SequenceRepetition::GoTo: refuse("[->n]", ae);
+        }
+    }
+    return simple.expr;
+}
+
+int fixedDelay(const SequenceConcatExpr::Element& element, const AssertionExpr& ae) {
+    if (!element.delay.max || *element.delay.max != element.delay.min)
+        refuse("##[m:n]", ae);
     return static_cast<int>(element.delay.min);
 }
 
-// The property under its clock, abort and disable wrappers; `disable` gets the
-// condition of the outermost disable iff.
-const AssertionExpr& unwrapProperty(const AssertionExpr& ae, const Expression*& disable) {
+// The property under its clock, abort and disable wrappers.
+const AssertionExpr& unwrapProperty(const AssertionExpr& ae, const Expression*& disable,
+                                    const TimingControl*& clock) {
     switch (ae.kind) {
-    case AssertionExprKind::Clocking:
-        return unwrapProperty(ae.as<ClockingAssertionExpr>().expr, disable);
-    case AssertionExprKind::Abort:
-        return unwrapProperty(ae.as<AbortAssertionExpr>().expr, disable);
+    case AssertionExprKind::Clocking: {
+        const auto& c = ae.as<ClockingAssertionExpr>();
+        if (!clock)
+            clock = &c.clocking;
+        return unwrapProperty(c.expr, disable, clock);
+    }
+    case AssertionExprKind::Abort: refuse("accept_on/reject_on", ae);
     case AssertionExprKind::DisableIff: {
         const auto& d = ae.as<DisableIffAssertionExpr>();
         if (!disable)
             disable = &d.condition;
-        return unwrapProperty(d.expr, disable);
+        return unwrapProperty(d.expr, disable, clock);
     }
-    default:
-        return ae;
+    default: return ae;
     }
-}
-
-// Raises a flag for the life of the guard.
-class FlagRaised {
-public:
-    explicit FlagRaised(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagRaised() { flag_ = false; }
-    FlagRaised(const FlagRaised&) = delete;
-    FlagRaised& operator=(const FlagRaised&) = delete;
-
-private:
-    bool& flag_;
-};
-
-int positionOf(const SimulatorBuilder& b, const std::string& name) {
-    auto it = b.signal_positions.find(b.resolveSignalName(name));
-    return it == b.signal_positions.end() ? 0 : it->second;
 }
 
 } // namespace
 
-const Expression* SimulatorBuilder::extractExprFromAssertionExpr(const AssertionExpr& ae) {
-    if (ae.kind != AssertionExprKind::Simple)
-        return nullptr;
-    const auto& simple = ae.as<SimpleAssertionExpr>();
-    // A repeated expression (a[*3]) is a sequence, not a condition.
-    return simple.repetition ? nullptr : &simple.expr;
-}
-
-AssertionShape SimulatorBuilder::extractImplicationSides(const AssertionExpr& ae,
-                                                         const AssertionExpr*& antecedent,
-                                                         const AssertionExpr*& consequent,
-                                                         int& sequence_delay) {
-    antecedent = nullptr;
-    consequent = nullptr;
-    sequence_delay = 0;
-    switch (ae.kind) {
-    case AssertionExprKind::Binary: {
-        const auto& bin = ae.as<BinaryAssertionExpr>();
-        if (!isImplication(bin.op))
-            return AssertionShape::Unknown;
-        antecedent = &bin.left;
-        consequent = &bin.right;
-        if (const SequenceConcatExpr* concat = concatOf(bin.right)) {
-            // Only a single delayed step is modelled; checking the first step
-            // of a longer consequent alone would pass what should fail.
-            if (concat->elements.size() != 1)
-                return AssertionShape::Unknown;
-            sequence_delay = minimumDelay(concat->elements[0]);
-            consequent = concat->elements[0].sequence;
-        }
-        if (bin.op == BinaryAssertionOperator::NonOverlappedImplication)
-            ++sequence_delay;
-        return AssertionShape::Implication;
+std::string SimulatorBuilder::primarySignalName(const Expression& expr) {
+    const Expression& e = expr.unwrapImplicitConversions();
+    switch (e.kind) {
+    case ExpressionKind::Call: {
+        const auto& call = e.as<CallExpression>();
+        const auto name = call.getSubroutineName();
+        if (!call.isSystemCall() || (name != "$signed" && name != "$unsigned") ||
+            call.arguments().empty())
+            return "";
+        return primarySignalName(*call.arguments()[0]);
     }
-    case AssertionExprKind::SequenceConcat: {
-        const auto& concat = ae.as<SequenceConcatExpr>();
-        // `##N a` alone: a must hold N cycles after every clock.
-        if (concat.elements.size() == 1) {
-            sequence_delay = minimumDelay(concat.elements[0]);
-            consequent = concat.elements[0].sequence;
-            return AssertionShape::Simple;
-        }
-        consequent = &ae;
-        return AssertionShape::PureSequence;
+    case ExpressionKind::NamedValue:
+    case ExpressionKind::HierarchicalValue: {
+        const Symbol& sym = e.as<ValueExpressionBase>().symbol;
+        if (sym.kind != SymbolKind::Variable && sym.kind != SymbolKind::Net)
+            return "";
+        return signalName(sym.as<ValueSymbol>());
     }
-    case AssertionExprKind::Simple:
-        consequent = &ae;
-        return AssertionShape::Simple;
-    default:
-        return AssertionShape::Unknown;
+    case ExpressionKind::ElementSelect: {
+        const auto& select = e.as<ElementSelectExpression>();
+        const std::string base = primarySignalName(select.value());
+        if (base.empty())
+            return "";
+        if (auto index = constantValue(select.selector()))
+            return base + "[" + std::to_string(static_cast<int>(*index)) + "]";
+        return base;
+    }
+    case ExpressionKind::RangeSelect: return primarySignalName(e.as<RangeSelectExpression>().value());
+    case ExpressionKind::BinaryOp: {
+        const auto& bin = e.as<BinaryExpression>();
+        const Expression& left = bin.left().unwrapImplicitConversions();
+        const Expression& right = bin.right().unwrapImplicitConversions();
+        const std::string l = primarySignalName(left);
+        if (right.kind == ExpressionKind::IntegerLiteral && !l.empty())
+            return l;
+        const std::string r = primarySignalName(right);
+        if (left.kind == ExpressionKind::IntegerLiteral && !r.empty())
+            return r;
+        return l;
+    }
+    default: return "";
     }
 }
 
-std::pair<int, int> SimulatorBuilder::extractClockFromAssertionExpr(const AssertionExpr& ae) {
-    if (ae.kind != AssertionExprKind::Clocking)
-        return {0, 0};
-    storeTimingControl(ae.as<ClockingAssertionExpr>().clocking);
-    return buildFreshTrigger();
+int SimulatorBuilder::conditionClosure(const Expression& e) {
+    const int expr = compileExpression(e);
+    return sim_state::instance().add_exp(
+        [expr] { return sim_state::instance().eval(expr) != 0; });
 }
 
-bool SimulatorBuilder::buildSequenceSteps(const AssertionExpr& ae,
-                                          std::vector<prop_step>& steps_out, int stmt_line) {
-    const SequenceConcatExpr* concat = concatOf(ae);
-    if (!concat)
-        return false;
-    for (const auto& element : concat->elements) {
-        const Expression* expr = extractExprFromAssertionExpr(*element.sequence);
-        int t = 0;
-        int f = 0;
-        if (!expr || !buildConditionLambdas(expr, stmt_line, t, f))
-            return false;
-        steps_out.push_back(prop_step{t, minimumDelay(element)});
+void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt,
+                                        const TimingControl* enclosing_clock) {
+    const slang::SourceLocation where = stmt.sourceRange.start();
+    if (!isChecked(stmt.assertionKind)) {
+        reportNotModelled(where, stmt.assertionKind == AssertionKind::CoverProperty
+                                     ? "cover property"
+                                     : "assertion of this kind");
+        return;
     }
-    return !steps_out.empty();
-}
-
-std::string SimulatorBuilder::assertionLabel(const AssertionSite& site) {
-    if (!site.user_label.empty())
-        return site.user_label;
-    if (site.stmt->syntax && site.stmt->syntax->label) {
-        const std::string_view name = site.stmt->syntax->label->name.valueText();
-        if (!name.empty())
-            return std::string(name);
-    }
-    // Results are kept by label, so two unlabelled assertions must not share one.
-    const std::string base = "assert_L" + std::to_string(site.stmt_line);
-    const int seen = ++_unlabelled_assertions_by_line[site.stmt_line];
-    return seen == 1 ? base : base + "_" + std::to_string(seen);
-}
-
-void SimulatorBuilder::emitPropertyStatement(const AssertionSite& site, int prop_idx, int source,
-                                             int expression) {
-    const int ctx = addLineContext(site.file_id, site.stmt_line);
-    assignment_t& stored = addProceduralStatement(
-        *site.proc, assignment_t(assign_t::PROP, static_cast<time_t>(site.delay), prop_idx,
-                                 source, expression, ctx, site.trigger_idx, site.trig_ack_idx, 0,
-                                 site.proc_line, operand_t::BIT, operand_t::BIT));
-    stored.set_instance_id(_current_scope_prefix);
-    _pending_stable_deps.clear();
-}
-
-bool SimulatorBuilder::addSequenceProperty(const AssertionSite& site,
-                                           const AssertionExpr& sequence) {
-    std::vector<prop_step> steps;
-    if (!buildSequenceSteps(sequence, steps, site.stmt_line))
-        return false;
-    const std::string label = assertionLabel(site);
-    wsim_timeseries::TimeSeriesDB::instance().register_property(label, site.stmt_line, "",
-                                                                "sequence");
-    wsim_kernel::prop_t prop(label, site.stmt_line);
-    prop.sequence_steps = steps;
-    prop.disable_iff_exp = site.disable_exp;
-    for (int dep : _pending_stable_deps)
-        prop.add_stable_dep(dep);
-    emitPropertyStatement(site, sim_state::instance().add_prop(prop),
-                          steps.front().condition_exp, 0);
-    return true;
-}
-
-bool SimulatorBuilder::addImplicationProperty(const AssertionSite& site,
-                                              const AssertionExpr* antecedent,
-                                              const AssertionExpr& consequent,
-                                              int sequence_delay) {
     auto& state = sim_state::instance();
-    int ant_true = 0;
-    int ant_false = 0;
-    const Expression* ant_expr = nullptr;
-    if (antecedent) {
-        ant_expr = extractExprFromAssertionExpr(*antecedent);
-        if (!ant_expr || !buildConditionLambdas(ant_expr, site.stmt_line, ant_true, ant_false))
-            return false;
+    try {
+        Restore keep(_ctx);
+        _ctx.in_property = true;
+        _ctx.stable_deps.clear();
+
+        const Expression* disable_expr = nullptr;
+        const TimingControl* clock = nullptr;
+        const AssertionExpr& property = unwrapProperty(stmt.propertySpec, disable_expr, clock);
+        if (!clock)
+            clock = enclosing_clock;
+        if (!clock)
+            unmodelled("assertion without a clock", where);
+
+        // Take the property apart before anything is registered.
+        const Expression* antecedent = nullptr;
+        const Expression* consequent = nullptr;
+        int delay = 0;
+        std::vector<std::pair<const Expression*, int>> steps;
+        switch (property.kind) {
+        case AssertionExprKind::Binary: {
+            const auto& bin = property.as<BinaryAssertionExpr>();
+            if (bin.op != BinaryAssertionOperator::OverlappedImplication &&
+                bin.op != BinaryAssertionOperator::NonOverlappedImplication &&
+                bin.op != BinaryAssertionOperator::Implies)
+                refuse(binaryOperatorPhrase(bin.op), property);
+            antecedent = &booleanOf(bin.left);
+            if (bin.right.kind == AssertionExprKind::SequenceConcat) {
+                const auto& concat = bin.right.as<SequenceConcatExpr>();
+                for (const auto& element : concat.elements)
+                    fixedDelay(element, bin.right);
+                if (concat.elements.size() != 1)
+                    refuse("with a multi-step consequent", bin.right);
+                delay = fixedDelay(concat.elements[0], bin.right);
+                consequent = &booleanOf(*concat.elements[0].sequence);
+            } else {
+                consequent = &booleanOf(bin.right);
+            }
+            if (bin.op == BinaryAssertionOperator::NonOverlappedImplication)
+                ++delay;
+            break;
+        }
+        case AssertionExprKind::SequenceConcat: {
+            const auto& concat = property.as<SequenceConcatExpr>();
+            for (const auto& element : concat.elements)
+                steps.emplace_back(&booleanOf(*element.sequence), fixedDelay(element, property));
+            if (steps.size() == 1) {
+                // `##N a` alone: a must hold N cycles after every clock.
+                delay = steps[0].second;
+                consequent = steps[0].first;
+                steps.clear();
+            }
+            break;
+        }
+        case AssertionExprKind::Simple: consequent = &booleanOf(property); break;
+        case AssertionExprKind::Unary: refuse("not/nexttime/always/eventually", property);
+        default: refuse("of this kind", property);
+        }
+
+        const int events = compileEventList(*clock);
+        int disable = 0;
+        if (disable_expr) {
+            // A disable condition reads current values: a reset that lands
+            // at a clock edge counts at that edge.
+            const int raw = conditionClosure(*disable_expr);
+            disable = state.add_exp([raw] { return sim_state::instance().evaluate_on_current_values(raw); });
+        }
+
+        const int stmt_line = getLineNumber(where);
+        std::string label;
+        if (stmt.syntax && stmt.syntax->label && !stmt.syntax->label->name.valueText().empty())
+            label = std::string(stmt.syntax->label->name.valueText());
+        else {
+            // Results are kept by label, so two unlabelled assertions must not share one.
+            const std::string base = "assert_L" + std::to_string(stmt_line);
+            const int seen = ++_unlabelled_assertions_by_line[stmt_line];
+            label = seen == 1 ? base : base + "_" + std::to_string(seen);
+        }
+
+        wsim_kernel::prop_t prop(label, stmt_line);
+        prop.disable_iff_exp = disable;
+        auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+        if (!steps.empty()) {
+            for (const auto& [expr, step_delay] : steps)
+                prop.sequence_steps.push_back(prop_step{conditionClosure(*expr), step_delay});
+            recorder.register_property(label, stmt_line, "", "sequence");
+        } else {
+            int ant = antecedent ? conditionClosure(*antecedent) : 0;
+            int con = conditionClosure(*consequent);
+            const std::string ant_name = antecedent ? primarySignalName(*antecedent) : "";
+            const std::string con_name = primarySignalName(*consequent);
+            auto position = [this](const std::string& name) {
+                auto it = signal_positions.find(name);
+                return it == signal_positions.end() ? 0 : it->second;
+            };
+            prop.set_signal_positions(position(ant_name), position(con_name));
+            recorder.register_property(label, stmt_line, ant_name, con_name);
+            // While disabled no attempt starts; a plain property holds.
+            if (disable != 0 && ant != 0) {
+                ant = state.add_exp([disable, ant] {
+                    auto& s = sim_state::instance();
+                    return !s.exps(disable)() && s.exps(ant)();
+                });
+            } else if (disable != 0) {
+                con = state.add_exp([disable, con] {
+                    auto& s = sim_state::instance();
+                    return s.exps(disable)() || s.exps(con)();
+                });
+            }
+            prop.antecedent_exp = ant;
+            prop.consequent_exp = con;
+            prop.sequence_delay = delay;
+        }
+        for (int dep : _ctx.stable_deps)
+            prop.add_stable_dep(dep);
+        const int prop_index = state.add_prop(prop);
+
+        wsim_kernel::process_t proc(stmt_line, "assert", wsim_kernel::proc_t::ASSERT);
+        proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
+        assignment_t s(assign_t::PROP, addLineContext(where), _ctx.process_line);
+        s.events = events;
+        s.table = prop_index;
+        Program prog{s};
+        addProcess(std::move(proc), prog);
+    } catch (const Unmodelled& u) {
+        reportNotModelled(u.where.valid() ? u.where : where, u.construct);
     }
-    int con_true = 0;
-    int con_false = 0;
-    const Expression* con_expr = extractExprFromAssertionExpr(consequent);
-    if (!con_expr || !buildConditionLambdas(con_expr, site.stmt_line, con_true, con_false))
-        return false;
-
-    const std::string ant_name = ant_expr ? extractSignalName(*ant_expr) : "";
-    const std::string con_name = extractSignalName(*con_expr);
-    const std::string label = assertionLabel(site);
-    wsim_kernel::prop_t prop(label, site.stmt_line);
-    prop.sequence_delay = sequence_delay;
-    prop.disable_iff_exp = site.disable_exp;
-    for (int dep : _pending_stable_deps)
-        prop.add_stable_dep(dep);
-    prop.set_signal_positions(positionOf(*this, ant_name), positionOf(*this, con_name));
-    const int prop_idx = state.add_prop(prop);
-    wsim_timeseries::TimeSeriesDB::instance().register_property(label, site.stmt_line, ant_name,
-                                                                con_name);
-
-    // While disabled no attempt starts; a plain property holds.
-    const int disable = site.disable_exp;
-    int source = ant_true;
-    int expression = con_true;
-    if (disable != 0 && ant_true != 0) {
-        source = state.add_exp([disable, ant_true] {
-            auto& s = sim_state::instance();
-            return !s.exps(disable)() && s.exps(ant_true)();
-        });
-    } else if (disable != 0) {
-        expression = state.add_exp([disable, con_true] {
-            auto& s = sim_state::instance();
-            return s.exps(disable)() || s.exps(con_true)();
-        });
-    }
-    emitPropertyStatement(site, prop_idx, source, expression);
-    return true;
-}
-
-bool SimulatorBuilder::processAssertProperty(const ConcurrentAssertionStatement& apStmt,
-                                             process_t& proc, ProceduralBlockKind, int delay,
-                                             int stmt_line, int proc_line, int trigger_idx,
-                                             int trig_ack_idx, int, WEdgeKind,
-                                             const std::string& user_label) {
-    if (!isChecked(apStmt.assertionKind))
-        return false;
-    if (trigger_idx == 0) {
-        stored_event_list.clear();
-        stored_sig_pos = 0;
-        stored_edge = WEdgeKind::None;
-        stored_sig_type = operand_t::BIT;
-        std::tie(trigger_idx, trig_ack_idx) = extractClockFromAssertionExpr(apStmt.propertySpec);
-    }
-    // Without a clock the property would be judged at whatever steps happen to run.
-    if (trigger_idx == 0)
-        return false;
-
-    const Expression* disable_expr = nullptr;
-    const AssertionExpr& property = unwrapProperty(apStmt.propertySpec, disable_expr);
-    const AssertionExpr* ant = nullptr;
-    const AssertionExpr* con = nullptr;
-    int sequence_delay = 0;
-    const AssertionShape shape = extractImplicationSides(property, ant, con, sequence_delay);
-    if (shape == AssertionShape::Unknown)
-        return false;
-
-    AssertionSite site;
-    site.proc = &proc;
-    site.stmt = &apStmt;
-    site.user_label = user_label;
-    site.delay = delay;
-    site.stmt_line = stmt_line;
-    site.proc_line = proc_line;
-    site.file_id = get_file_id(apStmt.sourceRange.start());
-    site.trigger_idx = trigger_idx;
-    site.trig_ack_idx = trig_ack_idx;
-
-    _pending_stable_deps.clear();
-    FlagRaised building(_building_property);
-    // A disable condition that cannot be built leaves the property undisabled.
-    // It reads current values: a reset that lands at a clock edge counts at
-    // that edge.
-    int disable_true = 0;
-    int disable_false = 0;
-    if (disable_expr && buildConditionLambdas(disable_expr, stmt_line, disable_true, disable_false))
-        site.disable_exp = sim_state::instance().add_exp(
-            wsim_kernel::make_current_value_exp(static_cast<unsigned>(disable_true)));
-    if (shape == AssertionShape::PureSequence)
-        return addSequenceProperty(site, *con);
-    return addImplicationProperty(site, ant, *con, sequence_delay);
 }

@@ -1,13 +1,10 @@
-// The instance tree: every child instance is registered with its port
-// signals, its ports are bound to the signals connected in the parent, and
-// the timescale of its definition goes to the kernel.
+// The instance tree: every child instance is registered with the recorder
+// and its ports, its port connections become continuous drivers, and the
+// design's timescales decide the simulation's time base.
 #include "simulator.h"
 #include "timeseries.h"
 
 using namespace slang::ast;
-using wsim_kernel::assign_t;
-using wsim_kernel::assignment_t;
-using wsim_kernel::process_t;
 using wsim_kernel::sim_state;
 using operand_t = wsim_kernel::operand_t;
 
@@ -17,160 +14,223 @@ std::string childPath(const std::string& parent_path, std::string_view name) {
     return parent_path.empty() ? std::string(name) : parent_path + "." + std::string(name);
 }
 
+// Every instance below (and including) `inst`, generate blocks included.
+class InstanceCollector : public ASTVisitor<InstanceCollector, false, false> {
+public:
+    std::vector<const InstanceSymbol*> found;
+    void handle(const InstanceSymbol& inst) {
+        found.push_back(&inst);
+        visitDefault(inst);
+    }
+    void handle(const GenerateBlockSymbol& block) {
+        if (!block.isUninstantiated)
+            visitDefault(block);
+    }
+};
+
 } // namespace
 
-void SimulatorBuilder::elaborateInstanceTree(const InstanceSymbol& inst,
-                                             const std::string& parent_path) {
-    if (inst.isTopLevel()) {
-        if (_top_module_name.empty())
-            _top_module_name = std::string(inst.getDefinition().name);
-        applyTimescale(inst);
-        for (const auto& child : inst.body.membersOfType<InstanceSymbol>())
-            elaborateInstanceTree(child, parent_path);
-        return;
-    }
-
-    applyTimescale(inst);
-    const std::string inst_path = childPath(parent_path, inst.name);
-    elaborateModuleInstance(inst, parent_path);
-    std::vector<OutputBind> output_binds;
-    {
-        auto guard = scopeGuard(parent_path);
-        elaborateModuleInstanceInputBind(inst, inst_path);
-        output_binds = std::move(pending_output_binds);
-        pending_output_binds.clear();
-    }
-
-    for (const auto& child : inst.body.membersOfType<InstanceSymbol>())
-        elaborateInstanceTree(child, inst_path);
-
-    for (const auto& ca : inst.body.membersOfType<ContinuousAssignSymbol>()) {
-        const Expression& assign = ca.getAssignment();
-        if (assign.kind != ExpressionKind::Assignment)
-            continue;
-        const int line = getLineNumber(ca.location);
-        _line_instance_map_builder[line].push_back(inst_path);
-        auto guard = scopeGuard(inst_path);
-        processContinuousAssignExpr(assign.as<AssignmentExpression>(), line);
-    }
-
-    const int file_id = get_file_id(inst.location);
-    for (const OutputBind& bind : output_binds) {
-        _line_instance_map_builder[bind.line].push_back(inst_path);
-        makeBindProcess(bind.parent_sig + "_output_bind", bind.parent_sig, bind.inst_sig, file_id,
-                        bind.line, inst_path);
-    }
-}
-
-void SimulatorBuilder::makeBindProcess(const std::string& process_name, const std::string& target,
-                                       const std::string& source, int file_id, int line,
-                                       const std::string& instance_id) {
-    process_t proc(line, process_name, wsim_kernel::proc_t::ASSIGN);
-    const int ctx = addLineContext(file_id, line);
-    const operand_t ltype = getSignalType(target);
-    const operand_t rtype = getSignalType(source);
-    const int src = signal_positions[source];
-    if (ltype == operand_t::BIT && rtype != operand_t::BIT) {
-        // The 1-bit write path reads its source in the bit store: hand it the
-        // wider signal's least significant bit instead.
-        const int exp = sim_state::instance().add_exp(lsbReader(src, rtype));
-        proc.add_statement(assignment_t(assign_t::CA, 0, signal_positions[target], 0, exp, ctx, 0,
-                                        0, 0, line, ltype, rtype));
-    } else {
-        proc.add_statement(assignment_t(assign_t::CA, 0, signal_positions[target], src, 0, ctx, 0,
-                                        0, 0, line, ltype, rtype));
-    }
-    proc.ith_statement(0)->set_instance_id(instance_id);
-    commitProcess(proc);
-}
-
-void SimulatorBuilder::elaborateModuleInstance(const InstanceSymbol& instance,
-                                               const std::string& parent_path) {
-    const std::string inst_path = childPath(parent_path, instance.name);
-    if (!_registered_instances.insert(inst_path).second)
-        return;
-    const int line = getLineNumber(instance.location);
-    wsim_timeseries::TimeSeriesDB::instance().register_module(
-        std::string(instance.name), std::string(instance.getDefinition().name), parent_path,
-        line);
-
-    auto register_port = [&](std::string_view port_name, const slang::ast::Type& type,
-                             bool is_signed) {
-        const std::string signal = inst_path + "." + std::string(port_name);
-        if (!isRegistered(signal))
-            registerSignalBits(signal, static_cast<int>(type.getBitWidth()), line, true, false,
-                               is_signed);
-    };
-    for (const Symbol* entry : instance.body.getPortList()) {
-        if (entry->kind == SymbolKind::Port) {
-            const auto& port = entry->as<PortSymbol>();
-            register_port(port.name, port.getType(), port.getType().isSigned());
-        } else if (entry->kind == SymbolKind::MultiPort) {
-            for (const PortSymbol* port : entry->as<MultiPortSymbol>().ports)
-                register_port(port->name, port->getType(), false);
-        }
-    }
-}
-
-void SimulatorBuilder::elaborateModuleInstanceInputBind(const InstanceSymbol& instance,
-                                                        const std::string& inst_path) {
-    const int line = getLineNumber(instance.location);
-    const int file_id = get_file_id(instance.location);
-    _line_instance_map_builder[line].push_back(inst_path);
-
-    for (const auto* conn : instance.getPortConnections()) {
-        if (conn->port.kind != SymbolKind::Port)
-            continue;
-        const Expression* expr = conn->getExpression();
-        if (!expr)
-            continue;
-        const Symbol* referenced = expr->getSymbolReference();
-        if (!referenced)
-            continue;
-        // Only a connection that is the whole signal is bound: a select or an
-        // operator would otherwise bind the whole signal in its place.
-        const Expression* connected = expr;
-        if (expr->kind == ExpressionKind::Assignment &&
-            expr->as<AssignmentExpression>().isLValueArg())
-            connected = &expr->as<AssignmentExpression>().left();
-        if (!isSignalReference(*connected))
-            continue;
-
-        const auto& port = conn->port.as<PortSymbol>();
-        const std::string port_full = inst_path + "." + std::string(port.name);
-        const std::string parent = resolveSignalName(std::string(referenced->name));
-        if (!isRegistered(port_full) || !isRegistered(parent))
-            continue;
-
-        if (port.direction == ArgumentDirection::In) {
-            makeBindProcess(port_full + "_input_bind", port_full, parent, file_id, line, inst_path);
-        } else if (port.direction == ArgumentDirection::Out) {
-            pending_output_binds.push_back(OutputBind{parent, port_full, line});
-        }
-    }
-}
-
-void SimulatorBuilder::applyTimescale(const InstanceSymbol& topInst) {
-    const auto& scale = topInst.getDefinition().timeScale;
-    if (!scale)
-        return;
-    auto& ts = sim_state::instance().timescale();
-    ts.time_unit_ps = timeScaleUnitToPs(scale->base.unit, static_cast<int>(scale->base.magnitude));
-    ts.time_prec_ps =
-        timeScaleUnitToPs(scale->precision.unit, static_cast<int>(scale->precision.magnitude));
-    ts.was_set = true;
-}
-
-uint64_t SimulatorBuilder::timeScaleUnitToPs(slang::TimeUnit unit, int magnitude) {
-    uint64_t ps = 1000;
-    switch (unit) {
-    case slang::TimeUnit::Seconds: ps = 1000000000000ULL; break;
-    case slang::TimeUnit::Milliseconds: ps = 1000000000ULL; break;
-    case slang::TimeUnit::Microseconds: ps = 1000000ULL; break;
-    case slang::TimeUnit::Nanoseconds: ps = 1000ULL; break;
-    case slang::TimeUnit::Picoseconds: ps = 1ULL; break;
-    case slang::TimeUnit::Femtoseconds: ps = 0ULL; break;
+uint64_t SimulatorBuilder::femtoseconds(const slang::TimeScaleValue& v) {
+    uint64_t fs = 1000000;
+    switch (v.unit) {
+    case slang::TimeUnit::Seconds: fs = 1000000000000000ULL; break;
+    case slang::TimeUnit::Milliseconds: fs = 1000000000000ULL; break;
+    case slang::TimeUnit::Microseconds: fs = 1000000000ULL; break;
+    case slang::TimeUnit::Nanoseconds: fs = 1000000ULL; break;
+    case slang::TimeUnit::Picoseconds: fs = 1000ULL; break;
+    case slang::TimeUnit::Femtoseconds: fs = 1ULL; break;
     default: break;
     }
-    return static_cast<uint64_t>(magnitude) * ps;
+    return fs * static_cast<uint64_t>(v.magnitude);
 }
+
+void SimulatorBuilder::prepareTimescales(const RootSymbol& root) {
+    InstanceCollector all;
+    root.visit(all);
+    uint64_t finest = 0;
+    bool declared = false;
+    const InstanceSymbol* top = root.topInstances.empty() ? nullptr : root.topInstances[0];
+    for (const InstanceSymbol* inst : all.found) {
+        const auto ts = inst->body.getTimeScale();
+        if (!ts)
+            continue;
+        const uint64_t p = femtoseconds(ts->precision);
+        if (finest == 0 || p < finest)
+            finest = p;
+        declared = declared || inst->getDefinition().timeScale.has_value();
+    }
+    _global_precision_fs = finest == 0 ? 1000000 : finest;
+    auto& ts = sim_state::instance().timescale();
+    ts = wsim_kernel::timescale_t{};
+    if (!declared)
+        return;
+    ts.was_set = true;
+    ts.time_prec_ps = _global_precision_fs / 1000;
+    if (top) {
+        if (const auto top_ts = top->body.getTimeScale())
+            ts.time_unit_ps = femtoseconds(top_ts->base) / 1000;
+    }
+}
+
+void SimulatorBuilder::elaborateInstanceTree(const InstanceSymbol& inst, const std::string&) {
+    if (_top_module_name.empty())
+        _top_module_name = std::string(inst.getDefinition().name);
+}
+
+void SimulatorBuilder::handle(const InstanceSymbol& inst) {
+    if (inst.isInterface()) {
+        reportNotModelled(inst.location, "interface instance");
+        return;
+    }
+    if (inst.getDefinition().definitionKind == DefinitionKind::Program) {
+        reportNotModelled(inst.location, "program block");
+        return;
+    }
+    if (inst.isTopLevel()) {
+        visitDefault(inst);
+        return;
+    }
+    const std::string path = instancePathOf(*inst.getParentScope());
+    const std::string inst_path = childPath(path, std::string_view(signalPathTail(inst)));
+    if (_registered_instances.insert(inst_path).second) {
+        const int line = getLineNumber(inst.location);
+        wsim_timeseries::TimeSeriesDB::instance().register_module(
+            signalPathTail(inst), std::string(inst.getDefinition().name), path, line);
+        _line_instance_map_builder[line].push_back(inst_path);
+        registerPorts(inst, inst_path);
+    }
+    visitDefault(inst);
+    bindPorts(inst, path, inst_path);
+}
+
+std::string SimulatorBuilder::signalPathTail(const InstanceSymbol& inst) const {
+    // The instance's name under its parent instance: generate blocks between
+    // them are part of it (g[0].u1).
+    const std::string full = inst.getHierarchicalPath();
+    const std::string parent = instancePathOf(*inst.getParentScope());
+    std::string below_top;
+    const auto dot = full.find('.');
+    below_top = dot == std::string::npos ? full : full.substr(dot + 1);
+    if (parent.empty())
+        return below_top;
+    return below_top.substr(std::min(below_top.size(), parent.size() + 1));
+}
+
+void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::string& inst_path) {
+    const int line = getLineNumber(inst.location);
+    for (const Symbol* entry : inst.body.getPortList()) {
+        if (entry->kind != SymbolKind::Port) {
+            if (entry->kind == SymbolKind::MultiPort)
+                reportNotModelled(entry->location, "port of several signals");
+            else
+                reportNotModelled(entry->location, "interface port");
+            continue;
+        }
+        const auto& port = entry->as<PortSymbol>();
+        const Type& type = port.getType();
+        if (!type.isIntegral() || !port.internalSymbol)
+            continue;
+        const auto& value = port.internalSymbol->as<ValueSymbol>();
+        if (_signals.count(&value))
+            continue;
+        _signals[&value] = registerSignal(inst_path + "." + std::string(port.name),
+                                          static_cast<int>(type.getBitWidth()), line, true, false,
+                                          type.isSigned());
+    }
+}
+
+void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& parent_path,
+                                 const std::string& inst_path) {
+    auto& state = sim_state::instance();
+    for (const PortConnection* conn : inst.getPortConnections()) {
+        if (conn->port.kind != SymbolKind::Port)
+            continue;
+        const auto& port = conn->port.as<PortSymbol>();
+        const Expression* expr = conn->getExpression();
+        if (!expr || !port.internalSymbol)
+            continue;
+        const slang::SourceLocation where = expr->sourceRange.start().valid()
+                                                ? expr->sourceRange.start()
+                                                : inst.location;
+        try {
+            Restore scope_guard(_ctx);
+            _ctx = CodeContext{};
+            _ctx.scope = inst.getParentScope();
+            _ctx.instance_path = inst_path;
+            const Type& port_type = port.getType();
+            if (!port_type.isIntegral())
+                unmodelled("port of this type", where);
+            const auto& internal = port.internalSymbol->as<ValueSymbol>();
+            const wsim_kernel::signal_ref inside = signalOf(internal);
+            const std::string port_name = inst_path + "." + std::string(port.name);
+            switch (port.direction) {
+            case ArgumentDirection::In: {
+                wsim_kernel::lvalue_t lv;
+                lv.width = state.signal_width(inside);
+                lv.parts.push_back({inside, lv.width, lv.width});
+                const int target = state.add_lvalue(lv);
+                const int first_expr = static_cast<int>(_ctx.exprs_used.size());
+                (void)first_expr;
+                compileBind(target, compileConverted(*expr, port_type), where,
+                            port_name + "_input_bind");
+                break;
+            }
+            case ArgumentDirection::Out: {
+                const Expression& actual = expr->kind == ExpressionKind::Assignment
+                                               ? expr->as<AssignmentExpression>().left()
+                                               : *expr;
+                const int target = compileLValue(actual);
+                const int target_width = state.lvalues(target).width;
+                const int width = state.signal_width(inside);
+                wsim_kernel::expr_t load;
+                load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, inside.type, inside.pos, 0});
+                if (target_width < width)
+                    load.code.push_back({wsim_kernel::xop::TRUNC,
+                                         static_cast<uint8_t>(target_width), 0, 0,
+                                         operand_t::BIT, 0, 0});
+                else if (target_width > width && port_type.isSigned())
+                    load.code.push_back({wsim_kernel::xop::SEXT,
+                                         static_cast<uint8_t>(target_width),
+                                         static_cast<uint8_t>(width), 0, operand_t::BIT, 0, 0});
+                load.width = target_width;
+                const int value = state.add_expr(std::move(load));
+                _ctx.exprs_used.push_back(value);
+                const auto& parts = state.lvalues(target).parts;
+                const std::string parent_sig =
+                    parts.empty() ? port_name : state.signal_name(parts.front().sig);
+                _ctx.instance_path = inst_path;
+                compileBind(target, value, where, parent_sig + "_output_bind");
+                break;
+            }
+            case ArgumentDirection::InOut: unmodelled("inout port connection", where);
+            case ArgumentDirection::Ref: unmodelled("ref port connection", where);
+            }
+        } catch (const Unmodelled& u) {
+            reportNotModelled(u.where, u.construct);
+        }
+        (void)parent_path;
+    }
+}
+
+void SimulatorBuilder::compileBind(int target, int expr, slang::SourceLocation where,
+                                   const std::string& process_name) {
+    auto& state = sim_state::instance();
+    wsim_kernel::process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
+    wsim_kernel::assignment_t s(wsim_kernel::assign_t::CA, addLineContext(where),
+                                getLineNumber(where));
+    s.lhs = target;
+    s.expr = expr;
+    proc.add_statement(s);
+    proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
+    wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
+    const int index = state.add_process(std::move(proc));
+    for (const auto& sig : readsOf(expr, false))
+        state.add_fanout(sig, index, -1);
+    for (const auto& part : state.lvalues(target).parts)
+        if (part.index_expr != 0)
+            for (const auto& sig : readsOf(part.index_expr, false))
+                state.add_fanout(sig, index, -1);
+    noteDriver(target, where);
+}
+
+void SimulatorBuilder::finishModel() {}

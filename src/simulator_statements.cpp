@@ -1,451 +1,580 @@
-// Procedural statement walkers: a block's statements become one flat list of
-// kernel statements, each carrying the delay, trigger and condition that
-// guard it (always blocks) or the absolute time it runs at (initial blocks).
+// Statements: procedural code becomes a program of kernel statements with
+// explicit jumps; timing controls become waits; tasks are inlined with
+// storage of their own at each call; functions become bodies the kernel runs
+// inside expressions.
 #include "simulator.h"
 
-#include <memory>
+#include <slang/ast/EvalContext.h>
+
+#include <cmath>
 
 using namespace slang::ast;
-using wsim_kernel::process_t;
+using wsim_kernel::assign_t;
+using wsim_kernel::assignment_t;
 using wsim_kernel::sim_state;
 using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-const CallExpression* callOf(const Statement& s) {
-    if (s.kind != StatementKind::ExpressionStatement)
-        return nullptr;
-    const Expression& e = s.as<ExpressionStatement>().expr;
-    return e.kind == ExpressionKind::Call ? &e.as<CallExpression>() : nullptr;
+constexpr int max_task_nesting = 64;
+
+const char* loopPhrase(StatementKind kind) {
+    switch (kind) {
+    case StatementKind::ForLoop: return "for loop";
+    case StatementKind::RepeatLoop: return "repeat loop";
+    case StatementKind::ForeachLoop: return "foreach loop";
+    case StatementKind::WhileLoop: return "while loop";
+    case StatementKind::DoWhileLoop: return "do-while loop";
+    case StatementKind::ForeverLoop: return "forever loop";
+    case StatementKind::Wait: return "wait statement";
+    case StatementKind::WaitFork: return "wait fork statement";
+    case StatementKind::WaitOrder: return "wait_order statement";
+    case StatementKind::DisableFork:
+    case StatementKind::Disable: return "disable statement";
+    case StatementKind::EventTrigger: return "event trigger";
+    case StatementKind::ProceduralAssign: return "procedural assign or force";
+    case StatementKind::ProceduralDeassign: return "procedural deassign or release";
+    case StatementKind::Break: return "break statement";
+    case StatementKind::Continue: return "continue statement";
+    case StatementKind::ImmediateAssertion: return "immediate assertion";
+    case StatementKind::RandCase: return "randcase statement";
+    case StatementKind::RandSequence: return "randsequence statement";
+    case StatementKind::PatternCase: return "case matches statement";
+    case StatementKind::ProceduralChecker: return "checker instance";
+    default: return "statement";
+    }
 }
 
-const AssignmentExpression* assignmentOf(const Statement& s) {
-    if (s.kind != StatementKind::ExpressionStatement)
-        return nullptr;
-    const Expression& e = s.as<ExpressionStatement>().expr;
-    return e.kind == ExpressionKind::Assignment ? &e.as<AssignmentExpression>() : nullptr;
-}
-
-// fork ... join blocks are blocks too; their branches are not modelled.
-bool isSequential(const Statement& block) {
-    return block.as<BlockStatement>().blockKind == StatementBlockKind::Sequential;
-}
-
-bool isDisplay(std::string_view name) { return name == "$display" || name == "$write"; }
-
-bool isBareWait(const Statement& s, bool event) {
-    if (s.kind != StatementKind::Timed)
-        return false;
-    const auto& timed = s.as<TimedStatement>();
-    if (timed.stmt.kind != StatementKind::Empty)
-        return false;
-    const TimingControlKind k = timed.timing.kind;
-    return event ? (k == TimingControlKind::SignalEvent || k == TimingControlKind::EventList)
-                 : k == TimingControlKind::Delay;
+// Every variable declared in a subroutine, its nested blocks included.
+void collectVariables(const Scope& scope, std::vector<const VariableSymbol*>& out) {
+    for (const Symbol& m : scope.members()) {
+        if (m.kind == SymbolKind::Variable)
+            out.push_back(&m.as<VariableSymbol>());
+        else if (m.kind == SymbolKind::StatementBlock)
+            collectVariables(m.as<StatementBlockSymbol>(), out);
+    }
 }
 
 } // namespace
 
-bool SimulatorBuilder::processStatement(const Statement& stmt, process_t& proc,
-                                        ProceduralBlockKind kind, int proc_line) {
-    return processStatementWithTrigger(stmt, proc, kind, 0, proc_line, 0, 0, 0, 0,
-                                       WEdgeKind::None);
-}
-
-bool SimulatorBuilder::processStatementWithTrigger(const Statement& stmt, process_t& proc,
-                                                   ProceduralBlockKind kind, int delay,
-                                                   int proc_line, int trigger_idx,
-                                                   int trig_ack_idx, int cond,
-                                                   int trigger_sig_pos, WEdgeKind trigger_edge) {
-    const int stmt_line = getLineNumber(stmt.sourceRange.start());
-    switch (stmt.kind) {
-    case StatementKind::List: {
-        bool added = false;
-        for (const Statement* item : stmt.as<StatementList>().list)
-            added |= processStatementWithTrigger(*item, proc, kind, delay, proc_line, trigger_idx,
-                                                 trig_ack_idx, cond, trigger_sig_pos,
-                                                 trigger_edge);
-        return added;
-    }
-    case StatementKind::Block:
-        if (!isSequential(stmt))
-            return false;
-        return processStatementWithTrigger(stmt.as<BlockStatement>().body, proc, kind, delay,
-                                           proc_line, trigger_idx, trig_ack_idx, cond,
-                                           trigger_sig_pos, trigger_edge);
-    case StatementKind::ExpressionStatement: {
-        if (const auto* assign = assignmentOf(stmt))
-            return processAssignment(*assign, proc, delay, stmt_line, proc_line, trigger_idx,
-                                     trig_ack_idx, cond, kind);
-        const CallExpression* call = callOf(stmt);
-        if (!call)
-            return false;
-        const std::string_view name = call->getSubroutineName();
-        if (name == "$finish")
-            return handleFinish(delay, proc, get_file_id(call->sourceRange.start()), stmt_line,
-                                proc_line, cond, trigger_idx, trig_ack_idx);
-        if (isDisplay(name))
-            return handleDisplay(*call, delay, proc, stmt_line, proc_line, cond, trigger_idx,
-                                 trig_ack_idx);
-        if (name == "$monitor")
-            return handleMonitor(*call, delay, proc, stmt_line, proc_line, cond, trigger_idx,
-                                 trig_ack_idx);
-        if (auto task = _task_defs.find(std::string(name));
-            !call->isSystemCall() && task != _task_defs.end())
-            return inlineTaskCall(*call, task->second, proc, kind, delay, stmt_line, proc_line,
-                                  trigger_idx, trig_ack_idx, cond);
-        return false;
-    }
-    case StatementKind::Conditional:
-        return processConditional(stmt.as<ConditionalStatement>(), proc, kind, delay, stmt_line,
-                                  proc_line, trigger_idx, trig_ack_idx, trigger_sig_pos,
-                                  trigger_edge, cond);
-    case StatementKind::Case:
-        return processCaseStatement(stmt.as<CaseStatement>(), proc, kind, delay, stmt_line,
-                                    proc_line, trigger_idx, trig_ack_idx, trigger_sig_pos,
-                                    trigger_edge, cond);
-    case StatementKind::Timed: {
-        const auto& timed = stmt.as<TimedStatement>();
-        const int d = extractDelay(timed.timing);
-        storeTimingControl(timed.timing);
-        if (timed.timing.kind != TimingControlKind::EventList) {
-            const auto [ti, ta] = buildFreshTrigger();
-            return processStatementWithTrigger(timed.stmt, proc, kind, delay + d, proc_line, ti,
-                                               ta, cond, stored_sig_pos, stored_edge);
+void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
+    const size_t start = prog.size();
+    try {
+        const slang::SourceLocation where = s.sourceRange.start();
+        auto stmt = [&](assign_t type) {
+            return assignment_t(type, addLineContext(where), _ctx.process_line);
+        };
+        switch (s.kind) {
+        case StatementKind::Empty: return;
+        case StatementKind::List:
+            for (const Statement* item : s.as<StatementList>().list)
+                compileStatement(*item, prog);
+            return;
+        case StatementKind::Block: {
+            const auto& block = s.as<BlockStatement>();
+            if (block.blockKind != StatementBlockKind::Sequential)
+                unmodelled("fork/join", where);
+            compileStatement(block.body, prog);
+            return;
         }
-        // One copy of the guarded statements per listed signal.
-        bool added = false;
-        for (const TriggerEvent& event : extractEventList(timed.timing)) {
-            const auto [ti, ta] = buildTrigger(event.pos, event.edge, event.type);
-            added |= processStatementWithTrigger(timed.stmt, proc, kind, delay, proc_line, ti, ta,
-                                                 cond, event.pos, event.edge);
+        case StatementKind::VariableDeclaration: {
+            // Locals of a task or function start each call afresh; a static
+            // variable of a block got its initial value when declared.
+            const auto& var = s.as<VariableDeclStatement>().symbol;
+            auto it = _ctx.locals.find(&var);
+            if (it == _ctx.locals.end())
+                return;
+            assignment_t init = stmt(assign_t::BA);
+            wsim_kernel::lvalue_t lv;
+            lv.width = ExpressionCompilerWidth(var.getType(), where);
+            lv.parts.push_back({{operand_t::LOCAL, it->second}, lv.width, lv.width});
+            init.lhs = sim_state::instance().add_lvalue(lv);
+            if (const Expression* value = var.getInitializer())
+                init.expr = compileConverted(*value, var.getType());
+            prog.push_back(init);
+            return;
         }
-        return added;
-    }
-    case StatementKind::ConcurrentAssertion:
-        return processAssertProperty(stmt.as<ConcurrentAssertionStatement>(), proc, kind, delay,
-                                     stmt_line, proc_line, trigger_idx, trig_ack_idx,
-                                     trigger_sig_pos, trigger_edge, "");
-    default:
-        return false;
-    }
-}
-
-bool SimulatorBuilder::processStatementWithAbsoluteTime(const Statement& stmt, process_t& proc,
-                                                        ProceduralBlockKind kind,
-                                                        time_t& cursor_time, int proc_line,
-                                                        int trigger_idx, int trig_ack_idx,
-                                                        int cond) {
-    const int stmt_line = getLineNumber(stmt.sourceRange.start());
-    switch (stmt.kind) {
-    case StatementKind::Block:
-        if (!isSequential(stmt))
-            return false;
-        return processStatementWithAbsoluteTime(stmt.as<BlockStatement>().body, proc, kind,
-                                                cursor_time, proc_line, trigger_idx, trig_ack_idx,
-                                                cond);
-    case StatementKind::Timed: {
-        const auto& timed = stmt.as<TimedStatement>();
-        cursor_time += static_cast<time_t>(extractDelay(timed.timing));
-        return processStatementWithAbsoluteTime(timed.stmt, proc, kind, cursor_time, proc_line,
-                                                trigger_idx, trig_ack_idx, cond);
-    }
-    case StatementKind::ExpressionStatement: {
-        if (const auto* assign = assignmentOf(stmt))
-            return processAssignmentAbsolute(*assign, proc, cursor_time, stmt_line, proc_line,
-                                             cond, kind);
-        const CallExpression* call = callOf(stmt);
-        if (!call)
-            return false;
-        const std::string_view name = call->getSubroutineName();
-        if (name == "$finish")
-            return handleFinishAbsolute(cursor_time, proc, get_file_id(call->sourceRange.start()),
-                                        stmt_line, proc_line, cond);
-        if (isDisplay(name))
-            return handleDisplayAbsolute(*call, cursor_time, proc, stmt_line, proc_line, cond);
-        if (name == "$monitor")
-            return handleMonitorAbsolute(*call, cursor_time, proc, stmt_line, proc_line, cond);
-        if (auto task = _task_defs.find(std::string(name));
-            !call->isSystemCall() && task != _task_defs.end())
-            return inlineTaskCallAbsolute(*call, task->second, proc, kind, cursor_time, stmt_line,
-                                          proc_line, cond);
-        return false;
-    }
-    case StatementKind::Conditional:
-        return processConditionalAbsolute(stmt.as<ConditionalStatement>(), proc, kind,
-                                          cursor_time, stmt_line, proc_line, cond);
-    case StatementKind::List:
-        break;
-    default:
-        return false;
-    }
-
-    // A list keeps its own local time, starting where the list is reached; a
-    // bare event wait makes the next assignment, display, finish or if wait
-    // for that event instead of a time.
-    time_t lt = cursor_time;
-    std::pair<int, int> pending{0, 0};
-    std::pair<int, int> saved{0, 0};
-    int pd = 0;
-    bool event_seen = false;
-    bool added = false;
-    auto walk_at_local_time = [&](const Statement& s) {
-        cursor_time = lt;
-        added |= processStatementWithAbsoluteTime(s, proc, kind, cursor_time, proc_line,
-                                                  trigger_idx, trig_ack_idx, cond);
-        lt = cursor_time;
-    };
-    for (const Statement* item : stmt.as<StatementList>().list) {
-        const Statement& s = *item;
-        const int line = getLineNumber(s.sourceRange.start());
-        if (isBareWait(s, true)) {
-            storeTimingControl(s.as<TimedStatement>().timing);
-            pending = buildFreshTrigger();
-            pd = 0;
-            event_seen = true;
-            continue;
+        case StatementKind::ExpressionStatement: {
+            const Expression& e = s.as<ExpressionStatement>().expr;
+            if (e.kind == ExpressionKind::Assignment) {
+                compileAssignment(e.as<AssignmentExpression>(), addLineContext(where), prog);
+                return;
+            }
+            if (e.kind == ExpressionKind::Call) {
+                const auto& call = e.as<CallExpression>();
+                if (call.isSystemCall()) {
+                    if (!compileSystemTask(call, addLineContext(where), prog))
+                        unmodelled("system task " + std::string(call.getSubroutineName()), where);
+                    return;
+                }
+                const SubroutineSymbol* sub = std::get<const SubroutineSymbol*>(call.subroutine);
+                if (sub->subroutineKind == SubroutineKind::Task) {
+                    compileTaskCall(call, addLineContext(where), prog);
+                    return;
+                }
+                // A function called for what it does: its result is dropped.
+                assignment_t eval = stmt(assign_t::BA);
+                eval.expr = compileExpression(e);
+                prog.push_back(eval);
+                return;
+            }
+            if (e.kind == ExpressionKind::UnaryOp) {
+                const UnaryOperator op = e.as<UnaryExpression>().op;
+                if (op == UnaryOperator::Preincrement || op == UnaryOperator::Postincrement)
+                    unmodelled("increment operator", where);
+                if (op == UnaryOperator::Predecrement || op == UnaryOperator::Postdecrement)
+                    unmodelled("decrement operator", where);
+            }
+            unmodelled("expression statement", where);
         }
-        if (isBareWait(s, false)) {
-            const int d = extractDelay(s.as<TimedStatement>().timing);
-            if (pending.first != 0) {
-                pd += d;
-            } else if (event_seen) {
-                pd += d;
-                pending = saved;
+        case StatementKind::Conditional: {
+            const auto& c = s.as<ConditionalStatement>();
+            if (c.conditions.size() != 1 || c.conditions[0].pattern)
+                unmodelled("if with a pattern", where);
+            assignment_t branch = stmt(assign_t::BRANCH);
+            branch.expr = compileExpression(*c.conditions[0].expr);
+            const size_t at = prog.size();
+            prog.push_back(branch);
+            compileStatement(c.ifTrue, prog);
+            if (c.ifFalse) {
+                const size_t jump = prog.size();
+                prog.push_back(stmt(assign_t::JUMP));
+                prog[at].target = static_cast<int>(prog.size());
+                compileStatement(*c.ifFalse, prog);
+                prog[jump].target = static_cast<int>(prog.size());
             } else {
-                lt += static_cast<time_t>(d);
+                prog[at].target = static_cast<int>(prog.size());
             }
-            continue;
+            return;
         }
-        if (s.kind == StatementKind::Timed &&
-            s.as<TimedStatement>().timing.kind == TimingControlKind::Delay) {
-            // A delay in front of a statement moves the list's time on, just
-            // like a bare delay.
-            lt += static_cast<time_t>(extractDelay(s.as<TimedStatement>().timing));
-            walk_at_local_time(s.as<TimedStatement>().stmt);
-            continue;
-        }
-        if (pending.first == 0) {
-            walk_at_local_time(s);
-            continue;
-        }
-        bool consumed = false;
-        const int before = proc.number_of_statements();
-        if (const auto* assign = assignmentOf(s)) {
-            added |= processAssignment(*assign, proc, pd, line, proc_line, pending.first,
-                                       pending.second, cond, kind);
-            consumed = true;
-        } else if (const CallExpression* call = callOf(s)) {
-            const std::string_view name = call->getSubroutineName();
-            if (isDisplay(name)) {
-                added |= handleDisplay(*call, pd, proc, line, proc_line, cond, pending.first,
-                                       pending.second);
-                consumed = true;
-            } else if (name == "$finish") {
-                added |= handleFinish(pd, proc, get_file_id(call->sourceRange.start()), line,
-                                      proc_line, cond, pending.first, pending.second);
-                consumed = true;
+        case StatementKind::Case: compileCase(s.as<CaseStatement>(), prog); return;
+        case StatementKind::Timed: {
+            const auto& timed = s.as<TimedStatement>();
+            if (timed.timing.kind == TimingControlKind::ImplicitEvent) {
+                // @* waits on what the statement reads.
+                const size_t wait_at = prog.size();
+                prog.push_back(stmt(assign_t::WAIT));
+                const size_t first_expr = _ctx.exprs_used.size();
+                compileStatement(timed.stmt, prog);
+                prog[wait_at].events = sensitivityList(first_expr, false);
+                return;
             }
-        } else if (s.kind == StatementKind::Conditional) {
-            added |= processConditional(s.as<ConditionalStatement>(), proc, kind, pd, line,
-                                        proc_line, pending.first, pending.second, 0,
-                                        WEdgeKind::None, cond);
-            consumed = true;
+            compileTiming(timed.timing, s, prog);
+            _ctx.last_event = &timed.timing;
+            compileStatement(timed.stmt, prog);
+            return;
         }
-        if (consumed) {
-            waitOnceForEvent(proc, before);
-            saved = pending;
-            pending = {0, 0};
-            pd = 0;
-        } else {
-            walk_at_local_time(s);
+        case StatementKind::ConcurrentAssertion:
+            compileAssertion(s.as<ConcurrentAssertionStatement>(), _ctx.last_event);
+            return;
+        case StatementKind::Return: {
+            const auto& ret = s.as<ReturnStatement>();
+            if (!_ctx.returns)
+                unmodelled("return statement", where);
+            if (ret.expr && _ctx.function_result != 0) {
+                assignment_t result = stmt(assign_t::BA);
+                wsim_kernel::lvalue_t lv;
+                lv.width = _ctx.function_result_width;
+                lv.parts.push_back({{operand_t::LOCAL, _ctx.function_result}, lv.width, lv.width});
+                result.lhs = sim_state::instance().add_lvalue(lv);
+                result.expr = compileExpression(*ret.expr);
+                prog.push_back(result);
+            }
+            _ctx.returns->push_back(prog.size());
+            prog.push_back(stmt(assign_t::JUMP));
+            return;
         }
-    }
-    cursor_time = lt;
-    return added;
-}
-
-void SimulatorBuilder::waitOnceForEvent(process_t& proc, int first) {
-    // The kernel never re-arms an event-triggered statement of an initial
-    // process, so such a statement is made an ordinary one whose trigger
-    // answers only until it has fired once.
-    auto& state = sim_state::instance();
-    for (int i = first; i < proc.number_of_statements(); ++i) {
-        auto* stmt = proc.ith_statement(i);
-        const int trigger = stmt->trigger_index();
-        const int ack = stmt->trigger_ack_index();
-        if (trigger == 0)
-            continue;
-        auto done = std::make_shared<bool>(false);
-        const int once = state.add_trig([trigger, done] {
-            if (*done)
-                return std::pair<bool, time_t>(false, 0);
-            return sim_state::instance().trigs(trigger)();
-        });
-        const int once_ack = state.add_trig_ack([ack, done] {
-            *done = true;
-            sim_state::instance().trig_acks(ack)();
-        });
-        stmt->set_trigger(once, once_ack);
-        stmt->clear_initial();
+        default: unmodelled(loopPhrase(s.kind), where);
+        }
+    } catch (const Unmodelled& u) {
+        prog.resize(start);
+        reportNotModelled(u.where.valid() ? u.where : s.sourceRange.start(), u.construct);
     }
 }
 
-bool SimulatorBuilder::processAssignmentAbsolute(const AssignmentExpression& expr,
-                                                 process_t& proc, time_t cursor_time,
-                                                 int stmt_line, int proc_line, int cond,
-                                                 ProceduralBlockKind kind) {
-    // A statement placed at a fixed time does not wait for the event stored
-    // by an earlier bare wait.
-    const auto saved_list = stored_event_list;
-    const int saved_pos = stored_sig_pos;
-    const WEdgeKind saved_edge = stored_edge;
-    const operand_t saved_type = stored_sig_type;
-    stored_event_list.clear();
-    stored_sig_pos = 0;
-    const int before = proc.number_of_statements();
-    const bool added =
-        processAssignment(expr, proc, 0, stmt_line, proc_line, 0, 0, cond, kind);
-    stored_event_list = saved_list;
-    stored_sig_pos = saved_pos;
-    stored_edge = saved_edge;
-    stored_sig_type = saved_type;
-    if (added && proc.number_of_statements() > before)
-        proc.ith_statement(proc.number_of_statements() - 1)->set_static_time(cursor_time);
-    return added;
+int SimulatorBuilder::ExpressionCompilerWidth(const Type& t, slang::SourceLocation where) {
+    if (!t.isIntegral())
+        unmodelled(t.isFloating() ? "real value" : "non-integral value", where);
+    const int width = static_cast<int>(t.getBitWidth());
+    if (width > 64)
+        unmodelled("vector wider than 64 bits", where);
+    return std::max(width, 1);
 }
 
-namespace {
-
-// The caller-side expression of a task argument: output arguments arrive as
-// an assignment to the caller's variable.
-const Expression& actualArgument(const Expression& arg) {
-    const Expression& e = arg.unwrapImplicitConversions();
-    if (e.kind == ExpressionKind::Assignment && e.as<AssignmentExpression>().isLValueArg())
-        return e.as<AssignmentExpression>().left().unwrapImplicitConversions();
-    return e;
-}
-
-} // namespace
-
-std::string SimulatorBuilder::taskArgumentName(const Expression& arg) {
-    const Expression& actual = actualArgument(arg);
-    return isSignalReference(actual) ? resolveOperandName(actual) : std::string();
-}
-
-bool SimulatorBuilder::inlineTaskBody(const TaskDef& def, int stmt_line,
-                                      const std::vector<std::pair<std::string, std::string>>& binds,
-                                      const std::function<bool()>& walk_body) {
-    const std::string task_prefix =
-        "_task_" + std::string(def.sym->name) + "_" + std::to_string(stmt_line);
-    struct Saved {
-        std::string alias;
-        int pos;
-        int width;
-        bool had_type;
-        operand_t type;
-    };
-    std::vector<Saved> saved;
-    for (const auto& [param, caller] : binds) {
-        if (!isRegistered(caller))
-            continue;
-        const std::string alias = task_prefix + "." + param;
-        auto pos = signal_positions.find(alias);
-        auto width = signal_widths.find(alias);
-        auto type = signal_types.find(alias);
-        saved.push_back({alias, pos == signal_positions.end() ? -1 : pos->second,
-                         width == signal_widths.end() ? -1 : width->second,
-                         type != signal_types.end(),
-                         type == signal_types.end() ? operand_t::BIT : type->second});
-        signal_positions[alias] = signal_positions[caller];
-        signal_types[alias] = getSignalType(caller);
-        signal_widths[alias] = getSignalWidth(caller);
+void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
+    const slang::SourceLocation where = c.sourceRange.start();
+    if (c.condition == CaseStatementCondition::Inside)
+        unmodelled("case inside", where);
+    const bool wildcard = c.condition != CaseStatementCondition::Normal;
+    wsim_kernel::case_table table;
+    table.selector = compileExpression(c.expr);
+    assignment_t dispatch(assign_t::CASE, addLineContext(where), _ctx.process_line);
+    const size_t at = prog.size();
+    prog.push_back(dispatch);
+    std::vector<size_t> to_end;
+    for (const auto& group : c.items) {
+        const int target = static_cast<int>(prog.size());
+        for (const Expression* item : group.expressions) {
+            wsim_kernel::case_item entry;
+            entry.target = target;
+            const Expression& literal = item->unwrapImplicitConversions();
+            if (literal.kind == ExpressionKind::IntegerLiteral &&
+                literal.as<IntegerLiteral>().getValue().hasUnknown()) {
+                uint64_t value = 0;
+                uint64_t mask = 0;
+                knownBits(literal.as<IntegerLiteral>().getValue(), value, mask);
+                // Without wildcards an x or z bit can never match a
+                // two-valued selector.
+                if (!wildcard)
+                    continue;
+                wsim_kernel::expr_t k;
+                k.code.push_back({wsim_kernel::xop::CONST, 64, 64, 0, operand_t::BIT, 0, value});
+                entry.expr = sim_state::instance().add_expr(std::move(k));
+                entry.mask = mask;
+            } else {
+                entry.expr = compileExpression(*item);
+            }
+            table.items.push_back(entry);
+        }
+        compileStatement(*group.stmt, prog);
+        to_end.push_back(prog.size());
+        prog.push_back(assignment_t(assign_t::JUMP, prog[at].line(), _ctx.process_line));
     }
-    bool added = false;
+    table.default_target = static_cast<int>(prog.size());
+    if (c.defaultCase)
+        compileStatement(*c.defaultCase, prog);
+    const int end = static_cast<int>(prog.size());
+    if (!c.defaultCase)
+        table.default_target = end;
+    for (size_t j : to_end)
+        prog[j].target = end;
+    prog[at].table = sim_state::instance().add_case_table(std::move(table));
+}
+
+void SimulatorBuilder::compileAssignment(const AssignmentExpression& assign, int line_ctx,
+                                         Program& prog) {
+    const slang::SourceLocation where = assign.sourceRange.start();
+    if (assign.timingControl)
+        unmodelled("intra-assignment timing control", where);
+    assignment_t a(assign.isNonBlocking() ? assign_t::NBA : assign_t::BA, line_ctx,
+                   _ctx.process_line);
+    a.lhs = compileLValue(assign.left());
     {
-        auto guard = scopeGuard(task_prefix);
-        added = walk_body();
+        Restore<const Expression*> keep(_ctx.compound_target);
+        _ctx.compound_target = &assign.left();
+        a.expr = compileExpression(assign.right());
     }
-    for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
-        if (it->pos == -1)
-            signal_positions.erase(it->alias);
-        else
-            signal_positions[it->alias] = it->pos;
-        if (it->width == -1)
-            signal_widths.erase(it->alias);
-        else
-            signal_widths[it->alias] = it->width;
-        if (it->had_type)
-            signal_types[it->alias] = it->type;
-        else
-            signal_types.erase(it->alias);
-    }
-    return added;
+    prog.push_back(a);
 }
 
-bool SimulatorBuilder::inlineTaskCall(const CallExpression& call, const TaskDef& def,
-                                      process_t& proc, ProceduralBlockKind kind, int delay,
-                                      int stmt_line, int proc_line, int trigger_idx,
-                                      int trig_ack_idx, int cond) {
-    std::vector<std::pair<std::string, std::string>> binds;
-    const auto args = call.arguments();
-    for (size_t i = 0; i < def.param_names.size() && i < args.size(); ++i)
-        if (args[i])
-            binds.emplace_back(def.param_names[i], taskArgumentName(*args[i]));
-    return inlineTaskBody(def, stmt_line, binds, [&] {
-        return processStatementWithTrigger(def.sym->getBody(), proc, kind, delay, proc_line,
-                                           trigger_idx, trig_ack_idx, cond, 0, WEdgeKind::None);
-    });
+// ---- Timing ----------------------------------------------------------------
+
+uint64_t SimulatorBuilder::ticksPerUnit(const Scope& scope) const {
+    const slang::TimeScale ts = scope.getTimeScale().value_or(slang::TimeScale());
+    const uint64_t unit = femtoseconds(ts.base);
+    return std::max<uint64_t>(1, unit / std::max<uint64_t>(1, _global_precision_fs));
 }
 
-bool SimulatorBuilder::inlineTaskCallAbsolute(const CallExpression& call, const TaskDef& def,
-                                              process_t& proc, ProceduralBlockKind kind,
-                                              time_t& cursor_time, int stmt_line, int proc_line,
-                                              int cond) {
-    std::vector<std::pair<std::string, std::string>> binds;
-    const auto args = call.arguments();
-    for (size_t i = 0; i < def.param_names.size() && i < args.size(); ++i) {
-        if (!args[i])
+wsim_kernel::time_t SimulatorBuilder::compileDelay(const Expression& e) {
+    const slang::SourceLocation where = e.sourceRange.start();
+    if (!_ctx.scope)
+        unmodelled("delay", where);
+    EvalContext ctx(ASTContext(*_ctx.scope, LookupLocation::max));
+    const slang::ConstantValue cv = e.eval(ctx);
+    double value = 0;
+    if (cv.isInteger() && !cv.integer().hasUnknown()) {
+        const slang::SVInt& v = cv.integer();
+        if (v.isSigned() && v.isNegative())
+            unmodelled("negative delay", where);
+        const auto u = v.as<uint64_t>();
+        if (!u)
+            unmodelled("delay out of range", where);
+        value = static_cast<double>(*u);
+        if (*u > (uint64_t{1} << 53)) {
+            // Exact for integers, which doubles are not above 2^53.
+            const uint64_t steps = *u;
+            const slang::TimeScale ts = _ctx.scope->getTimeScale().value_or(slang::TimeScale());
+            const uint64_t unit = femtoseconds(ts.base);
+            const uint64_t ratio = unit / std::max<uint64_t>(1, _global_precision_fs);
+            if (ratio != 0 && steps > ~uint64_t{0} / ratio)
+                unmodelled("delay out of range", where);
+            return steps * std::max<uint64_t>(ratio, 1);
+        }
+    } else if (cv.isReal() || cv.isShortReal()) {
+        value = cv.isReal() ? double(cv.real()) : double(cv.shortReal());
+        if (value < 0 || std::isnan(value))
+            unmodelled("negative delay", where);
+    } else {
+        unmodelled("delay expression", where);
+    }
+    const slang::TimeScale ts = _ctx.scope->getTimeScale().value_or(slang::TimeScale());
+    const long double unit = static_cast<long double>(femtoseconds(ts.base));
+    const long double prec = static_cast<long double>(std::max<uint64_t>(1, femtoseconds(ts.precision)));
+    // Rounded to the module's precision, then counted in the simulation's.
+    const long double steps = std::roundl(static_cast<long double>(value) * unit / prec);
+    const long double ticks = steps * (prec / static_cast<long double>(_global_precision_fs));
+    if (ticks >= 18446744073709551615.0L)
+        unmodelled("delay out of range", where);
+    return static_cast<wsim_kernel::time_t>(ticks);
+}
+
+int SimulatorBuilder::compileEventList(const TimingControl& tc) {
+    std::vector<wsim_kernel::event_t> events;
+    std::vector<const TimingControl*> pending{&tc};
+    while (!pending.empty()) {
+        const TimingControl* t = pending.back();
+        pending.pop_back();
+        const slang::SourceLocation where = t->sourceRange.start();
+        if (t->kind == TimingControlKind::EventList) {
+            const auto& list = t->as<EventListControl>().events;
+            for (size_t i = list.size(); i-- > 0;)
+                pending.push_back(list[i]);
             continue;
-        const std::string& param = def.param_names[i];
-        const Expression& arg = args[i]->unwrapImplicitConversions();
-        const std::string constant = "_taskliteral_" + param + "_" + std::to_string(stmt_line) +
-                                     "_" + std::to_string(i);
-        const int width = static_cast<int>(arg.type->getBitWidth());
-        if (arg.kind == ExpressionKind::IntegerLiteral) {
-            const slang::SVInt value = arg.as<IntegerLiteral>().getValue();
-            if (width > 1) {
-                addLongConstant(constant, svintToUint64(value), stmt_line);
-                signal_widths[constant] = width;
-            } else {
-                addBitConstant(constant, svintToUint64(value) != 0, stmt_line);
-            }
-            binds.emplace_back(param, constant);
-        } else if (arg.kind == ExpressionKind::StringLiteral) {
-            const std::string_view text = arg.as<StringLiteral>().getValue();
-            uint64_t packed = 0;
-            const size_t first = text.size() > 8 ? text.size() - 8 : 0;
-            for (size_t c = first; c < text.size(); ++c)
-                packed = (packed << 8) | static_cast<uint8_t>(text[c]);
-            addLongConstant(constant, packed, stmt_line);
-            signal_widths[constant] = width;
-            binds.emplace_back(param, constant);
-        } else {
-            binds.emplace_back(param, taskArgumentName(*args[i]));
+        }
+        if (t->kind != TimingControlKind::SignalEvent)
+            unmodelled("event control of this kind", where);
+        const auto& ev = t->as<SignalEventControl>();
+        if (ev.iffCondition)
+            unmodelled("event control with iff", where);
+        if (ev.expr.type->isEvent())
+            unmodelled("named event", where);
+        wsim_kernel::event_t event;
+        switch (ev.edge) {
+        case EdgeKind::PosEdge: event.edge = wsim_kernel::edge_t::POS; break;
+        case EdgeKind::NegEdge: event.edge = wsim_kernel::edge_t::NEG; break;
+        case EdgeKind::BothEdges:
+            if (ev.expr.type->getBitWidth() != 1)
+                unmodelled("edge event on a vector", where);
+            event.edge = wsim_kernel::edge_t::ANY;
+            break;
+        case EdgeKind::None: event.edge = wsim_kernel::edge_t::ANY; break;
+        }
+        event.expr = compileExpression(ev.expr);
+        const Expression& watched = ev.expr.unwrapImplicitConversions();
+        if ((watched.kind == ExpressionKind::NamedValue ||
+             watched.kind == ExpressionKind::HierarchicalValue) &&
+            !_ctx.locals.count(&watched.as<ValueExpressionBase>().symbol)) {
+            const Symbol& sym = watched.as<ValueExpressionBase>().symbol;
+            if (sym.kind == SymbolKind::Variable || sym.kind == SymbolKind::Net)
+                event.direct = signalOf(sym.as<ValueSymbol>());
+        }
+        events.push_back(event);
+    }
+    return sim_state::instance().add_event_list(std::move(events));
+}
+
+int SimulatorBuilder::sensitivityList(size_t first_expr, bool through_functions) {
+    std::vector<wsim_kernel::event_t> events;
+    std::vector<wsim_kernel::signal_ref> seen;
+    for (size_t i = first_expr; i < _ctx.exprs_used.size(); ++i) {
+        for (const auto& sig : readsOf(_ctx.exprs_used[i], through_functions)) {
+            if (std::find(seen.begin(), seen.end(), sig) != seen.end())
+                continue;
+            seen.push_back(sig);
+            wsim_kernel::event_t ev;
+            ev.direct = sig;
+            events.push_back(ev);
         }
     }
-    const int before = proc.number_of_statements();
-    const time_t start = cursor_time;
-    // The caller goes on when the task returns, after the delays in its body.
-    const bool added = inlineTaskBody(def, stmt_line, binds, [&] {
-        return processStatementWithAbsoluteTime(def.sym->getBody(), proc, kind, cursor_time,
-                                                proc_line, 0, 0, cond);
-    });
-    if (start != 0)
-        for (int i = before; i < proc.number_of_statements(); ++i) {
-            auto* stmt = proc.ith_statement(i);
-            if (stmt->is_static_scheduled() && stmt->time() == 0)
-                stmt->set_static_time(start);
+    return sim_state::instance().add_event_list(std::move(events));
+}
+
+void SimulatorBuilder::compileTiming(const TimingControl& tc, const Statement& where_stmt,
+                                     Program& prog) {
+    const slang::SourceLocation where = tc.sourceRange.start();
+    assignment_t s(assign_t::DELAY, addLineContext(where_stmt.sourceRange.start()),
+                   _ctx.process_line);
+    switch (tc.kind) {
+    case TimingControlKind::Delay:
+        s.delay = compileDelay(tc.as<DelayControl>().expr);
+        break;
+    case TimingControlKind::SignalEvent:
+    case TimingControlKind::EventList:
+        s = assignment_t(assign_t::WAIT, s.line(), _ctx.process_line);
+        s.events = compileEventList(tc);
+        break;
+    case TimingControlKind::CycleDelay: unmodelled("cycle delay ##", where);
+    case TimingControlKind::RepeatedEvent: unmodelled("repeat event control", where);
+    default: unmodelled("timing control of this kind", where);
+    }
+    prog.push_back(s);
+}
+
+// ---- Tasks -----------------------------------------------------------------
+
+void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx, Program& prog) {
+    const slang::SourceLocation where = call.sourceRange.start();
+    const SubroutineSymbol& task = *std::get<const SubroutineSymbol*>(call.subroutine);
+    if (_ctx.inlining.count(&task))
+        unmodelled("recursive task", where);
+    if (_ctx.task_depth >= max_task_nesting)
+        unmodelled("task calls nested too deeply", where);
+
+    auto& state = sim_state::instance();
+    auto local_lvalue = [&](int slot, int width) {
+        wsim_kernel::lvalue_t lv;
+        lv.width = width;
+        lv.parts.push_back({{operand_t::LOCAL, slot}, width, width});
+        return state.add_lvalue(lv);
+    };
+
+    // Arguments are copied in before the body and out after it; the caller's
+    // expressions are compiled in the caller's context.
+    const auto formals = task.getArguments();
+    const auto args = call.arguments();
+    std::vector<std::pair<const FormalArgumentSymbol*, int>> slots;
+    Program copy_in;
+    std::vector<std::pair<int, int>> copy_out; // (caller lvalue, formal expression)
+    for (size_t i = 0; i < formals.size() && i < args.size(); ++i) {
+        const FormalArgumentSymbol& formal = *formals[i];
+        const int width = ExpressionCompilerWidth(formal.getType(), where);
+        const int slot = state.add_local();
+        slots.emplace_back(&formal, slot);
+        const Expression& arg = *args[i];
+        switch (formal.direction) {
+        case ArgumentDirection::In: {
+            assignment_t in(assign_t::BA, line_ctx, _ctx.process_line);
+            in.lhs = local_lvalue(slot, width);
+            in.expr = compileConverted(arg, formal.getType());
+            copy_in.push_back(in);
+            break;
         }
-    return added;
+        case ArgumentDirection::Out:
+        case ArgumentDirection::InOut: {
+            const Expression& actual = arg.kind == ExpressionKind::Assignment
+                                           ? arg.as<AssignmentExpression>().left()
+                                           : arg;
+            if (formal.direction == ArgumentDirection::InOut) {
+                assignment_t in(assign_t::BA, line_ctx, _ctx.process_line);
+                in.lhs = local_lvalue(slot, width);
+                in.expr = compileConverted(actual, formal.getType());
+                copy_in.push_back(in);
+            }
+            const int target = compileLValue(actual);
+            wsim_kernel::expr_t load;
+            load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, operand_t::LOCAL, slot, 0});
+            load.width = width;
+            const int target_width = state.lvalues(target).width;
+            if (target_width < width)
+                load.code.push_back({wsim_kernel::xop::TRUNC, static_cast<uint8_t>(target_width),
+                                     0, 0, operand_t::BIT, 0, 0});
+            else if (target_width > width && formal.getType().isSigned())
+                load.code.push_back({wsim_kernel::xop::SEXT, static_cast<uint8_t>(target_width),
+                                     static_cast<uint8_t>(width), 0, operand_t::BIT, 0, 0});
+            copy_out.emplace_back(target, state.add_expr(std::move(load)));
+            break;
+        }
+        default: unmodelled("ref argument", where);
+        }
+    }
+
+    Restore<CodeContext> keep(_ctx);
+    _ctx.inlining.insert(&task);
+    ++_ctx.task_depth;
+    _ctx.scope = &task;
+    std::vector<size_t> returns;
+    _ctx.returns = &returns;
+    _ctx.function_result = 0;
+    for (const auto& [formal, slot] : slots)
+        _ctx.locals[formal] = slot;
+    std::vector<const VariableSymbol*> vars;
+    collectVariables(task, vars);
+    for (const VariableSymbol* var : vars) {
+        const int slot = state.add_local();
+        _ctx.locals[var] = slot;
+        // Per-call storage: every call starts from the declared value.
+        assignment_t init(assign_t::BA, line_ctx, _ctx.process_line);
+        init.lhs = local_lvalue(slot, ExpressionCompilerWidth(var->getType(), var->location));
+        if (const Expression* value = var->getInitializer())
+            init.expr = compileConverted(*value, var->getType());
+        copy_in.push_back(init);
+    }
+    for (const assignment_t& s : copy_in)
+        prog.push_back(s);
+    const size_t body_start = prog.size();
+    (void)body_start;
+    compileStatement(task.getBody(), prog);
+    for (size_t r : returns)
+        prog[r].target = static_cast<int>(prog.size());
+    for (const auto& [target, value] : copy_out) {
+        assignment_t out(assign_t::BA, line_ctx, _ctx.process_line);
+        out.lhs = target;
+        out.expr = value;
+        prog.push_back(out);
+    }
+}
+
+// ---- Functions -------------------------------------------------------------
+
+int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
+    if (auto it = _functions.find(&sub); it != _functions.end())
+        return it->second;
+    const slang::SourceLocation where = sub.location;
+    if (_compiling_functions.count(&sub))
+        unmodelled("recursive function", where);
+    _compiling_functions.insert(&sub);
+    struct Done {
+        std::set<const SubroutineSymbol*>& set;
+        const SubroutineSymbol* sub;
+        ~Done() { set.erase(sub); }
+    } done{_compiling_functions, &sub};
+
+    auto& state = sim_state::instance();
+    Restore<CodeContext> keep(_ctx);
+    _ctx.locals.clear();
+    _ctx.scope = &sub;
+    _ctx.in_function = true;
+    _ctx.process_name = std::string(sub.name);
+    std::vector<size_t> returns;
+    _ctx.returns = &returns;
+
+    wsim_kernel::function_t fn;
+    fn.name = std::string(sub.name);
+    for (const FormalArgumentSymbol* formal : sub.getArguments()) {
+        if (formal->direction != ArgumentDirection::In)
+            unmodelled("function with output arguments", where);
+        const int slot = state.add_local();
+        fn.args.push_back(slot);
+        fn.widths.push_back(ExpressionCompilerWidth(formal->getType(), where));
+        _ctx.locals[formal] = slot;
+    }
+    _ctx.function_result = 0;
+    if (sub.returnValVar && !sub.getReturnType().isVoid()) {
+        fn.result = state.add_local();
+        _ctx.function_result = fn.result;
+        _ctx.function_result_width = ExpressionCompilerWidth(sub.getReturnType(), where);
+        _ctx.locals[sub.returnValVar] = fn.result;
+    }
+    Program body;
+    auto local_lvalue = [&](int slot, int width) {
+        wsim_kernel::lvalue_t lv;
+        lv.width = width;
+        lv.parts.push_back({{operand_t::LOCAL, slot}, width, width});
+        return state.add_lvalue(lv);
+    };
+    std::vector<const VariableSymbol*> vars;
+    collectVariables(sub, vars);
+    for (const VariableSymbol* var : vars) {
+        if (var == sub.returnValVar)
+            continue;
+        const int slot = state.add_local();
+        _ctx.locals[var] = slot;
+        assignment_t init(assign_t::BA, addLineContext(var->location), 0);
+        init.lhs = local_lvalue(slot, ExpressionCompilerWidth(var->getType(), var->location));
+        if (const Expression* value = var->getInitializer())
+            init.expr = compileConverted(*value, var->getType());
+        body.push_back(init);
+    }
+    if (fn.result != 0) {
+        assignment_t init(assign_t::BA, addLineContext(where), 0);
+        init.lhs = local_lvalue(fn.result, _ctx.function_result_width);
+        body.push_back(init);
+    }
+    compileStatement(sub.getBody(), body);
+    for (size_t r : returns)
+        body[r].target = static_cast<int>(body.size());
+    fn.body = std::move(body);
+    const int index = state.add_function(std::move(fn));
+    _functions[&sub] = index;
+    return index;
 }

@@ -1,193 +1,57 @@
-// The design visitor: declarations become registry entries and constants,
-// procedural blocks become kernel processes.
+// The design visitor: declarations become signals, continuous assignments
+// become drivers, procedural blocks become processes.
 #include "simulator.h"
 #include "timeseries.h"
 
 #include <slang/ast/EvalContext.h>
 
+#include <iostream>
+
 using namespace slang::ast;
 using wsim_kernel::assign_t;
+using wsim_kernel::assignment_t;
 using wsim_kernel::process_t;
 using wsim_kernel::sim_state;
 using operand_t = wsim_kernel::operand_t;
 
 namespace {
 
-std::string scopedName(const std::string& prefix, std::string_view name) {
-    return prefix.empty() ? std::string(name) : prefix + "." + std::string(name);
+// What a declaration of this type is called when it is left out.
+std::string typePhrase(const Type& t) {
+    const Type& c = t.getCanonicalType();
+    if (c.isUnpackedArray())
+        return "array declaration";
+    if (c.isFloating())
+        return "real variable";
+    if (c.isString())
+        return "string variable";
+    if (c.isEvent())
+        return "named event";
+    if (c.isClass())
+        return "class variable";
+    if (c.isUnpackedStruct() || c.isUnpackedUnion())
+        return "unpacked structure";
+    return "declaration of this type";
 }
 
-// Writes an initial value into a signal's cell. An initial value is the
-// signal's starting state, not an event, so it leaves no edge or change mark.
-void writeInitialValue(int pos, operand_t type, uint64_t v) {
-    auto& state = sim_state::instance();
-    auto settle = [](auto& cell) {
-        cell.reset_changed();
-        cell.reset_edge_flags();
-    };
-    switch (type) {
-    case operand_t::BIT:
-        state.access_bits(pos).update(v != 0, 0);
-        settle(state.access_bits(pos));
-        break;
-    case operand_t::BYTE:
-        state.access_bytes(pos).update(static_cast<uint8_t>(v & 0xff), 0);
-        settle(state.access_bytes(pos));
-        break;
-    default:
-        state.access_longs(pos).update(v, 0);
-        settle(state.access_longs(pos));
-        break;
-    }
-}
-
-bool containsTiming(const Statement& s);
-bool containsNonBlocking(const Statement& s);
-
-template <typename Pred>
-bool scanStatements(const Statement& s, Pred&& pred) {
-    switch (s.kind) {
-    case StatementKind::List:
-        for (const Statement* item : s.as<StatementList>().list)
-            if (pred(*item))
-                return true;
-        return false;
-    case StatementKind::Block: return pred(s.as<BlockStatement>().body);
-    case StatementKind::Conditional: {
-        const auto& cond = s.as<ConditionalStatement>();
-        return pred(cond.ifTrue) || (cond.ifFalse && pred(*cond.ifFalse));
-    }
-    default: return false;
-    }
-}
-
-bool containsTiming(const Statement& s) {
-    if (s.kind == StatementKind::Timed)
-        return true;
-    return scanStatements(s, containsTiming);
-}
-
-bool containsNonBlocking(const Statement& s) {
-    if (s.kind == StatementKind::ExpressionStatement) {
-        const Expression& e = s.as<ExpressionStatement>().expr;
-        return e.kind == ExpressionKind::Assignment && e.as<AssignmentExpression>().isNonBlocking();
-    }
-    if (s.kind == StatementKind::Timed)
-        return containsNonBlocking(s.as<TimedStatement>().stmt);
-    return scanStatements(s, containsNonBlocking);
-}
+bool declaresSignal(const Type& t) { return t.isIntegral(); }
 
 } // namespace
 
-void SimulatorBuilder::handle(const ParameterSymbol& param) {
-    const std::string name = scopedName(_current_scope_prefix, param.name);
-    const int width = static_cast<int>(param.getType().getBitWidth());
-    const int line = getLineNumber(param.location);
-    if (isRegistered(name))
-        return;
-    const auto& value = param.getValue();
-    if (!value.isInteger())
-        return;
-    const uint64_t v = value.integer().as<uint64_t>().value_or(0);
-    if (width == 1) {
-        addBitConstant(name, v != 0, line);
-    } else if (width <= 8) {
-        const int pos = sim_state::instance().add_byte(
-            wsim_kernel::byte_t(static_cast<uint8_t>(v & 0xff), true, name, line));
-        registerConstant(name, pos, operand_t::BYTE);
-    } else {
-        addLongConstant(name, v, line);
+std::string SimulatorBuilder::instancePathOf(const Scope& scope) const {
+    const Symbol* s = &scope.asSymbol();
+    while (s && s->kind != SymbolKind::InstanceBody) {
+        const Scope* parent = s->getParentScope();
+        s = parent ? &parent->asSymbol() : nullptr;
     }
-    signal_widths[name] = width;
-}
-
-void SimulatorBuilder::handle(const PortSymbol& port) {
-    // A top instance's ports are top-level signals under their bare names.
-    // Inside an instance the port signals come with the instance under its
-    // path (elaborateModuleInstance); a bare name there would be a phantom
-    // top-level signal that never changes and has no design-structure row.
-    if (!_current_scope_prefix.empty())
-        return;
-    const std::string name(port.name);
-    if (name.empty() || isRegistered(name))
-        return;
-    const auto& type = port.getType();
-    registerSignalBits(name, static_cast<int>(type.getBitWidth()), getLineNumber(port.location),
-                       true, false, type.isSigned());
-}
-
-void SimulatorBuilder::handle(const SubroutineSymbol& sub) {
-    if (sub.subroutineKind != SubroutineKind::Task)
-        return;
-    TaskDef def;
-    def.sym = &sub;
-    for (const auto* arg : sub.getArguments())
-        def.param_names.emplace_back(arg->name);
-    _task_defs[std::string(sub.name)] = std::move(def);
-}
-
-void SimulatorBuilder::handle(const InstanceSymbol& inst) {
-    const std::string saved = _current_scope_prefix;
-    if (!inst.isTopLevel()) {
-        _current_scope_prefix = scopedName(saved, inst.name);
-        elaborateModuleInstance(inst, saved);
-    }
-    visitDefault(inst);
-    _current_scope_prefix = saved;
-}
-
-void SimulatorBuilder::handle(const VariableSymbol& var) {
-    // Formal arguments, class properties and the like share this handler.
-    if (var.kind != SymbolKind::Variable)
-        return;
-    const std::string name = scopedName(_current_scope_prefix, var.name);
-    const auto& type = var.getType();
-    const int width = std::max(1, static_cast<int>(type.getBitWidth()));
-    registerSignalBits(name, width, getLineNumber(var.location), false, true, type.isSigned());
-
-    const Expression* init = var.getInitializer();
-    if (!init || !var.getParentScope())
-        return;
-    const int pos = signal_positions[name];
-    const operand_t store = getSignalType(name);
-    const uint64_t mask = widthMask(width);
-    EvalContext eval(ASTContext(*var.getParentScope(), LookupLocation::max));
-    const slang::ConstantValue cv = init->eval(eval);
-    if (cv.isInteger()) {
-        const uint64_t v = cv.integer().as<uint64_t>().value_or(0) & mask;
-        writeInitialValue(pos, store, v);
-        wsim_timeseries::TimeSeriesDB::instance().record_signal_change(name,
-                                                                      static_cast<int64_t>(v));
-        return;
-    }
-    const Expression& literal = init->unwrapImplicitConversions();
-    if (literal.kind == ExpressionKind::IntegerLiteral)
-        writeInitialValue(pos, store, svintToUint64(literal.as<IntegerLiteral>().getValue()) & mask);
-}
-
-void SimulatorBuilder::handle(const NetSymbol& net) {
-    const Scope* parent = net.getParentScope();
-    if (parent && parent->asSymbol().kind == SymbolKind::InstanceBody &&
-        parent->asSymbol().as<InstanceBodySymbol>().findPort(net.name))
-        return;
-    const std::string name = scopedName(_current_scope_prefix, net.name);
-    if (isRegistered(name))
-        return;
-    const auto& type = net.getType();
-    const int line = getLineNumber(net.location);
-    registerSignalBits(name, static_cast<int>(type.getBitWidth()), line, false, false,
-                       type.isSigned());
-    if (const Expression* init = net.getInitializer())
-        handleNetCA(name, signal_positions[name], line, init->unwrapImplicitConversions());
-}
-
-void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
-    const int line = getLineNumber(ca.location);
-    if (!_current_scope_prefix.empty())
-        _line_instance_map_builder[line].push_back(_current_scope_prefix);
-    const Expression& assign = ca.getAssignment();
-    if (assign.kind == ExpressionKind::Assignment)
-        processContinuousAssignExpr(assign.as<AssignmentExpression>(), line);
+    if (!s)
+        return "";
+    const InstanceSymbol* inst = s->as<InstanceBodySymbol>().parentInstance;
+    if (!inst || inst->isTopLevel())
+        return "";
+    const std::string path = inst->getHierarchicalPath();
+    const auto dot = path.find('.');
+    return dot == std::string::npos ? path : path.substr(dot + 1);
 }
 
 void SimulatorBuilder::handle(const GenerateBlockSymbol& block) {
@@ -197,56 +61,293 @@ void SimulatorBuilder::handle(const GenerateBlockSymbol& block) {
         visitDefault(block);
 }
 
-void SimulatorBuilder::handle(const ProceduralBlockSymbol& block) {
-    if (!processed_blocks.insert(&block).second)
+void SimulatorBuilder::handle(const InstanceArraySymbol& array) {
+    reportNotModelled(array.location, "instance array");
+}
+
+void SimulatorBuilder::handle(const PortSymbol& port) {
+    // A top instance's ports are top-level signals under their bare names.
+    // Inside an instance the ports come with the instance (registerPorts).
+    const Scope* parent = port.getParentScope();
+    if (!parent || parent->asSymbol().kind != SymbolKind::InstanceBody)
         return;
-    stored_event_list.clear();
-    stored_sig_pos = 0;
-    stored_edge = WEdgeKind::None;
-    stored_sig_type = operand_t::BIT;
+    const InstanceSymbol* inst = parent->asSymbol().as<InstanceBodySymbol>().parentInstance;
+    if (!inst || !inst->isTopLevel() || !port.internalSymbol)
+        return;
+    const Type& type = port.getType();
+    if (!declaresSignal(type))
+        return;
+    const auto& value = port.internalSymbol->as<ValueSymbol>();
+    if (_signals.count(&value))
+        return;
+    _signals[&value] = registerSignal(std::string(port.name), static_cast<int>(type.getBitWidth()),
+                                      getLineNumber(port.location), true, false, type.isSigned());
+}
 
-    const ProceduralBlockKind declared = block.procedureKind;
-    ProceduralBlockKind kind = declared;
-    const int line = getLineNumber(block.location);
-    if (!_current_scope_prefix.empty())
-        _line_instance_map_builder[line].push_back(_current_scope_prefix);
+void SimulatorBuilder::handle(const VariableSymbol& var) {
+    // Formal arguments, class properties and the like share this handler;
+    // locals of tasks and functions get their storage when they are called.
+    if (var.kind != SymbolKind::Variable)
+        return;
+    const Scope* parent = var.getParentScope();
+    for (const Scope* s = parent; s; s = s->asSymbol().getParentScope()) {
+        if (s->asSymbol().kind == SymbolKind::Subroutine)
+            return;
+        if (s->asSymbol().kind == SymbolKind::InstanceBody)
+            break;
+    }
+    const Type& type = var.getType();
+    if (!declaresSignal(type)) {
+        reportNotModelled(var.location, typePhrase(type));
+        return;
+    }
+    try {
+        const wsim_kernel::signal_ref sig = signalOf(var);
+        if (type.getBitWidth() > 64)
+            reportNotModelled(var.location, "vector wider than 64 bits");
+        const Expression* init = var.getInitializer();
+        if (!init || !parent)
+            return;
+        Restore scope_guard(_ctx);
+        _ctx.scope = parent;
+        const auto v = constantValue(*init);
+        if (!v) {
+            reportNotModelled(init->sourceRange.start(), "initial value that is not constant");
+            return;
+        }
+        const uint64_t value = *v & wsim_kernel::width_mask(static_cast<int>(std::min(type.getBitWidth(), 64u)));
+        kernel().set_initial_value(sig, value);
+        wsim_timeseries::TimeSeriesDB::instance().record_signal_change(signalName(var),
+                                                                      static_cast<int64_t>(value));
+    } catch (const Unmodelled& u) {
+        reportNotModelled(u.where, u.construct);
+    }
+}
 
-    const Statement* body = &block.getBody();
-    while (body->kind == StatementKind::Block &&
-           body->as<BlockStatement>().blockKind == StatementBlockKind::Sequential)
-        body = &body->as<BlockStatement>().body;
+void SimulatorBuilder::handle(const NetSymbol& net) {
+    const Type& type = net.getType();
+    if (!declaresSignal(type)) {
+        reportNotModelled(net.location, typePhrase(type));
+        return;
+    }
+    try {
+        const wsim_kernel::signal_ref sig = signalOf(net);
+        if (type.getBitWidth() > 64)
+            reportNotModelled(net.location, "vector wider than 64 bits");
+        if (net.getDelay())
+            reportNotModelled(net.location, "net delay");
+        const auto kind = net.netType.netKind;
+        if (kind == NetType::Supply0 || kind == NetType::Supply1) {
+            const uint64_t v = kind == NetType::Supply1
+                                   ? wsim_kernel::width_mask(static_cast<int>(type.getBitWidth()))
+                                   : 0;
+            kernel().set_initial_value(sig, v);
+            wsim_timeseries::TimeSeriesDB::instance().record_signal_change(
+                signalName(net), static_cast<int64_t>(v));
+            return;
+        }
+        if (kind == NetType::WAnd || kind == NetType::WOr || kind == NetType::TriAnd ||
+            kind == NetType::TriOr || kind == NetType::Tri0 || kind == NetType::Tri1 ||
+            kind == NetType::TriReg)
+            reportNotModelled(net.location, std::string(net.netType.name) + " net");
+        if (const Expression* init = net.getInitializer()) {
+            Restore scope_guard(_ctx);
+            _ctx.scope = net.getParentScope();
+            wsim_kernel::lvalue_t lv;
+            lv.width = kernel().signal_width(sig);
+            lv.parts.push_back({sig, lv.width, lv.width});
+            const int target = kernel().add_lvalue(lv);
+            compileContinuous(target, *init, net.location, signalName(net) + "_drv", 0);
+        }
+    } catch (const Unmodelled& u) {
+        reportNotModelled(u.where, u.construct);
+    }
+}
 
-    if (declared == ProceduralBlockKind::Always) {
-        const bool timed = body->kind == StatementKind::Timed;
-        if (timed && body->as<TimedStatement>().timing.kind == TimingControlKind::ImplicitEvent) {
-            kind = ProceduralBlockKind::AlwaysComb;
-            body = &body->as<TimedStatement>().stmt;
-        } else if (!timed && containsTiming(*body) && !containsNonBlocking(*body)) {
-            kind = ProceduralBlockKind::AlwaysComb;
+void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
+    const int line = getLineNumber(ca.location);
+    const std::string path = instancePathOf(*ca.getParentScope());
+    if (!path.empty())
+        _line_instance_map_builder[line].push_back(path);
+    const Expression& e = ca.getAssignment();
+    if (e.kind != ExpressionKind::Assignment)
+        return;
+    const auto& assign = e.as<AssignmentExpression>();
+    try {
+        Restore scope_guard(_ctx);
+        _ctx.scope = ca.getParentScope();
+        _ctx.instance_path = path;
+        time_t delay = 0;
+        if (const TimingControl* tc = ca.getDelay()) {
+            if (tc->kind != TimingControlKind::Delay)
+                unmodelled("continuous assignment delay of this kind", tc->sourceRange.start());
+            delay = compileDelay(tc->as<DelayControl>().expr);
+        }
+        const int target = compileLValue(assign.left());
+        const auto& parts = kernel().lvalues(target).parts;
+        const std::string name =
+            parts.empty() ? "assign" : kernel().signal_name(parts.front().sig);
+        compileContinuous(target, assign.right(), ca.location, name + "_drv", delay);
+    } catch (const Unmodelled& u) {
+        reportNotModelled(u.where, u.construct);
+    }
+}
+
+void SimulatorBuilder::handle(const ProceduralBlockSymbol& block) {
+    if (!_processed_blocks.insert(&block).second)
+        return;
+    compileProceduralBlock(block);
+}
+
+void SimulatorBuilder::compileContinuous(int target, const Expression& value,
+                                         slang::SourceLocation where,
+                                         const std::string& process_name, time_t delay) {
+    auto& state = kernel();
+    const int first_expr = static_cast<int>(_ctx.exprs_used.size());
+    const int expr = compileExpression(value);
+    process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
+    assignment_t s(assign_t::CA, addLineContext(where), getLineNumber(where));
+    s.lhs = target;
+    s.expr = expr;
+    s.delay = delay;
+    proc.add_statement(s);
+    proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
+    wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
+    const int index = state.add_process(std::move(proc));
+    for (size_t i = static_cast<size_t>(first_expr); i < _ctx.exprs_used.size(); ++i)
+        for (const auto& sig : readsOf(_ctx.exprs_used[i], false))
+            state.add_fanout(sig, index, -1);
+    for (const auto& part : state.lvalues(target).parts)
+        if (part.index_expr != 0)
+            for (const auto& sig : readsOf(part.index_expr, false))
+                state.add_fanout(sig, index, -1);
+    noteDriver(target, where);
+}
+
+void SimulatorBuilder::noteDriver(int target, slang::SourceLocation where) {
+    auto& state = kernel();
+    for (const auto& part : state.lvalues(target).parts) {
+        if (part.sig.type == operand_t::LOCAL)
+            continue;
+        uint64_t bits = wsim_kernel::width_mask(part.sig_width);
+        if (!part.whole && part.index_expr == 0) {
+            const int64_t offset =
+                part.descending ? part.index_adjust - part.right : part.right - part.index_adjust;
+            bits = offset >= 0 && offset < 64
+                       ? (wsim_kernel::width_mask(part.width) << offset) & bits
+                       : 0;
+        }
+        DriverRecord& record = _drivers[{static_cast<int>(part.sig.type), part.sig.pos}];
+        if ((record.bits & bits) != 0 && !record.reported) {
+            record.reported = true;
+            const std::string file = fileName(where);
+            std::cerr << "[MODEL] " << file << ":" << getLineNumber(where) << ": "
+                      << state.signal_name(part.sig) << " has more than one continuous driver\n";
+        }
+        record.bits |= bits;
+    }
+}
+
+void SimulatorBuilder::addProcess(process_t proc, const Program& prog) {
+    auto& state = kernel();
+    for (const assignment_t& s : prog)
+        proc.add_statement(s);
+    const std::string instance = proc.instance_id();
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    for (const assignment_t& s : prog)
+        if (s.line() >= 0 && !instance.empty())
+            recorder.register_line_instance(s.line(), instance);
+    const int index = state.add_process(std::move(proc));
+    for (size_t i = 0; i < prog.size(); ++i) {
+        const assignment_t& s = prog[i];
+        if (s.type() != assign_t::WAIT && s.type() != assign_t::PROP)
+            continue;
+        for (const auto& ev : state.event_list(s.events)) {
+            if (ev.direct.pos != 0) {
+                state.add_fanout(ev.direct, index, static_cast<int>(i));
+                continue;
+            }
+            for (const auto& sig : readsOf(ev.expr, false))
+                state.add_fanout(sig, index, static_cast<int>(i));
         }
     }
+}
 
-    const bool initial = declared == ProceduralBlockKind::Initial;
-    process_t proc(line, initial ? "init" : "always",
-                   initial ? wsim_kernel::proc_t::INITIAL : wsim_kernel::proc_t::ALWAYS);
-    bool added = false;
-    if (initial) {
-        time_t cursor = 0;
-        added = processStatementWithAbsoluteTime(*body, proc, kind, cursor, line, 0, 0, 0);
-    } else {
-        added = processStatement(*body, proc, kind, line);
-    }
-    if (!added || proc.number_of_statements() == 0)
+namespace {
+
+bool hasTiming(const SimulatorBuilder::Program& prog) {
+    for (const auto& s : prog)
+        if (s.type() == assign_t::DELAY || s.type() == assign_t::WAIT)
+            return true;
+    return false;
+}
+
+} // namespace
+
+void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block) {
+    const ProceduralBlockKind kind = block.procedureKind;
+    const int line = getLineNumber(block.location);
+    const std::string path = instancePathOf(*block.getParentScope());
+    if (!path.empty())
+        _line_instance_map_builder[line].push_back(path);
+
+    Restore scope_guard(_ctx);
+    _ctx = CodeContext{};
+    _ctx.scope = block.getParentScope();
+    _ctx.instance_path = path;
+    _ctx.process_line = line;
+
+    const Statement& body = block.getBody();
+    if (block.isFromAssertion) {
+        if (body.kind == StatementKind::ConcurrentAssertion)
+            compileAssertion(body.as<ConcurrentAssertionStatement>(), nullptr);
+        else {
+            Program ignored;
+            compileStatement(body, ignored);
+        }
         return;
-
-    const std::string instance_id =
-        _current_scope_prefix.empty() ? _top_module_name : _current_scope_prefix;
-    for (int i = 0; i < proc.number_of_statements(); ++i) {
-        auto* stmt = proc.ith_statement(i);
-        if (declared == ProceduralBlockKind::Always && stmt->trigger_index() == 0 &&
-            (stmt->type() == assign_t::BA || stmt->type() == assign_t::NBA))
-            stmt->set_always_loop(true);
-        stmt->set_instance_id(instance_id);
     }
-    commitProcess(proc);
+
+    const bool initial = kind == ProceduralBlockKind::Initial;
+    wsim_kernel::proc_t type = wsim_kernel::proc_t::ALWAYS;
+    if (initial)
+        type = wsim_kernel::proc_t::INITIAL;
+    else if (kind == ProceduralBlockKind::Final)
+        type = wsim_kernel::proc_t::FINAL;
+    else if (kind == ProceduralBlockKind::AlwaysComb || kind == ProceduralBlockKind::AlwaysLatch)
+        type = wsim_kernel::proc_t::COMBO;
+    _ctx.process_name = initial ? "init" : "always";
+    process_t proc(line, _ctx.process_name, type);
+    proc.set_instance_id(path.empty() ? _top_module_name : path);
+
+    Program prog;
+    compileStatement(body, prog);
+    switch (type) {
+    case wsim_kernel::proc_t::COMBO: {
+        // Runs once at time 0, then whenever something it reads changes.
+        assignment_t wait(assign_t::WAIT, addLineContext(block.location), line);
+        wait.events = sensitivityList(0, true);
+        prog.push_back(wait);
+        break;
+    }
+    case wsim_kernel::proc_t::ALWAYS:
+        if (!hasTiming(prog)) {
+            // It would run forever without time passing.
+            if (!prog.empty())
+                reportNotModelled(block.location, "always block without timing control");
+            return;
+        }
+        break;
+    case wsim_kernel::proc_t::FINAL:
+        if (hasTiming(prog)) {
+            reportNotModelled(block.location, "timing control in a final block");
+            return;
+        }
+        prog.push_back(assignment_t(assign_t::HALT, addLineContext(block.location), line));
+        break;
+    default: prog.push_back(assignment_t(assign_t::HALT, addLineContext(block.location), line)); break;
+    }
+    if (prog.size() == 1 && prog[0].type() == assign_t::HALT)
+        return;
+    addProcess(std::move(proc), prog);
 }

@@ -1,0 +1,184 @@
+// The evaluator of compiled expressions and function bodies.
+#include "kernel.h"
+
+#include <bit>
+#include <memory>
+
+namespace wsim_kernel {
+
+namespace {
+
+uint64_t power(uint64_t base, uint64_t exponent, int width, bool base_signed, bool exp_signed) {
+    const uint64_t mask = width_mask(width);
+    if (exp_signed && sign_extend(exponent, width) < 0) {
+        // A negative exponent leaves an integer only for bases 1 and -1.
+        const int64_t b = base_signed ? sign_extend(base, width) : static_cast<int64_t>(base);
+        if (b == 1)
+            return 1;
+        if (b == -1)
+            return (exponent & 1) ? mask : 1;
+        return 0;
+    }
+    uint64_t result = 1;
+    while (exponent != 0) {
+        if (exponent & 1)
+            result *= base;
+        base *= base;
+        exponent >>= 1;
+    }
+    return result & mask;
+}
+
+uint64_t divide(uint64_t l, uint64_t r, int width, bool is_signed, bool modulo) {
+    const uint64_t mask = width_mask(width);
+    if (r == 0)
+        return 0;
+    if (!is_signed)
+        return (modulo ? l % r : l / r) & mask;
+    const int64_t sl = sign_extend(l, width);
+    const int64_t sr = sign_extend(r, width);
+    if (sr == -1) // the one quotient that overflows
+        return modulo ? 0 : static_cast<uint64_t>(0 - static_cast<uint64_t>(sl)) & mask;
+    return static_cast<uint64_t>(modulo ? sl % sr : sl / sr) & mask;
+}
+
+bool less(uint64_t l, uint64_t r, int width, bool is_signed) {
+    if (is_signed)
+        return sign_extend(l, width) < sign_extend(r, width);
+    return l < r;
+}
+
+uint64_t select(uint64_t value, int64_t index, const xins& in) {
+    const bool ascending = in.flags & 2;
+    const int64_t lsb = index + static_cast<int64_t>(in.k);
+    const int64_t offset = ascending ? in.a - lsb : lsb - in.a;
+    const int w = in.w;
+    if (offset >= in.w2 || offset + w <= 0)
+        return 0;
+    if (offset < 0)
+        return (value << -offset) & width_mask(w);
+    return (value >> offset) & width_mask(w);
+}
+
+} // namespace
+
+uint64_t sim_state::eval_code(const expr_t& x) {
+    uint64_t small[32];
+    std::unique_ptr<uint64_t[]> large;
+    uint64_t* st = small;
+    if (x.max_stack > 32) {
+        large = std::make_unique<uint64_t[]>(static_cast<size_t>(x.max_stack));
+        st = large.get();
+    }
+    int sp = 0;
+    const xins* code = x.code.data();
+    const int n = static_cast<int>(x.code.size());
+    for (int pc = 0; pc < n; ++pc) {
+        const xins& in = code[pc];
+        const uint64_t wmask = width_mask(in.w);
+        switch (in.op) {
+        case xop::CONST: st[sp++] = in.k; break;
+        case xop::LOAD:
+            st[sp++] = in.ty == operand_t::LOCAL ? locals(in.a) : read_signal_val(in.a, in.ty);
+            break;
+        case xop::NOW: {
+            const time_t t = _current_simulation_time;
+            st[sp++] = in.k <= 1 ? t : t / in.k + ((t % in.k) * 2 >= in.k ? 1 : 0);
+            break;
+        }
+        case xop::NEG: st[sp - 1] = (0 - st[sp - 1]) & wmask; break;
+        case xop::NOT: st[sp - 1] = ~st[sp - 1] & wmask; break;
+        case xop::LNOT: st[sp - 1] = st[sp - 1] == 0; break;
+        case xop::RAND: st[sp - 1] = st[sp - 1] == width_mask(in.w2); break;
+        case xop::ROR:
+        case xop::BOOL: st[sp - 1] = st[sp - 1] != 0; break;
+        case xop::RXOR: st[sp - 1] = std::popcount(st[sp - 1]) & 1; break;
+        case xop::SEXT:
+            st[sp - 1] = static_cast<uint64_t>(sign_extend(st[sp - 1], in.w2)) & wmask;
+            break;
+        case xop::TRUNC: st[sp - 1] &= wmask; break;
+        case xop::SLICE: st[sp - 1] = (in.a >= 64 ? 0 : st[sp - 1] >> in.a) & wmask; break;
+        case xop::JZ:
+            if (st[--sp] == 0)
+                pc = in.a - 1;
+            break;
+        case xop::JMP: pc = in.a - 1; break;
+        case xop::CALL: {
+            function_t& f = functions(in.a);
+            const int argc = static_cast<int>(f.args.size());
+            sp -= argc;
+            for (int i = 0; i < argc; ++i)
+                locals(f.args[static_cast<size_t>(i)]) = st[sp + i];
+            run_function(in.a);
+            st[sp++] = locals(f.result);
+            break;
+        }
+        case xop::SVF: {
+            const stable_entry& entry = stable_entries(in.a);
+            const uint64_t now = sampled_signal_val(entry.sig_pos, entry.sig_type);
+            const uint64_t past = entry.prev_value;
+            bool holds = false;
+            switch (in.k) {
+            case 0: holds = entry.initialized && (past & 1) == 0 && (now & 1) != 0; break;
+            case 1: holds = entry.initialized && (past & 1) != 0 && (now & 1) == 0; break;
+            case 2: holds = !entry.initialized || past == now; break;
+            default: holds = entry.initialized && past != now; break;
+            }
+            st[sp++] = holds;
+            break;
+        }
+        case xop::REPL: {
+            const uint64_t piece = st[sp - 1] & width_mask(in.w2);
+            uint64_t out = 0;
+            for (uint64_t i = 0; i < in.k && i < 64; ++i)
+                out = (in.w2 >= 64 ? 0 : out << in.w2) | piece;
+            st[sp - 1] = out & wmask;
+            break;
+        }
+        default: {
+            const uint64_t r = st[--sp];
+            uint64_t& l = st[sp - 1];
+            const bool sgn = in.flags & 1;
+            switch (in.op) {
+            case xop::ADD: l = (l + r) & wmask; break;
+            case xop::SUB: l = (l - r) & wmask; break;
+            case xop::MUL: l = (l * r) & wmask; break;
+            case xop::DIV: l = divide(l, r, in.w, sgn, false); break;
+            case xop::MOD: l = divide(l, r, in.w, sgn, true); break;
+            case xop::POW: l = power(l, r, in.w, sgn, (in.flags & 2) != 0); break;
+            case xop::AND: l &= r; break;
+            case xop::OR: l |= r; break;
+            case xop::XOR: l ^= r; break;
+            case xop::XNOR: l = ~(l ^ r) & wmask; break;
+            case xop::SHL: l = r >= in.w ? 0 : (l << r) & wmask; break;
+            case xop::SHR: l = r >= 64 ? 0 : l >> r; break;
+            case xop::ASHR:
+                if (sgn) {
+                    const int64_t v = sign_extend(l, in.w);
+                    l = static_cast<uint64_t>(v >> (r >= 63 ? 63 : r)) & wmask;
+                } else {
+                    l = r >= 64 ? 0 : l >> r;
+                }
+                break;
+            case xop::EQ: l = l == r; break;
+            case xop::NE: l = l != r; break;
+            case xop::LT: l = less(l, r, in.w2, sgn); break;
+            case xop::LE: l = !less(r, l, in.w2, sgn); break;
+            case xop::GT: l = less(r, l, in.w2, sgn); break;
+            case xop::GE: l = !less(l, r, in.w2, sgn); break;
+            case xop::WEQ: l = (l & in.k) == (r & in.k); break;
+            case xop::WNE: l = (l & in.k) != (r & in.k); break;
+            case xop::LIMP: l = l == 0 || r != 0; break;
+            case xop::LEQV: l = (l == 0) == (r == 0); break;
+            case xop::CAT: l = ((in.w2 >= 64 ? 0 : l << in.w2) | r) & wmask; break;
+            case xop::SEL: l = select(l, static_cast<int64_t>(r), in); break;
+            default: break;
+            }
+            break;
+        }
+        }
+    }
+    return sp > 0 ? st[sp - 1] : 0;
+}
+
+} // namespace wsim_kernel

@@ -1,0 +1,117 @@
+// Compiled expressions: a small stack program per expression, evaluated when
+// the statement that owns it runs. Values are unsigned 64-bit integers held
+// masked to the width of the expression that produced them; a signed value
+// is sign-extended only where an operation needs it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace wsim_kernel {
+
+using time_t = uint64_t;
+
+// The store a signal position refers to. LOCAL is the storage of task and
+// function arguments and locals: plain values, nobody waits on them.
+enum class operand_t : int { BIT = 0, BYTE = 1, LONG = 2, FLOAT = 3, SF = 4, LOCAL = 5 };
+
+struct signal_ref {
+    operand_t type = operand_t::BIT;
+    int pos = 0;
+    bool operator==(const signal_ref&) const = default;
+};
+
+// The store a signal of `width` bits lives in.
+inline operand_t store_for_width(int width) {
+    if (width <= 1)
+        return operand_t::BIT;
+    return width <= 8 ? operand_t::BYTE : operand_t::LONG;
+}
+
+inline uint64_t width_mask(int width) {
+    if (width >= 64)
+        return ~uint64_t{0};
+    if (width <= 0)
+        return 0;
+    return (uint64_t{1} << width) - 1;
+}
+
+// `v` of `width` bits, sign-extended to 64.
+inline int64_t sign_extend(uint64_t v, int width) {
+    if (width <= 0 || width >= 64)
+        return static_cast<int64_t>(v);
+    const uint64_t sign = uint64_t{1} << (width - 1);
+    v &= width_mask(width);
+    return static_cast<int64_t>((v ^ sign) - sign);
+}
+
+enum class xop : uint8_t {
+    CONST,   // push k
+    LOAD,    // push signal (type, pos) = (ty, a)
+    NOW,     // push the time in units of k time steps, rounded (k 0 or 1: raw)
+    // unary: pop x, push f(x); w result width, w2 operand width
+    NEG,
+    NOT,
+    LNOT,
+    RAND,
+    ROR,
+    RXOR,
+    BOOL,
+    SEXT,  // sign-extend from w2 bits, keep w
+    TRUNC, // keep w bits
+    SLICE, // (x >> a) keeping w bits
+    // binary: pop r, pop l, push f(l, r); w result width, w2 operand width,
+    // flags: signed operands
+    ADD,
+    SUB,
+    MUL,
+    DIV,
+    MOD,
+    POW, // flags: 1 base signed, 2 exponent signed
+    AND,
+    OR,
+    XOR,
+    XNOR,
+    SHL,
+    SHR,
+    ASHR,
+    EQ,
+    NE,
+    LT,
+    LE,
+    GT,
+    GE,
+    WEQ,  // l == r on the bits of mask k
+    WNE,
+    LIMP, // !l || r
+    LEQV, // !l == !r
+    CAT,  // (l << w2) | r, keep w
+    REPL, // x repeated k times in pieces of w2 bits, keep w
+    // pop index, pop value: the w bits starting at the offset of index + k
+    // in a value of w2 bits declared with right bound a (flags: 1 index
+    // signed, 2 ascending range); bits outside the value read 0
+    SEL,
+    JZ,   // pop; jump to a when zero
+    JMP,  // jump to a
+    CALL, // pop the arguments of function a into its locals, run it, push its result
+    SVF,  // sampled-value function k (0 rose, 1 fell, 2 stable, 3 changed) of stable entry a
+};
+
+struct xins {
+    xop op = xop::CONST;
+    uint8_t w = 64;
+    uint8_t w2 = 64;
+    uint8_t flags = 0;
+    operand_t ty = operand_t::BIT;
+    int32_t a = 0;
+    uint64_t k = 0;
+};
+
+struct expr_t {
+    std::vector<xins> code;
+    int max_stack = 1;
+    int width = 1;
+    bool is_signed = false;
+};
+
+} // namespace wsim_kernel

@@ -1,0 +1,311 @@
+// Running processes: statements in order until the process waits, continuous
+// drivers, properties, system tasks, and who wakes when a signal changes.
+#include "kernel.h"
+
+#include <iostream>
+
+namespace wsim_kernel {
+
+namespace {
+
+// A process that runs this many statements without waiting never will.
+constexpr int statement_budget = 1000000;
+// A continuous driver run this often in one time step does not settle.
+constexpr int ca_settle_limit = 1000;
+constexpr size_t unsettled_names_shown = 5;
+
+bool edge_matches(edge_t edge, uint64_t before, uint64_t after) {
+    switch (edge) {
+    case edge_t::POS: return (before & 1) == 0 && (after & 1) != 0;
+    case edge_t::NEG: return (before & 1) != 0 && (after & 1) == 0;
+    case edge_t::ANY: break;
+    }
+    return before != after;
+}
+
+} // namespace
+
+void sim_state::make_ready(int proc) {
+    process_t& p = _processes[static_cast<size_t>(proc)];
+    if (p.queued)
+        return;
+    p.queued = true;
+    p.state = proc_state::READY;
+    _active.push_back(proc);
+}
+
+void sim_state::snapshot_events(process_t& p, const assignment_t& wait) {
+    const auto& events = event_list(wait.events);
+    p.event_values.resize(events.size());
+    for (size_t i = 0; i < events.size(); ++i)
+        p.event_values[i] = events[i].direct.pos != 0 ? read(events[i].direct) : eval(events[i].expr);
+}
+
+bool sim_state::event_fires(const event_t& ev, signal_ref sig, uint64_t old_value,
+                            uint64_t new_value, uint64_t& remembered) {
+    if (ev.direct.pos != 0) {
+        if (!(ev.direct == sig))
+            return false;
+        remembered = new_value;
+        return edge_matches(ev.edge, old_value, new_value);
+    }
+    const uint64_t now = eval(ev.expr);
+    const uint64_t before = remembered;
+    remembered = now;
+    return edge_matches(ev.edge, before, now);
+}
+
+void sim_state::wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value) {
+    auto& table = _fanout[sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0];
+    if (static_cast<size_t>(sig.pos) >= table.size())
+        return;
+    // Waking never adds to this list, so the reference stays valid.
+    const std::vector<fanout_t>& list = table[static_cast<size_t>(sig.pos)];
+    for (const fanout_t& f : list) {
+        process_t& p = _processes[static_cast<size_t>(f.proc)];
+        if (f.stmt < 0) {
+            if (p.state != proc_state::DONE)
+                make_ready(f.proc);
+            continue;
+        }
+        if (p.type() == proc_t::ASSERT) {
+            const assignment_t& s = *p.ith_statement(f.stmt);
+            const auto& events = event_list(s.events);
+            p.event_values.resize(events.size());
+            bool fired = false;
+            for (size_t i = 0; i < events.size(); ++i)
+                fired = event_fires(events[i], sig, old_value, new_value, p.event_values[i]) || fired;
+            if (fired && !p.queued) {
+                p.queued = true;
+                _observed.push_back(f.proc);
+            }
+            continue;
+        }
+        if (p.state != proc_state::WAITING || p.pc != f.stmt)
+            continue;
+        const assignment_t& s = *p.ith_statement(f.stmt);
+        const auto& events = event_list(s.events);
+        bool fired = false;
+        for (size_t i = 0; i < events.size() && i < p.event_values.size(); ++i)
+            fired = event_fires(events[i], sig, old_value, new_value, p.event_values[i]) || fired;
+        if (fired) {
+            ++p.pc;
+            make_ready(f.proc);
+        }
+    }
+}
+
+void sim_state::schedule_wake(int proc, time_t when) {
+    process_t& p = _processes[static_cast<size_t>(proc)];
+    p.state = proc_state::DELAYED;
+    p.wake_time = when;
+    _wakes.push_back({when, _seq++, proc});
+    std::push_heap(_wakes.begin(), _wakes.end(), std::greater<>());
+}
+
+bool sim_state::case_arm(const case_table& t, int& target) {
+    const uint64_t selector = eval(t.selector);
+    for (const case_item& item : t.items) {
+        if ((eval(item.expr) & item.mask) == (selector & item.mask)) {
+            target = item.target;
+            return true;
+        }
+    }
+    target = t.default_target;
+    return false;
+}
+
+void sim_state::run_function(int f) {
+    function_t& fn = functions(f);
+    // Recursion is refused when the model is built; a guard keeps a bad
+    // model from looping.
+    if (fn.running)
+        return;
+    fn.running = true;
+    const int n = static_cast<int>(fn.body.size());
+    int budget = statement_budget;
+    for (int pc = 0; pc < n && --budget > 0;) {
+        const assignment_t& s = fn.body[static_cast<size_t>(pc)];
+        switch (s.type()) {
+        case assign_t::BA:
+            write_lvalue(s.lhs, eval(s.expr), fn.name);
+            ++pc;
+            break;
+        case assign_t::JUMP: pc = s.target; break;
+        case assign_t::BRANCH: pc = eval(s.expr) != 0 ? pc + 1 : s.target; break;
+        case assign_t::CASE: case_arm(case_tables(s.table), pc); break;
+        case assign_t::HALT: pc = n; break;
+        default: ++pc; break;
+        }
+    }
+    fn.running = false;
+}
+
+void sim_state::execute(int proc, run_context& rc) {
+    (void)rc;
+    process_t& p = _processes[static_cast<size_t>(proc)];
+    p.state = proc_state::READY;
+    const int n = p.number_of_statements();
+    for (int budget = statement_budget; budget > 0; --budget) {
+        if (p.pc >= n) {
+            if (p.type() == proc_t::ALWAYS || p.type() == proc_t::COMBO) {
+                p.pc = 0;
+                continue;
+            }
+            p.state = proc_state::DONE;
+            return;
+        }
+        const assignment_t& s = *p.ith_statement(p.pc);
+        switch (s.type()) {
+        case assign_t::BA:
+            ++p.pc;
+            write_lvalue(s.lhs, eval(s.expr), p.name());
+            record_step(s.line());
+            break;
+        case assign_t::NBA: {
+            pending_write w;
+            w.when = _current_simulation_time;
+            w.seq = _seq++;
+            w.proc = proc;
+            w.stmt = p.pc;
+            w.writes = resolve_lvalue(s.lhs, eval(s.expr));
+            _nba_now.push_back(std::move(w));
+            ++p.pc;
+            record_step(s.line());
+            break;
+        }
+        case assign_t::SF:
+            ++p.pc;
+            run_system_task(p, s);
+            record_step(s.line());
+            if (s.task == sf_kind::FINISH) {
+                p.state = proc_state::DONE;
+                return;
+            }
+            break;
+        case assign_t::MONITOR_REG:
+            ++p.pc;
+            start_monitor(s.expr);
+            record_step(s.line());
+            break;
+        case assign_t::DELAY:
+            ++p.pc;
+            if (s.delay == 0) {
+                p.state = proc_state::DELAYED;
+                _inactive.push_back(proc);
+                p.queued = true;
+            } else {
+                schedule_wake(proc, _current_simulation_time + s.delay);
+            }
+            return;
+        case assign_t::WAIT:
+            snapshot_events(p, s);
+            p.state = proc_state::WAITING;
+            return;
+        case assign_t::JUMP: p.pc = s.target; break;
+        case assign_t::BRANCH: p.pc = eval(s.expr) != 0 ? p.pc + 1 : s.target; break;
+        case assign_t::CASE: case_arm(case_tables(s.table), p.pc); break;
+        case assign_t::HALT: p.state = proc_state::DONE; return;
+        default: ++p.pc; break;
+        }
+    }
+    const auto [file_id, line] = get_line_context(p.ith_statement(std::min(p.pc, n - 1))->line());
+    (void)file_id;
+    std::cerr << "[SIM] process '" << p.name() << "' of line " << p.line() << " ran "
+              << statement_budget << " statements at t=" << _current_simulation_time
+              << " without waiting (at line " << line << ") — stopping.\n";
+    p.state = proc_state::DONE;
+    stop(stop_reason_t::DELTA_LIMIT);
+}
+
+void sim_state::run_continuous(int proc) {
+    process_t& p = _processes[static_cast<size_t>(proc)];
+    if (p.runs_step != _step_id) {
+        p.runs_step = _step_id;
+        p.runs_this_step = 0;
+    }
+    if (p.unsettled && p.runs_this_step >= 1)
+        return;
+    if (++p.runs_this_step > ca_settle_limit) {
+        // A loop of drivers: name them once, then let each run once per step.
+        std::string names;
+        size_t shown = 0;
+        for (process_t& other : _processes) {
+            if (other.type() != proc_t::ASSIGN || other.runs_step != _step_id ||
+                other.runs_this_step < ca_settle_limit / 2)
+                continue;
+            other.unsettled = true;
+            const int lhs = other.ith_statement(0)->lhs;
+            if (shown < unsettled_names_shown && lhs != 0 && !lvalues(lhs).parts.empty()) {
+                names += (shown ? ", " : "") + signal_name(lvalues(lhs).parts.front().sig);
+                ++shown;
+            }
+        }
+        p.unsettled = true;
+        if (!_ca_unsettled_reported) {
+            _ca_unsettled_reported = true;
+            std::cerr << "[SIM] continuous assignments did not settle at t="
+                      << _current_simulation_time << ": " << names << "\n";
+        }
+        return;
+    }
+    const assignment_t& s = *p.ith_statement(0);
+    const uint64_t value = eval(s.expr);
+    if (s.delay != 0) {
+        pending_write w;
+        w.when = _current_simulation_time + s.delay;
+        w.seq = _seq++;
+        w.proc = proc;
+        w.stmt = 0;
+        w.writes = resolve_lvalue(s.lhs, value);
+        // A newer value replaces one still in flight.
+        p.wake_time = w.seq;
+        _future_writes.push_back(std::move(w));
+        std::push_heap(_future_writes.begin(), _future_writes.end(),
+                       [](const pending_write& a, const pending_write& b) {
+                           return a.when != b.when ? a.when > b.when : a.seq > b.seq;
+                       });
+        return;
+    }
+    bool changed = false;
+    for (const resolved_write& w : resolve_lvalue(s.lhs, value))
+        changed = apply_write(w, p.name()) || changed;
+    if (changed)
+        record_step(s.line());
+}
+
+void sim_state::run_property(int proc) {
+    process_t& p = _processes[static_cast<size_t>(proc)];
+    const assignment_t& s = *p.ith_statement(0);
+    prop_t& prop = props(s.table);
+    const time_t now = _current_simulation_time;
+    if (p.ever_fired && p.last_fired < now)
+        prop.clock_period_ns = now - p.last_fired;
+    p.ever_fired = true;
+    p.last_fired = now;
+    if (prop.is_sequence())
+        prop.evaluate_sequence(now);
+    else
+        prop.evaluate_implication(now, now, prop.antecedent_exp, prop.consequent_exp);
+    // $rose and its kind compare with the values at the previous clock tick.
+    update_stable_deps(prop);
+}
+
+void sim_state::run_system_task(process_t& p, const assignment_t& s) {
+    switch (s.task) {
+    case sf_kind::FINISH:
+        _finish_requested = true;
+        (void)p;
+        break;
+    case sf_kind::DISPLAY:
+    case sf_kind::WRITE:
+        if (s.expr != 0) {
+            exps(s.expr)();
+            display_log().flush();
+        }
+        break;
+    default: break;
+    }
+}
+
+} // namespace wsim_kernel
