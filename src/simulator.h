@@ -226,6 +226,8 @@ private:
     CodeContext _ctx;
     std::vector<NotModelled> _not_modelled;
     std::set<std::tuple<std::string, int, std::string>> _reported;
+    // Statements left out so far, reported or not.
+    size_t _left_out_count = 0;
 
     // Continuous drivers per signal: which bits are driven, and by whom.
     struct DriverRecord {

@@ -218,7 +218,12 @@ bool ExpressionCompiler::emitConversion(const ConversionExpression& c, int depth
     const int to = widthOf(c);
     const int from = widthOf(operand);
     const bool is_const = emit(operand, depth + 1);
-    convert(from, operand.type->isSigned(), to);
+    // An operand that takes its expression's type is extended as that type
+    // says; any other conversion extends as the source is signed.
+    const bool extend_signed = c.conversionKind == ConversionKind::Propagated
+                                   ? c.type->isSigned()
+                                   : operand.type->isSigned();
+    convert(from, extend_signed, to);
     return is_const;
 }
 
@@ -498,7 +503,7 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
         const auto args = call.arguments();
         if (name == "$signed" || name == "$unsigned") {
             if (args.empty())
-                SimulatorBuilder::unmodelled("system function " + name, where);
+                SimulatorBuilder::unmodelled("system task " + name, where);
             const int w = widthOf(call);
             const int from = widthOf(*args[0]);
             const bool c = emit(*args[0], depth + 1);
@@ -516,14 +521,14 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
         }
         if (name == "$rose" || name == "$fell" || name == "$stable" || name == "$changed") {
             if (args.empty())
-                SimulatorBuilder::unmodelled("system function " + name, where);
+                SimulatorBuilder::unmodelled("system task " + name, where);
             const Expression& arg = args[0]->unwrapImplicitConversions();
             const Symbol* sym = arg.getSymbolReference();
             if (!b_._ctx.in_property || !sym ||
                 (arg.kind != ExpressionKind::NamedValue &&
                  arg.kind != ExpressionKind::HierarchicalValue) ||
                 (sym->kind != SymbolKind::Variable && sym->kind != SymbolKind::Net))
-                SimulatorBuilder::unmodelled("system function " + name, where);
+                SimulatorBuilder::unmodelled("system task " + name, where);
             const wsim_kernel::signal_ref sig = b_.signalOf(sym->as<ValueSymbol>());
             const int entry = sim_state::instance().add_stable_entry(
                 wsim_kernel::stable_entry(sig.pos, sig.type));
@@ -532,17 +537,27 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
             put({xop::SVF, 1, 1, 0, operand_t::BIT, entry, kind}, 1);
             return false;
         }
+        if (name == "$isunknown") {
+            // Two-valued signals are never unknown.
+            putConst(0);
+            return true;
+        }
         // Anything else must be a constant the compiler can work out.
         if (auto v = b_.constantValue(call)) {
             putConst(*v & wsim_kernel::width_mask(widthOf(call)));
             return true;
         }
-        SimulatorBuilder::unmodelled("system function " + name, where);
+        SimulatorBuilder::unmodelled("system task " + name, where);
     }
     const SubroutineSymbol* sub = std::get<const SubroutineSymbol*>(call.subroutine);
     if (sub->subroutineKind != SubroutineKind::Function)
         SimulatorBuilder::unmodelled("task call inside an expression", where);
-    const int fn = b_.compileFunction(*sub);
+    int fn = 0;
+    try {
+        fn = b_.compileFunction(*sub);
+    } catch (const Unmodelled& u) {
+        throw Unmodelled{u.construct, where};
+    }
     const auto formals = sub->getArguments();
     const auto args = call.arguments();
     for (size_t i = 0; i < args.size() && i < formals.size(); ++i) {

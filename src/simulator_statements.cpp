@@ -5,8 +5,13 @@
 #include "simulator.h"
 
 #include <slang/ast/EvalContext.h>
+#include <slang/text/SourceManager.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 
 using namespace slang::ast;
 using wsim_kernel::assign_t;
@@ -188,6 +193,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
         }
     } catch (const Unmodelled& u) {
         prog.resize(start);
+        ++_left_out_count;
         reportNotModelled(u.where.valid() ? u.where : s.sourceRange.start(), u.construct);
     }
 }
@@ -203,8 +209,6 @@ int SimulatorBuilder::ExpressionCompilerWidth(const Type& t, slang::SourceLocati
 
 void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
     const slang::SourceLocation where = c.sourceRange.start();
-    if (c.condition == CaseStatementCondition::Inside)
-        unmodelled("case inside", where);
     const bool wildcard = c.condition != CaseStatementCondition::Normal;
     wsim_kernel::case_table table;
     table.selector = compileExpression(c.expr);
@@ -218,6 +222,8 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
             wsim_kernel::case_item entry;
             entry.target = target;
             const Expression& literal = item->unwrapImplicitConversions();
+            if (literal.kind == ExpressionKind::ValueRange)
+                unmodelled("value range", literal.sourceRange.start());
             if (literal.kind == ExpressionKind::IntegerLiteral &&
                 literal.as<IntegerLiteral>().getValue().hasUnknown()) {
                 uint64_t value = 0;
@@ -280,7 +286,29 @@ wsim_kernel::time_t SimulatorBuilder::compileDelay(const Expression& e) {
     if (!_ctx.scope)
         unmodelled("delay", where);
     EvalContext ctx(ASTContext(*_ctx.scope, LookupLocation::max));
-    const slang::ConstantValue cv = e.eval(ctx);
+    slang::ConstantValue cv = e.eval(ctx);
+    // An unsized decimal literal keeps every digit, even past 32 bits.
+    const Expression& literal = e.unwrapImplicitConversions();
+    if (literal.kind == ExpressionKind::IntegerLiteral &&
+        literal.as<IntegerLiteral>().isDeclaredUnsized && sourceMgr) {
+        const slang::SourceRange range = literal.sourceRange;
+        const std::string_view text = sourceMgr->getSourceText(range.start().buffer());
+        std::string digits;
+        const size_t from = range.start().offset();
+        const size_t to = std::min(text.size(), range.end().offset());
+        for (char c : text.substr(std::min(from, to), to - std::min(from, to)))
+            if (c != '_' && !std::isspace(static_cast<unsigned char>(c)))
+                digits += c;
+        if (!digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
+                return std::isdigit(static_cast<unsigned char>(c));
+            })) {
+            errno = 0;
+            const unsigned long long v = std::strtoull(digits.c_str(), nullptr, 10);
+            if (errno == ERANGE)
+                unmodelled("delay out of range", where);
+            cv = slang::SVInt(64, v, false);
+        }
+    }
     double value = 0;
     if (cv.isInteger() && !cv.integer().hasUnknown()) {
         const slang::SVInt& v = cv.integer();
@@ -570,7 +598,12 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
         init.lhs = local_lvalue(fn.result, _ctx.function_result_width);
         body.push_back(init);
     }
+    const size_t left_out_before = _left_out_count;
     compileStatement(sub.getBody(), body);
+    // A function missing part of its body would answer something else.
+    if (_left_out_count != left_out_before)
+        unmodelled("call of function " + std::string(sub.name) + ", part of whose body is left out",
+                   where);
     for (size_t r : returns)
         body[r].target = static_cast<int>(body.size());
     fn.body = std::move(body);

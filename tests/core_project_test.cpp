@@ -94,6 +94,11 @@ protected:
     std::string fileId(const std::string& path) {
         return std::to_string(Database::instance().getFileID(canonical(path)));
     }
+    // The files whose statements the recorded steps ran.
+    std::string stepFiles() {
+        return row("SELECT group_concat(f) FROM (SELECT DISTINCT current_file_id AS f FROM "
+                   "timeline WHERE current_file_id IS NOT NULL ORDER BY f);");
+    }
     std::string outcome() {
         return row("SELECT last_simulation_status, last_simulation_error, final_time "
                    "FROM projectstate;");
@@ -315,11 +320,8 @@ TEST_F(ProjectTest, CompileThenSimulateLandsTheTimelineRows) {
                   "t JOIN signals s ON t.signal_id = s.signal_id WHERE s.name = 'value' AND "
                   "t.time >= 10 ORDER BY v);"),
               "5,10");
-    // Steps of the clock statement carry top.v's file id; leaf.v's statements
-    // reach the queue rows with leaf.v's.
-    EXPECT_EQ(row("SELECT DISTINCT current_file_id FROM timeline WHERE current_file_id IS NOT "
-                  "NULL;"),
-              fileId(top));
+    // Every step carries the file of the statement it ran.
+    EXPECT_EQ(stepFiles(), fileId(top) + "," + fileId(mid) + "," + fileId(leaf));
     EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leaf) + ";"), "0");
 
     // The builder also registers each instance's ports under their bare names
@@ -459,9 +461,7 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     // Both runs number their steps from 0: a joined table would repeat pairs.
     EXPECT_EQ(row("SELECT COUNT(*) - COUNT(DISTINCT step || '-' || signal_id) FROM timeline;"),
               "0");
-    EXPECT_EQ(row("SELECT DISTINCT current_file_id FROM timeline WHERE current_file_id IS NOT "
-                  "NULL;"),
-              fileId(top));
+    EXPECT_EQ(stepFiles(), fileId(top) + "," + fileId(mid) + "," + fileId(leaf));
     EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leaf) + ";"), "0");
 
     // The copies are gone; the user's files are as they were.
@@ -474,9 +474,7 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     // The injected design stays the current one, copies gone or not.
     ASSERT_TRUE(simulate().success);
     expectTimelineRowsOfThisRun();
-    EXPECT_EQ(row("SELECT DISTINCT current_file_id FROM timeline WHERE current_file_id IS NOT "
-                  "NULL;"),
-              fileId(top));
+    EXPECT_EQ(stepFiles(), fileId(top) + "," + fileId(mid) + "," + fileId(leaf));
 }
 
 TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {

@@ -105,8 +105,7 @@ endmodule
                   {"arith_cast", 0xF9},
                   {"by_param", 0x2C},
                   {"by_70", 0},
-                  // A shift by a variable amount is not modelled.
-                  {"by_variable", 0x55},
+                  {"by_variable", 0x58},
                   {"arith_wide", 0xFFF8},
                   {"sign_only", -1}},
                  5);
@@ -220,8 +219,7 @@ endmodule
                   {"pow64", bits(18026252303461234787ULL)},
                   {"pow_m1", 0xFF},
                   {"pow_2", 0},
-                  // An 8-bit ~a is not taken for a one-bit negation.
-                  {"not_bitwise", 0x77}},
+                  {"not_bitwise", 0x0C}},
                  5);
 }
 
@@ -331,12 +329,12 @@ endmodule
                   {"defaulted", 8},
                   {"nested", 6},
                   {"wide", 500},
-                  // Neither an expression argument, a recursive function nor
-                  // a function with locals (whose `b` would read the
-                  // module's) is modelled; the targets keep their values.
-                  {"by_expr", 0x55},
+                  // An expression argument is passed by value; a local
+                  // shadows the module's signal of its name; a recursive
+                  // function is left out and its target keeps its value.
+                  {"by_expr", 16},
                   {"endless", 0x66},
-                  {"shadowed", 0x77}},
+                  {"shadowed", 5}},
                  15);
     // The aliases of the formals never outlive the expansions.
     const std::string registry = WexlaCore::instance().getSignalRegistryJSON();

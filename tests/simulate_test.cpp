@@ -32,8 +32,15 @@ endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
     // A ripple counter of toggle flip-flops counts the falling clock edges.
-    EXPECT_EQ(Simulation::changes("ripple"),
-              (Changes{{0, 0}, {10, 1}, {20, 2}, {30, 3}, {40, 4}, {50, 5}, {60, 6}, {70, 7}}));
+    EXPECT_EQ(Simulation::changes("ripple"), (Changes{{0, 0},
+                                                      {10, 1},
+                                                      {20, 2},
+                                                      {30, 3},
+                                                      {40, 4},
+                                                      {50, 5},
+                                                      {60, 6},
+                                                      {70, 7},
+                                                      {80, 0}}));
     // A Johnson counter walks through its eight states on the rising edges.
     EXPECT_EQ(Simulation::changes("johnson"), (Changes{{0, 0},
                                                        {5, 1},
@@ -325,7 +332,7 @@ endmodule
     EXPECT_EQ(Simulation::changes("f"), (Changes{{0, 0}, {10, 1}, {20, 0}, {30, 1}}));
     // Hierarchical references are read, tested and copied under their
     // instance paths, however deep.
-    EXPECT_EQ(wexla_test::printedOutput(sim.consolePath()), "10 7 1\n20 7 2\n30 7 3\n");
+    EXPECT_EQ(wexla_test::printedOutput(sim.consolePath()), "10 7 1\n20 7 2\n30 7 3\n40 7 4\n");
     EXPECT_EQ(Simulation::changes("seen"), (Changes{{0, 0}, {20, 1}}));
     EXPECT_EQ(Simulation::changes("copy"), (Changes{{0, 0}, {15, 1}, {25, 2}, {35, 3}}));
     EXPECT_EQ(Simulation::valueAt("level", 1), 7);
@@ -443,9 +450,15 @@ TEST(Simulate, ConsoleFileSitsBesideTheDatabaseAndNewTextReplacesTheDesign) {
 TEST(Simulate, AnAbortedRunIsNotASuccess) {
     Simulation sim;
     wsim_kernel::sim_state::instance().sim_config.max_sim_cycle = 5000;
-    const auto r = sim.run("module m; logic a = 0; always a = ~a; endmodule");
+    const auto r = sim.run("module m; logic a = 0; always #0 a = ~a; endmodule");
     EXPECT_FALSE(r.success);
     EXPECT_EQ(r.error_message, "Simulation aborted: delta limit at t=0");
+    // An always block that never waits would hang any simulator: it is left
+    // out, and a design with nothing else says so.
+    Simulation hang;
+    const auto h = hang.run("module m; logic a = 0; always a = ~a; endmodule");
+    EXPECT_FALSE(h.success);
+    EXPECT_EQ(h.error_message, "Nothing in the design could be modelled: 1 construct(s) left out");
     // A run that ends at its cycle limit is still a success.
     Simulation idle;
     EXPECT_TRUE(idle.run("module m; logic c = 0; always #5 c = ~c; endmodule").success);
