@@ -72,7 +72,66 @@ int sim_state::add_function(function_t f) { return append(_functions, std::move(
 int sim_state::add_local(uint64_t initial) { return append(_locals, initial); }
 int sim_state::add_prop(const prop_t& p) { return append(_props, p); }
 int sim_state::add_stable_entry(stable_entry e) { return append(_stable_entries, e); }
-int sim_state::add_process(process_t p) { return append(_processes, std::move(p)); }
+int sim_state::add_process(process_t p) {
+    const int index = append(_processes, std::move(p));
+    process_t& stored = _processes.back();
+    for (int i = 0; i < stored.number_of_statements(); ++i) {
+        const assignment_t& s = *stored.ith_statement(i);
+        if (s.type() == assign_t::CA) {
+            for (const signal_ref& sig : expression_reads(s.expr, false))
+                add_fanout(sig, index, -1);
+            for (const lvalue_part& part : lvalues(s.lhs).parts)
+                for (const signal_ref& sig : expression_reads(part.index_expr, false))
+                    add_fanout(sig, index, -1);
+        } else if (s.type() == assign_t::WAIT || s.type() == assign_t::PROP) {
+            for (const event_t& ev : event_list(s.events)) {
+                if (ev.direct.pos != 0) {
+                    add_fanout(ev.direct, index, i);
+                    continue;
+                }
+                for (const signal_ref& sig : expression_reads(ev.expr, false))
+                    add_fanout(sig, index, i);
+            }
+        }
+    }
+    return index;
+}
+
+std::vector<signal_ref> sim_state::expression_reads(int expr, bool through_functions) {
+    std::vector<signal_ref> out;
+    std::vector<int> seen_functions;
+    std::vector<int> pending{expr};
+    auto add = [&out](signal_ref r) {
+        if (r.type != operand_t::LOCAL && r.pos != 0 &&
+            std::find(out.begin(), out.end(), r) == out.end())
+            out.push_back(r);
+    };
+    while (!pending.empty()) {
+        const int e = pending.back();
+        pending.pop_back();
+        if (e == 0)
+            continue;
+        for (const xins& in : exprs(e).code) {
+            if (in.op == xop::LOAD)
+                add({in.ty, in.a});
+            if (in.op != xop::CALL || !through_functions ||
+                std::find(seen_functions.begin(), seen_functions.end(), in.a) !=
+                    seen_functions.end())
+                continue;
+            seen_functions.push_back(in.a);
+            for (const assignment_t& s : functions(in.a).body) {
+                pending.push_back(s.expr);
+                if (s.type() == assign_t::CASE) {
+                    const case_table& t = case_tables(s.table);
+                    pending.push_back(t.selector);
+                    for (const case_item& item : t.items)
+                        pending.push_back(item.expr);
+                }
+            }
+        }
+    }
+    return out;
+}
 
 static size_t store_index(operand_t type) {
     switch (type) {

@@ -406,8 +406,14 @@ public:
     int add_local(uint64_t initial = 0);
     int add_prop(const prop_t& p);
     int add_stable_entry(stable_entry e);
-    // Answers the index of the process in the model.
+    // Answers the index of the process in the model. What the process waits
+    // on is known from its statements: a continuous driver runs when a
+    // signal its value or target reads changes; a WAIT or PROP statement
+    // watches the signals of its events.
     int add_process(process_t p);
+    // The signals an expression reads, those read inside the functions it
+    // calls too when asked.
+    std::vector<signal_ref> expression_reads(int e, bool through_functions);
     // Process `proc` runs when the signal changes (stmt -1), or when it
     // waits at WAIT statement `stmt` and one of its events occurs.
     void add_fanout(signal_ref sig, int proc, int stmt);

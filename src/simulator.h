@@ -82,6 +82,14 @@ public:
     void handle(const slang::ast::ProceduralBlockSymbol& block);
     void handle(const slang::ast::GenerateBlockSymbol& block);
     void handle(const slang::ast::SubroutineSymbol&) {}
+    // Constructs the model has no place for: reported once each.
+    void handle(const slang::ast::PrimitiveInstanceSymbol& s);
+    void handle(const slang::ast::ClassType& s);
+    void handle(const slang::ast::CovergroupType& s);
+    void handle(const slang::ast::ClockingBlockSymbol& s);
+    void handle(const slang::ast::CheckerInstanceSymbol& s);
+    void handle(const slang::ast::NetAliasSymbol& s);
+    void handle(const slang::ast::SpecifyBlockSymbol& s);
     void handle(const slang::ast::ParameterSymbol&) {}
 
     // ---- Registry --------------------------------------------------------
@@ -237,5 +245,6 @@ private:
     std::map<std::pair<int, int>, DriverRecord> _drivers;
 
     // Time base.
-    uint64_t _global_precision_fs = 1000;
+    uint64_t _global_precision_fs = 1000000;
+    bool _timescales_prepared = false;
 };

@@ -108,6 +108,10 @@ private:
 };
 
 int ExpressionCompiler::widthOf(const Expression& e) {
+    // $realtime is read as the time in whole units, like $time.
+    if (e.kind == ExpressionKind::Call && e.as<CallExpression>().isSystemCall() &&
+        e.as<CallExpression>().getSubroutineName() == "$realtime")
+        return 64;
     const Type& t = *e.type;
     if (t.isFloating())
         SimulatorBuilder::unmodelled("real value", e.sourceRange.start());
@@ -653,37 +657,7 @@ std::optional<uint64_t> SimulatorBuilder::constantValue(const Expression& e) {
 
 std::vector<wsim_kernel::signal_ref> SimulatorBuilder::readsOf(int expr,
                                                                bool through_functions) const {
-    std::vector<wsim_kernel::signal_ref> out;
-    std::set<int> seen_functions;
-    std::vector<int> pending{expr};
-    auto& state = sim_state::instance();
-    auto add = [&out](wsim_kernel::signal_ref r) {
-        if (r.type != operand_t::LOCAL && r.pos != 0 &&
-            std::find(out.begin(), out.end(), r) == out.end())
-            out.push_back(r);
-    };
-    while (!pending.empty()) {
-        const int e = pending.back();
-        pending.pop_back();
-        if (e == 0)
-            continue;
-        for (const xins& in : state.exprs(e).code) {
-            if (in.op == xop::LOAD)
-                add({in.ty, in.a});
-            if (in.op == xop::CALL && through_functions && seen_functions.insert(in.a).second) {
-                for (const auto& s : state.functions(in.a).body) {
-                    pending.push_back(s.expr);
-                    if (s.type() == wsim_kernel::assign_t::CASE) {
-                        const auto& t = state.case_tables(s.table);
-                        pending.push_back(t.selector);
-                        for (const auto& item : t.items)
-                            pending.push_back(item.expr);
-                    }
-                }
-            }
-        }
-    }
-    return out;
+    return sim_state::instance().expression_reads(expr, through_functions);
 }
 
 // ---- Targets ---------------------------------------------------------------

@@ -45,6 +45,7 @@ uint64_t SimulatorBuilder::femtoseconds(const slang::TimeScaleValue& v) {
 }
 
 void SimulatorBuilder::prepareTimescales(const RootSymbol& root) {
+    _timescales_prepared = true;
     InstanceCollector all;
     root.visit(all);
     uint64_t finest = 0;
@@ -87,6 +88,9 @@ void SimulatorBuilder::handle(const InstanceSymbol& inst) {
         return;
     }
     if (inst.isTopLevel()) {
+        // Delays need the time base before the first one is compiled.
+        if (!_timescales_prepared)
+            prepareTimescales(inst.getParentScope()->getCompilation().getRoot());
         visitDefault(inst);
         return;
     }
@@ -223,13 +227,7 @@ void SimulatorBuilder::compileBind(int target, int expr, slang::SourceLocation w
     proc.add_statement(s);
     proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
     wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
-    const int index = state.add_process(std::move(proc));
-    for (const auto& sig : readsOf(expr, false))
-        state.add_fanout(sig, index, -1);
-    for (const auto& part : state.lvalues(target).parts)
-        if (part.index_expr != 0)
-            for (const auto& sig : readsOf(part.index_expr, false))
-                state.add_fanout(sig, index, -1);
+    state.add_process(std::move(proc));
     noteDriver(target, where);
 }
 

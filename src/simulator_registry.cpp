@@ -86,14 +86,18 @@ int SimulatorBuilder::getLineNumber(slang::SourceLocation loc) const {
 int SimulatorBuilder::get_file_id(slang::SourceLocation loc) const {
     if (!sourceMgr || !loc.valid())
         return -1;
-    auto it = _file_id_map.find(fileName(loc));
+    auto it = _file_id_map.find(Database::projectPath(std::string(sourceMgr->getFileName(loc))));
     return it == _file_id_map.end() ? -1 : it->second;
 }
 
 std::string SimulatorBuilder::fileName(slang::SourceLocation loc) const {
     if (!sourceMgr || !loc.valid())
         return "";
-    return Database::projectPath(std::string(sourceMgr->getFileName(loc)));
+    // The project's file table spells its files one way; text that is no
+    // file of the project keeps the name it was given.
+    const std::string given(sourceMgr->getFileName(loc));
+    const std::string project = Database::projectPath(given);
+    return _file_id_map.count(project) ? project : given;
 }
 
 int SimulatorBuilder::addLineContext(slang::SourceLocation loc) {

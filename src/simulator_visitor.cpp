@@ -65,6 +65,26 @@ void SimulatorBuilder::handle(const InstanceArraySymbol& array) {
     reportNotModelled(array.location, "instance array");
 }
 
+void SimulatorBuilder::handle(const PrimitiveInstanceSymbol& s) {
+    reportNotModelled(s.location, "gate primitive");
+}
+void SimulatorBuilder::handle(const ClassType& s) { reportNotModelled(s.location, "class"); }
+void SimulatorBuilder::handle(const CovergroupType& s) {
+    reportNotModelled(s.location, "covergroup");
+}
+void SimulatorBuilder::handle(const ClockingBlockSymbol& s) {
+    reportNotModelled(s.location, "clocking block");
+}
+void SimulatorBuilder::handle(const CheckerInstanceSymbol& s) {
+    reportNotModelled(s.location, "checker instance");
+}
+void SimulatorBuilder::handle(const NetAliasSymbol& s) {
+    reportNotModelled(s.location, "net alias");
+}
+void SimulatorBuilder::handle(const SpecifyBlockSymbol& s) {
+    reportNotModelled(s.location, "specify block");
+}
+
 void SimulatorBuilder::handle(const PortSymbol& port) {
     // A top instance's ports are top-level signals under their bare names.
     // Inside an instance the ports come with the instance (registerPorts).
@@ -203,7 +223,6 @@ void SimulatorBuilder::compileContinuous(int target, const Expression& value,
                                          slang::SourceLocation where,
                                          const std::string& process_name, time_t delay) {
     auto& state = kernel();
-    const int first_expr = static_cast<int>(_ctx.exprs_used.size());
     const int expr = compileExpression(value);
     process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
     assignment_t s(assign_t::CA, addLineContext(where), getLineNumber(where));
@@ -213,14 +232,7 @@ void SimulatorBuilder::compileContinuous(int target, const Expression& value,
     proc.add_statement(s);
     proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
     wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
-    const int index = state.add_process(std::move(proc));
-    for (size_t i = static_cast<size_t>(first_expr); i < _ctx.exprs_used.size(); ++i)
-        for (const auto& sig : readsOf(_ctx.exprs_used[i], false))
-            state.add_fanout(sig, index, -1);
-    for (const auto& part : state.lvalues(target).parts)
-        if (part.index_expr != 0)
-            for (const auto& sig : readsOf(part.index_expr, false))
-                state.add_fanout(sig, index, -1);
+    state.add_process(std::move(proc));
     noteDriver(target, where);
 }
 
@@ -257,20 +269,7 @@ void SimulatorBuilder::addProcess(process_t proc, const Program& prog) {
     for (const assignment_t& s : prog)
         if (s.line() >= 0 && !instance.empty())
             recorder.register_line_instance(s.line(), instance);
-    const int index = state.add_process(std::move(proc));
-    for (size_t i = 0; i < prog.size(); ++i) {
-        const assignment_t& s = prog[i];
-        if (s.type() != assign_t::WAIT && s.type() != assign_t::PROP)
-            continue;
-        for (const auto& ev : state.event_list(s.events)) {
-            if (ev.direct.pos != 0) {
-                state.add_fanout(ev.direct, index, static_cast<int>(i));
-                continue;
-            }
-            for (const auto& sig : readsOf(ev.expr, false))
-                state.add_fanout(sig, index, static_cast<int>(i));
-        }
-    }
+    state.add_process(std::move(proc));
 }
 
 namespace {

@@ -58,7 +58,7 @@ inline void initTestDatabase() {
 }
 
 // Clears the kernel and the recorder, then parses, elaborates and builds the
-// model of `text`: visit, then the instance tree of every top instance.
+// model of `text` as the orchestrator does.
 inline BuiltDesign buildDesign(const std::string& text) {
     initTestDatabase();
     wsim_timeseries::TimeSeriesDB::instance().clear();
@@ -72,9 +72,11 @@ inline BuiltDesign buildDesign(const std::string& text) {
     d.builder = std::make_unique<SimulatorBuilder>(d.sources.get());
     if (!root.topInstances.empty())
         d.builder->setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
-    root.visit(*d.builder);
+    d.builder->prepareTimescales(root);
     for (const auto* top : root.topInstances)
         d.builder->elaborateInstanceTree(*top, "");
+    root.visit(*d.builder);
+    d.builder->finishModel();
     return d;
 }
 

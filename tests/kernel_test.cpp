@@ -1,0 +1,352 @@
+// The kernel on models built by hand: expression edge cases the corpus
+// cannot reach, the scheduling regions, the limits and what the recorder
+// sees.
+#include "database.h"
+#include "kernel.h"
+#include "test_support.h"
+#include "timeseries.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+namespace wk = wsim_kernel;
+namespace ts = wsim_timeseries;
+using wk::assign_t;
+using wk::operand_t;
+using wk::proc_t;
+using wk::xins;
+using wk::xop;
+
+namespace {
+
+xins op(xop o, int w = 64, int w2 = 64, int flags = 0, uint64_t k = 0, int a = 0) {
+    return {o, static_cast<uint8_t>(w), static_cast<uint8_t>(w2), static_cast<uint8_t>(flags),
+            operand_t::BIT, a, k};
+}
+xins konst(uint64_t k) { return op(xop::CONST, 64, 64, 0, k); }
+
+class KernelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Database::init(dir.file("project.db"));
+        Database& db = Database::instance();
+        db.clear(true);
+        const std::string source = dir.file("top.sv");
+        db.insertProjectStructure({source});
+        file_id = db.getFileID(source);
+        db.insertModule(1, "top", source, 1, 200);
+        db.insertInstance(1, "top", source, 1, 200, "top", -1, "top", true);
+        rec().clear();
+        state().clear();
+        state().sim_config = wk::sim_state::SimConfig{};
+        state().set_console_path(dir.file("console.txt"));
+        // Line-context index i maps to source line 100 + i.
+        std::vector<std::pair<int, int>> ctx;
+        for (int i = 0; i < 64; ++i)
+            ctx.emplace_back(file_id, 100 + i);
+        state().set_line_ctx_map(ctx);
+        rec().set_line_ctx_map(ctx);
+    }
+
+    static wk::sim_state& state() { return wk::sim_state::instance(); }
+    static ts::TimeSeriesDB& rec() { return ts::TimeSeriesDB::instance(); }
+
+    wk::signal_ref signal(const std::string& name, int width, uint64_t value = 0) {
+        rec().register_signal(name, 1, false, true, width);
+        Database::instance().insertSignal(name, ++signal_ids, dir.file("top.sv"), 1, width, 1, 0,
+                                          "reg", "top", 1);
+        rec().record_signal_change(name, static_cast<int64_t>(value));
+        wk::signal_ref r{wk::store_for_width(width), 0};
+        switch (r.type) {
+        case operand_t::BIT: r.pos = state().add_bit(wk::bit(value != 0, false, name, 1)); break;
+        case operand_t::BYTE:
+            r.pos = state().add_byte(wk::byte_t(static_cast<uint8_t>(value), false, name, 1));
+            break;
+        default: r.pos = state().add_long(wk::long_t(value, false, name, 1)); break;
+        }
+        state().set_signal_width(r, width);
+        return r;
+    }
+
+    static uint64_t eval(std::vector<xins> code) {
+        wk::expr_t e;
+        e.code = std::move(code);
+        e.max_stack = 8;
+        return state().eval_code(e);
+    }
+    static int expr(std::vector<xins> code, int width = 64) {
+        wk::expr_t e;
+        e.code = std::move(code);
+        e.max_stack = 8;
+        e.width = width;
+        return state().add_expr(std::move(e));
+    }
+    static int load(wk::signal_ref r) { return expr({{xop::LOAD, 64, 64, 0, r.type, r.pos, 0}}); }
+    static int whole(wk::signal_ref r) {
+        wk::lvalue_t lv;
+        lv.width = state().signal_width(r);
+        lv.parts.push_back({r, lv.width, lv.width});
+        return state().add_lvalue(lv);
+    }
+    static wk::assignment_t stmt(assign_t type, int line) { return wk::assignment_t(type, line, 1); }
+    static wk::assignment_t assign(assign_t type, int line, int lhs, int e) {
+        auto s = stmt(type, line);
+        s.lhs = lhs;
+        s.expr = e;
+        return s;
+    }
+    static wk::assignment_t delay(int line, wk::time_t d) {
+        auto s = stmt(assign_t::DELAY, line);
+        s.delay = d;
+        return s;
+    }
+    static wk::assignment_t wait(int line, wk::signal_ref sig, wk::edge_t edge) {
+        auto s = stmt(assign_t::WAIT, line);
+        wk::event_t ev;
+        ev.expr = load(sig);
+        ev.direct = sig;
+        ev.edge = edge;
+        s.events = state().add_event_list({ev});
+        return s;
+    }
+    static int process(proc_t type, const std::string& name, std::vector<wk::assignment_t> body) {
+        wk::process_t p(1, name, type);
+        p.set_instance_id("top");
+        for (const auto& s : body)
+            p.add_statement(s);
+        return state().add_process(std::move(p));
+    }
+    // always #half clk = ~clk;
+    void clock(wk::signal_ref clk, wk::time_t half) {
+        process(proc_t::ALWAYS, "clkgen",
+                {delay(1, half),
+                 assign(assign_t::BA, 2, whole(clk),
+                        expr({{xop::LOAD, 1, 1, 0, clk.type, clk.pos, 0}, op(xop::NOT, 1)}, 1))});
+    }
+
+    std::string run(std::string* errors = nullptr) {
+        std::ostringstream out, err;
+        auto* saved_out = std::cout.rdbuf(out.rdbuf());
+        auto* saved_err = std::cerr.rdbuf(err.rdbuf());
+        state().run();
+        std::cout.rdbuf(saved_out);
+        std::cerr.rdbuf(saved_err);
+        if (errors)
+            *errors = err.str();
+        return out.str();
+    }
+
+    // (time, value) of every recorded change of a signal.
+    static std::vector<std::pair<wk::time_t, int64_t>> history(const std::string& name) {
+        std::vector<std::pair<wk::time_t, int64_t>> out;
+        for (const auto& st : rec().get_timeline()) {
+            const int64_t v = st.signalState.at(name);
+            if (out.empty() || out.back().second != v)
+                out.emplace_back(st.simulationTime, v);
+        }
+        return out;
+    }
+    using History = std::vector<std::pair<wk::time_t, int64_t>>;
+
+    wexla_test::TempDir dir;
+    int file_id = -1;
+    int signal_ids = 0;
+};
+
+} // namespace
+
+TEST_F(KernelTest, ExpressionsAtTheEdgesOfTheirWidths) {
+    // Signed division that overflows, and by zero, never traps.
+    EXPECT_EQ(eval({konst(0x80), konst(0xFF), op(xop::DIV, 8, 8, 1)}), 0x80u);
+    EXPECT_EQ(eval({konst(0x80), konst(0xFF), op(xop::MOD, 8, 8, 1)}), 0u);
+    EXPECT_EQ(eval({konst(1ull << 63), konst(~0ull), op(xop::DIV, 64, 64, 1)}), 1ull << 63);
+    EXPECT_EQ(eval({konst(9), konst(0), op(xop::DIV, 8)}), 0u);
+    EXPECT_EQ(eval({konst(0xFB), konst(2), op(xop::DIV, 8, 8, 1)}), 0xFEu); // -5 / 2 = -2
+    // Powers: a negative exponent leaves only 1 and -1 an integer result.
+    EXPECT_EQ(eval({konst(3), konst(4), op(xop::POW, 8)}), 81u);
+    EXPECT_EQ(eval({konst(2), konst(0xFD), op(xop::POW, 8, 8, 2)}), 0u);
+    EXPECT_EQ(eval({konst(0xFF), konst(0xFD), op(xop::POW, 8, 8, 3)}), 0xFFu);
+    EXPECT_EQ(eval({konst(0xFF), konst(0xFC), op(xop::POW, 8, 8, 3)}), 1u);
+    // Shifts past the width; arithmetic shifts keep the sign.
+    EXPECT_EQ(eval({konst(0x96), konst(70), op(xop::SHL, 8)}), 0u);
+    EXPECT_EQ(eval({konst(0x96), konst(70), op(xop::ASHR, 8, 8, 1)}), 0xFFu);
+    EXPECT_EQ(eval({konst(0x96), konst(2), op(xop::ASHR, 8, 8, 1)}), 0xE5u);
+    EXPECT_EQ(eval({konst(1ull << 63), konst(63), op(xop::ASHR, 64, 64, 1)}), ~0ull);
+    // Comparisons by the operands' sign.
+    EXPECT_EQ(eval({konst(0xFF), konst(1), op(xop::LT, 1, 8, 1)}), 1u);
+    EXPECT_EQ(eval({konst(0xFF), konst(1), op(xop::LT, 1, 8, 0)}), 0u);
+    // Extension, replication, concatenation, reductions.
+    EXPECT_EQ(eval({konst(0x7F), op(xop::SEXT, 8, 7)}), 0xFFu);
+    EXPECT_EQ(eval({konst(0x3F), op(xop::SEXT, 8, 7)}), 0x3Fu);
+    EXPECT_EQ(eval({konst(0b101), op(xop::REPL, 9, 3, 0, 3)}), 0b101101101u);
+    EXPECT_EQ(eval({konst(0xA), konst(0x5), op(xop::CAT, 8, 4)}), 0xA5u);
+    EXPECT_EQ(eval({konst(0xF), op(xop::RAND, 1, 4)}), 1u);
+    EXPECT_EQ(eval({konst(0x7), op(xop::RAND, 1, 4)}), 0u);
+    EXPECT_EQ(eval({konst(0x7), op(xop::RXOR, 1, 4)}), 1u);
+    // A select by a signal: bits outside the vector read 0, either direction.
+    // v[idx +: 4] of a [7:0] vector holding 0xA5:
+    EXPECT_EQ(eval({konst(0xA5), konst(4), op(xop::SEL, 4, 8, 0, 0, 0)}), 0xAu);
+    EXPECT_EQ(eval({konst(0xA5), konst(6), op(xop::SEL, 4, 8, 0, 0, 0)}), 0x2u);
+    EXPECT_EQ(eval({konst(0xA5), konst(~0ull), op(xop::SEL, 4, 8, 0, 0, 0)}), 0xAu);
+    // ... and of a [0:7] vector: index 0 is the most significant bit.
+    EXPECT_EQ(eval({konst(0xA5), konst(0), op(xop::SEL, 1, 8, 2, 0, 7)}), 1u);
+    EXPECT_EQ(eval({konst(0xA5), konst(1), op(xop::SEL, 1, 8, 2, 0, 7)}), 0u);
+    // Short-circuit jumps leave one value.
+    EXPECT_EQ(eval({konst(0), op(xop::JZ, 1, 1, 0, 0, 3), konst(7), konst(9)}), 9u);
+}
+
+TEST_F(KernelTest, BlockingNonBlockingDelaysAndEvents) {
+    const auto clk = signal("clk", 1);
+    const auto a = signal("a", 8, 1);
+    const auto b = signal("b", 8, 2);
+    const auto seen = signal("seen", 8);
+    clock(clk, 5);
+    // always @(posedge clk) begin a <= b; b <= a; end: a swap.
+    process(proc_t::ALWAYS, "swap",
+            {wait(3, clk, wk::edge_t::POS), assign(assign_t::NBA, 4, whole(a), load(b)),
+             assign(assign_t::NBA, 5, whole(b), load(a))});
+    // always @(negedge clk) #2 seen = a;: the delay follows the event.
+    process(proc_t::ALWAYS, "late",
+            {wait(6, clk, wk::edge_t::NEG), delay(7, 2), assign(assign_t::BA, 8, whole(seen), load(a))});
+    state().sim_config.max_sim_time = 30;
+    std::string errors;
+    run(&errors);
+    EXPECT_EQ(history("a"), (History{{0, 1}, {5, 2}, {15, 1}, {25, 2}}));
+    EXPECT_EQ(history("b"), (History{{0, 2}, {5, 1}, {15, 2}, {25, 1}}));
+    EXPECT_EQ(history("seen"), (History{{0, 0}, {12, 2}, {22, 1}}));
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::TIME_LIMIT);
+    EXPECT_EQ(errors, "Max simulation time 30 reached — stopping.\n");
+    EXPECT_EQ(state().sim_time(), 30u);
+}
+
+TEST_F(KernelTest, ContinuousLoopsAreNamedOnceAndStopCostingEveryStep) {
+    const auto x = signal("x", 1);
+    const auto clk = signal("clk", 1);
+    // assign x = ~x;
+    wk::process_t p(3, "x_drv", proc_t::ASSIGN);
+    p.add_statement(assign(assign_t::CA, 3, whole(x),
+                           expr({{xop::LOAD, 1, 1, 0, x.type, x.pos, 0}, op(xop::NOT, 1)}, 1)));
+    state().add_process(std::move(p));
+    clock(clk, 5);
+    state().sim_config.max_sim_cycle = 200;
+    std::string errors;
+    run(&errors);
+    EXPECT_EQ(errors.find("[SIM] continuous assignments did not settle at t=0: x\n"), 0u) << errors;
+    EXPECT_EQ(errors.find("did not settle", errors.find("did not settle") + 1), std::string::npos)
+        << errors;
+    // The clock kept running to the cycle limit.
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::CYCLE_LIMIT);
+    EXPECT_GT(state().sim_time(), 900u);
+}
+
+TEST_F(KernelTest, LimitsStopTheRunAndSayWhy) {
+    // A zero-delay loop never leaves its time step.
+    const auto a = signal("a", 1);
+    process(proc_t::ALWAYS, "spin",
+            {delay(1, 0), assign(assign_t::BA, 2, whole(a),
+                                 expr({{xop::LOAD, 1, 1, 0, a.type, a.pos, 0}, op(xop::NOT, 1)}, 1))});
+    std::string errors;
+    run(&errors);
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::DELTA_LIMIT);
+    EXPECT_EQ(errors, "[SIM] Max delta cycles (1000) reached at t=0 — stopping.\n");
+
+    // A model that runs out of events ends there, finished.
+    SetUp();
+    const auto b = signal("b", 1);
+    process(proc_t::INITIAL, "init",
+            {delay(1, 4), assign(assign_t::BA, 2, whole(b), expr({konst(1)}, 1)),
+             stmt(assign_t::HALT, 3)});
+    run(&errors);
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::NO_MORE_EVENTS);
+    EXPECT_TRUE(state().is_simulation_finished());
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(state().sim_time(), 4u);
+}
+
+TEST_F(KernelTest, AHaltedRunResumesWhereItStopped) {
+    const auto clk = signal("clk", 1);
+    clock(clk, 5);
+    state().sim_config.max_sim_cycle = 3;
+    run();
+    EXPECT_TRUE(state().simulation_halted());
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::CYCLE_LIMIT);
+    const wk::time_t stopped_at = state().sim_time();
+    state().resume_simulation();
+    run();
+    EXPECT_EQ(state().sim_time(), stopped_at + 15);
+    EXPECT_EQ(history("clk").back().first, stopped_at + 15);
+}
+
+TEST_F(KernelTest, FinishEndsTheRunAfterItsTimeStepAndFinalBlocksRun) {
+    const auto a = signal("a", 1);
+    const auto b = signal("b", 1);
+    int finish_printed = 0;
+    const int printer = state().add_exp([&finish_printed] {
+        ++finish_printed;
+        return true;
+    });
+    auto finish = stmt(assign_t::SF, 3);
+    finish.task = wk::sf_kind::FINISH;
+    auto display = stmt(assign_t::SF, 5);
+    display.task = wk::sf_kind::DISPLAY;
+    display.expr = printer;
+    // initial begin #1 a = 1; b <= 1; $finish; a = 0; end
+    process(proc_t::INITIAL, "init",
+            {delay(1, 1), assign(assign_t::BA, 2, whole(a), expr({konst(1)}, 1)),
+             assign(assign_t::NBA, 2, whole(b), expr({konst(1)}, 1)), finish,
+             assign(assign_t::BA, 4, whole(a), expr({konst(0)}, 1)), stmt(assign_t::HALT, 4)});
+    process(proc_t::FINAL, "always", {display, stmt(assign_t::HALT, 6)});
+    run();
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::FINISH);
+    // The statement after $finish never ran; the step's NBA did land.
+    EXPECT_EQ(history("a"), (History{{0, 0}, {1, 1}}));
+    EXPECT_EQ(history("b"), (History{{0, 0}, {1, 1}}));
+    EXPECT_EQ(finish_printed, 1);
+}
+
+TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
+    const auto clk = signal("clk", 1);
+    const auto q = signal("q", 8);
+    clock(clk, 5);
+    process(proc_t::ALWAYS, "count",
+            {wait(10, clk, wk::edge_t::POS),
+             assign(assign_t::NBA, 11, whole(q),
+                    expr({{xop::LOAD, 8, 8, 0, q.type, q.pos, 0}, konst(1), op(xop::ADD, 8)}, 8))});
+    state().sim_config.max_sim_time = 5;
+    run();
+    const auto& steps = rec().get_timeline();
+    // The NBA statement is a step of its own at 5, with its update waiting
+    // in the NBA region and the clock's next edge in the future.
+    auto it = std::find_if(steps.begin(), steps.end(),
+                           [](const ts::TimelineStep& s) { return s.currentLine == 11; });
+    ASSERT_NE(it, steps.end());
+    EXPECT_EQ(it->simulationTime, 5u);
+    ASSERT_EQ(it->queues.nba.size(), 1u);
+    EXPECT_EQ(it->queues.nba[0].line, 111);
+    EXPECT_EQ(it->queues.nba[0].file_id, file_id);
+    EXPECT_EQ(it->queues.nba[0].instance_id, "top");
+    ASSERT_EQ(it->queues.future.size(), 1u);
+    EXPECT_EQ(it->queues.future[0].when, 10u);
+    EXPECT_EQ(history("q"), (History{{0, 0}, {5, 1}}));
+
+    std::ostringstream dump;
+    auto* saved = std::cout.rdbuf(dump.rdbuf());
+    state().print_state();
+    std::cout.rdbuf(saved);
+    EXPECT_NE(dump.str().find("   Future           : 2(10), ...\n"), std::string::npos)
+        << dump.str();
+}
+
+TEST_F(KernelTest, ClearLeavesOnlySentinels) {
+    signal("x", 8, 3);
+    process(proc_t::INITIAL, "init", {stmt(assign_t::HALT, 1)});
+    state().clear();
+    EXPECT_EQ(state().all_bits_size(), 1);
+    EXPECT_EQ(state().all_bytes_size(), 1);
+    EXPECT_TRUE(state().all_processes().empty());
+    EXPECT_EQ(state().props(0).name(), "__sentinel__");
+    EXPECT_EQ(state().eval(0), 0u);
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::NONE);
+}

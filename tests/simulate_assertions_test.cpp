@@ -1,0 +1,384 @@
+// Concurrent assertions simulated end to end: the recorder's property
+// results, assertion events and per-step property states.
+#include "simulate_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using wexla_test::Simulation;
+using Events = std::vector<std::string>;
+
+namespace {
+
+auto& recorder() { return wsim_timeseries::TimeSeriesDB::instance(); }
+
+// "time=RESULT" for every assertion event of one label, in order.
+Events eventsOf(const std::string& label) {
+    Events out;
+    for (const auto& e : recorder().get_all_events())
+        if (e.label == label)
+            out.push_back(std::to_string(e.time) + "=" + e.result);
+    return out;
+}
+
+// The property's state in the last step recorded at `time`.
+std::string stateAt(const std::string& label, uint64_t time) {
+    std::string last;
+    for (const auto& step : recorder().get_timeline()) {
+        if (step.simulationTime != time)
+            continue;
+        auto it = step.propertyState.find(label);
+        if (it != step.propertyState.end())
+            last = it->second;
+    }
+    return last;
+}
+
+const wsim_timeseries::PropertyResult* resultOf(const std::string& label) {
+    for (const auto& r : recorder().get_property_results())
+        if (r.label == label)
+            return &r;
+    return nullptr;
+}
+
+// The property statement of a label, found through the process that runs it.
+const wsim_kernel::assignment_t* statementOf(const std::string& label) {
+    auto& state = wsim_kernel::sim_state::instance();
+    for (auto& proc : state.all_processes())
+        for (int i = 0; i < proc.number_of_statements(); ++i) {
+            const auto* stmt = proc.ith_statement(i);
+            if (stmt->type() == wsim_kernel::assign_t::PROP &&
+                state.props(stmt->table).name() == label)
+                return stmt;
+        }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(Assertions, ImplicationsPassFailGoPendingAndVacuous) {
+    Simulation sim(60);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic a = 0, b = 0;
+  initial begin
+    #12 a = 1; b = 1;
+    #10 b = 0;
+    #10 a = 0;
+  end
+  logic req = 0, gnt = 0;
+  initial begin
+    #12 req = 1;
+    #10 req = 0; gnt = 1;
+    #10 req = 1; gnt = 0;
+    #10 req = 0;
+  end
+  same_cycle: assert property (@(posedge clk) a |-> b);
+  next_cycle: assert property (@(posedge clk) req |=> gnt);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+
+    EXPECT_EQ(eventsOf("same_cycle"), (Events{"15=PASS", "25=FAIL"}));
+    EXPECT_EQ(stateAt("same_cycle", 5), "VACUOUS");
+    EXPECT_EQ(stateAt("same_cycle", 15), "PASS");
+    EXPECT_EQ(stateAt("same_cycle", 35), "VACUOUS");
+
+    // |=> judges the consequent one clock after the antecedent.
+    EXPECT_EQ(eventsOf("next_cycle"), (Events{"25=PASS", "45=FAIL"}));
+    EXPECT_EQ(stateAt("next_cycle", 15), "PENDING");
+    EXPECT_EQ(stateAt("next_cycle", 35), "PENDING");
+
+    const auto* result = resultOf("same_cycle");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->line, 18);
+    EXPECT_EQ(result->antecedentSignal, "a");
+    EXPECT_EQ(result->consequentSignal, "b");
+    EXPECT_EQ(result->finalResult, "FAIL");
+    ASSERT_EQ(result->failures.size(), 1u);
+    EXPECT_EQ(result->failures[0].time, 25u);
+    EXPECT_EQ(resultOf("next_cycle")->propertyIds.size(), 2u);
+}
+
+TEST(Assertions, CycleDelaysAndSequencesCountClockPeriods) {
+    Simulation sim(100);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic req = 0, ack = 0;
+  initial begin
+    #12 req = 1;
+    #10 req = 0;
+    #10 ack = 1;
+    #10 ack = 0;
+    #10 req = 1;
+    #10 req = 0;
+  end
+  // Antecedent already true at the first clock, before the period is known.
+  logic first = 1, done = 0;
+  initial begin
+    #8 first = 0;
+    #14 done = 1;
+    #6 done = 0;
+  end
+  handshake: assert property (@(posedge clk) req |-> ##2 ack);
+  from_start: assert property (@(posedge clk) first |-> ##2 done);
+  logic a = 0, b = 0, c = 0;
+  initial begin
+    #12 a = 1;
+    #10 a = 0; b = 1;
+    #10 b = 0;
+    #10 c = 1;
+    #10 c = 0; a = 1;
+    #10 a = 0; b = 1;
+    #10 b = 0;
+  end
+  abc: assert property (@(posedge clk) a ##1 b ##2 c);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // req at 15 is judged at 35, two clocks later; req at 55 at 75.
+    EXPECT_EQ(eventsOf("handshake"), (Events{"35=PASS", "75=FAIL"}));
+    EXPECT_EQ(stateAt("handshake", 25), "PENDING");
+    EXPECT_EQ(stateAt("handshake", 65), "PENDING");
+    EXPECT_EQ(eventsOf("from_start"), (Events{"25=PASS"}));
+    const auto* stmt = statementOf("handshake");
+    ASSERT_NE(stmt, nullptr);
+    EXPECT_EQ(wsim_kernel::sim_state::instance().props(stmt->table).clock_period_ns, 10u);
+
+    // a at 15, b at 25, c at 45 passes; a at 55, b at 65, no c at 85 fails.
+    EXPECT_EQ(eventsOf("abc"), (Events{"45=PASS", "85=FAIL"}));
+    const auto* result = resultOf("abc");
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->antecedentSignal, "");
+    EXPECT_EQ(result->consequentSignal, "sequence");
+
+    stmt = statementOf("abc");
+    ASSERT_NE(stmt, nullptr);
+    const auto& prop = wsim_kernel::sim_state::instance().props(stmt->table);
+    ASSERT_EQ(prop.sequence_steps.size(), 3u);
+}
+
+TEST(Assertions, DisableIffHoldsResultsDuringReset) {
+    Simulation sim(70);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic rst_n = 0, a = 0, b = 0;
+  initial begin
+    #12 a = 1;
+    #20 rst_n = 1;
+    #10 b = 1;
+  end
+  negated: assert property (@(posedge clk) disable iff (!rst_n) a |-> b);
+  compared: assert property (@(posedge clk) disable iff (rst_n == 0) a |-> b);
+  plain: assert property (@(posedge clk) a |-> b);
+  seq: assert property (@(posedge clk) disable iff (!rst_n) a ##1 b);
+  logic rst_in = 1, rst = 1, req = 1, ack = 0;
+  always @(posedge clk) rst <= rst_in;
+  initial begin #12 rst_in = 0; #30 rst_in = 1; #10 rst_in = 0; end
+  imp: assert property (@(posedge clk) disable iff (rst) req |=> ack);
+  reg_seq: assert property (@(posedge clk) disable iff (rst) req ##1 ack);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(eventsOf("plain"), (Events{"15=FAIL", "45=PASS"}));
+    // Nothing is judged while rst_n is low (edges 15 and 25).
+    EXPECT_EQ(eventsOf("negated"), (Events{"35=FAIL", "45=PASS"}));
+    EXPECT_EQ(eventsOf("compared"), (Events{"35=FAIL", "45=PASS"}));
+    EXPECT_EQ(stateAt("negated", 25), "VACUOUS");
+    EXPECT_EQ(eventsOf("seq"), (Events{"45=PASS", "55=PASS", "65=PASS"}));
+    // A registered reset, rst, is written 0 at 15, 1 at 45 and 0 at 55. The
+    // disable condition is not sampled: the attempt at 15 already runs, the
+    // attempt from 35 due at 45 is disabled rather than failed, and attempts
+    // start again at 55.
+    EXPECT_EQ(eventsOf("imp"), (Events{"25=FAIL", "35=FAIL", "65=FAIL"}));
+    EXPECT_EQ(stateAt("imp", 15), "PENDING");
+    EXPECT_EQ(stateAt("imp", 45), "VACUOUS");
+    EXPECT_EQ(stateAt("imp", 55), "PENDING");
+    EXPECT_EQ(eventsOf("reg_seq"), (Events{"25=FAIL", "35=FAIL", "65=FAIL"}));
+}
+
+TEST(Assertions, RegistersAndInputsAreJudgedBySampledValues) {
+    Simulation sim(60);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic s_next = 0, s = 0, t = 0;
+  logic [3:0] d_next = 0, d = 0;
+  logic en = 1;
+  always @(posedge clk) s <= s_next;
+  always @(posedge clk) d <= d_next;
+  initial begin
+    #12 s_next = 1; t = 1; d_next = 3;
+    #10 s_next = 0; t = 0;
+    #10 d_next = 5;
+    #10 s_next = 1;
+  end
+  rose: assert property (@(posedge clk) $rose(s) |-> t);
+  fell: assert property (@(posedge clk) $fell(s) |-> t);
+  stable: assert property (@(posedge clk) en |-> $stable(d));
+  changed: assert property (@(posedge clk) en |-> $changed(d));
+  rose_lsb: assert property (@(posedge clk) $rose(d) |-> en);
+  logic on_edge = 0, off_edge = 0, one = 1;
+  // Driven at the clock edges 15 and 45, and between edges at 12 and 32.
+  initial begin #15 on_edge = 1; #30 on_edge = 0; end
+  initial begin #12 off_edge = 1; #20 off_edge = 0; end
+  rose_on: assert property (@(posedge clk) $rose(on_edge) |-> one);
+  fell_on: assert property (@(posedge clk) $fell(on_edge) |-> one);
+  changed_on: assert property (@(posedge clk) $changed(on_edge) |-> one);
+  level_on: assert property (@(posedge clk) on_edge);
+  rose_off: assert property (@(posedge clk) $rose(off_edge) |-> one);
+  fell_off: assert property (@(posedge clk) $fell(off_edge) |-> one);
+  stable_off: assert property (@(posedge clk) one |-> $stable(off_edge));
+  logic rst_n = 0, req = 0, ack = 0;
+  always @(posedge clk) ack <= req;
+  initial begin #12 rst_n = 1; #20 req = 1; #10 req = 0; end
+  req_ack: assert property (@(posedge clk) disable iff (!rst_n) req |=> ack);
+  logic hreq = 0, stage = 0, hack = 0;
+  always @(posedge clk) stage <= hreq;
+  always @(posedge clk) hack <= stage;
+  initial begin #12 hreq = 1; #10 hreq = 0; end
+  handshake: assert property (@(posedge clk) hreq |-> ##2 hack);
+  too_early: assert property (@(posedge clk) hreq |-> ##1 hack);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // Registers are judged by the values sampled at the clock, before that
+    // clock's writes: s is written 1 at 15, 0 at 25 and 1 at 45, so the
+    // clocks at 25 and 55 see it rise and the one at 35 sees it fall; t is
+    // low by then.
+    EXPECT_EQ(eventsOf("rose"), (Events{"25=FAIL", "55=FAIL"}));
+    EXPECT_EQ(eventsOf("fell"), (Events{"35=FAIL"}));
+    // d is written 3 at 15 and 5 at 35: the clocks at 25 and 45 see it change.
+    EXPECT_EQ(eventsOf("stable"), (Events{"5=PASS", "25=FAIL", "35=PASS", "45=FAIL", "55=PASS"}));
+    EXPECT_EQ(eventsOf("changed"),
+              (Events{"5=FAIL", "25=PASS", "35=FAIL", "45=PASS", "55=FAIL"}));
+    // $rose of a vector looks at its least significant bit: 0 -> 3 rises,
+    // 3 -> 5 does not.
+    EXPECT_EQ(eventsOf("rose_lsb"), (Events{"25=PASS"}));
+    EXPECT_EQ(Simulation::valueAt("s", 25), 0); // what the clock at 25 wrote
+    // A value driven at a clock edge is sampled at that edge as it was
+    // before, and seen from the next edge on.
+    EXPECT_EQ(eventsOf("rose_on"), (Events{"25=PASS"}));
+    EXPECT_EQ(eventsOf("fell_on"), (Events{"55=PASS"}));
+    EXPECT_EQ(eventsOf("changed_on"), (Events{"25=PASS", "55=PASS"}));
+    EXPECT_EQ(eventsOf("level_on"), (Events{"5=FAIL", "25=PASS", "55=FAIL"}));
+    // Values driven between edges are sampled at the next edge.
+    EXPECT_EQ(eventsOf("rose_off"), (Events{"15=PASS"}));
+    EXPECT_EQ(eventsOf("fell_off"), (Events{"35=PASS"}));
+    EXPECT_EQ(eventsOf("stable_off"),
+              (Events{"5=PASS", "15=FAIL", "25=PASS", "35=FAIL", "45=PASS"}));
+    // Registered responses: req is sampled high at 35 and ack, written 1 at
+    // 35, is sampled high at 45: the write of 0 at 45 comes after the sampling.
+    EXPECT_EQ(eventsOf("req_ack"), (Events{"45=PASS"}));
+    EXPECT_EQ(stateAt("req_ack", 35), "PENDING");
+    EXPECT_EQ(Simulation::valueAt("ack", 45), 0);
+    // hreq sampled at 15 reaches hack through two registers: written 1 at 25,
+    // so sampled high at 35, two clocks on, and low at 25, one clock on.
+    EXPECT_EQ(eventsOf("handshake"), (Events{"35=PASS"}));
+    EXPECT_EQ(stateAt("handshake", 25), "PENDING");
+    EXPECT_EQ(eventsOf("too_early"), (Events{"25=FAIL"}));
+}
+
+TEST(Assertions, UnlabelledAssertionsKeepTheirOwnResults) {
+    Simulation sim(30);
+    const auto r = sim.run(R"(
+module checker_unit(input logic clk, input logic v);
+  assert property (@(posedge clk) v);
+endmodule
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic a = 1, b = 0;
+  assert property (@(posedge clk) a);
+  assert property (@(posedge clk) b);
+  named: assert property (@(posedge clk) a |-> b);
+  checker_unit u1(.clk(clk), .v(a));
+  checker_unit u2(.clk(clk), .v(b));
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(eventsOf("assert_L9"), (Events{"5=PASS"}));
+    EXPECT_EQ(eventsOf("assert_L10"), (Events{"5=FAIL"}));
+    EXPECT_EQ(eventsOf("named"), (Events{"5=FAIL"}));
+    // One line, two instances: the second is told apart by a suffix.
+    EXPECT_EQ(eventsOf("assert_L3"), (Events{"5=PASS"}));
+    EXPECT_EQ(eventsOf("assert_L3_2"), (Events{"5=FAIL"}));
+    std::vector<std::string> labels;
+    for (const auto& result : recorder().get_property_results())
+        labels.push_back(result.label);
+    std::sort(labels.begin(), labels.end());
+    EXPECT_EQ(labels, (std::vector<std::string>{"assert_L10", "assert_L3", "assert_L3_2",
+                                                "assert_L9", "named"}));
+    EXPECT_EQ(resultOf("assert_L10")->line, 10);
+    EXPECT_EQ(resultOf("assert_L10")->antecedentSignal, "");
+    EXPECT_EQ(resultOf("assert_L10")->consequentSignal, "b");
+}
+
+TEST(Assertions, ShapesAndWhatIsLeftOut) {
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic a = 0, b = 0, c = 0;
+  two_after: assert property (@(posedge clk) a |=> ##2 b);
+  ranged: assert property (@(posedge clk) a |-> ##[1:3] b);
+  implied: assert property (@(posedge clk) a implies b);
+  delayed: assert property (@(posedge clk) ##1 b);
+  always @(posedge clk) in_block: assert property (a |-> b);
+  both: assert property (@(posedge clk) a and b);
+  until_b: assert property (@(posedge clk) a until b);
+  long_consequent: assert property (@(posedge clk) a |-> b ##1 c);
+  nested: assert property (@(posedge clk) a |-> (b |-> c));
+  repeated: assert property (@(posedge clk) a[*2] |-> b);
+  covered: cover property (@(posedge clk) a ##1 b);
+  unclocked: assert property (a |-> b);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    auto delay_of = [](const std::string& label) {
+        const auto* stmt = statementOf(label);
+        if (!stmt)
+            return -1;
+        return wsim_kernel::sim_state::instance().props(stmt->table).sequence_delay;
+    };
+    EXPECT_EQ(delay_of("two_after"), 3);
+    EXPECT_EQ(delay_of("implied"), 0);
+    EXPECT_EQ(delay_of("delayed"), 1);
+    // Inside a clocked block the block's own event clocks the property.
+    EXPECT_EQ(delay_of("in_block"), 0);
+    ASSERT_NE(statementOf("in_block"), nullptr);
+    EXPECT_NE(statementOf("in_block")->events, 0);
+    // Operators that are not modelled leave their assertion out, said so
+    // with its line, and are never checked as some other property.
+    for (const char* left_out : {"ranged", "both", "until_b", "long_consequent", "nested",
+                                 "repeated", "covered", "unclocked"}) {
+        EXPECT_EQ(statementOf(left_out), nullptr) << left_out;
+        EXPECT_EQ(resultOf(left_out), nullptr) << left_out;
+    }
+    std::vector<std::string> reported;
+    for (const auto& n : r.not_modelled)
+        reported.push_back(std::to_string(n.line) + ": " + n.construct);
+    EXPECT_EQ(reported, (std::vector<std::string>{
+                            "7: assertion operator ##[m:n]",
+                            "11: assertion operator and",
+                            "12: assertion operator until",
+                            "13: assertion operator with a multi-step consequent",
+                            "14: assertion operator of this kind",
+                            "15: assertion operator [*n]",
+                            "16: cover property",
+                            "17: assertion without a clock",
+                        }));
+    // ##1 b alone: b must hold one clock after every clock.
+    EXPECT_EQ(eventsOf("delayed"), (Events{"15=FAIL"}));
+}

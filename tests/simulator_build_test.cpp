@@ -1,0 +1,218 @@
+// What the model builder makes of a design: the registry, the line-context
+// table, port binds, the time base, and the report of what it left out.
+#include "builder_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using wexla_test::buildDesign;
+using wsim_kernel::sim_state;
+
+namespace {
+
+// "line: construct" for every entry of the report, in order.
+std::vector<std::string> reported(const wexla_test::BuiltDesign& d) {
+    std::vector<std::string> out;
+    for (const auto& n : d.builder->notModelled())
+        out.push_back(std::to_string(n.line) + ": " + n.construct);
+    return out;
+}
+
+// Builds `text` with standard error captured.
+std::pair<wexla_test::BuiltDesign, std::string> buildCapturingErrors(const std::string& text) {
+    std::ostringstream err;
+    std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
+    auto d = buildDesign(text);
+    std::cerr.rdbuf(saved);
+    return {std::move(d), err.str()};
+}
+
+} // namespace
+
+TEST(Builder, RegistryJsonByteForByte) {
+    auto d = buildDesign(R"(
+module top(input logic clk, output logic [3:0] q);
+  parameter [4:0] P = 300;
+  logic [8:0] nine;
+  logic [63:0] wide;
+  logic [3:0] ones = 4'hF;
+  assign q = ones + P;
+endmodule
+)");
+    EXPECT_EQ(d.builder->exportRegistryJSON(),
+              "{\"signals\":[\n"
+              "  {\"name\":\"clk\",\"position\":1,\"width\":1,\"type\":\"BIT\",\"isPort\":true,\"isReg\":false},\n"
+              "  {\"name\":\"nine\",\"position\":1,\"width\":9,\"type\":\"LONG\",\"isPort\":false,\"isReg\":true},\n"
+              "  {\"name\":\"ones\",\"position\":2,\"width\":4,\"type\":\"BYTE\",\"isPort\":false,\"isReg\":true},\n"
+              "  {\"name\":\"q\",\"position\":1,\"width\":4,\"type\":\"BYTE\",\"isPort\":true,\"isReg\":false},\n"
+              "  {\"name\":\"wide\",\"position\":2,\"width\":64,\"type\":\"LONG\",\"isPort\":false,\"isReg\":true}\n"
+              "]}");
+    // An initial value is the starting state and is recorded as such; a
+    // parameter is a value in the expressions, not a signal.
+    EXPECT_EQ(sim_state::instance().access_bytes(d.pos("ones")).state(), 15);
+    EXPECT_EQ(wsim_timeseries::TimeSeriesDB::instance().get_current_signal_state().at("ones"), 15);
+    EXPECT_FALSE(d.has("P"));
+
+    SimulatorBuilder empty(nullptr);
+    EXPECT_EQ(empty.exportRegistryJSON(), "{\"signals\":[\n\n]}");
+}
+
+TEST(Builder, LineContextsInstancesAndPortBinds) {
+    auto d = buildDesign(R"(module inner(input logic i, output logic o);
+  assign o = i;
+endmodule
+module outer(input logic a, output logic y);
+  inner u2(.i(a), .o(y));
+endmodule
+module top;
+  logic x, z, k;
+  outer u1(.a(x), .y(z));
+  outer u3(.a(1'b1), .y(k));
+  always @(posedge x) z <= 1;
+endmodule
+)");
+    for (const char* name : {"u1.a", "u1.y", "u1.u2.i", "u1.u2.o", "u3.a"})
+        EXPECT_TRUE(d.has(name)) << name;
+    // Ports of instances live under their paths only: no bare phantoms.
+    for (const char* name : {"a", "y", "i", "o"})
+        EXPECT_FALSE(d.has(name)) << name;
+
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    const auto& table = d.builder->getLineContextMap();
+    auto line_of = [&](const char* process) {
+        const auto* p = d.process(process);
+        EXPECT_NE(p, nullptr) << process;
+        return p ? p->ith_statement(0)->line() : -1;
+    };
+    // Each bind is a statement of its own, at the instance's line, and
+    // carries the instance it binds; a text source is no project file.
+    const int bind = line_of("u1.a_input_bind");
+    EXPECT_EQ(table.at(static_cast<size_t>(bind)), std::make_pair(-1, 9));
+    EXPECT_EQ(d.process("u1.a_input_bind")->instance_id(), "u1");
+    EXPECT_EQ(recorder.resolve_instance_for_line(bind), "u1");
+    EXPECT_EQ(d.process("u1.u2.o_drv")->instance_id(), "u1.u2");
+    EXPECT_NE(d.process("z_output_bind"), nullptr);
+    EXPECT_EQ(d.process("always")->instance_id(), "top");
+    // A constant connection is bound like any other expression.
+    EXPECT_NE(d.process("u3.a_input_bind"), nullptr);
+    EXPECT_TRUE(reported(d).empty());
+}
+
+TEST(Builder, TheTimeBaseIsTheFinestPrecisionOfAllModules) {
+    buildDesign(R"(`timescale 1ns/1ns
+module top;
+  child c();
+endmodule
+`timescale 1ps/1ps
+module child;
+endmodule
+)");
+    const auto& ts = sim_state::instance().timescale();
+    EXPECT_TRUE(ts.was_set);
+    EXPECT_EQ(ts.time_unit_ps, 1000u);
+    EXPECT_EQ(ts.time_prec_ps, 1u);
+
+    buildDesign(R"(`timescale 10ns/100fs
+module top;
+endmodule
+)");
+    EXPECT_EQ(ts.time_unit_ps, 10000u);
+    EXPECT_EQ(ts.time_prec_ps, 0u); // below a picosecond
+
+    buildDesign("module top; endmodule");
+    EXPECT_FALSE(ts.was_set);
+}
+
+TEST(Builder, EveryConstructLeftOutIsReportedOnceWithItsLine) {
+    auto [d, err] = buildCapturingErrors(R"(module child(inout wire w);
+endmodule
+module top;
+  logic clk = 0, a = 0, b;
+  logic [7:0] mem [0:3];
+  real r;
+  string s;
+  event go;
+  logic [99:0] huge;
+  integer i;
+  wire w;
+  child c(.w(w));
+  always #5 clk = ~clk;
+  initial begin
+    for (i = 0; i < 4; i = i + 1) a = ~a;
+    repeat (3) #1 a = ~a;
+    while (a) a = 0;
+    forever #1 b = 1;
+  end
+  initial begin
+    fork #1 a = 1; join
+    wait (a) b = 1;
+    -> go;
+    i = $random;
+    a = #2 1;
+    b = 1'bx;
+    i++;
+    assert (a);
+    disable fork;
+  end
+  always a = b;
+  and g1(b, a, clk);
+  function automatic integer f(input integer n);
+    f = n == 0 ? 1 : n * f(n - 1);
+  endfunction
+  initial i = f(3);
+  p: assert property (@(posedge clk) a |-> ##[1:2] b);
+endmodule
+)");
+    EXPECT_EQ(reported(d), (std::vector<std::string>{
+                               "5: array declaration",
+                               "6: real variable",
+                               "7: string variable",
+                               "8: named event",
+                               "9: vector wider than 64 bits",
+                               "12: inout port connection",
+                               "15: for loop",
+                               "16: repeat loop",
+                               "17: while loop",
+                               "18: forever loop",
+                               "21: fork/join",
+                               "22: wait statement",
+                               "23: event trigger",
+                               "24: system task $random",
+                               "25: intra-assignment timing control",
+                               "26: x/z value",
+                               "27: increment operator",
+                               "28: immediate assertion",
+                               "29: disable statement",
+                               "31: always block without timing control",
+                               "32: gate primitive",
+                               "34: recursive function",
+                               "36: call of function f, part of whose body is left out",
+                               "37: assertion operator ##[m:n]",
+                           }))
+        << err;
+    // Each is a line on standard error, in the project's own spelling of the file.
+    EXPECT_NE(err.find("[MODEL] source:15: for loop is not modelled; left out\n"), std::string::npos)
+        << err;
+    // The clock still runs: what could be modelled was.
+    EXPECT_NE(d.process("always"), nullptr);
+}
+
+TEST(Builder, NetsWithTwoContinuousDriversAreReported) {
+    auto [d, err] = buildCapturingErrors(R"(module top;
+  logic a = 0, b = 1;
+  wire w;
+  wire [7:0] v;
+  assign w = a;
+  assign w = b;
+  assign v[3:0] = 4'h1;
+  assign v[7:4] = 4'h2;
+endmodule
+)");
+    EXPECT_EQ(err.find("[MODEL] source:5:"), std::string::npos) << err;
+    EXPECT_NE(err.find("[MODEL] source:6: w has more than one continuous driver\n"),
+              std::string::npos)
+        << err;
+    // Drivers of different bits of one vector do not clash.
+    EXPECT_EQ(err.find("v has more than one"), std::string::npos) << err;
+}
