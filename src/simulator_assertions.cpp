@@ -40,26 +40,58 @@ std::string binaryOperatorPhrase(BinaryAssertionOperator op) {
     return "implication";
 }
 
+slang::SourceLocation placeOf(const AssertionExpr& ae) {
+    return ae.syntax ? ae.syntax->sourceRange().start() : slang::SourceLocation();
+}
+
 [[noreturn]] void refuse(const std::string& what, const AssertionExpr& ae) {
-    SimulatorBuilder::unmodelled("assertion operator " + what, ae.syntax
-                                                                   ? ae.syntax->sourceRange().start()
-                                                                   : slang::SourceLocation());
+    SimulatorBuilder::unmodelled(what, placeOf(ae));
+}
+
+// What an assertion expression that is not modelled is called.
+std::string phraseOf(const AssertionExpr& ae) {
+    switch (ae.kind) {
+    case AssertionExprKind::Binary: {
+        const auto op = ae.as<BinaryAssertionExpr>().op;
+        if (op == BinaryAssertionOperator::OverlappedImplication ||
+            op == BinaryAssertionOperator::NonOverlappedImplication ||
+            op == BinaryAssertionOperator::Implies)
+            return "nested implication";
+        return "assertion operator " + binaryOperatorPhrase(op);
+    }
+    case AssertionExprKind::Unary:
+        switch (ae.as<UnaryAssertionExpr>().op) {
+        case UnaryAssertionOperator::Not: return "assertion operator not";
+        case UnaryAssertionOperator::NextTime:
+        case UnaryAssertionOperator::SNextTime: return "assertion operator nexttime";
+        case UnaryAssertionOperator::Always:
+        case UnaryAssertionOperator::SAlways: return "assertion operator always";
+        default: return "assertion operator eventually";
+        }
+    case AssertionExprKind::FirstMatch: return "assertion operator first_match";
+    case AssertionExprKind::SequenceWithMatch: return "sequence match item";
+    case AssertionExprKind::StrongWeak: return "assertion operator strong/weak";
+    case AssertionExprKind::Conditional: return "property if/else";
+    case AssertionExprKind::Case: return "property case";
+    case AssertionExprKind::Clocking: return "clock inside a property";
+    case AssertionExprKind::Abort: return "assertion operator accept_on/reject_on";
+    case AssertionExprKind::DisableIff: return "disable iff inside a property";
+    case AssertionExprKind::SequenceConcat: return "sequence inside a sequence";
+    default: return "assertion expression";
+    }
 }
 
 // The boolean expression of a step; repetitions and other sequences are
 // refused.
 const Expression& booleanOf(const AssertionExpr& ae) {
-    if (ae.kind != AssertionExprKind::Simple) {
-        if (ae.kind == AssertionExprKind::SequenceConcat)
-            refuse("with a multi-step sequence in this place", ae);
-        refuse("of this kind", ae);
-    }
+    if (ae.kind != AssertionExprKind::Simple)
+        refuse(phraseOf(ae), ae);
     const auto& simple = ae.as<SimpleAssertionExpr>();
     if (simple.repetition) {
         switch (simple.repetition->kind) {
-        case SequenceRepetition::Consecutive: refuse("[*n]", ae);
-        case SequenceRepetition::Nonconsecutive: refuse("[=n]", ae);
-        case SequenceRepetition::GoTo: refuse("[->n]", ae);
+        case SequenceRepetition::Consecutive: refuse("assertion operator [*n]", ae);
+        case SequenceRepetition::Nonconsecutive: refuse("assertion operator [=n]", ae);
+        case SequenceRepetition::GoTo: refuse("assertion operator [->n]", ae);
         }
     }
     return simple.expr;
@@ -67,7 +99,7 @@ const Expression& booleanOf(const AssertionExpr& ae) {
 
 int fixedDelay(const SequenceConcatExpr::Element& element, const AssertionExpr& ae) {
     if (!element.delay.max || *element.delay.max != element.delay.min)
-        refuse("##[m:n]", ae);
+        refuse("assertion operator ##[m:n]", ae);
     return static_cast<int>(element.delay.min);
 }
 
@@ -81,7 +113,7 @@ const AssertionExpr& unwrapProperty(const AssertionExpr& ae, const Expression*& 
             clock = &c.clocking;
         return unwrapProperty(c.expr, disable, clock);
     }
-    case AssertionExprKind::Abort: refuse("accept_on/reject_on", ae);
+    case AssertionExprKind::Abort: refuse(phraseOf(ae), ae);
     case AssertionExprKind::DisableIff: {
         const auto& d = ae.as<DisableIffAssertionExpr>();
         if (!disable)
@@ -178,14 +210,16 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
             if (bin.op != BinaryAssertionOperator::OverlappedImplication &&
                 bin.op != BinaryAssertionOperator::NonOverlappedImplication &&
                 bin.op != BinaryAssertionOperator::Implies)
-                refuse(binaryOperatorPhrase(bin.op), property);
+                refuse("assertion operator " + binaryOperatorPhrase(bin.op), property);
+            if (bin.left.kind == AssertionExprKind::SequenceConcat)
+                refuse("multi-step antecedent", bin.left);
             antecedent = &booleanOf(bin.left);
             if (bin.right.kind == AssertionExprKind::SequenceConcat) {
                 const auto& concat = bin.right.as<SequenceConcatExpr>();
                 for (const auto& element : concat.elements)
                     fixedDelay(element, bin.right);
                 if (concat.elements.size() != 1)
-                    refuse("with a multi-step consequent", bin.right);
+                    refuse("multi-step consequent", bin.right);
                 delay = fixedDelay(concat.elements[0], bin.right);
                 consequent = &booleanOf(*concat.elements[0].sequence);
             } else {
@@ -208,8 +242,7 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
             break;
         }
         case AssertionExprKind::Simple: consequent = &booleanOf(property); break;
-        case AssertionExprKind::Unary: refuse("not/nexttime/always/eventually", property);
-        default: refuse("of this kind", property);
+        default: refuse(phraseOf(property), property);
         }
 
         const int events = compileEventList(*clock);
