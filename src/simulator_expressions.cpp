@@ -773,8 +773,13 @@ wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {
     if (auto it = _signals.find(&sym); it != _signals.end())
         return it->second;
     const Type& type = sym.getType();
+    // Where it is used says more than where it is declared: no place here.
     if (!type.isIntegral())
-        unmodelled(type.isUnpackedArray() ? "array" : "non-integral value", sym.location);
+        unmodelled(type.isUnpackedArray() ? "array"
+                   : type.isFloating()    ? "real value"
+                   : type.isString()      ? "string variable"
+                                          : "non-integral value",
+                   slang::SourceLocation());
     const int width = static_cast<int>(type.getBitWidth());
     const wsim_kernel::signal_ref sig =
         registerSignal(signalName(sym), width, getLineNumber(sym.location), false,

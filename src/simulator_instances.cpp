@@ -210,7 +210,7 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
             case ArgumentDirection::Ref: unmodelled("ref port connection", where);
             }
         } catch (const Unmodelled& u) {
-            reportNotModelled(u.where, u.construct);
+            reportNotModelled(u.where.valid() ? u.where : where, u.construct);
         }
         (void)parent_path;
     }

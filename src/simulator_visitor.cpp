@@ -140,7 +140,7 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         wsim_timeseries::TimeSeriesDB::instance().record_signal_change(signalName(var),
                                                                       static_cast<int64_t>(value));
     } catch (const Unmodelled& u) {
-        reportNotModelled(u.where, u.construct);
+        reportNotModelled(u.where.valid() ? u.where : var.location, u.construct);
     }
 }
 
@@ -180,7 +180,7 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
             compileContinuous(target, *init, net.location, signalName(net) + "_drv", 0);
         }
     } catch (const Unmodelled& u) {
-        reportNotModelled(u.where, u.construct);
+        reportNotModelled(u.where.valid() ? u.where : net.location, u.construct);
     }
 }
 
@@ -209,7 +209,7 @@ void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
             parts.empty() ? "assign" : kernel().signal_name(parts.front().sig);
         compileContinuous(target, assign.right(), ca.location, name + "_drv", delay);
     } catch (const Unmodelled& u) {
-        reportNotModelled(u.where, u.construct);
+        reportNotModelled(u.where.valid() ? u.where : ca.location, u.construct);
     }
 }
 
