@@ -98,6 +98,18 @@ bool NapiValueToInt(napi_env env, napi_value value, int& out) {
     return true;
 }
 
+// The same in the 64-bit range, for times.
+bool NapiValueToInt64(napi_env env, napi_value value, int64_t& out) {
+    if (typeOf(env, value) != napi_number) {
+        throwTypeError(env, "NapiValueToInt: expected a number");
+        return false;
+    }
+    double d = 0;
+    napi_get_value_double(env, value, &d);
+    out = doubleToInt64(d);
+    return true;
+}
+
 bool NapiValueToStringVector(napi_env env, napi_value value, std::vector<std::string>& out) {
     out.clear();
     if (!isArray(env, value)) {
@@ -654,14 +666,14 @@ napi_value GetTimelineWindow(napi_env env, napi_callback_info info) {
         if (args.count < 3)
             return throwTypeError(
                 env, "expected 3 arguments(centerTime number, radius number, label string)");
-        int center = 0;
-        int radius = 0;
+        int64_t center = 0;
+        int64_t radius = 0;
         std::string label;
-        if (!NapiValueToInt(env, args.values[0], center) ||
-            !NapiValueToInt(env, args.values[1], radius) ||
+        if (!NapiValueToInt64(env, args.values[0], center) ||
+            !NapiValueToInt64(env, args.values[1], radius) ||
             !NapiValueToString(env, args.values[2], label))
             return nullptr;
-        const auto widen = [](int v) { return static_cast<uint64_t>(static_cast<int64_t>(v)); };
+        const auto widen = [](int64_t v) { return static_cast<uint64_t>(v); };
         return textResult(env, get_timeline_window_db(widen(center), widen(radius), label));
     });
 }
