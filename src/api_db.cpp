@@ -77,9 +77,10 @@ const char* keepStep(Body&& body) {
         [](const std::string& m) { return last_result.store(successError(m)); });
 }
 
+// A text run: simulate() clears the recorder without touching the project's
+// tables, which a clear before input() would.
 std::string runSimulation(const char* verilogCode) {
     wsim_kernel::sim_state::instance().sim_config = wsim_kernel::sim_state::SimConfig{};
-    wsim_timeseries::TimeSeriesDB::instance().clear();
     db_cursor = 0;
     WexlaCore& core = WexlaCore::instance();
     core.input(textArgument(verilogCode));
@@ -131,7 +132,8 @@ std::string initialStateJson(const SimulationResult& result, const std::string& 
     out += "  \"meta\": {\n";
     out += "    \"finalTime\": " + std::to_string(final_time) + ",\n";
     out += "    \"totalCycles\": " + std::to_string(db.getTotalSteps()) + ",\n";
-    out += "    \"totalChanges\": " + std::to_string(result.total_changes) + "\n";
+    out += "    \"totalChanges\": " + std::to_string(result.total_changes) + ",\n";
+    out += "    \"stopReason\": \"" + json_escape(result.stop_reason) + "\"\n";
     out += "  },\n";
     out += "  \"signals\": " + (signals.empty() ? std::string("[]") : signals) + "\n";
     out += ",   \"steps\": " + (steps.empty() ? std::string("    []") : steps) + "\n";
@@ -166,7 +168,7 @@ const char* get_simulate_multi_file() {
     return answerGuarded(
         "",
         [] {
-            WexlaCore::instance().simulate();
+            WexlaCore::instance().simulateProject();
             return last_result.store(Database::instance().getTimeline());
         },
         [](const std::string& m) { return last_result.store(simulationError(m)); });
@@ -178,9 +180,8 @@ const char* get_ingest_only_init() {
     return answerGuarded(
         "",
         [] {
-            wsim_timeseries::TimeSeriesDB::instance().clear();
             db_cursor = 0;
-            const SimulationResult result = WexlaCore::instance().simulate();
+            const SimulationResult result = WexlaCore::instance().simulateProject();
             const std::string steps = placeCursorOnWindow(Database::instance());
             std::cerr << "[INITIALIZE PROJECT STATE] " << db_cursor << std::endl;
             return last_init_result.store(initialStateJson(result, steps));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "json_escape.h"
+#include "large_stack.h"
 
 #include <cstring>
 #include <exception>
@@ -38,13 +39,13 @@ private:
     std::unique_ptr<char[]> data_;
 };
 
-// Runs `body`; an exception of any kind becomes `on_error(message)`, the
-// message already escaped for a JSON string: `prefix` + what() for a standard
-// exception, "Unknown exception" for any other.
+// Runs `body` on the engine's large stack; an exception of any kind becomes
+// `on_error(message)`, the message already escaped for a JSON string:
+// `prefix` + what() for a standard exception, "Unknown exception" for any other.
 template <typename Body, typename OnError>
 auto answerGuarded(const char* prefix, Body&& body, OnError&& on_error) -> decltype(body()) {
     try {
-        return body();
+        return on_large_stack(body);
     } catch (const std::exception& e) {
         return on_error(json_escape(std::string(prefix) + e.what()));
     } catch (...) {

@@ -1,6 +1,7 @@
 #include "cfg_builder.h"
 
 #include "database.h"
+#include "nesting_limits.h"
 
 #include <slang/ast/ASTVisitor.h>
 #include <slang/syntax/AllSyntax.h>
@@ -217,6 +218,7 @@ CFGStatement CFGBuilder::assignStatement(const AssignmentExpression& assign, con
 }
 
 void CFGBuilder::walkStatements(const Statement& stmt, std::vector<CFGStatement>& out) {
+    const nesting::DepthGuard level(statementDepth, "statements");
     switch (stmt.kind) {
     case StatementKind::List:
         for (const Statement* item : stmt.as<StatementList>().list)
@@ -388,10 +390,12 @@ void CFGBuilder::handle(const InstanceSymbol& inst) {
     }
     if (!isTopLike(inst))
         recordInstance(inst, inst_line);
+    const nesting::DepthGuard level(scopeDepth, "generate blocks and instances");
     visitDefault(inst);
 }
 
 void CFGBuilder::handle(const GenerateBlockSymbol& block) {
+    const nesting::DepthGuard level(scopeDepth, "generate blocks and instances");
     // An untaken generate branch is no part of the design.
     if (!block.isUninstantiated)
         visitDefault(block);
@@ -415,6 +419,7 @@ std::pair<int, int> CFGBuilder::getLineRange(const InstanceSymbol& inst) const {
 
 void CFGBuilder::elaborateInstanceTree(const InstanceSymbol& inst, int pID,
                                        std::string inst_path) {
+    const nesting::DepthGuard level(scopeDepth, "instances");
     const DefinitionSymbol& def = inst.getDefinition();
     const std::string inst_name(inst.name);
     const std::string def_name(def.name);

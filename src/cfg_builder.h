@@ -156,4 +156,7 @@ private:
     std::vector<CFGDataflowEdge> dataflow;
     std::string top_module_id;
     int counter = 0;
+    // Depth of the walks in progress, bounded by the nesting limit.
+    size_t statementDepth = 0;
+    size_t scopeDepth = 0;
 };

@@ -8,6 +8,8 @@
 #include "error_handling.h"
 #include "json_escape.h"
 #include "kernel.h"
+#include "large_stack.h"
+#include "nesting_limits.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -59,29 +61,46 @@ std::string consolePathBeside(const std::string& db_path) {
 } // namespace
 
 WexlaCore::WexlaCore() = default;
-WexlaCore::~WexlaCore() { dropSyntaxTree(); }
+
+WexlaCore::~WexlaCore() {
+    compilation.reset();
+    dropTextTree();
+}
 
 WexlaCore& WexlaCore::instance() {
     static WexlaCore core;
     return core;
 }
 
-void WexlaCore::dropSyntaxTree() {
-    compilation.reset();
-    syntaxTree.reset();
-    sourceMgr.reset();
-    treeCopySources.clear();
+const std::shared_ptr<slang::syntax::SyntaxTree>& WexlaCore::activeTree() const {
+    return textRoad ? textTree : projectTree;
 }
 
-void WexlaCore::useTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
-                        std::map<std::string, std::string> copySources) {
-    dropSyntaxTree();
-    syntaxTree = std::move(tree);
+void WexlaCore::dropTextTree() {
+    compilation.reset();
+    textTree.reset();
+    sourceMgr.reset();
+}
+
+void WexlaCore::useProjectTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                               std::map<std::string, std::string> copySources) {
+    compilation.reset();
+    projectTree = std::move(tree);
     treeCopySources = std::move(copySources);
+    textRoad = false;
+}
+
+bool WexlaCore::projectFailedToCompile() const { return compileStatus != 0 && compileStatus != 200; }
+
+std::string WexlaCore::notCompiledError() const {
+    return "the sources did not compile (compile status " + std::to_string(compileStatus) +
+           "); the compile answer lists why";
 }
 
 std::map<std::string, int> WexlaCore::fileIdsForTree() const {
     std::map<std::string, int> ids = Database::instance().getFileIDMap();
+    if (textRoad)
+        return ids;
     for (const auto& [copy, source] : treeCopySources) {
         auto it = ids.find(Database::projectPath(source));
         if (it != ids.end())
@@ -92,15 +111,22 @@ std::map<std::string, int> WexlaCore::fileIdsForTree() const {
 
 void WexlaCore::input(const std::string& verilogCode) {
     fileContent = verilogCode;
-    dropSyntaxTree();
+    dropTextTree();
+    textRoad = true;
 }
 
 bool WexlaCore::parseVerilog() {
     try {
-        dropSyntaxTree();
+        dropTextTree();
+        if (auto excess = nesting::scanText(fileContent)) {
+            result.success = false;
+            result.error_message = excess->describe();
+            std::cerr << "[CORE] " << result.error_message << "\n";
+            return false;
+        }
         sourceMgr = std::make_unique<slang::SourceManager>();
-        syntaxTree = slang::syntax::SyntaxTree::fromText(fileContent, *sourceMgr, "source", "");
-        if (!syntaxTree) {
+        textTree = slang::syntax::SyntaxTree::fromText(fileContent, *sourceMgr, "source", "");
+        if (!textTree) {
             result.success = false;
             result.error_message = "Failed to parse Verilog code - tree is null";
             return false;
@@ -114,8 +140,16 @@ bool WexlaCore::parseVerilog() {
 }
 
 bool WexlaCore::buildSimulationModel() {
+    const auto& tree = activeTree();
+    compilation.reset();
+    if (auto excess = nesting::checkTree(*tree)) {
+        result.success = false;
+        result.error_message = excess->describe();
+        std::cerr << "[CORE] " << result.error_message << "\n";
+        return false;
+    }
     compilation = std::make_unique<slang::ast::Compilation>();
-    compilation->addSyntaxTree(syntaxTree);
+    compilation->addSyntaxTree(tree);
 
     std::string errors;
     for (const auto& diag : compilation->getAllDiagnostics())
@@ -129,7 +163,7 @@ bool WexlaCore::buildSimulationModel() {
     }
 
     const auto& root = compilation->getRoot();
-    SimulatorBuilder builder(&syntaxTree->sourceManager());
+    SimulatorBuilder builder(&tree->sourceManager());
     if (!root.topInstances.empty())
         builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
     builder.set_file_id_list(fileIdsForTree());
@@ -183,11 +217,22 @@ bool WexlaCore::runSimulation() {
     return true;
 }
 
+std::string WexlaCore::stopReasonOfRun(bool built) const {
+    if (!built)
+        return "none";
+    auto& state = wsim_kernel::sim_state::instance();
+    // A design without processes has nothing to run: it is out of events at once.
+    if (state.all_processes().empty())
+        return "no more events";
+    const std::string reason = wsim_kernel::stop_reason_text(state.stop_reason());
+    return reason == "queues drained" ? "no more events" : reason;
+}
+
 void WexlaCore::captureSimulationOutput() {
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     auto& state = wsim_kernel::sim_state::instance();
-    result.simulation_json =
-        recorder.to_json(result.success, result.error_message, state.sim_time());
+    result.simulation_json = recorder.to_json(result.success, result.error_message,
+                                              state.sim_time(), result.stop_reason);
 
     const std::string path = Database::instance().get_path();
     sqlite3* conn = nullptr;
@@ -200,26 +245,56 @@ void WexlaCore::captureSimulationOutput() {
 }
 
 SimulationResult WexlaCore::simulate() {
-    wsim_timeseries::TimeSeriesDB::instance().clear();
+    return on_large_stack([this] { return simulateActiveRoad(); });
+}
+
+SimulationResult WexlaCore::simulateProject() {
+    if (compileStatus != 0)
+        textRoad = false;
+    return simulate();
+}
+
+SimulationResult WexlaCore::simulateActiveRoad() {
+    // A text run keeps to memory: the project's tables hold the project's run.
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    recorder.set_database_writes(!textRoad);
+    recorder.clear();
     wsim_kernel::sim_state::instance().clear();
-    Database::instance().purge("timeline");
-    Database::instance().purge("queuestate");
+    if (!textRoad) {
+        Database::instance().purge("timeline");
+        Database::instance().purge("queuestate");
+    }
 
     result = SimulationResult{};
     result.success = true;
-    const bool parsed = syntaxTree || parseVerilog();
-    if (parsed && buildSimulationModel())
-        runSimulation();
+    bool built = false;
+    if (!textRoad && projectFailedToCompile()) {
+        result.success = false;
+        result.error_message = notCompiledError();
+        std::cerr << "[CORE] " << result.error_message << "\n";
+    } else if (textRoad ? (textTree || parseVerilog()) : projectTree != nullptr) {
+        built = buildSimulationModel();
+        if (built)
+            runSimulation();
+    }
+    result.stop_reason = stopReasonOfRun(built);
     captureSimulationOutput();
     return result;
 }
 
 std::string WexlaCore::compile(const std::vector<std::string>& pathlist) {
+    return on_large_stack([&] { return compileHere(pathlist); });
+}
+
+std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
     try {
         Database::instance().dumpMemoryContents();
         CompilationResult& diagnostics = CompilationResult::instance();
         const std::string error_json = diagnostics.get_compile_diagnostics(pathlist);
-        if (diagnostics.get_status_code() != 200)
+        // The project is what the host compiled last, whatever text ran before.
+        compileStatus = diagnostics.get_status_code();
+        textRoad = false;
+        if (compileStatus != 200)
             return error_json;
 
         auto analysis = std::make_unique<Analysis>(pathlist);
@@ -227,7 +302,7 @@ std::string WexlaCore::compile(const std::vector<std::string>& pathlist) {
         if (!tree)
             throw std::runtime_error("the sources could not be parsed");
         analysisBuilder = std::move(analysis);
-        useTree(*tree);
+        useProjectTree(*tree);
         exportDesignStructure(*tree);
 
         result = SimulationResult{};
@@ -235,6 +310,7 @@ std::string WexlaCore::compile(const std::vector<std::string>& pathlist) {
         result.simulation_json = error_json;
         return result.simulation_json;
     } catch (const std::exception& e) {
+        compileStatus = 501;
         result.success = false;
         result.error_message = std::string("Parse exception: ") + e.what();
         result.simulation_json =
@@ -248,12 +324,14 @@ void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree>
     // start again from 0 for every compile.
     Database::instance().purgeTogether({"modules", "instances", "signals", "timeline",
                                         "queuestate", "propertytimeline", "assertionevents"});
+    wsim_timeseries::TimeSeriesDB::instance().set_database_writes(true);
     wsim_timeseries::TimeSeriesDB::instance().clear();
     wsim_kernel::sim_state::instance().clear();
 
     cfg_builder.reset();
     cfgTree = tree;
     cfg_builder = std::make_unique<CFGBuilder>(&cfgTree->sourceManager());
+    compilation.reset();
     compilation = std::make_unique<slang::ast::Compilation>();
     compilation->addSyntaxTree(cfgTree);
     const auto& root = compilation->getRoot();
@@ -266,7 +344,7 @@ std::string WexlaCore::getModuleByName(const std::string& n) {
     if (!cfg_builder)
         return "{\"status\": 500, \"error\": \"Compilation has not been done!\", \"modules\": {} }";
     try {
-        const std::string s = cfg_builder->getModuleByName(n);
+        const std::string s = on_large_stack([&] { return cfg_builder->getModuleByName(n); });
         if (s == "{}\n")
             return "{\"status\": 502, \"error\": \"Module not found!\" , \"modules\":{}}";
         return "{\"status\": 200, \"error\": \"\", " + s + "}";
@@ -282,7 +360,7 @@ std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor
     if (!state.is_simulation_finished() && state.simulation_halted()) {
         Database::instance().save();
         state.resume_simulation();
-        state.run();
+        run_on_large_stack([&state] { state.run(); });
     }
     return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
 }
@@ -292,7 +370,13 @@ std::string WexlaCore::stepBackward(const std::vector<int>& inst_list, int curso
 }
 
 void WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
-    wsim_timeseries::TimeSeriesDB::instance().clear();
+    run_on_large_stack([&] { injectAndSimulateHere(qlist); });
+}
+
+void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    recorder.set_database_writes(true);
+    recorder.clear();
     wsim_kernel::sim_state::instance().clear();
     if (!analysisBuilder) {
         std::cerr << "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! " << "\n";
@@ -308,8 +392,16 @@ void WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
         Database& db = Database::instance();
         for (const char* table : {"timeline", "queuestate", "propertytimeline", "assertionevents"})
             db.purge(table);
-        if (prepareInjectedTree(qlist) && buildSimulationModel())
-            runSimulation();
+        bool built = false;
+        if (projectFailedToCompile()) {
+            result.success = false;
+            result.error_message = notCompiledError();
+        } else if (prepareInjectedTree(qlist)) {
+            built = buildSimulationModel();
+            if (built)
+                runSimulation();
+        }
+        result.stop_reason = stopReasonOfRun(built);
         captureSimulationOutput();
     } catch (const std::exception& e) {
         result.success = false;
@@ -331,6 +423,12 @@ bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
         return false;
     }
     const std::string json = analysis.getErrorJSON();
+    // The parse below would recurse through a too deeply nested copy.
+    if (auto excess = nesting::scanFiles(analysis.getFileList())) {
+        result.success = false;
+        result.error_message = excess->describe();
+        return false;
+    }
     if (analysis.getStatus() != 200) {
         std::cerr << "[INJECT AND SIMULATE] Compilation Error after injection" << "\n";
         std::cerr << "error json: " << json << "\n";
@@ -342,6 +440,6 @@ bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
                                "could not be parsed";
         return false;
     }
-    useTree(*tree, analysis.getCopySources());
+    useProjectTree(*tree, analysis.getCopySources());
     return true;
 }

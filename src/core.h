@@ -40,6 +40,9 @@ struct SimulationResult {
     int total_changes = 0;
     uint64_t final_time = 0;
     std::vector<NotModelled> not_modelled;
+    // Why the run stopped: "finish", "time limit", "cycle limit", "delta limit",
+    // "queue overrun", "no more events", or "none" when nothing ran.
+    std::string stop_reason = "none";
 };
 
 class WexlaCore {
@@ -49,9 +52,17 @@ public:
     WexlaCore& operator=(const WexlaCore&) = delete;
     ~WexlaCore();
 
-    // Takes new source text; the next simulation parses it.
+    // Takes new source text; the next simulate() parses and runs it. The
+    // project's compiled design stays as it is, and a text run writes no rows
+    // into the project database.
     void input(const std::string& verilogCode);
+    // Simulates the text given last to input(), or the project when compile()
+    // (or an injection) came after it.
     SimulationResult simulate();
+    // Simulates the project's compiled sources, whatever text came since; a
+    // project whose last compile failed is not simulated. Before any compile
+    // this is simulate().
+    SimulationResult simulateProject();
 
     // Checks the files, parses them and exports the design structure into the
     // database; answers the diagnostics JSON (status 200, 498, 499 or 501).
@@ -73,21 +84,38 @@ public:
 private:
     WexlaCore();
 
+    std::string compileHere(const std::vector<std::string>& pathlist);
+    SimulationResult simulateActiveRoad();
+    void injectAndSimulateHere(const std::vector<Query>& qlist);
     bool parseVerilog();
     bool buildSimulationModel();
     bool runSimulation();
     void captureSimulationOutput();
-    // Drops the compilation, the tree and the source manager, in that order.
-    void dropSyntaxTree();
-    void useTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
-                 std::map<std::string, std::string> copySources = {});
+    std::string stopReasonOfRun(bool built) const;
+    // The tree the next simulation runs, and its copies' sources.
+    const std::shared_ptr<slang::syntax::SyntaxTree>& activeTree() const;
+    // A tree is dropped only after the compilation built over it.
+    void dropTextTree();
+    void useProjectTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                        std::map<std::string, std::string> copySources = {});
     void exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree);
     bool prepareInjectedTree(const std::vector<Query>& qlist);
+    bool projectFailedToCompile() const;
+    std::string notCompiledError() const;
     std::map<std::string, int> fileIdsForTree() const;
 
+    // The text road: the last text given to input(), and its parse.
     std::string fileContent;
     std::unique_ptr<slang::SourceManager> sourceMgr;
-    std::shared_ptr<slang::syntax::SyntaxTree> syntaxTree;
+    std::shared_ptr<slang::syntax::SyntaxTree> textTree;
+    // The project road: the compiled sources' tree, or their injected copies'.
+    std::shared_ptr<slang::syntax::SyntaxTree> projectTree;
+    // Copy path -> source path for the files of an injected tree: the copies'
+    // statements are recorded under their sources' file ids.
+    std::map<std::string, std::string> treeCopySources;
+    // The status of the last compile; 0 before any.
+    int compileStatus = 0;
+    bool textRoad = true;
     std::unique_ptr<slang::ast::Compilation> compilation;
     SimulationResult result;
     std::unique_ptr<Analysis> analysisBuilder;
@@ -95,7 +123,4 @@ private:
     std::shared_ptr<slang::syntax::SyntaxTree> cfgTree;
     std::unique_ptr<CFGBuilder> cfg_builder;
     std::string signal_registry_json;
-    // Copy path -> source path for the files of an injected tree: the copies'
-    // statements are recorded under their sources' file ids.
-    std::map<std::string, std::string> treeCopySources;
 };

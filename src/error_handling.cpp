@@ -1,5 +1,7 @@
 #include "error_handling.h"
 
+#include "nesting_limits.h"
+
 #include <slang/ast/Compilation.h>
 #include <slang/diagnostics/DiagnosticEngine.h>
 #include <slang/syntax/SyntaxTree.h>
@@ -31,7 +33,23 @@ std::optional<std::filesystem::path> absolute_path(std::string_view path) {
     return abs;
 }
 
+custom_diag_client::entry nestingError(const nesting::Excess& excess) {
+    custom_diag_client::entry e;
+    e.severity = "error";
+    e.message = "error: " + excess.message;
+    if (auto abs = absolute_path(excess.file); abs && !excess.file.empty())
+        e.file = abs->lexically_normal().string();
+    e.line = excess.line;
+    e.column = excess.column;
+    return e;
+}
+
 } // namespace
+
+void custom_diag_client::add_error(entry e) {
+    status_code = 501;
+    errors.push_back(std::move(e));
+}
 
 void custom_diag_client::report(const slang::ReportedDiagnostic& diag) {
     if (diag.severity == slang::DiagnosticSeverity::Ignored)
@@ -85,6 +103,18 @@ std::string CompilationResult::get_compile_diagnostics(const std::vector<std::st
         absolute_paths.push_back(abs->string());
     }
 
+    // A design nested beyond the engine's limit is refused before slang
+    // recurses through it.
+    auto client = std::make_shared<custom_diag_client>();
+    const auto refuse = [&](const nesting::Excess& excess) {
+        client->add_error(nestingError(excess));
+        status_code = client->get_status();
+        json = build_response(client.get());
+        return json;
+    };
+    if (auto excess = nesting::scanFiles(absolute_paths))
+        return refuse(*excess);
+
     // One tree for the whole list, as the design itself is parsed: macros,
     // `timescale and `default_nettype carry from one file to the next.
     std::vector<std::string_view> views(absolute_paths.begin(), absolute_paths.end());
@@ -94,11 +124,12 @@ std::string CompilationResult::get_compile_diagnostics(const std::vector<std::st
         status_code = 499;
         return build_response(nullptr);
     }
+    if (auto excess = nesting::checkTree(**tree))
+        return refuse(*excess);
     slang::ast::Compilation compilation;
     compilation.addSyntaxTree(*tree);
 
     slang::DiagnosticEngine engine(sourceManager);
-    auto client = std::make_shared<custom_diag_client>();
     engine.addClient(client);
     for (const auto& diag : compilation.getAllDiagnostics())
         engine.issue(diag);

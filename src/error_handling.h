@@ -26,6 +26,8 @@ public:
 
     ~custom_diag_client() override = default;
     void report(const slang::ReportedDiagnostic& diag) override;
+    // An error found by the engine itself rather than by slang.
+    void add_error(entry e);
 
     const std::vector<entry>& get_errors() const { return errors; }
     const std::vector<entry>& get_warnings() const { return warnings; }

@@ -110,7 +110,8 @@ void TimeSeriesDB::register_property(const std::string& label, int line,
     result.consequentSignal = con_signal;
     property_results.push_back(std::move(result));
     current_property_state[label] = "VACUOUS";
-    Database::instance().insertProperty(label, label, "");
+    if (database_writes)
+        Database::instance().insertProperty(label, label, "");
 }
 
 void TimeSeriesDB::record_property_result(const std::string& label, int line,
@@ -136,6 +137,8 @@ void TimeSeriesDB::record_property_result(const std::string& label, int line,
         summary->failures.push_back(event);
     current_property_state[label] = result;
 
+    if (!database_writes)
+        return;
     Database& db = Database::instance();
     db.insertProperty(label, label, "");
     db.insertAssertionEvent(label, static_cast<int64_t>(sim_time), result);
@@ -164,16 +167,24 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     record.causeLines.erase(std::unique(record.causeLines.begin(), record.causeLines.end()),
                             record.causeLines.end());
 
+    if (database_writes && !write_step_rows(record, file_id, source_line))
+        return;
+    pending_cause_lines.clear();
+    timeline.push_back(std::move(record));
+}
+
+bool TimeSeriesDB::write_step_rows(const TimelineStep& record, int file_id, int source_line) {
+    const int step = record.step;
     Database& db = Database::instance();
     if (db.getRecordCount("timeline") >= kRowLimit) {
         exceed_flag = 1;
         std::cerr << "[TIMESERIES] row limit reached at step " << step << "\n";
-        return;
+        return false;
     }
-    const auto time = static_cast<int64_t>(sim_time);
+    const auto time = static_cast<int64_t>(record.simulationTime);
     for (const auto& [name, value] : record.signalState)
         db.insertTimeline(step, time, file_id, source_line, name, value);
-    for (const auto& [label, state] : current_property_state)
+    for (const auto& [label, state] : record.propertyState)
         db.insertPropertyTimeline(step, label, state);
     bind_queue_items(step, record.queues.active, "active");
     bind_queue_items(step, record.queues.inactive, "inactive");
@@ -181,9 +192,7 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     bind_queue_items(step, record.queues.monitor, "monitor");
     bind_queue_items(step, record.queues.observed, "observed");
     bind_queue_items(step, record.queues.future, "future");
-
-    pending_cause_lines.clear();
-    timeline.push_back(std::move(record));
+    return true;
 }
 
 void TimeSeriesDB::bind_queue_items(int step, const std::vector<QueueItem>& items,
@@ -246,7 +255,8 @@ void TimeSeriesDB::clear() {
     cursor = 0;
     next_event_id = 0;
     exceed_flag = 0;
-    Database::instance().exec_sql("DELETE FROM assertionevents;DELETE FROM propertytimeline;");
+    if (database_writes)
+        Database::instance().exec_sql("DELETE FROM assertionevents;DELETE FROM propertytimeline;");
 }
 
 } // namespace wsim_timeseries

@@ -158,10 +158,18 @@ public:
 
     void clear();
 
+    // Whether steps, properties and clear() reach the project database; off,
+    // the recorder keeps everything in memory only (a text run does not
+    // belong in the project's tables).
+    void set_database_writes(bool on) { database_writes = on; }
+
     // JSON documents for the host, written by hand in a fixed layout.
-    std::string to_json(bool success, const std::string& error, time_t final_time) const;
+    // `stop_reason` goes into "meta" as "stopReason".
+    std::string to_json(bool success, const std::string& error, time_t final_time,
+                        const std::string& stop_reason = "none") const;
     std::string simulation_init_to_json(bool success, const std::string& error,
-                                        time_t final_time) const;
+                                        time_t final_time,
+                                        const std::string& stop_reason = "none") const;
     std::string selected_timestep_to_json(int index) const;
     std::string curr_timestep_to_json() const;
     std::string hierarchy_to_json(const std::string& indent) const;
@@ -173,6 +181,8 @@ public:
 private:
     TimeSeriesDB() = default;
     void bind_queue_items(int step, const std::vector<QueueItem>& items, const char* type);
+    // False when the row limit stops the recording instead.
+    bool write_step_rows(const TimelineStep& record, int file_id, int source_line);
 
     std::vector<TimelineStep> timeline;
     std::map<std::string, SignalInfo> signals;
@@ -190,6 +200,7 @@ private:
     int next_event_id = 0;
     std::map<std::string, int> instance_line_map;
     int exceed_flag = 0;
+    bool database_writes = true;
 };
 
 } // namespace wsim_timeseries

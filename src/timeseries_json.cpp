@@ -184,7 +184,8 @@ std::string TimeSeriesDB::eval_event_to_json(const PropertyEvalEvent& event,
 }
 
 std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::string& error,
-                                                  time_t final_time) const {
+                                                  time_t final_time,
+                                                  const std::string& stop_reason) const {
     std::string out = "{\n";
     out += "  \"success\": ";
     out += bool_text(success);
@@ -193,8 +194,10 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
     out += ",\n  \"meta\": {\n";
     out += "    \"finalTime\": " + std::to_string(final_time) + ",\n";
     out += "    \"totalCycles\": " + std::to_string(timeline.size()) + ",\n";
-    out += "    \"totalChanges\": " + std::to_string(get_total_changes()) + "\n";
-    out += "  },\n";
+    out += "    \"totalChanges\": " + std::to_string(get_total_changes()) + ",\n";
+    out += "    \"stopReason\": ";
+    append_quoted(out, stop_reason);
+    out += "\n  },\n";
     out += "  \"signals\": [\n";
     append_signal_entries(out, signals);
     out += "\n  ],\n";
@@ -214,8 +217,8 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
     return out;
 }
 
-std::string TimeSeriesDB::to_json(bool success, const std::string& error,
-                                  time_t final_time) const {
+std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t final_time,
+                                  const std::string& stop_reason) const {
     const time_t shown_time = timeline.empty() ? final_time : timeline.back().simulationTime;
     const auto& config = wsim_kernel::sim_state::instance().sim_config;
 
@@ -230,6 +233,9 @@ std::string TimeSeriesDB::to_json(bool success, const std::string& error,
     out += "  \"timeUnit\": ";
     append_quoted(out, config.time_unit);
     out += ",\n";
+    out += "  \"meta\": {\n    \"stopReason\": ";
+    append_quoted(out, stop_reason);
+    out += "\n  },\n";
     out += "  " + hierarchy_to_json("  ") + ",\n";
     out += "  \"simulation\": {\n";
 

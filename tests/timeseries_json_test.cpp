@@ -112,6 +112,9 @@ TEST_F(RecorderJsonTest, EmptyRecorder) {
               "  \"totalChanges\": 0,\n"
               "  \"simulationStartTime\": 0,\n"
               "  \"timeUnit\": \"ns\",\n"
+              "  \"meta\": {\n"
+              "    \"stopReason\": \"none\"\n"
+              "  },\n"
               "  \"hierarchy\": [\n"
               "  ],\n"
               "  \"simulation\": {\n"
@@ -159,14 +162,15 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     EXPECT_EQ(rec().selected_timestep_to_json(-1), kNoStep);
     EXPECT_EQ(rec().selected_timestep_to_json(3), kNoStep);
 
-    EXPECT_EQ(rec().simulation_init_to_json(true, "", 99),
+    EXPECT_EQ(rec().simulation_init_to_json(true, "", 99, "finish"),
               "{\n"
               "  \"success\": true,\n"
               "  \"error\": \"\",\n"
               "  \"meta\": {\n"
               "    \"finalTime\": 99,\n"
               "    \"totalCycles\": 3,\n"
-              "    \"totalChanges\": 3\n"
+              "    \"totalChanges\": 3,\n"
+              "    \"stopReason\": \"finish\"\n"
               "  },\n"
               "  \"signals\": [\n" +
                   kSignalEntries +
@@ -182,7 +186,7 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     auto& config = wsim_kernel::sim_state::instance().sim_config;
     config.start_time = 5;
     config.time_unit = "ps";
-    const std::string json = rec().to_json(true, "", 1234);
+    const std::string json = rec().to_json(true, "", 1234, "time limit");
     const std::string head =
         "{\n"
         "  \"success\": true,\n"
@@ -190,7 +194,10 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
         "  \"finalTime\": 10,\n"
         "  \"totalChanges\": 3,\n"
         "  \"simulationStartTime\": 5,\n"
-        "  \"timeUnit\": \"ps\",\n" +
+        "  \"timeUnit\": \"ps\",\n"
+        "  \"meta\": {\n"
+        "    \"stopReason\": \"time limit\"\n"
+        "  },\n" +
         kHierarchy +
         ",\n"
         "  \"simulation\": {\n"
