@@ -134,7 +134,7 @@ const char* ingest(const char* verilogCode) {
     return answerGuarded(
         "Exception: ",
         [&] {
-            wsim_kernel::sim_state::instance().sim_config = wsim_kernel::sim_state::SimConfig{};
+            const DefaultRunLimits limits;
             std::cerr << "[INGEST] entry" << std::endl;
             last_result.release();
             WexlaCore& core = WexlaCore::instance();

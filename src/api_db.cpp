@@ -80,7 +80,7 @@ const char* keepStep(Body&& body) {
 // A text run: simulate() clears the recorder without touching the project's
 // tables, which a clear before input() would.
 std::string runSimulation(const char* verilogCode) {
-    wsim_kernel::sim_state::instance().sim_config = wsim_kernel::sim_state::SimConfig{};
+    const DefaultRunLimits limits;
     db_cursor = 0;
     WexlaCore& core = WexlaCore::instance();
     core.input(textArgument(verilogCode));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "json_escape.h"
+#include "kernel.h"
 #include "large_stack.h"
 
 #include <cstring>
@@ -52,6 +53,22 @@ auto answerGuarded(const char* prefix, Body&& body, OnError&& on_error) -> declt
         return on_error(std::string("Unknown exception"));
     }
 }
+
+// A text run simulates under the default run limits; the project's own
+// limits are back once it is done, for the project's next run.
+class DefaultRunLimits {
+public:
+    DefaultRunLimits() : saved_(config()) { config() = wsim_kernel::sim_state::SimConfig{}; }
+    ~DefaultRunLimits() { config() = saved_; }
+    DefaultRunLimits(const DefaultRunLimits&) = delete;
+    DefaultRunLimits& operator=(const DefaultRunLimits&) = delete;
+
+private:
+    static wsim_kernel::sim_state::SimConfig& config() {
+        return wsim_kernel::sim_state::instance().sim_config;
+    }
+    wsim_kernel::sim_state::SimConfig saved_;
+};
 
 // A C string argument from a host; a null pointer reads as the empty text.
 inline std::string textArgument(const char* text) { return text ? std::string(text) : std::string(); }

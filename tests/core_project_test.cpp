@@ -1,5 +1,6 @@
 // The project road through the orchestrator: compile a file list on disk,
 // look modules up, simulate, step, and inject properties into copies.
+#include "api_db.h"
 #include "core.h"
 #include "database.h"
 #include "kernel.h"
@@ -336,6 +337,78 @@ TEST_F(ProjectTest, CompileThenSimulateLandsTheTimelineRows) {
         });
         EXPECT_TRUE(barePort) << name << " is recorded but has no exported signal";
     }
+}
+
+TEST_F(ProjectTest, RunsSayWhyTheyStopped) {
+    auto& config = wsim_kernel::sim_state::instance().sim_config;
+    compile(sources());
+    EXPECT_EQ(simulate().stop_reason, "time limit");
+    config.max_sim_time = 0;
+    config.max_sim_cycle = 6;
+    EXPECT_EQ(simulate().stop_reason, "cycle limit");
+
+    // The database-backed initial state carries it in "meta".
+    config.max_sim_time = 60;
+    config.max_sim_cycle = 1000;
+    std::string init;
+    {
+        QuietLogs quiet;
+        init = get_ingest_only_init();
+    }
+    EXPECT_TRUE(contains(init, ",\n    \"stopReason\": \"time limit\"\n  },\n")) << init;
+
+    WexlaCore::instance().input("module t;\n  logic a = 0;\n  initial #3 $finish;\nendmodule\n");
+    const SimulationResult finished = simulate();
+    EXPECT_EQ(finished.stop_reason, "finish");
+    EXPECT_TRUE(contains(finished.simulation_json, "\"meta\": {\n    \"stopReason\": \"finish\"\n"));
+    WexlaCore::instance().input("module t;\n  logic a = 0;\n  initial #3 a = 1;\nendmodule\n");
+    EXPECT_EQ(simulate().stop_reason, "no more events");
+    WexlaCore::instance().input("module t;\nendmodule\n");
+    EXPECT_EQ(simulate().stop_reason, "no more events");
+    WexlaCore::instance().input("module t;\n  wire a = ;\nendmodule\n");
+    EXPECT_EQ(simulate().stop_reason, "none");
+}
+
+TEST_F(ProjectTest, TextRunsLeaveTheProjectAndAFailedCompileIsNotSimulated) {
+    compile(sources());
+    ASSERT_TRUE(simulate().success);
+    const auto recorded = rows("SELECT * FROM timeline ORDER BY step, signal_id;");
+    const int queueRows = count("queuestate");
+    Database::instance().insertProperty("p_kept", "p_kept", "top");
+    Database::instance().insertAssertionEvent("p_kept", 5, "PASS");
+
+    // A design of other signals: nothing of its run may reach the project's tables.
+    WexlaCore::instance().input("module other;\n  logic z = 0;\n"
+                                "  initial begin #3 z = 1; #3 $finish; end\nendmodule\n");
+    QuietLogs textLog;
+    const SimulationResult text = WexlaCore::instance().simulate();
+    ASSERT_TRUE(text.success) << text.error_message;
+    EXPECT_TRUE(contains(text.simulation_json, "\"signal\": \"z\", \"value\": 1"));
+    EXPECT_FALSE(contains(textLog.errText.str(), "failed")) << textLog.errText.str();
+    EXPECT_EQ(rows("SELECT * FROM timeline ORDER BY step, signal_id;"), recorded);
+    EXPECT_EQ(count("queuestate"), queueRows);
+    EXPECT_EQ(count("assertionevents"), 1);
+
+    // The project runs again, not the text.
+    const SimulationResult project = WexlaCore::instance().simulateProject();
+    ASSERT_TRUE(project.success) << project.error_message;
+    EXPECT_TRUE(contains(project.simulation_json, "\"signal\": \"value\""));
+    expectTimelineRowsOfThisRun();
+
+    // A compile that fails leaves nothing to simulate until one succeeds.
+    const std::string bad = dir.file("bad.v");
+    writeFile(bad, "module bad;\n  wire a\nendmodule\n");
+    compile({bad});
+    SimulationResult refused = WexlaCore::instance().simulateProject();
+    EXPECT_FALSE(refused.success);
+    EXPECT_EQ(refused.error_message,
+              "the sources did not compile (compile status 501); the compile answer lists why");
+    EXPECT_EQ(refused.stop_reason, "none");
+    EXPECT_EQ(count("timeline"), 0);
+    compile({top, mid, dir.file("missing.v")});
+    EXPECT_TRUE(contains(simulate().error_message, "(compile status 499)"));
+    compile(sources());
+    EXPECT_TRUE(simulate().success);
 }
 
 TEST_F(ProjectTest, RecompileAfterAnEditShowsOnlyTheNewDesign) {

@@ -20,6 +20,10 @@ test('junk arguments to every function never bring the process down', () => {
   expectPassed(runScenario('bad_input'));
 });
 
+test('designs nested far beyond the limit answer naming it, and the process lives on', () => {
+  expectPassed(runScenario('deep_nesting'));
+});
+
 test('configuration keys, their defaults and the time-unit scale', () => {
   const run = runScenario('configuration');
   expectPassed(run);

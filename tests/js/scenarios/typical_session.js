@@ -49,6 +49,7 @@ const idOf = (instancePath) =>
 const init = JSON.parse(wexla.init());
 assert.equal(init.success, true, init.error);
 assert.equal(init.meta.finalTime, 200000);
+assert.equal(init.meta.stopReason, 'time limit');
 assert.equal(init.meta.totalCycles, Number(sql('SELECT COUNT(DISTINCT step) FROM timeline')));
 assert.ok(init.meta.totalChanges > 0, 'the run\'s changes are counted');
 const signalNames = init.signals.map((s) => s.name);
@@ -96,6 +97,8 @@ assert.equal(stepOf(wexla.getCurrentStep(idOf('top'))), firstWindowStep);
 const empty = JSON.parse(wexla.getTimelineWindow(100000, 5000, 'no_such_label'));
 assert.deepEqual(empty, { centerTime: 100000, windowStart: 95000, windowEnd: 105000, steps: [] });
 assert.equal(JSON.parse(wexla.getTimelineWindow(10, 20, 'x')).windowStart, 0);
+assert.deepEqual(JSON.parse(wexla.getTimelineWindow(2 ** 33, 2 ** 32, 'x')),
+  { centerTime: 8589934592, windowStart: 4294967296, windowEnd: 12884901888, steps: [] });
 
 const top = JSON.parse(wexla.getHierarchy(idOf('top')));
 assert.equal(JSON.stringify(top).includes('"bit3"'), true);
@@ -111,6 +114,16 @@ assert.equal(JSON.parse(wexla.getModuleByName('no_such_module')).status, 502);
 
 const tokens = wexla.tokenize(fs.readFileSync(tffFile, 'utf8'));
 assert.ok(tokens.length > 10 && tokens.every((t) => t.length === 5));
+
+// ---- A text run leaves the project's tables and design alone ----
+const recorded = sql("SELECT COUNT(*) || '/' || MAX(step) FROM timeline");
+const other = JSON.parse(wexla.run('module other;\n  logic z = 0;\n  initial begin #3 z = 1; #3 $finish; end\nendmodule\n'));
+assert.equal(other.success, true, other.error);
+assert.equal(other.meta.stopReason, 'finish');
+assert.equal(sql("SELECT COUNT(*) || '/' || MAX(step) FROM timeline"), recorded);
+const again = JSON.parse(wexla.init());
+assert.equal(again.meta.totalCycles, init.meta.totalCycles, 'the project runs again');
+assert.ok(again.signals.length > 0 && again.signals.every((s) => signalNames.includes(s.name)));
 
 // ---- Injection, then the property results ----
 const injected = JSON.parse(wexla.injectAndSim([{
@@ -162,6 +175,12 @@ const text = fs.readFileSync(topFile, 'utf8') + counterFiles['ripple4.sv'] + cou
 const ran = JSON.parse(wexla.run(text));
 assert.equal(ran.success, true, ran.error);
 assert.ok(ran.simulation.timeline.length > 0);
+
+// ---- A project whose compile failed is not simulated ----
+assert.equal(JSON.parse(wexla.compile([broken])).status, 501);
+const refused = JSON.parse(wexla.init());
+assert.equal(refused.success, false);
+assert.match(refused.error, /the sources did not compile/);
 assert.equal(wexla.shutdown(), undefined);
 
 console.log(PASS_MARK);

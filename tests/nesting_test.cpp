@@ -1,0 +1,142 @@
+// Deeply nested designs: the nesting limits count what the parser and the
+// elaboration would recurse through, and designs past them come back as
+// answers naming the limit, at ten times the depth that used to crash.
+#include "api.h"
+#include "api_db.h"
+#include "nesting_limits.h"
+#include "project_support.h"
+
+#include <slang/syntax/SyntaxTree.h>
+#include <slang/text/SourceManager.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace wexla_test;
+
+namespace {
+
+std::string repeated(const std::string& text, size_t times) {
+    std::string out;
+    out.reserve(text.size() * times);
+    for (size_t i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+std::string nestedGenerate(size_t depth) {
+    return "module top;\n" + repeated("if (1) begin : g\n", depth) + "logic x;\n" +
+           repeated("end\n", depth) + "endmodule\n";
+}
+
+std::string longSum(size_t terms) {
+    return "module top;\n  logic [7:0] a = 1, b;\n  assign b = a" + repeated(" + a", terms - 1) +
+           ";\nendmodule\n";
+}
+
+std::string inModule(const std::string& body) { return "module top;\n" + body + "endmodule\n"; }
+
+bool tooDeep(const std::string& text) { return nesting::scanText(text).has_value(); }
+
+std::optional<nesting::Excess> treeExcess(const std::string& text) {
+    slang::SourceManager sm;
+    auto tree = slang::syntax::SyntaxTree::fromText(text, sm, "source", "");
+    return nesting::checkTree(*tree);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+const std::string kLimit = "nesting limit exceeded";
+
+} // namespace
+
+TEST(NestingLimits, CountWhatTheParserNestsAndNothingElse) {
+    const size_t many = nesting::kMaxNesting * 2;
+    // Long flat designs pile up no levels.
+    EXPECT_FALSE(tooDeep(inModule(repeated("if (1) begin : g logic x; end\n", many))));
+    EXPECT_FALSE(tooDeep(inModule(repeated("for (genvar i = 0; i < 2; i++) begin end\n", many))));
+    EXPECT_FALSE(tooDeep(inModule("initial begin\n" + repeated("disable fork; wait fork;\n", many) +
+                                  "end\n")));
+    EXPECT_FALSE(tooDeep(repeated("typedef class c;\n", many) + inModule("")));
+    EXPECT_FALSE(tooDeep(inModule("initial begin\n" + repeated("if (a) b = 1; else b = 0;\n", many) +
+                                  "end\n")));
+    EXPECT_FALSE(tooDeep(inModule(repeated("if (1) begin end else begin end\n", many))));
+
+    // What the parser nests, closed or not, and however it is spelt.
+    const size_t deep = nesting::kMaxNesting + 1;
+    EXPECT_TRUE(tooDeep(inModule(repeated("begin ", deep))));
+    EXPECT_TRUE(tooDeep(inModule(repeated("if (1) ", deep) + "logic x;\n")));
+    EXPECT_TRUE(tooDeep(inModule("if (0) logic x;\n" + repeated("else if (0) logic x;\n", deep / 2))));
+    EXPECT_TRUE(tooDeep("`define OPEN if (1) begin\n`define CLOSE end\n" +
+                        inModule(repeated("`OPEN\n", deep / 2) + repeated("`CLOSE\n", deep / 2))));
+    const auto excess = nesting::scanText(nestedGenerate(deep));
+    ASSERT_TRUE(excess);
+    EXPECT_EQ(excess->describe(),
+              "nesting limit exceeded: blocks, brackets or branches nested more than 10000 levels "
+              "deep (source:5001:4)");
+
+    // The parsed tree: an operator chain is as deep as it is long.
+    EXPECT_FALSE(treeExcess(longSum(nesting::kMaxNesting - 10)));
+    const auto chain = treeExcess(longSum(nesting::kMaxNesting + 10));
+    ASSERT_TRUE(chain);
+    EXPECT_EQ(chain->file, "source");
+    EXPECT_EQ(chain->line, 3u);
+    EXPECT_TRUE(contains(chain->message, kLimit + ": expressions or constructs"));
+}
+
+TEST(NestingLimits, DeepDesignsAnswerNamingTheLimitAndTheHostLivesOn) {
+    QuietLogs quiet;
+    TempDir dir;
+    // Ten times the depths that overflowed an 8 MB stack before.
+    const std::string generate = dir.file("generate.sv");
+    const std::string sum = dir.file("sum.sv");
+    writeFile(generate, nestedGenerate(140000));
+    writeFile(sum, longSum(400000));
+
+    const auto started = std::chrono::steady_clock::now();
+    for (const std::string& source : {generate, sum}) {
+        const std::string compiled = initialize_project_structure(
+            {source}, dir.file("project.db"), "ns", "top", 0, -1, 0, 1000);
+        EXPECT_TRUE(contains(compiled, "\"status\": 501")) << compiled;
+        EXPECT_TRUE(contains(compiled, "\"description\": \"error: " + kLimit)) << compiled;
+        EXPECT_TRUE(contains(compiled, "more than 10000 levels deep")) << compiled;
+        EXPECT_TRUE(contains(compiled, "\"file_name\": \"" + source + "\"")) << compiled;
+
+        const std::string init = get_ingest_only_init();
+        EXPECT_TRUE(contains(init, "\"success\": false")) << init;
+        EXPECT_TRUE(contains(init, "the sources did not compile (compile status 501)")) << init;
+        EXPECT_TRUE(contains(init, "\"stopReason\": \"none\"")) << init;
+
+        const std::string text = readFile(source);
+        const std::string run = ingest(text.c_str());
+        const std::string textInit = ingest_only_init(text.c_str());
+        for (const std::string& answer : {run, textInit}) {
+            EXPECT_TRUE(contains(answer, "\"success\": false")) << answer;
+            EXPECT_TRUE(contains(answer, kLimit)) << answer;
+        }
+    }
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
+    EXPECT_LT(seconds.count(), 60.0);
+}
+
+TEST(NestingLimits, DesignsJustInsideTheLimitCompileAndSimulate) {
+    QuietLogs quiet;
+    TempDir dir;
+    // Deeper than an 8 MB stack holds in a sanitizer build, so these run only
+    // because the engine works on its own large stack.
+    const std::string generate = dir.file("generate.sv");
+    const std::string sum = dir.file("sum.sv");
+    writeFile(generate, nestedGenerate(3000));
+    writeFile(sum, longSum(5000));
+    for (const std::string& source : {generate, sum}) {
+        const std::string compiled = initialize_project_structure(
+            {source}, dir.file("project.db"), "ns", "top", 0, -1, 0, 1000);
+        EXPECT_TRUE(contains(compiled, "\"status\": 200")) << compiled;
+        const std::string init = get_ingest_only_init();
+        EXPECT_TRUE(contains(init, "\"success\": true")) << init;
+        EXPECT_TRUE(contains(get_module_by_name("top"), "\"status\": 200"));
+    }
+}
