@@ -22,7 +22,9 @@ function typeError(message) {
 test('the module offers exactly the eighteen functions, in registration order', () => {
   assert.deepEqual(Object.keys(wexla), FUNCTIONS);
   for (const name of FUNCTIONS) assert.equal(typeof wexla[name], 'function', name);
-  assert.equal(require('../..'), wexla, 'package.json names the module as its entry point');
+  if (!process.env.WEXLA_BUILD_DIR) {
+    assert.equal(require('../..'), wexla, 'package.json names the module as its entry point');
+  }
 });
 
 test('a missing argument is refused with the function\'s own message', () => {
