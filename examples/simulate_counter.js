@@ -79,6 +79,7 @@ function printSummary(options, logPath, outcome) {
   const { init, walk, finalValues, properties } = outcome;
   out('success:', init.success ? 'yes' : `no (${init.error})`);
   out('final time:', `${init.meta.finalTime} (in the design's time precision)`);
+  out('stopped by:', init.meta.stopReason);
   out('steps recorded:', init.meta.totalCycles);
   out('signal changes:', init.meta.totalChanges);
   console.log(`signals (${init.signals.length}):`);
