@@ -8,8 +8,9 @@ const os = require('node:os');
 const path = require('node:path');
 
 const root = path.resolve(__dirname, '..', '..');
-// WEXLA_BUILD_DIR points the tests at another build, a sanitizer build for one.
-const modulePath = path.join(process.env.WEXLA_BUILD_DIR || path.join(root, 'build'), 'wexla.node');
+// WEXLA_BUILD_DIR (absolute, or from the repository's root) points the tests
+// at another build, a sanitizer build for one.
+const modulePath = path.join(path.resolve(root, process.env.WEXLA_BUILD_DIR || 'build'), 'wexla.node');
 
 function loadModule() {
   return require(modulePath);
