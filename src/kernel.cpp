@@ -27,7 +27,7 @@ assignment_t& process_t::add_statement(const assignment_t& a) {
     return _statements.back();
 }
 
-sim_state::sim_state() { add_sentinels(); }
+sim_state::sim_state() : _recorder(wsim_timeseries::TimeSeriesDB::instance()) { add_sentinels(); }
 
 sim_state& sim_state::instance() {
     static sim_state state;
@@ -42,6 +42,7 @@ void sim_state::add_sentinels() {
     _exprs.emplace_back();
     _lvalues.emplace_back();
     _event_lists.emplace_back();
+    _event_list_direct.push_back(true);
     _case_tables.emplace_back();
     _functions.emplace_back();
     _locals.push_back(0);
@@ -65,6 +66,8 @@ int sim_state::add_exp(exp_t e) { return append(_exps, std::move(e)); }
 int sim_state::add_expr(expr_t e) { return append(_exprs, std::move(e)); }
 int sim_state::add_lvalue(lvalue_t l) { return append(_lvalues, std::move(l)); }
 int sim_state::add_event_list(std::vector<event_t> events) {
+    _event_list_direct.push_back(std::all_of(events.begin(), events.end(),
+                                             [](const event_t& e) { return e.direct.pos != 0; }));
     return append(_event_lists, std::move(events));
 }
 int sim_state::add_case_table(case_table t) { return append(_case_tables, std::move(t)); }
@@ -86,7 +89,7 @@ int sim_state::add_process(process_t p) {
         } else if (s.type() == assign_t::WAIT || s.type() == assign_t::PROP) {
             for (const event_t& ev : event_list(s.events)) {
                 if (ev.direct.pos != 0) {
-                    add_fanout(ev.direct, index, i);
+                    add_fanout(ev.direct, {index, i, true, ev.edge});
                     continue;
                 }
                 for (const signal_ref& sig : expression_reads(ev.expr, false))
@@ -141,7 +144,9 @@ static size_t store_index(operand_t type) {
     }
 }
 
-void sim_state::add_fanout(signal_ref sig, int proc, int stmt) {
+void sim_state::add_fanout(signal_ref sig, int proc, int stmt) { add_fanout(sig, {proc, stmt}); }
+
+void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
     if (sig.type == operand_t::LOCAL || sig.pos <= 0)
         return;
     auto& table = _fanout[store_index(sig.type)];
@@ -149,21 +154,10 @@ void sim_state::add_fanout(signal_ref sig, int proc, int stmt) {
         table.resize(static_cast<size_t>(sig.pos) + 1);
     auto& list = table[static_cast<size_t>(sig.pos)];
     for (const fanout_t& f : list)
-        if (f.proc == proc && f.stmt == stmt)
+        if (f.proc == entry.proc && f.stmt == entry.stmt && f.direct == entry.direct &&
+            f.edge == entry.edge)
             return;
-    list.push_back({proc, stmt});
-}
-
-uint64_t sim_state::read_signal_val(int pos, operand_t type) {
-    switch (type) {
-    case operand_t::BYTE: return access_bytes(pos).state();
-    case operand_t::LONG: return access_longs(pos).state();
-    case operand_t::BIT: return access_bits(pos).state() ? 1 : 0;
-    case operand_t::LOCAL: return locals(pos);
-    case operand_t::FLOAT:
-    case operand_t::SF: break;
-    }
-    return 0;
+    list.push_back(entry);
 }
 
 time_t sim_state::signal_time(int pos, operand_t type) {
@@ -184,15 +178,16 @@ const std::string& sim_state::signal_name(signal_ref r) {
     }
 }
 
-std::vector<resolved_write> sim_state::resolve_lvalue(int lv, uint64_t value) {
+void sim_state::resolve_lvalue(int lv, uint64_t value, write_list& out) {
     const lvalue_t& target = lvalues(lv);
-    std::vector<resolved_write> out(target.parts.size());
+    out.clear();
     int shift = 0;
     // The last part takes the least significant bits.
     for (size_t i = target.parts.size(); i-- > 0;) {
         const lvalue_part& p = target.parts[i];
-        resolved_write& w = out[i];
+        resolved_write w;
         w.sig = p.sig;
+        w.sig_width = p.sig_width;
         w.width = p.width;
         w.whole = p.whole;
         w.value = (shift >= 64 ? 0 : value >> shift) & width_mask(p.width);
@@ -204,8 +199,8 @@ std::vector<resolved_write> sim_state::resolve_lvalue(int lv, uint64_t value) {
             const int64_t offset = p.descending ? lsb - p.right : p.right - lsb;
             w.offset = static_cast<int>(std::clamp<int64_t>(offset, -1000000, 1000000));
         }
+        out.push_back(w);
     }
-    return out;
 }
 
 // The value of a cell after `w` is written into it; false when the write
@@ -243,7 +238,7 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
     }
     const uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
-    if (!merged_value(old, signal_width(sig), w, next))
+    if (!merged_value(old, w.sig_width, w, next))
         return false;
     bool changed = false;
     const time_t now = _current_simulation_time;
@@ -257,16 +252,20 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
         return false;
     if (has_properties())
         note_sampled(sig, old);
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-    recorder.record_signal_change(signal_name(sig), static_cast<int64_t>(next));
-    recorder.record_cause_line(cause);
+    // Once the recorder keeps nothing more, telling it costs for nothing.
+    if (!_recorder.is_recording_stopped()) {
+        _recorder.record_signal_change(signal_name(sig), static_cast<int64_t>(next));
+        _recorder.record_cause_line(cause);
+    }
     wake_fanout(sig, old, next);
     return true;
 }
 
 void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
-    for (const resolved_write& w : resolve_lvalue(lv, value))
-        apply_write(w, cause);
+    write_list writes;
+    resolve_lvalue(lv, value, writes);
+    for (size_t i = 0; i < writes.size(); ++i)
+        apply_write(writes[i], cause);
 }
 
 void sim_state::set_initial_value(signal_ref r, uint64_t v) {
@@ -454,6 +453,7 @@ void sim_state::clear() {
     _exprs.clear();
     _lvalues.clear();
     _event_lists.clear();
+    _event_list_direct.clear();
     _case_tables.clear();
     _functions.clear();
     _locals.clear();
@@ -471,6 +471,7 @@ void sim_state::clear() {
     _active.clear();
     _inactive.clear();
     _nba_now.clear();
+    _nba_applying.clear();
     _observed.clear();
     _wakes.clear();
     _future_writes.clear();

@@ -111,10 +111,34 @@ struct lvalue_t {
 // One resolved write: `width` bits at bit `offset` of a signal.
 struct resolved_write {
     signal_ref sig;
+    int sig_width = 64; // declared width of the signal
     int offset = 0;
     int width = 0;
     bool whole = true;
     uint64_t value = 0;
+};
+
+// The writes of one target. Most targets are one signal: that write is kept
+// inline, so a statement's write costs no allocation.
+class write_list {
+public:
+    void push_back(const resolved_write& w) {
+        if (_size++ == 0)
+            _first = w;
+        else
+            _more.push_back(w);
+    }
+    size_t size() const { return _size; }
+    const resolved_write& operator[](size_t i) const { return i == 0 ? _first : _more[i - 1]; }
+    void clear() {
+        _size = 0;
+        _more.clear();
+    }
+
+private:
+    resolved_write _first;
+    std::vector<resolved_write> _more;
+    size_t _size = 0;
 };
 
 enum class edge_t : int { ANY = 0, POS = 1, NEG = 2 };
@@ -237,7 +261,7 @@ private:
     std::string _instance_id;
     int _line_no = 0;
     std::string _name;
-    std::deque<assignment_t> _statements;
+    std::vector<assignment_t> _statements;
     proc_t _p_type = proc_t::ALWAYS;
 };
 
@@ -348,6 +372,10 @@ const char* stop_reason_text(stop_reason_t reason);
 struct fanout_t {
     int proc = 0;
     int stmt = -1; // WAIT statement index; -1: the process runs on any change
+    // The event watches this signal itself, on this edge: no expression to
+    // evaluate again.
+    bool direct = false;
+    edge_t edge = edge_t::ANY;
 };
 
 // A write scheduled for later: a non-blocking update, or a delayed
@@ -357,7 +385,7 @@ struct pending_write {
     uint64_t seq = 0;
     int proc = 0; // the process whose statement made it (line and cause)
     int stmt = 0;
-    std::vector<resolved_write> writes;
+    write_list writes;
 };
 
 // A process due at a later time.
@@ -417,6 +445,7 @@ public:
     // Process `proc` runs when the signal changes (stmt -1), or when it
     // waits at WAIT statement `stmt` and one of its events occurs.
     void add_fanout(signal_ref sig, int proc, int stmt);
+    void add_fanout(signal_ref sig, fanout_t entry);
 
     bit& access_bits(int i) {
         assert(in_range(i, _bits));
@@ -446,6 +475,8 @@ public:
         assert(in_range(i, _event_lists));
         return _event_lists[static_cast<size_t>(i)];
     }
+    // Whether every event of the list watches a signal itself.
+    bool event_list_direct(int i) const { return _event_list_direct[static_cast<size_t>(i)]; }
     const case_table& case_tables(int i) const {
         assert(in_range(i, _case_tables));
         return _case_tables[static_cast<size_t>(i)];
@@ -466,7 +497,7 @@ public:
         assert(in_range(i, _stable_entries));
         return _stable_entries[static_cast<size_t>(i)];
     }
-    std::deque<process_t>& all_processes() { return _processes; }
+    std::vector<process_t>& all_processes() { return _processes; }
     time_t& sim_time() { return _current_simulation_time; }
     timescale_t& timescale() { return _timescale; }
     int all_bits_size() const { return static_cast<int>(_bits.size()); }
@@ -475,7 +506,15 @@ public:
     size_t model_size() const { return _processes.size() + _exprs.size(); }
 
     // Value of a signal by its store; a bit reads as 0 or 1.
-    uint64_t read_signal_val(int pos, operand_t type);
+    uint64_t read_signal_val(int pos, operand_t type) {
+        switch (type) {
+        case operand_t::BYTE: return _bytes[static_cast<size_t>(pos)].state();
+        case operand_t::LONG: return _longs[static_cast<size_t>(pos)].state();
+        case operand_t::BIT: return _bits[static_cast<size_t>(pos)].state() ? 1 : 0;
+        case operand_t::LOCAL: return _locals[static_cast<size_t>(pos)];
+        default: return 0;
+        }
+    }
     uint64_t read(signal_ref r) { return read_signal_val(r.pos, r.type); }
     // Time stamp of the last write of a signal.
     time_t signal_time(int pos, operand_t type);
@@ -485,7 +524,20 @@ public:
     void set_signal_width(signal_ref r, int width);
 
     // Evaluates compiled expression `e` (index 0 answers 0).
-    uint64_t eval(int e) { return e == 0 ? 0 : eval_code(exprs(e)); }
+    uint64_t eval(int e) {
+        if (e == 0)
+            return 0;
+        const expr_t& x = _exprs[static_cast<size_t>(e)];
+        // Most expressions are one signal or one constant.
+        if (x.code.size() == 1) {
+            const xins& in = x.code[0];
+            if (in.op == xop::LOAD)
+                return read_signal_val(in.a, in.ty);
+            if (in.op == xop::CONST)
+                return in.k;
+        }
+        return eval_code(x);
+    }
     uint64_t eval_code(const expr_t& x);
     // Runs the body of a function whose arguments sit in its locals.
     void run_function(int f);
@@ -494,7 +546,7 @@ public:
     // and tells the recorder. `cause` names the writing process.
     void write_lvalue(int lv, uint64_t value, const std::string& cause);
     // The slices a target covers, with their positions resolved now.
-    std::vector<resolved_write> resolve_lvalue(int lv, uint64_t value);
+    void resolve_lvalue(int lv, uint64_t value, write_list& out);
     // Answers whether the signal changed.
     bool apply_write(const resolved_write& w, const std::string& cause);
     // Sets a signal's value before the run starts: no event, no change mark.
@@ -576,8 +628,7 @@ private:
     void make_ready(int proc);
     void schedule_wake(int proc, time_t when);
     void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value);
-    bool event_fires(const event_t& ev, signal_ref sig, uint64_t old_value, uint64_t new_value,
-                     uint64_t& remembered);
+    bool event_fires(const event_t& ev, uint64_t& remembered);
     void snapshot_events(process_t& p, const assignment_t& wait);
     bool run_time_step(run_context& rc);
     bool advance_time();
@@ -606,6 +657,7 @@ private:
     std::vector<expr_t> _exprs;
     std::vector<lvalue_t> _lvalues;
     std::vector<std::vector<event_t>> _event_lists;
+    std::vector<bool> _event_list_direct;
     std::vector<case_table> _case_tables;
     std::vector<function_t> _functions;
     std::vector<uint64_t> _locals;
@@ -613,7 +665,7 @@ private:
     std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
     std::array<std::vector<int>, 3> _signal_widths;
     timescale_t _timescale;
-    std::deque<process_t> _processes;
+    std::vector<process_t> _processes;
     std::vector<prop_t> _props;
     time_t _current_simulation_time = 0;
     std::map<int, std::vector<std::string>> _line_instance_map;
@@ -625,6 +677,7 @@ private:
     std::deque<int> _active;   // processes
     std::deque<int> _inactive; // processes after #0
     std::vector<pending_write> _nba_now;
+    std::vector<pending_write> _nba_applying;
     std::vector<int> _observed; // property processes clocked in this step
     std::vector<timed_wake> _wakes;            // heap of processes
     std::vector<pending_write> _future_writes; // heap by (when, seq)
@@ -651,6 +704,8 @@ private:
     bool _simulation_finished = false;
     bool _started = false;
     stop_reason_t _stop_reason = stop_reason_t::NONE;
+    // Every write and step asks the recorder whether it still records.
+    wsim_timeseries::TimeSeriesDB& _recorder;
 };
 
 } // namespace wsim_kernel

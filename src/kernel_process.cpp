@@ -35,20 +35,18 @@ void sim_state::make_ready(int proc) {
 }
 
 void sim_state::snapshot_events(process_t& p, const assignment_t& wait) {
+    // Events on a signal itself are judged from the write; only the others
+    // need their value now.
+    if (event_list_direct(wait.events))
+        return;
     const auto& events = event_list(wait.events);
     p.event_values.resize(events.size());
     for (size_t i = 0; i < events.size(); ++i)
-        p.event_values[i] = events[i].direct.pos != 0 ? read(events[i].direct) : eval(events[i].expr);
+        if (events[i].direct.pos == 0)
+            p.event_values[i] = eval(events[i].expr);
 }
 
-bool sim_state::event_fires(const event_t& ev, signal_ref sig, uint64_t old_value,
-                            uint64_t new_value, uint64_t& remembered) {
-    if (ev.direct.pos != 0) {
-        if (!(ev.direct == sig))
-            return false;
-        remembered = new_value;
-        return edge_matches(ev.edge, old_value, new_value);
-    }
+bool sim_state::event_fires(const event_t& ev, uint64_t& remembered) {
     const uint64_t now = eval(ev.expr);
     const uint64_t before = remembered;
     remembered = now;
@@ -68,27 +66,25 @@ void sim_state::wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_val
                 make_ready(f.proc);
             continue;
         }
-        if (p.type() == proc_t::ASSERT) {
-            const assignment_t& s = *p.ith_statement(f.stmt);
-            const auto& events = event_list(s.events);
+        bool fired = false;
+        if (f.direct) {
+            fired = edge_matches(f.edge, old_value, new_value);
+        } else if (p.type() == proc_t::ASSERT || (p.state == proc_state::WAITING && p.pc == f.stmt)) {
+            // An event on an expression: see whether its value moved.
+            const auto& events = event_list(p.ith_statement(f.stmt)->events);
             p.event_values.resize(events.size());
-            bool fired = false;
             for (size_t i = 0; i < events.size(); ++i)
-                fired = event_fires(events[i], sig, old_value, new_value, p.event_values[i]) || fired;
-            if (fired && !p.queued) {
+                if (events[i].direct.pos == 0)
+                    fired = event_fires(events[i], p.event_values[i]) || fired;
+        }
+        if (!fired)
+            continue;
+        if (p.type() == proc_t::ASSERT) {
+            if (!p.queued) {
                 p.queued = true;
                 _observed.push_back(f.proc);
             }
-            continue;
-        }
-        if (p.state != proc_state::WAITING || p.pc != f.stmt)
-            continue;
-        const assignment_t& s = *p.ith_statement(f.stmt);
-        const auto& events = event_list(s.events);
-        bool fired = false;
-        for (size_t i = 0; i < events.size() && i < p.event_values.size(); ++i)
-            fired = event_fires(events[i], sig, old_value, new_value, p.event_values[i]) || fired;
-        if (fired) {
+        } else if (p.state == proc_state::WAITING && p.pc == f.stmt) {
             ++p.pc;
             make_ready(f.proc);
         }
@@ -168,7 +164,7 @@ void sim_state::execute(int proc, run_context& rc) {
             w.seq = _seq++;
             w.proc = proc;
             w.stmt = p.pc;
-            w.writes = resolve_lvalue(s.lhs, eval(s.expr));
+            resolve_lvalue(s.lhs, eval(s.expr), w.writes);
             _nba_now.push_back(std::move(w));
             ++p.pc;
             record_step(s.line());
@@ -257,7 +253,7 @@ void sim_state::run_continuous(int proc) {
         w.seq = _seq++;
         w.proc = proc;
         w.stmt = 0;
-        w.writes = resolve_lvalue(s.lhs, value);
+        resolve_lvalue(s.lhs, value, w.writes);
         // A newer value replaces one still in flight.
         p.wake_time = w.seq;
         _future_writes.push_back(std::move(w));
@@ -268,8 +264,10 @@ void sim_state::run_continuous(int proc) {
         return;
     }
     bool changed = false;
-    for (const resolved_write& w : resolve_lvalue(s.lhs, value))
-        changed = apply_write(w, p.name()) || changed;
+    write_list writes;
+    resolve_lvalue(s.lhs, value, writes);
+    for (size_t i = 0; i < writes.size(); ++i)
+        changed = apply_write(writes[i], p.name()) || changed;
     if (changed)
         record_step(s.line());
 }

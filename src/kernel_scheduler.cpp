@@ -25,13 +25,12 @@ struct sim_state::run_context {
 };
 
 void sim_state::record_step(int line) {
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     // Capturing the queues costs their length; skip it once nothing is kept.
-    if (recorder.is_recording_stopped())
+    if (_recorder.is_recording_stopped())
         return;
     wsim_timeseries::QueueState qs;
     capture_queue_state(qs);
-    recorder.record_timeline_step(_current_simulation_time, line, qs);
+    _recorder.record_timeline_step(_current_simulation_time, line, qs);
 }
 
 void sim_state::stop(stop_reason_t reason) {
@@ -82,15 +81,16 @@ bool sim_state::drain_active(run_context& rc) {
 
 void sim_state::apply_pending(const pending_write& w) {
     const process_t& p = _processes[static_cast<size_t>(w.proc)];
-    for (const resolved_write& r : w.writes)
-        apply_write(r, p.name());
+    for (size_t i = 0; i < w.writes.size(); ++i)
+        apply_write(w.writes[i], p.name());
 }
 
 void sim_state::apply_nba_region() {
-    std::vector<pending_write> updates;
-    updates.swap(_nba_now);
-    for (const pending_write& w : updates)
+    // Two buffers that keep their room: updates may queue more for later.
+    _nba_applying.swap(_nba_now);
+    for (const pending_write& w : _nba_applying)
         apply_pending(w);
+    _nba_applying.clear();
     record_step(-1);
 }
 
