@@ -175,7 +175,7 @@ const char* ingest_only_init(const char* verilogCode) {
             return last_init_result.store(
                 wsim_timeseries::TimeSeriesDB::instance().simulation_init_to_json(
                     result.success, result.error_message,
-                    wsim_kernel::sim_state::instance().sim_time(), result.stop_reason));
+                    wsim_kernel::sim_state::instance().sim_time(), result.meta()));
         },
         [](const std::string& m) { return last_init_result.store(successError(m)); });
 }

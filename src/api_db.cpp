@@ -133,7 +133,8 @@ std::string initialStateJson(const SimulationResult& result, const std::string& 
     out += "    \"finalTime\": " + std::to_string(final_time) + ",\n";
     out += "    \"totalCycles\": " + std::to_string(db.getTotalSteps()) + ",\n";
     out += "    \"totalChanges\": " + std::to_string(result.total_changes) + ",\n";
-    out += "    \"stopReason\": \"" + json_escape(result.stop_reason) + "\"\n";
+    out += "    \"stopReason\": \"" + json_escape(result.stop_reason) + "\",\n";
+    out += "    \"notModelled\": " + wsim_timeseries::not_modelled_json(result.not_modelled) + "\n";
     out += "  },\n";
     out += "  \"signals\": " + (signals.empty() ? std::string("[]") : signals) + "\n";
     out += ",   \"steps\": " + (steps.empty() ? std::string("    []") : steps) + "\n";

@@ -232,7 +232,7 @@ void WexlaCore::captureSimulationOutput() {
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     auto& state = wsim_kernel::sim_state::instance();
     result.simulation_json = recorder.to_json(result.success, result.error_message,
-                                              state.sim_time(), result.stop_reason);
+                                              state.sim_time(), result.meta());
 
     const std::string path = Database::instance().get_path();
     sqlite3* conn = nullptr;

@@ -2,6 +2,8 @@
 // one simulation from text to recorded timeline.
 #pragma once
 
+#include "timeseries.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -23,11 +25,7 @@ class Compilation;
 } // namespace slang
 
 // One construct the model builder left out: where, and what.
-struct NotModelled {
-    std::string file;
-    int line = 0;
-    std::string construct;
-};
+using NotModelled = wsim_timeseries::NotModelledEntry;
 
 // The outcome of one simulation (or compile).
 struct SimulationResult {
@@ -43,6 +41,8 @@ struct SimulationResult {
     // Why the run stopped: "finish", "time limit", "cycle limit", "delta limit",
     // "queue overrun", "no more events", or "none" when nothing ran.
     std::string stop_reason = "none";
+    // What the host is told about the run inside "meta".
+    wsim_timeseries::RunMeta meta() const { return {stop_reason, not_modelled}; }
 };
 
 class WexlaCore {

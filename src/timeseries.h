@@ -105,6 +105,22 @@ struct PropertyResult {
     std::vector<PropertyEvalEvent> failures;
 };
 
+// A construct the model left out of a run: where, and what.
+struct NotModelledEntry {
+    std::string file;
+    int line = 0;
+    std::string construct;
+};
+
+// What a run's answer says about the run as a whole, inside "meta".
+struct RunMeta {
+    std::string stop_reason = "none";
+    std::vector<NotModelledEntry> not_modelled;
+};
+
+// `"notModelled": [...]` of a run: one compact object per entry.
+std::string not_modelled_json(const std::vector<NotModelledEntry>& entries);
+
 class TimeSeriesDB {
 public:
     // Steps are no longer recorded once the timeline table holds this many rows.
@@ -164,12 +180,11 @@ public:
     void set_database_writes(bool on) { database_writes = on; }
 
     // JSON documents for the host, written by hand in a fixed layout.
-    // `stop_reason` goes into "meta" as "stopReason".
+    // `meta` goes into "meta" as "stopReason" and "notModelled".
     std::string to_json(bool success, const std::string& error, time_t final_time,
-                        const std::string& stop_reason = "none") const;
+                        const RunMeta& meta = {}) const;
     std::string simulation_init_to_json(bool success, const std::string& error,
-                                        time_t final_time,
-                                        const std::string& stop_reason = "none") const;
+                                        time_t final_time, const RunMeta& meta = {}) const;
     std::string selected_timestep_to_json(int index) const;
     std::string curr_timestep_to_json() const;
     std::string hierarchy_to_json(const std::string& indent) const;

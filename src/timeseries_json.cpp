@@ -183,9 +183,20 @@ std::string TimeSeriesDB::eval_event_to_json(const PropertyEvalEvent& event,
     return out;
 }
 
+std::string not_modelled_json(const std::vector<NotModelledEntry>& entries) {
+    std::string out = "[";
+    append_joined(out, entries, ", ", [&](const NotModelledEntry& e) {
+        out += "{\"file\": ";
+        append_quoted(out, e.file);
+        out += ", \"line\": " + std::to_string(e.line) + ", \"construct\": ";
+        append_quoted(out, e.construct);
+        out += "}";
+    });
+    return out + "]";
+}
+
 std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::string& error,
-                                                  time_t final_time,
-                                                  const std::string& stop_reason) const {
+                                                  time_t final_time, const RunMeta& meta) const {
     std::string out = "{\n";
     out += "  \"success\": ";
     out += bool_text(success);
@@ -196,7 +207,8 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
     out += "    \"totalCycles\": " + std::to_string(timeline.size()) + ",\n";
     out += "    \"totalChanges\": " + std::to_string(get_total_changes()) + ",\n";
     out += "    \"stopReason\": ";
-    append_quoted(out, stop_reason);
+    append_quoted(out, meta.stop_reason);
+    out += ",\n    \"notModelled\": " + not_modelled_json(meta.not_modelled);
     out += "\n  },\n";
     out += "  \"signals\": [\n";
     append_signal_entries(out, signals);
@@ -218,7 +230,7 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
 }
 
 std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t final_time,
-                                  const std::string& stop_reason) const {
+                                  const RunMeta& meta) const {
     const time_t shown_time = timeline.empty() ? final_time : timeline.back().simulationTime;
     const auto& config = wsim_kernel::sim_state::instance().sim_config;
 
@@ -234,7 +246,8 @@ std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t
     append_quoted(out, config.time_unit);
     out += ",\n";
     out += "  \"meta\": {\n    \"stopReason\": ";
-    append_quoted(out, stop_reason);
+    append_quoted(out, meta.stop_reason);
+    out += ",\n    \"notModelled\": " + not_modelled_json(meta.not_modelled);
     out += "\n  },\n";
     out += "  " + hierarchy_to_json("  ") + ",\n";
     out += "  \"simulation\": {\n";

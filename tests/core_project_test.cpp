@@ -355,12 +355,18 @@ TEST_F(ProjectTest, RunsSayWhyTheyStopped) {
         QuietLogs quiet;
         init = get_ingest_only_init();
     }
-    EXPECT_TRUE(contains(init, ",\n    \"stopReason\": \"time limit\"\n  },\n")) << init;
+    EXPECT_TRUE(contains(init, ",\n    \"stopReason\": \"time limit\",\n    \"notModelled\": []\n  },\n"))
+        << init;
 
-    WexlaCore::instance().input("module t;\n  logic a = 0;\n  initial #3 $finish;\nendmodule\n");
+    // ... and what the model left out beside it.
+    WexlaCore::instance().input(
+        "module t;\n  logic a = 0;\n  initial #3 $finish;\n  initial a++;\nendmodule\n");
     const SimulationResult finished = simulate();
     EXPECT_EQ(finished.stop_reason, "finish");
-    EXPECT_TRUE(contains(finished.simulation_json, "\"meta\": {\n    \"stopReason\": \"finish\"\n"));
+    EXPECT_TRUE(contains(finished.simulation_json,
+                         "\"meta\": {\n    \"stopReason\": \"finish\",\n    \"notModelled\": "
+                         "[{\"file\": \"source\", \"line\": 4, \"construct\": \"increment operator\"}]\n"))
+        << finished.simulation_json;
     WexlaCore::instance().input("module t;\n  logic a = 0;\n  initial #3 a = 1;\nendmodule\n");
     EXPECT_EQ(simulate().stop_reason, "no more events");
     WexlaCore::instance().input("module t;\nendmodule\n");

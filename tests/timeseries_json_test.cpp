@@ -113,7 +113,8 @@ TEST_F(RecorderJsonTest, EmptyRecorder) {
               "  \"simulationStartTime\": 0,\n"
               "  \"timeUnit\": \"ns\",\n"
               "  \"meta\": {\n"
-              "    \"stopReason\": \"none\"\n"
+              "    \"stopReason\": \"none\",\n"
+              "    \"notModelled\": []\n"
               "  },\n"
               "  \"hierarchy\": [\n"
               "  ],\n"
@@ -162,7 +163,8 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     EXPECT_EQ(rec().selected_timestep_to_json(-1), kNoStep);
     EXPECT_EQ(rec().selected_timestep_to_json(3), kNoStep);
 
-    EXPECT_EQ(rec().simulation_init_to_json(true, "", 99, "finish"),
+    EXPECT_EQ(rec().simulation_init_to_json(
+                  true, "", 99, {"finish", {{"top \"a\".sv", 4, "for loop"}, {"b.sv", 9, "wait statement"}}}),
               "{\n"
               "  \"success\": true,\n"
               "  \"error\": \"\",\n"
@@ -170,7 +172,9 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
               "    \"finalTime\": 99,\n"
               "    \"totalCycles\": 3,\n"
               "    \"totalChanges\": 3,\n"
-              "    \"stopReason\": \"finish\"\n"
+              "    \"stopReason\": \"finish\",\n"
+              "    \"notModelled\": [{\"file\": \"top \\\"a\\\".sv\", \"line\": 4, \"construct\": "
+              "\"for loop\"}, {\"file\": \"b.sv\", \"line\": 9, \"construct\": \"wait statement\"}]\n"
               "  },\n"
               "  \"signals\": [\n" +
                   kSignalEntries +
@@ -186,7 +190,7 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     auto& config = wsim_kernel::sim_state::instance().sim_config;
     config.start_time = 5;
     config.time_unit = "ps";
-    const std::string json = rec().to_json(true, "", 1234, "time limit");
+    const std::string json = rec().to_json(true, "", 1234, {"time limit", {}});
     const std::string head =
         "{\n"
         "  \"success\": true,\n"
@@ -196,7 +200,8 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
         "  \"simulationStartTime\": 5,\n"
         "  \"timeUnit\": \"ps\",\n"
         "  \"meta\": {\n"
-        "    \"stopReason\": \"time limit\"\n"
+        "    \"stopReason\": \"time limit\",\n"
+        "    \"notModelled\": []\n"
         "  },\n" +
         kHierarchy +
         ",\n"
