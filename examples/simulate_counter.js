@@ -80,6 +80,11 @@ function printSummary(options, logPath, outcome) {
   out('success:', init.success ? 'yes' : `no (${init.error})`);
   out('final time:', `${init.meta.finalTime} (in the design's time precision)`);
   out('stopped by:', init.meta.stopReason);
+  const leftOut = init.meta.notModelled || [];
+  out('left out:', leftOut.length === 0 ? 'nothing' : `${leftOut.length} construct(s)`);
+  for (const entry of leftOut.slice(0, 5))
+    console.log(`  ${path.basename(entry.file)}:${entry.line}: ${entry.construct}`);
+  if (leftOut.length > 5) console.log(`  ... and ${leftOut.length - 5} more`);
   out('steps recorded:', init.meta.totalCycles);
   out('signal changes:', init.meta.totalChanges);
   console.log(`signals (${init.signals.length}):`);
