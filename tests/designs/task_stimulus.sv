@@ -1,29 +1,48 @@
-// A testbench task that drives stimulus with delays into a registered adder
-// and checks each result.
+// Tasks with output arguments called from initial and clocked processes,
+// and a stimulus task with a delay: the statement after a call waits for
+// the task to return.
 `timescale 1ns/1ps
 module task_stimulus;
   logic clk = 0;
-  logic [7:0] a = 0, b = 0, sum = 0;
-  logic [7:0] errors = 0;
+  logic src = 1;
+  logic p = 0, q = 0, r1 = 0, r2 = 0;
+  logic [7:0] din = 0;
+  logic push = 0;
 
-  always #5 clk = ~clk;
-  always @(posedge clk) sum <= a + b;
-
-  task drive(input [7:0] x, input [7:0] y, input [7:0] want);
-    a = x;
-    b = y;
-    #10;
-    if (sum != want) errors = errors + 1;
-    $display("t=%0d %0d+%0d=%0d", $time, a, b, sum);
+  task automatic set_pair(output logic x, output logic y, input logic value);
+    x = value;
+    y = ~value;
   endtask
 
+  task automatic copy_in(output logic x, input logic value);
+    x = value;
+  endtask
+
+  task send(input logic [7:0] d);
+    push = 1;
+    din = d;
+    #10 push = 0;
+  endtask
+
+  always #5 clk = ~clk;
+
   initial begin
-    #2;
-    drive(1, 2, 3);
-    drive(10, 20, 30);
-    drive(200, 100, 44);
-    drive(7, 0, 7);
-    $display("errors=%0d", errors);
-    $finish;
+    #7 set_pair(p, q, 1'b0);
+    #10 set_pair(q, p, src);
+  end
+
+  always @(posedge clk) copy_in(r1, src);
+  always @(negedge clk) copy_in(r2, clk);
+
+  initial begin
+    #5 send(8'h11);
+    send(8'h22);
+    #5 send(8'h33);
+    din = 8'h44;
+  end
+
+  initial begin
+    $monitor("%0t: p=%0d q=%0d r1=%0d r2=%0d din=%0h push=%0d", $time, p, q, r1, r2, din, push);
+    #48 $finish;
   end
 endmodule
