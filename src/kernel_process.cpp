@@ -131,6 +131,12 @@ void sim_state::run_function(int f) {
         case assign_t::BRANCH: pc = eval(s.expr) != 0 ? pc + 1 : s.target; break;
         case assign_t::CASE: case_arm(case_tables(s.table), pc); break;
         case assign_t::HALT: pc = n; break;
+        case assign_t::SF:
+            // A function may print; it cannot wait or finish the run.
+            if (s.task == sf_kind::DISPLAY || s.task == sf_kind::WRITE)
+                exps(s.expr)();
+            ++pc;
+            break;
         default: ++pc; break;
         }
     }

@@ -227,6 +227,7 @@ private:
     std::string _top_module_name;
     std::set<std::string> _registered_instances;
     std::unordered_map<const slang::ast::Symbol*, signal_ref> _signals;
+    std::map<std::string, const slang::ast::Symbol*> _signal_owners;
     std::set<const slang::ast::ProceduralBlockSymbol*> _processed_blocks;
     std::unordered_map<const slang::ast::SubroutineSymbol*, int> _functions;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;

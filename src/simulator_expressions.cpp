@@ -781,8 +781,14 @@ wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {
                                           : "non-integral value",
                    slang::SourceLocation());
     const int width = static_cast<int>(type.getBitWidth());
+    // A variable of an unnamed block can share its path with one of the
+    // module: it gets a name of its own rather than the other's cell.
+    std::string name = signalName(sym);
+    for (int n = 2; _signal_owners.count(name) && _signal_owners[name] != &sym; ++n)
+        name = signalName(sym) + "#" + std::to_string(n);
+    _signal_owners[name] = &sym;
     const wsim_kernel::signal_ref sig =
-        registerSignal(signalName(sym), width, getLineNumber(sym.location), false,
+        registerSignal(name, width, getLineNumber(sym.location), false,
                        sym.kind == SymbolKind::Variable, type.isSigned());
     _signals[&sym] = sig;
     return sig;

@@ -137,6 +137,7 @@ void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::stri
         const auto& value = port.internalSymbol->as<ValueSymbol>();
         if (_signals.count(&value))
             continue;
+        _signal_owners[inst_path + "." + std::string(port.name)] = &value;
         _signals[&value] = registerSignal(inst_path + "." + std::string(port.name),
                                           static_cast<int>(type.getBitWidth()), line, true, false,
                                           type.isSigned());

@@ -100,6 +100,7 @@ void SimulatorBuilder::handle(const PortSymbol& port) {
     const auto& value = port.internalSymbol->as<ValueSymbol>();
     if (_signals.count(&value))
         return;
+    _signal_owners[std::string(port.name)] = &value;
     _signals[&value] = registerSignal(std::string(port.name), static_cast<int>(type.getBitWidth()),
                                       getLineNumber(port.location), true, false, type.isSigned());
 }
