@@ -685,39 +685,46 @@ int SimulatorBuilder::compileLValue(const Expression& target) {
     lv.width = 0;
     for (const Expression* piece : pieces) {
         wsim_kernel::lvalue_part part;
-        const Expression* base = piece;
+        // A target is a signal, or a select of it or of fields of it: the
+        // select's positions are counted in the selected value's own range,
+        // which starts `field_offset` bits up in the signal.
+        const Expression* selected = nullptr;
         if (piece->kind == ExpressionKind::ElementSelect)
-            base = &piece->as<ElementSelectExpression>().value();
+            selected = &piece->as<ElementSelectExpression>().value();
         else if (piece->kind == ExpressionKind::RangeSelect)
-            base = &piece->as<RangeSelectExpression>().value();
-        else if (piece->kind == ExpressionKind::MemberAccess)
-            base = &piece->as<MemberAccessExpression>().value();
+            selected = &piece->as<RangeSelectExpression>().value();
+        const Expression* base = selected ? selected : piece;
+        int64_t field_offset = 0;
+        while (base->kind == ExpressionKind::MemberAccess) {
+            const auto& m = base->as<MemberAccessExpression>();
+            if (m.member.kind != SymbolKind::Field || !m.value().type->isIntegral())
+                unmodelled("member of an unpacked structure", piece->sourceRange.start());
+            field_offset += static_cast<int64_t>(m.member.as<FieldSymbol>().bitOffset);
+            base = &m.value();
+        }
         const Symbol* sym = targetSymbol(*base);
         if (!sym)
             unmodelled("assignment to this kind of target", piece->sourceRange.start());
         if (auto it = _ctx.locals.find(sym); it != _ctx.locals.end()) {
             part.sig = {operand_t::LOCAL, it->second};
-            part.sig_width = ExpressionCompiler::widthOf(*base);
         } else if (sym->kind == SymbolKind::Variable || sym->kind == SymbolKind::Net) {
             part.sig = signalOf(sym->as<ValueSymbol>());
-            part.sig_width = ExpressionCompiler::widthOf(*base);
         } else {
             unmodelled("assignment to this kind of target", piece->sourceRange.start());
         }
+        part.sig_width = ExpressionCompiler::widthOf(*base);
         part.width = ExpressionCompiler::widthOf(*piece);
         if (piece != base) {
             part.whole = false;
-            if (piece->kind == ExpressionKind::MemberAccess) {
-                const auto& m = piece->as<MemberAccessExpression>();
-                if (m.member.kind != SymbolKind::Field || !base->type->isIntegral())
-                    unmodelled("member of an unpacked structure", piece->sourceRange.start());
+            if (!selected) {
+                // A field: a constant slice.
                 part.descending = true;
                 part.right = 0;
-                part.index_adjust = static_cast<int64_t>(m.member.as<FieldSymbol>().bitOffset);
+                part.index_adjust = field_offset;
             } else {
-                const slang::ConstantRange range = rangeOf(*base);
+                const slang::ConstantRange range = rangeOf(*selected);
                 part.descending = range.isLittleEndian();
-                part.right = range.right;
+                part.right = part.descending ? range.right - field_offset : range.right + field_offset;
                 const Expression* index = nullptr;
                 int64_t adjust = 0;
                 if (piece->kind == ExpressionKind::ElementSelect) {

@@ -5,6 +5,7 @@
 #include "simulator.h"
 
 #include <slang/ast/EvalContext.h>
+#include <slang/syntax/AllSyntax.h>
 #include <slang/text/SourceManager.h>
 
 #include <algorithm>
@@ -77,8 +78,10 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             return;
         case StatementKind::Block: {
             const auto& block = s.as<BlockStatement>();
+            // A fork's range starts at its first statement; its keyword is
+            // where the user wrote it.
             if (block.blockKind != StatementBlockKind::Sequential)
-                unmodelled("fork/join", where);
+                unmodelled("fork/join", s.syntax ? s.syntax->getFirstToken().location() : where);
             compileStatement(block.body, prog);
             return;
         }
