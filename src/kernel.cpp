@@ -255,6 +255,10 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
     // Once the recorder keeps nothing more, telling it costs for nothing.
     if (!_recorder.is_recording_stopped()) {
         _recorder.record_signal_change(signal_name(sig), static_cast<int64_t>(next));
+        const auto& aliases = _aliases[store_index(sig.type)];
+        if (static_cast<size_t>(sig.pos) < aliases.size())
+            for (const std::string& alias : aliases[static_cast<size_t>(sig.pos)])
+                _recorder.record_signal_change(alias, static_cast<int64_t>(next));
         _recorder.record_cause_line(cause);
     }
     wake_fanout(sig, old, next);
@@ -269,34 +273,28 @@ void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
 }
 
 void sim_state::set_initial_value(signal_ref r, uint64_t v) {
+    auto settle = [](auto& cell) {
+        cell.reset_changed();
+        cell.reset_edge_flags();
+        cell.reset_glitch();
+    };
     switch (r.type) {
-    case operand_t::BIT: {
-        bit& c = access_bits(r.pos);
-        c.update(v != 0, 0);
-        c.reset_changed();
-        c.reset_edge_flags();
-        c.reset_glitch();
+    case operand_t::BIT: access_bits(r.pos).update(v != 0, 0); settle(access_bits(r.pos)); break;
+    case operand_t::BYTE:
+        access_bytes(r.pos).update(static_cast<uint8_t>(v), 0);
+        settle(access_bytes(r.pos));
         break;
+    case operand_t::LONG: access_longs(r.pos).update(v, 0); settle(access_longs(r.pos)); break;
+    case operand_t::LOCAL: locals(r.pos) = v; return;
+    default: return;
     }
-    case operand_t::BYTE: {
-        byte_t& c = access_bytes(r.pos);
-        c.update(static_cast<uint8_t>(v), 0);
-        c.reset_changed();
-        c.reset_edge_flags();
-        c.reset_glitch();
-        break;
-    }
-    case operand_t::LONG: {
-        long_t& c = access_longs(r.pos);
-        c.update(v, 0);
-        c.reset_changed();
-        c.reset_edge_flags();
-        c.reset_glitch();
-        break;
-    }
-    case operand_t::LOCAL: locals(r.pos) = v; break;
-    default: break;
-    }
+    // The starting value is what the recorder shows before the first step.
+    const int64_t value = static_cast<int64_t>(read(r));
+    _recorder.record_signal_change(signal_name(r), value);
+    const auto& aliases = _aliases[store_index(r.type)];
+    if (static_cast<size_t>(r.pos) < aliases.size())
+        for (const std::string& alias : aliases[static_cast<size_t>(r.pos)])
+            _recorder.record_signal_change(alias, value);
 }
 
 int sim_state::signal_width(signal_ref r) const {
@@ -331,6 +329,13 @@ void sim_state::begin_sampling_step() {
     for (const sampled_cell& c : _sampled)
         _sampled_slot[store_index(c.sig.type)][static_cast<size_t>(c.sig.pos)] = 0;
     _sampled.clear();
+}
+
+void sim_state::add_signal_alias(signal_ref sig, const std::string& name) {
+    auto& table = _aliases[store_index(sig.type)];
+    if (table.size() <= static_cast<size_t>(sig.pos))
+        table.resize(static_cast<size_t>(sig.pos) + 1);
+    table[static_cast<size_t>(sig.pos)].push_back(name);
 }
 
 uint64_t sim_state::sampled_signal_val(int pos, operand_t type) {
@@ -462,6 +467,8 @@ void sim_state::clear() {
         f.clear();
     for (auto& w : _signal_widths)
         w.clear();
+    for (auto& a : _aliases)
+        a.clear();
     for (auto& s : _sampled_slot)
         s.clear();
     _sampled.clear();

@@ -446,6 +446,8 @@ public:
     // waits at WAIT statement `stmt` and one of its events occurs.
     void add_fanout(signal_ref sig, int proc, int stmt);
     void add_fanout(signal_ref sig, fanout_t entry);
+    // Another name under which changes of a signal are recorded.
+    void add_signal_alias(signal_ref sig, const std::string& name);
 
     bit& access_bits(int i) {
         assert(in_range(i, _bits));
@@ -664,6 +666,7 @@ private:
     std::vector<stable_entry> _stable_entries;
     std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
     std::array<std::vector<int>, 3> _signal_widths;
+    std::array<std::vector<std::vector<std::string>>, 3> _aliases;
     timescale_t _timescale;
     std::vector<process_t> _processes;
     std::vector<prop_t> _props;

@@ -96,6 +96,9 @@ public:
     // Registers a signal under `name` (once) and answers where it lives.
     signal_ref registerSignal(const std::string& name, int width, int line, bool is_port,
                               bool is_reg, bool is_signed);
+    // A second name for a signal: a port bound to it directly.
+    void registerAlias(const std::string& name, signal_ref sig, int width, int line,
+                       bool is_signed);
     bool isRegistered(const std::string& name) const;
     int getSignalWidth(const std::string& name) const;
     operand_t getSignalType(const std::string& name) const;
@@ -204,6 +207,10 @@ private:
     void bindPorts(const slang::ast::InstanceSymbol& inst, const std::string& parent_path,
                    const std::string& inst_path);
     std::string signalPathTail(const slang::ast::InstanceSymbol& inst) const;
+    // The outside signal a port can simply be another name for: a whole
+    // signal of the port's width; null for anything else.
+    const slang::ast::ValueSymbol* collapsibleConnection(const slang::ast::InstanceSymbol& inst,
+                                                         const slang::ast::PortSymbol& port) const;
     void compileTaskCall(const slang::ast::CallExpression& call, int line_ctx, Program& prog);
     void compileAssignment(const slang::ast::AssignmentExpression& assign, int line_ctx,
                            Program& prog);
@@ -229,6 +236,7 @@ private:
     std::unordered_map<const slang::ast::Symbol*, signal_ref> _signals;
     std::map<std::string, const slang::ast::Symbol*> _signal_owners;
     std::set<const slang::ast::ProceduralBlockSymbol*> _processed_blocks;
+    std::set<const slang::ast::PortSymbol*> _collapsed_ports;
     std::unordered_map<const slang::ast::SubroutineSymbol*, int> _functions;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;
     std::map<int, int> _unlabelled_assertions_by_line;

@@ -137,11 +137,47 @@ void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::stri
         const auto& value = port.internalSymbol->as<ValueSymbol>();
         if (_signals.count(&value))
             continue;
-        _signal_owners[inst_path + "." + std::string(port.name)] = &value;
-        _signals[&value] = registerSignal(inst_path + "." + std::string(port.name),
-                                          static_cast<int>(type.getBitWidth()), line, true, false,
-                                          type.isSigned());
+        const std::string name = inst_path + "." + std::string(port.name);
+        _signal_owners[name] = &value;
+        if (const ValueSymbol* outside = collapsibleConnection(inst, port)) {
+            try {
+                // One signal seen under two names: no copy, no delta between them.
+                const wsim_kernel::signal_ref sig = signalOf(*outside);
+                registerAlias(name, sig, static_cast<int>(type.getBitWidth()), line,
+                              type.isSigned());
+                _signals[&value] = sig;
+                _collapsed_ports.insert(&port);
+                continue;
+            } catch (const Unmodelled&) {
+                // Bound as any other connection below.
+            }
+        }
+        _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true,
+                                          false, type.isSigned());
     }
+}
+
+const ValueSymbol* SimulatorBuilder::collapsibleConnection(const InstanceSymbol& inst,
+                                                           const PortSymbol& port) const {
+    const PortConnection* conn = inst.getPortConnection(port);
+    const Expression* e = conn ? conn->getExpression() : nullptr;
+    if (!e || !port.internalSymbol || port.internalSymbol->as<ValueSymbol>().getInitializer())
+        return nullptr;
+    if (port.direction == ArgumentDirection::Out && e->kind == ExpressionKind::Assignment)
+        e = &e->as<AssignmentExpression>().left();
+    else if (port.direction != ArgumentDirection::In)
+        return nullptr;
+    const Expression& u = e->unwrapImplicitConversions();
+    if (u.kind != ExpressionKind::NamedValue && u.kind != ExpressionKind::HierarchicalValue)
+        return nullptr;
+    const Symbol& sym = u.as<ValueExpressionBase>().symbol;
+    if (sym.kind != SymbolKind::Variable && sym.kind != SymbolKind::Net)
+        return nullptr;
+    const Type& outside = sym.as<ValueSymbol>().getType();
+    const auto width = port.getType().getBitWidth();
+    if (!outside.isIntegral() || outside.getBitWidth() != width || width > 64 || width == 0)
+        return nullptr;
+    return &sym.as<ValueSymbol>();
 }
 
 void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& parent_path,
@@ -151,6 +187,8 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
         if (conn->port.kind != SymbolKind::Port)
             continue;
         const auto& port = conn->port.as<PortSymbol>();
+        if (_collapsed_ports.count(&port))
+            continue;
         const Expression* expr = conn->getExpression();
         if (!expr || !port.internalSymbol)
             continue;

@@ -58,6 +58,20 @@ wsim_kernel::signal_ref SimulatorBuilder::registerSignal(const std::string& name
     return {type, pos};
 }
 
+void SimulatorBuilder::registerAlias(const std::string& name, wsim_kernel::signal_ref sig,
+                                     int width, int line, bool is_signed) {
+    signal_widths[name] = std::max(width, 1);
+    signal_signed[name] = is_signed;
+    signal_positions[name] = sig.pos;
+    signal_types[name] = sig.type;
+    auto& state = sim_state::instance();
+    state.add_signal_alias(sig, name);
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    recorder.register_signal(name, line, true, false, std::max(width, 1));
+    recorder.register_signal_in_scope(name, "");
+    recorder.record_signal_change(name, static_cast<int64_t>(state.read(sig)));
+}
+
 bool SimulatorBuilder::isRegistered(const std::string& name) const {
     return signal_positions.count(name) != 0;
 }

@@ -138,8 +138,6 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         }
         const uint64_t value = *v & wsim_kernel::width_mask(static_cast<int>(std::min(type.getBitWidth(), 64u)));
         kernel().set_initial_value(sig, value);
-        wsim_timeseries::TimeSeriesDB::instance().record_signal_change(signalName(var),
-                                                                      static_cast<int64_t>(value));
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : var.location, u.construct);
     }
@@ -163,8 +161,6 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
                                    ? wsim_kernel::width_mask(static_cast<int>(type.getBitWidth()))
                                    : 0;
             kernel().set_initial_value(sig, v);
-            wsim_timeseries::TimeSeriesDB::instance().record_signal_change(
-                signalName(net), static_cast<int64_t>(v));
             return;
         }
         if (kind == NetType::WAnd || kind == NetType::WOr || kind == NetType::TriAnd ||
@@ -205,9 +201,10 @@ void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
             delay = compileDelay(tc->as<DelayControl>().expr);
         }
         const int target = compileLValue(assign.left());
-        const auto& parts = kernel().lvalues(target).parts;
-        const std::string name =
-            parts.empty() ? "assign" : kernel().signal_name(parts.front().sig);
+        // Named as written: a port is another name for the signal it drives.
+        std::string name = primarySignalName(assign.left());
+        if (name.empty())
+            name = "assign";
         compileContinuous(target, assign.right(), ca.location, name + "_drv", delay);
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : ca.location, u.construct);

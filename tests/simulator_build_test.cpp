@@ -67,8 +67,10 @@ module outer(input logic a, output logic y);
 endmodule
 module top;
   logic x, z, k;
+  logic [1:0] w;
   outer u1(.a(x), .y(z));
   outer u3(.a(1'b1), .y(k));
+  outer u4(.a(w[1]), .y(w[0]));
   always @(posedge x) z <= 1;
 endmodule
 )");
@@ -77,25 +79,28 @@ endmodule
     // Ports of instances live under their paths only: no bare phantoms.
     for (const char* name : {"a", "y", "i", "o"})
         EXPECT_FALSE(d.has(name)) << name;
+    // A port bound to a whole signal of its width is another name for it,
+    // however deep.
+    EXPECT_EQ(d.pos("u1.a"), d.pos("x"));
+    EXPECT_EQ(d.pos("u1.u2.i"), d.pos("x"));
+    EXPECT_EQ(d.pos("u1.u2.o"), d.pos("z"));
+    EXPECT_EQ(d.process("u1.a_input_bind"), nullptr);
 
+    // Any other connection is a driver of its own, at the instance's line,
+    // carrying the instance it binds; a text source is no project file.
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     const auto& table = d.builder->getLineContextMap();
-    auto line_of = [&](const char* process) {
-        const auto* p = d.process(process);
-        EXPECT_NE(p, nullptr) << process;
-        return p ? p->ith_statement(0)->line() : -1;
-    };
-    // Each bind is a statement of its own, at the instance's line, and
-    // carries the instance it binds; a text source is no project file.
-    const int bind = line_of("u1.a_input_bind");
-    EXPECT_EQ(table.at(static_cast<size_t>(bind)), std::make_pair(-1, 9));
-    EXPECT_EQ(d.process("u1.a_input_bind")->instance_id(), "u1");
-    EXPECT_EQ(recorder.resolve_instance_for_line(bind), "u1");
-    EXPECT_EQ(d.process("u1.u2.o_drv")->instance_id(), "u1.u2");
-    EXPECT_NE(d.process("z_output_bind"), nullptr);
+    for (const char* bind : {"u3.a_input_bind", "u4.a_input_bind", "w_output_bind"}) {
+        const auto* p = d.process(bind);
+        ASSERT_NE(p, nullptr) << bind;
+        EXPECT_EQ(p->instance_id(), bind[0] == 'w' ? "u4" : std::string(bind).substr(0, 2));
+        const int ctx = p->ith_statement(0)->line();
+        EXPECT_EQ(table.at(static_cast<size_t>(ctx)).second, bind[1] == '3' ? 11 : 12) << bind;
+        EXPECT_EQ(recorder.resolve_instance_for_line(ctx), p->instance_id());
+    }
+    EXPECT_EQ(table.at(0).first, -1);
+    EXPECT_NE(d.process("u1.u2.o_drv"), nullptr);
     EXPECT_EQ(d.process("always")->instance_id(), "top");
-    // A constant connection is bound like any other expression.
-    EXPECT_NE(d.process("u3.a_input_bind"), nullptr);
     EXPECT_TRUE(reported(d).empty());
 }
 
