@@ -3,6 +3,7 @@
 #include "core.h"
 
 #include "analysis.h"
+#include "capped_output.h"
 #include "cfg_builder.h"
 #include "database.h"
 #include "error_handling.h"
@@ -22,7 +23,6 @@
 
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -30,7 +30,7 @@ namespace {
 // Sends standard output into a buffer until destroyed.
 class CaptureStdout {
 public:
-    explicit CaptureStdout(std::ostringstream& into) : saved_(std::cout.rdbuf(into.rdbuf())) {}
+    explicit CaptureStdout(std::streambuf& into) : saved_(std::cout.rdbuf(&into)) {}
     ~CaptureStdout() { std::cout.rdbuf(saved_); }
     CaptureStdout(const CaptureStdout&) = delete;
     CaptureStdout& operator=(const CaptureStdout&) = delete;
@@ -195,7 +195,8 @@ bool WexlaCore::runSimulation() {
     auto& state = wsim_kernel::sim_state::instance();
     if (state.all_processes().empty())
         return true;
-    std::ostringstream console;
+    // A long run prints a queue dump every cycle: keep only its two ends.
+    CappedOutput console;
     try {
         CaptureStdout capture(console);
         state.run();
@@ -204,7 +205,7 @@ bool WexlaCore::runSimulation() {
         result.error_message = std::string("Simulation error: ") + e.what();
         return false;
     }
-    result.console_log = console.str();
+    result.console_log = console.text();
 
     const auto reason = state.stop_reason();
     if (reason == wsim_kernel::stop_reason_t::DELTA_LIMIT ||

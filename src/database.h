@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,6 +124,7 @@ public:
     // Signals, properties and project settings as JSON.
     std::string hierSignalList();
     std::string getAllSignals();
+    std::set<std::string> getSignalNames();
     std::string getSignalsByModule(const std::string& module);
     std::string getPropertyTimeline();
     std::string getPropertyTimelineStep(int step);

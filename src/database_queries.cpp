@@ -490,6 +490,15 @@ std::string Database::getAllSignals() {
             "signal_id);");
 }
 
+std::set<std::string> Database::getSignalNames() {
+    std::set<std::string> names;
+    Statement stmt(db, "SELECT DISTINCT name FROM signals;");
+    if (stmt.ok())
+        while (stmt.step() == SQLITE_ROW)
+            names.insert(stmt.textAt(0));
+    return names;
+}
+
 std::string Database::getSignalsByModule(const std::string& module) {
     Statement stmt(db, "SELECT json_group_array(json_object('name', s.name, 'signal_id', "
                        "s.signal_id, 'line', s.line, 'width', s.width, 'isReg', s.isReg, "

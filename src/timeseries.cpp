@@ -64,6 +64,7 @@ void TimeSeriesDB::register_signal(const std::string& name, int line, bool is_po
         return;
     signals.emplace(name, SignalInfo(name, name, line, is_port, is_reg, width));
     current_signal_state[name] = 0;
+    signal_rows_checked = false;
 }
 
 void TimeSeriesDB::register_signal_in_scope(const std::string& signal_name,
@@ -75,7 +76,11 @@ void TimeSeriesDB::register_signal_in_scope(const std::string& signal_name,
         it->second->signals.push_back(signal_name);
 }
 
+// Once the timeline has stopped nothing reads the values or the causes, and a
+// long run would pay for them on every change.
 void TimeSeriesDB::record_signal_change(const std::string& name, int64_t value) {
+    if (exceed_flag)
+        return;
     auto it = current_signal_state.find(name);
     if (it != current_signal_state.end())
         it->second = value;
@@ -88,6 +93,8 @@ void TimeSeriesDB::record_signal_change_force(const std::string& name, int64_t v
 }
 
 void TimeSeriesDB::record_cause_line(const std::string& process_name) {
+    if (exceed_flag)
+        return;
     const auto dot = process_name.find('.');
     if (dot == std::string::npos)
         return;
@@ -153,13 +160,18 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
         const TimelineStep& last = timeline.back();
         if (sim_time < last.simulationTime)
             return;
+        const QueueState& last_given = queue_rows_stopped ? last_queues : last.queues;
         if (sim_time == last.simulationTime && current_line == last.currentLine &&
-            last.signalState == current_signal_state && last.queues == queues)
+            last.signalState == current_signal_state && last_given == queues)
             return;
     }
     const int step = step_counter++;
+    if (row_limit_reached()) {
+        exceed_flag = 1;
+        std::cerr << "[TIMESERIES] row limit reached at step " << step << "\n";
+        return;
+    }
     TimelineStep record(step, sim_time, current_line);
-    record.queues = queues;
     record.signalState = current_signal_state;
     record.propertyState = current_property_state;
     record.causeLines = pending_cause_lines;
@@ -167,45 +179,109 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     record.causeLines.erase(std::unique(record.causeLines.begin(), record.causeLines.end()),
                             record.causeLines.end());
 
-    if (database_writes && !write_step_rows(record, file_id, source_line))
-        return;
+    QueueState rows;
+    if (!queue_rows_stopped) {
+        size_t count = 0;
+        rows = rows_of(queues, count);
+        if (static_cast<size_t>(queue_rows) + count > static_cast<size_t>(kQueueRowLimit)) {
+            queue_rows_stopped = true;
+            rows.clear();
+            std::cerr << "[TIMESERIES] queue row limit reached at step " << step << "\n";
+        } else {
+            queue_rows += static_cast<int>(count);
+            record.queues = queues;
+        }
+    }
+    if (queue_rows_stopped)
+        last_queues = queues;
+
+    if (database_writes)
+        write_step_rows(record, rows, file_id, source_line);
+    // A step without signals still counts, so that a design without any stays bounded.
+    recorded_rows += static_cast<int>(std::max<size_t>(1, record.signalState.size()));
     pending_cause_lines.clear();
     timeline.push_back(std::move(record));
 }
 
-bool TimeSeriesDB::write_step_rows(const TimelineStep& record, int file_id, int source_line) {
+void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState& rows,
+                                   int file_id, int source_line) {
     const int step = record.step;
     Database& db = Database::instance();
-    if (db.getRecordCount("timeline") >= kRowLimit) {
-        exceed_flag = 1;
-        std::cerr << "[TIMESERIES] row limit reached at step " << step << "\n";
-        return false;
-    }
+    find_signals_without_rows();
     const auto time = static_cast<int64_t>(record.simulationTime);
-    for (const auto& [name, value] : record.signalState)
-        db.insertTimeline(step, time, file_id, source_line, name, value);
+    for (const auto& [name, value] : record.signalState) {
+        if (!signals_without_rows.empty() && signals_without_rows.count(name))
+            continue;
+        if (db.insertTimeline(step, time, file_id, source_line, name, value))
+            ++table_rows;
+    }
     for (const auto& [label, state] : record.propertyState)
         db.insertPropertyTimeline(step, label, state);
-    bind_queue_items(step, record.queues.active, "active");
-    bind_queue_items(step, record.queues.inactive, "inactive");
-    bind_queue_items(step, record.queues.nba, "nba");
-    bind_queue_items(step, record.queues.monitor, "monitor");
-    bind_queue_items(step, record.queues.observed, "observed");
-    bind_queue_items(step, record.queues.future, "future");
-    return true;
+    write_queue_rows(step, rows);
+}
+
+bool TimeSeriesDB::row_limit_reached() {
+    if (recorded_rows >= kRowLimit)
+        return true;
+    if (!database_writes)
+        return false;
+    if (table_rows < 0)
+        table_rows = Database::instance().getRecordCount("timeline");
+    return table_rows >= kRowLimit;
+}
+
+void TimeSeriesDB::find_signals_without_rows() {
+    if (signal_rows_checked)
+        return;
+    signal_rows_checked = true;
+    const std::set<std::string> stored = Database::instance().getSignalNames();
+    for (const auto& [name, info] : signals) {
+        if (stored.count(name) || !signals_without_rows.insert(name).second)
+            continue;
+        std::cerr << "[TIMESERIES] signal " << name
+                  << " has no row in the signals table; it is not recorded\n";
+    }
+}
+
+QueueState TimeSeriesDB::rows_of(const QueueState& queues, size_t& count) {
+    auto distinct = [&count](const std::vector<QueueItem>& items) {
+        std::vector<QueueItem> kept;
+        std::set<std::tuple<int, int, int64_t, std::string>> seen;
+        for (const auto& item : items) {
+            const auto when = static_cast<int64_t>(item.when);
+            if (seen.emplace(item.file_id, item.line, when, item.instance_id).second)
+                kept.push_back(item);
+        }
+        count += kept.size();
+        return kept;
+    };
+    QueueState rows;
+    rows.active = distinct(queues.active);
+    rows.inactive = distinct(queues.inactive);
+    rows.nba = distinct(queues.nba);
+    rows.monitor = distinct(queues.monitor);
+    rows.observed = distinct(queues.observed);
+    rows.future = distinct(queues.future);
+    return rows;
+}
+
+void TimeSeriesDB::write_queue_rows(int step, const QueueState& rows) {
+    bind_queue_items(step, rows.active, "active");
+    bind_queue_items(step, rows.inactive, "inactive");
+    bind_queue_items(step, rows.nba, "nba");
+    bind_queue_items(step, rows.monitor, "monitor");
+    bind_queue_items(step, rows.observed, "observed");
+    bind_queue_items(step, rows.future, "future");
 }
 
 void TimeSeriesDB::bind_queue_items(int step, const std::vector<QueueItem>& items,
                                     const char* type) {
     Database& db = Database::instance();
-    std::set<std::tuple<int, int, int64_t, std::string>> written;
     for (const auto& item : items) {
-        const auto when = static_cast<int64_t>(item.when);
-        if (!written.emplace(item.file_id, item.line, when, item.instance_id).second)
-            continue;
         const std::string instance =
             item.instance_id.empty() ? resolve_instance_for_line(item.line) : item.instance_id;
-        db.insertQueueState(step, type, item.line, item.file_id, instance, when);
+        db.insertQueueState(step, type, item.line, item.file_id, instance,
+                            static_cast<int64_t>(item.when));
     }
 }
 
@@ -255,6 +331,13 @@ void TimeSeriesDB::clear() {
     cursor = 0;
     next_event_id = 0;
     exceed_flag = 0;
+    recorded_rows = 0;
+    table_rows = -1;
+    queue_rows = 0;
+    queue_rows_stopped = false;
+    last_queues.clear();
+    signal_rows_checked = false;
+    signals_without_rows.clear();
     if (database_writes)
         Database::instance().exec_sql("DELETE FROM assertionevents;DELETE FROM propertytimeline;");
 }

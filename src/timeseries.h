@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -123,8 +124,11 @@ std::string not_modelled_json(const std::vector<NotModelledEntry>& entries);
 
 class TimeSeriesDB {
 public:
-    // Steps are no longer recorded once the timeline table holds this many rows.
+    // Steps are no longer recorded once the timeline holds this many rows (one
+    // per signal of a step, in the table and in memory alike).
     static constexpr int kRowLimit = 20000;
+    // Later steps keep no queue entries once this many queue rows were written.
+    static constexpr int kQueueRowLimit = 200000;
 
     static TimeSeriesDB& instance();
     TimeSeriesDB(const TimeSeriesDB&) = delete;
@@ -171,6 +175,7 @@ public:
     }
     int get_total_changes() const;
     bool is_recording_stopped() const { return exceed_flag != 0; }
+    bool is_queue_recording_stopped() const { return queue_rows_stopped; }
 
     void clear();
 
@@ -195,9 +200,14 @@ public:
 
 private:
     TimeSeriesDB() = default;
+    bool row_limit_reached();
+    void find_signals_without_rows();
+    // The distinct entries of each queue, in queue order: the rows a step writes.
+    static QueueState rows_of(const QueueState& queues, size_t& count);
+    void write_queue_rows(int step, const QueueState& rows);
     void bind_queue_items(int step, const std::vector<QueueItem>& items, const char* type);
-    // False when the row limit stops the recording instead.
-    bool write_step_rows(const TimelineStep& record, int file_id, int source_line);
+    void write_step_rows(const TimelineStep& record, const QueueState& rows, int file_id,
+                         int source_line);
 
     std::vector<TimelineStep> timeline;
     std::map<std::string, SignalInfo> signals;
@@ -216,6 +226,19 @@ private:
     std::map<std::string, int> instance_line_map;
     int exceed_flag = 0;
     bool database_writes = true;
+
+    // Rows of the steps kept in `timeline`, and of the database's timeline table
+    // (counted once per run, then followed insert by insert; -1 until counted).
+    int recorded_rows = 0;
+    int table_rows = -1;
+    int queue_rows = 0;
+    bool queue_rows_stopped = false;
+    // Once queue rows stop, steps keep no queues; repeated steps are still
+    // told apart by the queues they were given.
+    QueueState last_queues;
+    // Registered signals that have no row in the signals table: never written.
+    bool signal_rows_checked = false;
+    std::set<std::string> signals_without_rows;
 };
 
 } // namespace wsim_timeseries
