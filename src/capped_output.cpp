@@ -38,48 +38,38 @@ int CappedOutput::sync() {
     return 0;
 }
 
-size_t CappedOutput::bytesWritten() {
-    drainPutArea();
-    return written_;
-}
-
 void CappedOutput::put(const char* data, size_t count) {
     written_ += count;
     const size_t to_head = std::min(count, head_limit_ - head_.size());
     head_.append(data, to_head);
     data += to_head;
     count -= to_head;
-    if (count == 0 || tail_limit_ == 0)
-        return;
-    if (count >= tail_limit_) {
-        tail_.assign(data + count - tail_limit_, tail_limit_);
-        tail_start_ = 0;
-        return;
+    if (count > tail_limit_) {
+        before_tail_ = data[count - tail_limit_ - 1];
+        tail_.clear();
+        data += count - tail_limit_;
+        count = tail_limit_;
     }
-    const size_t room = tail_limit_ - tail_.size();
-    const size_t appended = std::min(count, room);
-    tail_.append(data, appended);
-    data += appended;
-    count -= appended;
-    // The ring is full: overwrite its oldest bytes.
-    while (count > 0) {
-        const size_t run = std::min(count, tail_limit_ - tail_start_);
-        tail_.replace(tail_start_, run, data, run);
-        tail_start_ = (tail_start_ + run) % tail_limit_;
-        data += run;
-        count -= run;
+    tail_.append(data, count);
+    // Trimmed in batches, so each byte is moved a bounded number of times.
+    if (tail_.size() > 2 * tail_limit_) {
+        const size_t cut = tail_.size() - tail_limit_;
+        before_tail_ = tail_[cut - 1];
+        tail_.erase(0, cut);
     }
 }
 
 std::string CappedOutput::text() {
     drainPutArea();
-    std::string tail = tail_.substr(tail_start_) + tail_.substr(0, tail_start_);
+    const size_t start = tail_.size() > tail_limit_ ? tail_.size() - tail_limit_ : 0;
+    const char before = start > 0 ? tail_[start - 1] : before_tail_;
+    std::string tail = tail_.substr(start);
     size_t dropped = written_ - head_.size() - tail.size();
     if (dropped == 0)
         return head_ + tail;
-    // The tail's first line was cut: count it as dropped too.
+    // A line cut at the tail's start is dropped whole.
     const size_t first_line_end = tail.find('\n');
-    if (first_line_end != std::string::npos) {
+    if (before != '\n' && first_line_end != std::string::npos) {
         dropped += first_line_end + 1;
         tail.erase(0, first_line_end + 1);
     }

@@ -15,7 +15,6 @@ public:
     // The kept text: the head, then (when anything was dropped) a line saying
     // how many bytes were, then the tail from its first whole line on.
     std::string text();
-    size_t bytesWritten();
 
 protected:
     int_type overflow(int_type ch) override;
@@ -31,7 +30,7 @@ private:
     size_t head_limit_;
     size_t tail_limit_;
     std::string head_;
-    std::string tail_;      // a ring of tail_limit_ bytes once full
-    size_t tail_start_ = 0; // oldest byte of the ring
+    std::string tail_;       // its last tail_limit_ bytes are kept
+    char before_tail_ = '\n'; // the byte written just before the kept tail
     size_t written_ = 0;
 };

@@ -2,6 +2,7 @@
 // builder and the kernel, checked against what only the engine has (the
 // recorded values and names, the result, the report of what was left out).
 // What a design prints is checked by the corpus in tests/designs/.
+#include "capped_output.h"
 #include "simulate_support.h"
 
 #include <gtest/gtest.h>
@@ -211,4 +212,28 @@ TEST(Simulate, AnAbortedRunIsNotASuccess) {
     // A run that ends at its cycle limit is still a success.
     Simulation idle;
     EXPECT_TRUE(idle.run("module m; logic c = 0; always #5 c = ~c; endmodule").success);
+}
+
+TEST(Simulate, ALongTextRunKeepsItsRecordAndItsCapturedOutputBounded) {
+    Simulation sim;
+    wsim_kernel::sim_state::instance().sim_config.max_sim_cycle = 40000;
+    // No project rows: nothing lands in the table, yet the record still stops.
+    const auto r = sim.run("module m; logic c = 0; logic [7:0] n = 0; always #5 c = ~c;\n"
+                           "always @(posedge c) n <= n + 1; endmodule");
+    ASSERT_TRUE(r.success) << r.error_message;
+    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    EXPECT_TRUE(recorder.is_recording_stopped());
+    size_t rows = 0;
+    for (const auto& step : recorder.get_timeline())
+        rows += step.signalState.size();
+    EXPECT_GE(rows, size_t{wsim_timeseries::TimeSeriesDB::kRowLimit});
+    EXPECT_LT(rows, size_t{wsim_timeseries::TimeSeriesDB::kRowLimit} + 3);
+    EXPECT_EQ(Database::instance().getRecordCount("timeline"), 0);
+
+    // The kernel's per-cycle lines are kept from both ends only.
+    std::ostringstream banner;
+    wsim_kernel::sim_state::write_banner(banner);
+    EXPECT_EQ(r.console_log.rfind(banner.str(), 0), 0u);
+    EXPECT_LT(r.console_log.size(), size_t{2} * CappedOutput::kDefaultKeep + 200);
+    EXPECT_NE(r.console_log.find(" bytes of output dropped ...]\n"), std::string::npos);
 }

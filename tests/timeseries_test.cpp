@@ -94,6 +94,7 @@ TEST_F(RecorderTest, StopsAtTheRowLimitUntilCleared) {
     db().exec_sql("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 19999) "
                   "INSERT INTO timeline (step, time, signal_id, signal_val) SELECT i, 0, 1, 0 FROM n;");
     QueueState q;
+    q.nba.emplace_back(file_id, 10, 1, "top");
     rec().record_timeline_step(1, 0, q);  // the 20,000th row
     EXPECT_EQ(rec().get_timeline().size(), 1u);
     rec().record_cause_line("u1.proc");
@@ -108,6 +109,10 @@ TEST_F(RecorderTest, StopsAtTheRowLimitUntilCleared) {
     EXPECT_EQ(rec().get_timeline().size(), 1u);
     EXPECT_TRUE(rec().is_recording_stopped());
     EXPECT_EQ(db().getRecordCount("timeline"), 20000);
+    // Once stopped, values are no longer gathered (a = 2 came after the stop)
+    // and no queue row is written.
+    EXPECT_EQ(rec().get_current_signal_state().at("a"), 1);
+    EXPECT_EQ(db().getRecordCount("queuestate"), 1);
 
     // A new run records again.
     db().purge("timeline");
@@ -117,6 +122,58 @@ TEST_F(RecorderTest, StopsAtTheRowLimitUntilCleared) {
     EXPECT_FALSE(rec().is_recording_stopped());
     EXPECT_EQ(rec().get_timeline().size(), 1u);
     EXPECT_EQ(db().getRecordCount("timeline"), 1);
+}
+
+TEST_F(RecorderTest, SignalsWithoutRowsAreKeptInMemoryOnlyAndCountTowardsTheLimit) {
+    addSignal("a", 1);
+    rec().register_signal("loop_i", 4, false, true, 32);  // no signals row
+    EXPECT_EQ(stderrOf([&] { rec().record_timeline_step(0, 0, QueueState{}); }),
+              "[TIMESERIES] signal loop_i has no row in the signals table; it is not recorded\n");
+    std::string later;
+    for (int t = 1; !rec().is_recording_stopped(); ++t) {
+        rec().record_signal_change("loop_i", t);
+        later += stderrOf([&] { rec().record_timeline_step(static_cast<uint64_t>(t), 0, {}); });
+    }
+    // The record holds 20,000 rows (two a step), of which the table holds a's.
+    EXPECT_EQ(later, "[TIMESERIES] row limit reached at step 10000\n");
+    ASSERT_EQ(rec().get_timeline().size(), 10000u);
+    EXPECT_EQ(rec().get_timeline().back().signalState.at("loop_i"), 9999);
+    EXPECT_EQ(db().getRecordCount("timeline"), 10000);
+    EXPECT_EQ(rows("SELECT DISTINCT signal_id FROM timeline"), std::vector<std::string>{"1"});
+}
+
+TEST_F(RecorderTest, QueueRowsStopAtTheirLimitWhileStepsGoOn) {
+    addSignal("a", 1);
+    auto queuesAt = [&](uint64_t t) {
+        QueueState q;
+        for (int i = 0; i < 1000; ++i)
+            q.future.emplace_back(file_id, 10, t + 1 + static_cast<uint64_t>(i), "top");
+        q.future.push_back(q.future.front());  // a repeated entry is one row
+        return q;
+    };
+    std::string log;
+    for (uint64_t t = 0; t < 201; ++t)
+        log += stderrOf([&] { rec().record_timeline_step(t, 0, queuesAt(t)); });
+    EXPECT_EQ(log, "[TIMESERIES] queue row limit reached at step 200\n");
+    EXPECT_EQ(db().getRecordCount("queuestate"), TimeSeriesDB::kQueueRowLimit);
+    ASSERT_EQ(rec().get_timeline().size(), 201u);
+    EXPECT_EQ(rec().get_timeline()[199].queues.future.size(), 1001u);
+    EXPECT_TRUE(rec().get_timeline()[200].queues.future.empty());
+    EXPECT_TRUE(rec().is_queue_recording_stopped());
+
+    // Repeats are still recognised by the queues given, and steps go on without queues.
+    rec().record_timeline_step(200, 0, queuesAt(200));
+    EXPECT_EQ(rec().get_timeline().size(), 201u);
+    rec().record_timeline_step(200, 0, queuesAt(201));
+    rec().record_signal_change("a", 1);
+    rec().record_timeline_step(300, 0, queuesAt(300));
+    ASSERT_EQ(rec().get_timeline().size(), 203u);
+    EXPECT_TRUE(rec().get_timeline()[202].queues.future.empty());
+    EXPECT_EQ(db().getRecordCount("queuestate"), TimeSeriesDB::kQueueRowLimit);
+    EXPECT_EQ(db().getRecordCount("timeline"), 203);
+
+    rec().clear();
+    EXPECT_FALSE(rec().is_queue_recording_stopped());
 }
 
 TEST_F(RecorderTest, HierarchyLinesAndCauses) {
