@@ -1,5 +1,6 @@
 // Times the step and window queries on runs that hold the full 20,000 timeline
-// rows, for designs of few and of many signals; prints median and worst times.
+// rows, for designs of few and of many signals and instances; prints median and
+// worst times.
 #include "database.h"
 #include "timeseries.h"
 
@@ -13,11 +14,11 @@
 
 namespace {
 
-constexpr int kInstances = 5;  // top and four children
 constexpr int kRepeats = 50;
 
 // Records steps until the recorder stops at the row limit; answers the last time.
-uint64_t recordFullRun(Database& db, const std::string& source, int signals) {
+// `instances` counts top and its children.
+uint64_t recordFullRun(Database& db, const std::string& source, int signals, int instances) {
     db.clear(true);
     db.insertProjectStructure({source});
     const int file_id = db.getFileID(source);
@@ -25,7 +26,7 @@ uint64_t recordFullRun(Database& db, const std::string& source, int signals) {
     db.insertModule(2, "child", source, 401, 800);
     db.insertInstance(1, "top", source, 1, 400, "top", -1, "top", true);
     std::vector<std::string> paths = {"top"};
-    for (int i = 1; i < kInstances; ++i) {
+    for (int i = 1; i < instances; ++i) {
         const std::string name = "u" + std::to_string(i);
         db.insertInstance(i + 1, name, source, 10 + i, 10 + i, "child", 1, "top." + name, false);
         paths.push_back("top." + name);
@@ -35,7 +36,7 @@ uint64_t recordFullRun(Database& db, const std::string& source, int signals) {
     rec.clear();
     std::vector<std::string> names;
     for (int i = 0; i < signals; ++i) {
-        const int instance = i % kInstances;
+        const int instance = i % instances;
         const std::string name =
             (instance ? "u" + std::to_string(instance) + "." : std::string()) + "s" +
             std::to_string(i);
@@ -76,13 +77,14 @@ void report(const char* what, const std::function<size_t()>& query) {
                 ms[ms.size() / 2], ms.back(), bytes);
 }
 
-void benchShape(Database& db, const std::string& source, int signals) {
-    recordFullRun(db, source, signals);
+void benchShape(Database& db, const std::string& source, int signals, int instances) {
+    recordFullRun(db, source, signals, instances);
     const int steps = db.getTotalSteps();
     const int middle = steps / 2;
     const int64_t middle_time = 5 * int64_t{middle};  // one step every 5 time units
-    std::printf("%d signals: %d timeline rows, %d steps, %d queue rows\n", signals,
-                db.getRecordCount("timeline"), steps, db.getRecordCount("queuestate"));
+    std::printf("%d signals in %d instances: %d timeline rows, %d steps, %d queue rows\n",
+                signals, instances, db.getRecordCount("timeline"), steps,
+                db.getRecordCount("queuestate"));
 
     const std::vector<int> all = db.getSubtreeInstanceIds(1);
     report("getTimelineStep (one step)", [&] { return db.getTimelineStep(middle).size(); });
@@ -90,6 +92,9 @@ void benchShape(Database& db, const std::string& source, int signals) {
            [&] { return db.getTimelineForInstanceListByStep(all, middle).size(); });
     report("getTimelineForInstanceListByStep (one)",
            [&] { return db.getTimelineForInstanceListByStep({2}, middle).size(); });
+    report("getTimelineWindow (10 steps, top only)", [&] {
+        return db.getTimelineWindow(middle_time, middle_time + 5 * 9, {1}).size();
+    });
     for (int width : {10, 50, 200}) {
         const std::string label = "getTimelineWindow (" + std::to_string(width) + " steps)";
         report(label.c_str(), [&] {
@@ -113,7 +118,8 @@ int main() {
     Database::init((dir / "bench.db").string());
     Database& db = Database::instance();
     const std::string source = (dir / "bench.sv").string();
+    benchShape(db, source, 2001, 1001);
     for (int signals : {200, 20, 4})
-        benchShape(db, source, signals);
+        benchShape(db, source, signals, 5);
     std::filesystem::remove_all(dir);
 }

@@ -103,9 +103,11 @@ CREATE TABLE IF NOT EXISTS assertionevents (
     FOREIGN KEY (property_id) REFERENCES properties(id)
 );
 CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
-CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time);
+CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, signal_val, current_file_id, current_line);
 CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step);
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
+CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
+CREATE INDEX IF NOT EXISTS timeline_by_signal ON timeline (signal_id, time);
 )SQL";
 
 const char* const kListTables =

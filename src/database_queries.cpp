@@ -1,5 +1,5 @@
-// Read queries of the project database: the instance hierarchy, the recorded
-// timeline and the signal, property and project-state lists, as JSON.
+// Read queries of the project database: the instance hierarchy, property
+// windows, steps and times, and the signal, property and project-state lists.
 #include "database.h"
 #include "database_statement.h"
 #include "json_escape.h"
@@ -58,10 +58,6 @@ Values toValues(const std::vector<int>& ids) {
     return Values(ids.begin(), ids.end());
 }
 
-void append(Values& to, const Values& from) {
-    to.insert(to.end(), from.begin(), from.end());
-}
-
 // a + b, held inside the signed range that timeline times are stored in.
 int64_t addTimes(int64_t a, int64_t b) {
     int64_t sum = 0;
@@ -73,90 +69,6 @@ int64_t addTimes(int64_t a, int64_t b) {
 int64_t toStoredTime(uint64_t time) {
     constexpr auto kMax = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
     return static_cast<int64_t>(std::min(time, kMax));
-}
-
-// Which timeline rows (`tl`, joined with its signal `s`) and which queue rows (`q`)
-// a timeline member shows, with the values of their placeholders in text order.
-struct TimelineFilter {
-    std::string rows;
-    Values row_values;
-    std::string queue;
-    Values queue_values;
-    bool files = false;
-};
-
-std::string andAlso(const std::string& condition) {
-    return condition.empty() ? "" : " AND " + condition;
-}
-
-// The one query every timeline member runs. Aggregates take their rows from
-// ordered subqueries, which fixes the order of signals (by name), queue types
-// (region order) and queue entries (as recorded).
-std::string timelineSql(const TimelineFilter& f, Values& values) {
-    const std::string file_of = "(SELECT file_path FROM projectstructure WHERE id = ";
-    // The queue types are found by stepping through the type index, not by
-    // scanning every queue row.
-    std::string sql =
-        "WITH RECURSIVE qseen(type) AS (SELECT MIN(type) FROM queuestate UNION ALL SELECT "
-        "(SELECT MIN(type) FROM queuestate WHERE type > qseen.type) FROM qseen WHERE qseen.type "
-        "IS NOT NULL), "
-        "qtypes AS MATERIALIZED (SELECT type FROM qseen WHERE type IS NOT NULL "
-        "ORDER BY CASE type WHEN 'active' THEN 0 WHEN 'inactive' THEN 1 WHEN 'nba' THEN 2 "
-        "WHEN 'monitor' THEN 3 WHEN 'observed' THEN 4 WHEN 'future' THEN 5 ELSE 6 END, type), "
-        "stepvals AS (SELECT tl.step AS step, tl.time AS time, tl.current_file_id AS file_id, "
-        "tl.current_line AS line FROM timeline tl JOIN signals s ON s.signal_id = tl.signal_id"
-        + (f.rows.empty() ? "" : " WHERE " + f.rows) + " GROUP BY tl.step) "
-        "SELECT json_group_array(json_object('step', step, 'simulationTime', time, ";
-    if (f.files)
-        sql += "'currentFile', file, ";
-    sql += "'currentLine', line, 'signalState', json(signals), 'queues', json(queues))) FROM ("
-           "SELECT sv.step AS step, sv.time AS time, " + file_of + "sv.file_id) AS file, "
-           "sv.line AS line, "
-           "(SELECT json_group_object(name, signal_val) FROM (SELECT s.name AS name, "
-           "tl.signal_val AS signal_val FROM timeline tl JOIN signals s ON s.signal_id = "
-           "tl.signal_id WHERE tl.step = sv.step" + andAlso(f.rows) + " ORDER BY s.name)) "
-           "AS signals, "
-           "CASE WHEN EXISTS (SELECT 1 FROM qtypes) THEN (SELECT json_group_object(qt.type, "
-           "json(COALESCE((SELECT json_group_array(json_object(";
-    if (f.files)
-        sql += "'file', " + file_of + "q.file_id), ";
-    sql += "'line', q.line, 'when', q.when_line)) FROM (SELECT q.file_id, q.line, q.when_line "
-           "FROM queuestate q WHERE q.step = sv.step AND q.type = qt.type" + andAlso(f.queue) +
-           " ORDER BY q.rowid) q), '[]'))) FROM qtypes qt) END AS queues "
-           "FROM stepvals sv ORDER BY sv.step)";
-    // Placeholders stand in the step list, the signal subquery and the queue subquery.
-    values = f.row_values;
-    append(values, f.row_values);
-    append(values, f.queue_values);
-    return sql;
-}
-
-std::string timelineSql(const TimelineFilter& f) {
-    Values unused;
-    return timelineSql(f, unused);
-}
-
-// Runs a timeline query with its values bound; "[]" when nothing comes back.
-std::string boundTimeline(sqlite3* db, const TimelineFilter& f, bool log_failure) {
-    Values values;
-    Statement stmt(db, timelineSql(f, values));
-    if (!stmt.ok()) {
-        if (log_failure)
-            logPrepareFailure(db);
-        return "[]";
-    }
-    bindAll(stmt, values);
-    const int rc = stmt.step();
-    if (rc == SQLITE_ROW)
-        return stmt.isNull(0) ? "[]" : stmt.textAt(0);
-    if (rc != SQLITE_DONE && log_failure)
-        std::cerr << "query failed: " << sqlite3_errmsg(db) << "\n";
-    return "[]";
-}
-
-std::string pathsOfInstances(size_t count) {
-    return "q.instance_path IN (SELECT instance_path FROM instances WHERE instance_id IN (" +
-           placeholders(count) + "))";
 }
 
 } // namespace
@@ -292,55 +204,7 @@ std::string Database::getParentHierarchy(int instance_id) {
     return getHierarchy(shown);
 }
 
-// ---- Timeline ----
-
-std::string Database::getTimeline() {
-    TimelineFilter all;
-    all.files = true;
-    return process_retrieval_query(db, timelineSql(all));
-}
-
-std::string Database::getTimelineStep(int step) {
-    TimelineFilter one;
-    one.rows = "tl.step = " + std::to_string(step);
-    one.queue = "q.step = " + std::to_string(step);
-    return process_retrieval_query(db, timelineSql(one));
-}
-
-std::string Database::getTimelineForInstance(int instance_id) {
-    TimelineFilter f;
-    f.rows = "s.instance_id = ?";
-    f.row_values = {instance_id};
-    f.queue = "q.instance_path = (SELECT instance_path FROM instances WHERE instance_id = ?)";
-    f.queue_values = {instance_id};
-    return boundTimeline(db, f, false);
-}
-
-std::string Database::getTimelineWindow(int64_t t0, int64_t t1,
-                                        const std::vector<int>& instance_ids) {
-    TimelineFilter f;
-    f.files = true;
-    f.rows = "s.instance_id IN (" + placeholders(instance_ids.size()) +
-             ") AND tl.time BETWEEN ? AND ?";
-    f.row_values = toValues(instance_ids);
-    append(f.row_values, {t0, t1});
-    f.queue = pathsOfInstances(instance_ids.size());
-    f.queue_values = toValues(instance_ids);
-    return boundTimeline(db, f, true);
-}
-
-std::string Database::getTimelineForInstanceListByStep(const std::vector<int>& instance_ids,
-                                                       int step) {
-    TimelineFilter f;
-    f.files = true;
-    f.rows = "s.instance_id IN (" + placeholders(instance_ids.size()) + ") AND tl.step = ?";
-    f.row_values = toValues(instance_ids);
-    f.row_values.push_back(step);
-    f.queue = pathsOfInstances(instance_ids.size()) + " AND q.step = ?";
-    f.queue_values = toValues(instance_ids);
-    f.queue_values.push_back(step);
-    return boundTimeline(db, f, false);
-}
+// ---- Timeline wrappers (the timeline itself: database_timeline.cpp) ----
 
 std::string Database::getModuleForProperty(const std::string& label) {
     Statement stmt(db, " SELECT instance_id FROM properties WHERE label = ?");
