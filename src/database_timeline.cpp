@@ -40,9 +40,8 @@ struct TimelineFilter {
     bool files = false;
 };
 
-// Up to this many, listed ids are looked up by index and listed signals have
-// their rows found one signal at a time; beyond it, tables are read through and
-// filtered here, which costs less per row than SQLite's own IN test.
+// Up to this many, listed ids are looked up by index; beyond it, the table is
+// read through and filtered here, which costs less per row than SQLite's IN test.
 constexpr size_t kFewIds = 64;
 
 // Why a timeline could not be read.
@@ -206,7 +205,6 @@ private:
             else
                 signal.key = quoted(name, true);
             signal_index_.emplace(integer(column(stmt, 0)), static_cast<int>(signals_.size()));
-            signal_ids_.push_back(integer(column(stmt, 0)));
             signals_.push_back(std::move(signal));
         });
     }
@@ -236,34 +234,16 @@ private:
         step_->values.push_back(value);
     }
 
-    // The rows of the shown signals: found signal by signal when few are listed
-    // and no step is asked for, else by step, by time or all, and kept here.
+    // The rows of the shown signals, read by step, by time or all through the
+    // indexes (the time index holds every column read) and kept here.
     bool readRows() {
-        const std::string columns = "SELECT step, time, current_file_id, current_line, "
-                                    "signal_id, signal_val, rowid FROM timeline";
-        const std::string in_range = f_.times ? " AND time BETWEEN ? AND ?" : "";
-        if (f_.instances && !f_.step && signals_.size() <= kFewIds) {
-            Statement stmt(db_, columns + " WHERE signal_id = ?" + in_range + ";");
-            if (!prepare(stmt))
-                return false;
-            for (size_t i = 0; i < signals_.size(); ++i) {
-                sqlite3_reset(stmt.get());
-                stmt.integer(1, signal_ids_[i]);
-                if (f_.times) {
-                    stmt.integer(2, f_.times->first);
-                    stmt.integer(3, f_.times->second);
-                }
-                if (!each(stmt, [&] { addRow(stmt, static_cast<int>(i)); }))
-                    return false;
-            }
-            return true;
-        }
         std::string where;
         if (f_.step)
             where = " WHERE step = ?";
         else if (f_.times)
             where = " WHERE time BETWEEN ? AND ?";
-        Statement stmt(db_, columns + where + ";");
+        Statement stmt(db_, "SELECT step, time, current_file_id, current_line, signal_id, "
+                            "signal_val, rowid FROM timeline" + where + ";");
         if (!prepare(stmt))
             return false;
         if (f_.step) {
@@ -430,7 +410,6 @@ private:
     std::map<int64_t, std::string> files_;
     std::unordered_set<int64_t> listed_;
     std::vector<Signal> signals_;
-    std::vector<int64_t> signal_ids_;
     std::unordered_map<int64_t, int> signal_index_;
     std::map<int64_t, StepEntry> steps_;
     StepEntry* step_ = nullptr;
