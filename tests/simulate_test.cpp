@@ -2,7 +2,6 @@
 // builder and the kernel, checked against what only the engine has (the
 // recorded values and names, the result, the report of what was left out).
 // What a design prints is checked by the corpus in tests/designs/.
-#include "capped_output.h"
 #include "simulate_support.h"
 
 #include <gtest/gtest.h>
@@ -214,7 +213,7 @@ TEST(Simulate, AnAbortedRunIsNotASuccess) {
     EXPECT_TRUE(idle.run("module m; logic c = 0; always #5 c = ~c; endmodule").success);
 }
 
-TEST(Simulate, ALongTextRunKeepsItsRecordAndItsCapturedOutputBounded) {
+TEST(Simulate, ALongTextRunKeepsItsRecordBounded) {
     Simulation sim;
     wsim_kernel::sim_state::instance().sim_config.max_sim_cycle = 40000;
     // No project rows: nothing lands in the table, yet the record still stops.
@@ -229,11 +228,4 @@ TEST(Simulate, ALongTextRunKeepsItsRecordAndItsCapturedOutputBounded) {
     EXPECT_GE(rows, size_t{wsim_timeseries::TimeSeriesDB::kRowLimit});
     EXPECT_LT(rows, size_t{wsim_timeseries::TimeSeriesDB::kRowLimit} + 3);
     EXPECT_EQ(Database::instance().getRecordCount("timeline"), 0);
-
-    // The kernel's per-cycle lines are kept from both ends only.
-    std::ostringstream banner;
-    wsim_kernel::sim_state::write_banner(banner);
-    EXPECT_EQ(r.console_log.rfind(banner.str(), 0), 0u);
-    EXPECT_LT(r.console_log.size(), size_t{2} * CappedOutput::kDefaultKeep + 200);
-    EXPECT_NE(r.console_log.find(" bytes of output dropped ...]\n"), std::string::npos);
 }
