@@ -40,9 +40,13 @@ struct TimelineFilter {
     bool files = false;
 };
 
-// Up to this many, listed ids are looked up by index; beyond it, the table is
-// read through and filtered here, which costs less per row than SQLite's IN test.
+// Up to this many, listed instance ids are looked up by index; beyond it, the
+// table is read through and filtered here.
 constexpr size_t kFewIds = 64;
+// Up to this many shown signals or instance paths, SQLite drops the other rows
+// itself, which costs far less than handing each row over; beyond it, most
+// rows are shown anyway and an IN test over that many values costs more.
+constexpr size_t kFewInQuery = 256;
 
 // Why a timeline could not be read.
 struct ReadFailure {
@@ -205,6 +209,7 @@ private:
             else
                 signal.key = quoted(name, true);
             signal_index_.emplace(integer(column(stmt, 0)), static_cast<int>(signals_.size()));
+            signal_ids_.push_back(integer(column(stmt, 0)));
             signals_.push_back(std::move(signal));
         });
     }
@@ -242,16 +247,24 @@ private:
             where = " WHERE step = ?";
         else if (f_.times)
             where = " WHERE time BETWEEN ? AND ?";
+        const bool few = f_.instances && signal_ids_.size() <= kFewInQuery;
+        if (few)
+            where += (where.empty() ? " WHERE" : " AND") + std::string(" signal_id IN (") +
+                     placeholders(signal_ids_.size()) + ")";
         Statement stmt(db_, "SELECT step, time, current_file_id, current_line, signal_id, "
                             "signal_val, rowid FROM timeline" + where + ";");
         if (!prepare(stmt))
             return false;
+        int next = 1;
         if (f_.step) {
-            stmt.integer(1, *f_.step);
+            stmt.integer(next++, *f_.step);
         } else if (f_.times) {
-            stmt.integer(1, f_.times->first);
-            stmt.integer(2, f_.times->second);
+            stmt.integer(next++, f_.times->first);
+            stmt.integer(next++, f_.times->second);
         }
+        if (few)
+            for (int64_t id : signal_ids_)
+                stmt.integer(next++, id);
         return each(stmt, [&] {
             sqlite3_value* id = column(stmt, 4);
             if (sqlite3_value_type(id) != SQLITE_INTEGER)
@@ -306,18 +319,26 @@ private:
 
     // The queue entries of the steps shown, by type, in the order recorded.
     bool readQueues() {
-        if (steps_.empty() || types_.empty())
+        if (steps_.empty() || types_.empty() || (f_.instances && paths_.empty()))
             return true;
+        const bool few = f_.instances && paths_.size() <= kFewInQuery;
         Statement stmt(db_, "SELECT type, step, file_id, line, when_line, instance_path FROM "
                             "queuestate WHERE type IN (" + placeholders(types_.size()) +
-                                ") AND step BETWEEN ? AND ? ORDER BY type, step, rowid;");
+                                ") AND step BETWEEN ? AND ?" +
+                                (few ? " AND instance_path IN (" + placeholders(paths_.size()) +
+                                           ")"
+                                     : "") +
+                                " ORDER BY type, step, rowid;");
         if (!prepare(stmt))
             return false;
-        for (size_t type = 0; type < types_.size(); ++type)
-            stmt.text(static_cast<int>(type) + 1, types_[type]);
-        const int next = static_cast<int>(types_.size()) + 1;
-        stmt.integer(next, steps_.begin()->first);
-        stmt.integer(next + 1, steps_.rbegin()->first);
+        int next = 1;
+        for (const std::string& type : types_)
+            stmt.text(next++, type);
+        stmt.integer(next++, steps_.begin()->first);
+        stmt.integer(next++, steps_.rbegin()->first);
+        if (few)
+            for (const std::string& path : paths_)
+                stmt.text(next++, path);
         return each(stmt, [&] {
             auto step = steps_.find(integer(column(stmt, 1)));
             if (step == steps_.end())
@@ -410,6 +431,7 @@ private:
     std::map<int64_t, std::string> files_;
     std::unordered_set<int64_t> listed_;
     std::vector<Signal> signals_;
+    std::vector<int64_t> signal_ids_;
     std::unordered_map<int64_t, int> signal_index_;
     std::map<int64_t, StepEntry> steps_;
     StepEntry* step_ = nullptr;

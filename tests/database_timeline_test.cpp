@@ -61,9 +61,10 @@ std::string referenceTimeline(sqlite3* db, const std::string& rows, const std::s
 
 class TimelineTest : public ProjectTest {
 protected:
-    // Six instances, awkward signal names, 60 steps of random rows over four
-    // files (one unknown), values of every storage class, and queue rows of
-    // known and unknown types.
+    // 300 instances (so that listing them all passes every size limit of the
+    // readers), awkward signal names, 60 steps of random rows over four files
+    // (one unknown), values of every storage class, and queue rows of known and
+    // unknown types.
     void addRandomRun() {
         std::mt19937 random(7);
         auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -71,17 +72,16 @@ protected:
         db().insertProjectStructure({a, b});
         db().insertModule(1, "top", a, 1, 9);
         db().insertInstance(1, "top", a, 1, 9, "top", -1, "top", true);
-        for (int i = 2; i <= 6; ++i)
+        for (int i = 2; i <= kInstances; ++i)
             db().insertInstance(i, "u" + std::to_string(i), a, i, i, "top", 1,
                                 "top.u" + std::to_string(i), false);
         std::vector<std::string> names = {"clk", "a", "A", "a.b", "a\x01", "q\"\\",
                                           "\xc3\xa9t\xc3\xa9", "z\x7f", "u2.n\n", "u3.\t"};
-        // Enough signals that a window over every instance reads by time.
-        for (int i = 0; i < 80; ++i)
-            names.push_back("sig." + std::to_string(i * 37 % 80));
+        for (int i = 0; i < 290; ++i)
+            names.push_back("sig." + std::to_string(i * 37 % 290));
         for (size_t i = 0; i < names.size(); ++i)
             db().insertSignal(names[i], static_cast<int>(i) + 1, i % 2 ? a : b, 3, 8, 1, 0,
-                              "reg", "top", static_cast<int>(i % 6) + 1);
+                              "reg", "top", static_cast<int>(i % kInstances) + 1);
 
         db().exec_sql("PRAGMA foreign_keys = OFF;");  // rows naming no file as well
         const char* types[] = {"active", "nba", "future", "monitor", "observed", "zz\"top"};
@@ -91,13 +91,14 @@ protected:
             const int file = pick(4);  // 1, 2, unknown 9, or no line
             const int line = file == 3 ? -1 : pick(50);
             for (size_t i = 0; i < names.size(); ++i)
-                if (pick(3) != 0)
+                if (pick(3) == 0)
                     db().insertTimeline(step, time, file == 2 ? 9 : file + 1, line, names[i],
                                         static_cast<int64_t>(random()) * (pick(2) ? -1 : 1) *
                                             (int64_t{1} << pick(32)));
-            for (int n = pick(5); n > 0; --n)
+            for (int n = pick(40); n > 0; --n)
                 db().insertQueueState(step, types[pick(6)], pick(40), pick(3) + 1,
-                                      pick(4) ? "top.u" + std::to_string(pick(6) + 1) : "",
+                                      pick(9) ? "top.u" + std::to_string(pick(kInstances) + 1)
+                                              : "",
                                       pick(3) ? time + pick(100) : -1);
         }
         db().exec_sql("UPDATE timeline SET signal_val = 'text \"' WHERE rowid % 17 = 0;"
@@ -111,6 +112,7 @@ protected:
         return referenceTimeline(db().handle(), rows, queue, files, row_values, queue_values);
     }
 
+    static constexpr int kInstances = 300;
     int64_t last_time = 0;
 };
 
@@ -129,15 +131,16 @@ TEST_F(TimelineTest, EveryMemberAnswersAsSqlitesJsonFunctionsWould) {
             << step;
     }
     const std::string path_of = "(SELECT instance_path FROM instances WHERE instance_id = ?)";
-    for (int id : {1, 2, 4, 77})
+    for (int id : {1, 2, 4, 377})
         EXPECT_EQ(db().getTimelineForInstance(id),
                   ref("s.instance_id = ?", "q.instance_path = " + path_of, false, {id}, {id}))
             << id;
 
-    std::vector<std::vector<int>> lists = {{}, {1}, {3, 5}, {1, 2, 3, 4, 5, 6}};
-    lists.emplace_back();  // more ids than are looked up one by one
-    for (int id = 100; id > 0; --id)
-        lists.back().push_back(id);
+    std::vector<std::vector<int>> lists = {{}, {1}, {3, 5}, {1, 2, 3, 4, 5, 6}, {}, {}};
+    for (int id = 100; id > 0; --id)  // more ids than are looked up one by one
+        lists[4].push_back(id);
+    for (int id = 1; id <= kInstances + 5; ++id)  // more signals and paths than SQLite picks
+        lists[5].push_back(id);
     const std::vector<std::pair<int64_t, int64_t>> windows = {
         {0, last_time}, {last_time / 3, last_time / 2}, {-5, 0}, {last_time, last_time}, {9, 3}};
     for (const auto& ids : lists) {
