@@ -172,7 +172,6 @@ bool WexlaCore::buildSimulationModel() {
     for (const auto* top : root.topInstances)
         builder.elaborateInstanceTree(*top, "");
     root.visit(builder);
-    builder.finishModel();
     result.not_modelled = builder.notModelled();
 
     auto& state = wsim_kernel::sim_state::instance();

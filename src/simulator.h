@@ -65,8 +65,6 @@ public:
     // Registers the instance tree with the recorder (the visit does the rest).
     void elaborateInstanceTree(const slang::ast::InstanceSymbol& inst,
                                const std::string& parent_path);
-    // Reports nets with more than one continuous driver; once, after the build.
-    void finishModel();
     const std::vector<std::pair<int, int>>& getLineContextMap() const;
     const std::map<int, std::vector<std::string>>& getLineInstanceMap() const;
     std::string exportRegistryJSON() const;
@@ -198,11 +196,9 @@ private:
 
     void addProcess(wsim_kernel::process_t proc, const Program& prog);
     void compileProceduralBlock(const slang::ast::ProceduralBlockSymbol& block);
-    void compileContinuous(int target, const slang::ast::Expression& value,
-                           slang::SourceLocation where, const std::string& process_name,
-                           time_t delay);
-    void compileBind(int target, int expr, slang::SourceLocation where,
-                     const std::string& process_name);
+    // A continuous driver of `target` from compiled expression `expr`.
+    void addDriver(int target, int expr, slang::SourceLocation where,
+                   const std::string& process_name, time_t delay);
     void registerPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
     void bindPorts(const slang::ast::InstanceSymbol& inst, const std::string& parent_path,
                    const std::string& inst_path);
@@ -218,7 +214,7 @@ private:
     // An event list of every signal the expressions compiled since
     // `first_expr` read.
     int sensitivityList(size_t first_expr, bool through_functions);
-    static int ExpressionCompilerWidth(const slang::ast::Type& t, slang::SourceLocation where);
+    static int integralWidth(const slang::ast::Type& t, slang::SourceLocation where);
     static uint64_t femtoseconds(const slang::TimeScaleValue& v);
     void noteDriver(int lvalue, slang::SourceLocation where);
     time_t delayTicks(double value, const slang::ast::Scope& scope) const;
@@ -229,7 +225,6 @@ private:
     std::map<int, std::vector<std::string>> _line_instance_map_builder;
     std::map<std::string, int> _file_id_map;
     const slang::SourceManager* sourceMgr = nullptr;
-    std::set<std::string> internal_constants;
     std::string _current_scope_prefix;
     std::string _top_module_name;
     std::set<std::string> _registered_instances;

@@ -214,8 +214,8 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
                 const int target = state.add_lvalue(lv);
                 const int first_expr = static_cast<int>(_ctx.exprs_used.size());
                 (void)first_expr;
-                compileBind(target, compileConverted(*expr, port_type), where,
-                            port_name + "_input_bind");
+                addDriver(target, compileConverted(*expr, port_type), where,
+                          port_name + "_input_bind", 0);
                 break;
             }
             case ArgumentDirection::Out: {
@@ -242,7 +242,7 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
                 const std::string parent_sig =
                     parts.empty() ? port_name : state.signal_name(parts.front().sig);
                 _ctx.instance_path = inst_path;
-                compileBind(target, value, where, parent_sig + "_output_bind");
+                addDriver(target, value, where, parent_sig + "_output_bind", 0);
                 break;
             }
             case ArgumentDirection::InOut: unmodelled("inout port connection", where);
@@ -255,19 +255,3 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
     }
 }
 
-void SimulatorBuilder::compileBind(int target, int expr, slang::SourceLocation where,
-                                   const std::string& process_name) {
-    auto& state = sim_state::instance();
-    wsim_kernel::process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
-    wsim_kernel::assignment_t s(wsim_kernel::assign_t::CA, addLineContext(where),
-                                getLineNumber(where));
-    s.lhs = target;
-    s.expr = expr;
-    proc.add_statement(s);
-    proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
-    wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
-    state.add_process(std::move(proc));
-    noteDriver(target, where);
-}
-
-void SimulatorBuilder::finishModel() {}

@@ -176,8 +176,6 @@ std::string SimulatorBuilder::exportRegistryJSON() const {
     std::string out = "{\"signals\":[\n";
     bool first = true;
     for (const auto& [name, pos] : signal_positions) {
-        if (internal_constants.count(name))
-            continue;
         if (!first)
             out += ",\n";
         first = false;

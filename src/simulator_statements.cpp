@@ -94,7 +94,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 return;
             assignment_t init = stmt(assign_t::BA);
             wsim_kernel::lvalue_t lv;
-            lv.width = ExpressionCompilerWidth(var.getType(), where);
+            lv.width = integralWidth(var.getType(), where);
             lv.parts.push_back({{operand_t::LOCAL, it->second}, lv.width, lv.width});
             init.lhs = sim_state::instance().add_lvalue(lv);
             if (const Expression* value = var.getInitializer())
@@ -201,7 +201,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
     }
 }
 
-int SimulatorBuilder::ExpressionCompilerWidth(const Type& t, slang::SourceLocation where) {
+int SimulatorBuilder::integralWidth(const Type& t, slang::SourceLocation where) {
     if (!t.isIntegral())
         unmodelled(t.isFloating() ? "real value" : "non-integral value", where);
     const int width = static_cast<int>(t.getBitWidth());
@@ -458,7 +458,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     std::vector<std::pair<int, int>> copy_out; // (caller lvalue, formal expression)
     for (size_t i = 0; i < formals.size() && i < args.size(); ++i) {
         const FormalArgumentSymbol& formal = *formals[i];
-        const int width = ExpressionCompilerWidth(formal.getType(), where);
+        const int width = integralWidth(formal.getType(), where);
         const int slot = state.add_local();
         slots.emplace_back(&formal, slot);
         const Expression& arg = *args[i];
@@ -515,7 +515,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         _ctx.locals[var] = slot;
         // Per-call storage: every call starts from the declared value.
         assignment_t init(assign_t::BA, line_ctx, _ctx.process_line);
-        init.lhs = local_lvalue(slot, ExpressionCompilerWidth(var->getType(), var->location));
+        init.lhs = local_lvalue(slot, integralWidth(var->getType(), var->location));
         if (const Expression* value = var->getInitializer())
             init.expr = compileConverted(*value, var->getType());
         copy_in.push_back(init);
@@ -566,14 +566,14 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
             unmodelled("function with output arguments", where);
         const int slot = state.add_local();
         fn.args.push_back(slot);
-        fn.widths.push_back(ExpressionCompilerWidth(formal->getType(), where));
+        fn.widths.push_back(integralWidth(formal->getType(), where));
         _ctx.locals[formal] = slot;
     }
     _ctx.function_result = 0;
     if (sub.returnValVar && !sub.getReturnType().isVoid()) {
         fn.result = state.add_local();
         _ctx.function_result = fn.result;
-        _ctx.function_result_width = ExpressionCompilerWidth(sub.getReturnType(), where);
+        _ctx.function_result_width = integralWidth(sub.getReturnType(), where);
         _ctx.locals[sub.returnValVar] = fn.result;
     }
     Program body;
@@ -591,7 +591,7 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
         const int slot = state.add_local();
         _ctx.locals[var] = slot;
         assignment_t init(assign_t::BA, addLineContext(var->location), 0);
-        init.lhs = local_lvalue(slot, ExpressionCompilerWidth(var->getType(), var->location));
+        init.lhs = local_lvalue(slot, integralWidth(var->getType(), var->location));
         if (const Expression* value = var->getInitializer())
             init.expr = compileConverted(*value, var->getType());
         body.push_back(init);

@@ -174,7 +174,7 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
             lv.width = kernel().signal_width(sig);
             lv.parts.push_back({sig, lv.width, lv.width});
             const int target = kernel().add_lvalue(lv);
-            compileContinuous(target, *init, net.location, signalName(net) + "_drv", 0);
+            addDriver(target, compileExpression(*init), net.location, signalName(net) + "_drv", 0);
         }
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : net.location, u.construct);
@@ -205,7 +205,7 @@ void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
         std::string name = primarySignalName(assign.left());
         if (name.empty())
             name = "assign";
-        compileContinuous(target, assign.right(), ca.location, name + "_drv", delay);
+        addDriver(target, compileExpression(assign.right()), ca.location, name + "_drv", delay);
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : ca.location, u.construct);
     }
@@ -217,11 +217,8 @@ void SimulatorBuilder::handle(const ProceduralBlockSymbol& block) {
     compileProceduralBlock(block);
 }
 
-void SimulatorBuilder::compileContinuous(int target, const Expression& value,
-                                         slang::SourceLocation where,
-                                         const std::string& process_name, time_t delay) {
-    auto& state = kernel();
-    const int expr = compileExpression(value);
+void SimulatorBuilder::addDriver(int target, int expr, slang::SourceLocation where,
+                                 const std::string& process_name, time_t delay) {
     process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
     assignment_t s(assign_t::CA, addLineContext(where), getLineNumber(where));
     s.lhs = target;
@@ -230,7 +227,7 @@ void SimulatorBuilder::compileContinuous(int target, const Expression& value,
     proc.add_statement(s);
     proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
     wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
-    state.add_process(std::move(proc));
+    kernel().add_process(std::move(proc));
     noteDriver(target, where);
 }
 

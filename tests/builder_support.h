@@ -76,7 +76,6 @@ inline BuiltDesign buildDesign(const std::string& text) {
     for (const auto* top : root.topInstances)
         d.builder->elaborateInstanceTree(*top, "");
     root.visit(*d.builder);
-    d.builder->finishModel();
     return d;
 }
 
