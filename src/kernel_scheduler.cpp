@@ -28,8 +28,10 @@ void sim_state::record_step(int line) {
     // Capturing the queues costs their length; skip it once nothing is kept.
     if (_recorder.is_recording_stopped())
         return;
+    // Past its queue-row cap the recorder keeps no queues: none to capture.
     wsim_timeseries::QueueState qs;
-    capture_queue_state(qs);
+    if (!_recorder.is_queue_recording_stopped())
+        capture_queue_state(qs);
     _recorder.record_timeline_step(_current_simulation_time, line, qs);
 }
 
