@@ -167,6 +167,7 @@ bool WexlaCore::buildSimulationModel() {
     if (!root.topInstances.empty())
         builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
     builder.set_file_id_list(fileIdsForTree());
+    builder.set_file_names(Database::instance().getFileIDMap());
     // Delays are counted in the finest precision of the design's modules.
     builder.prepareTimescales(root);
     for (const auto* top : root.topInstances)

@@ -59,6 +59,8 @@ public:
     // ---- Orchestrator interface ------------------------------------------
     void setTopModuleName(const std::string& name);
     void set_file_id_list(const std::map<std::string, int>& file_ids);
+    // The project's file table (path to id): how reports spell each file.
+    void set_file_names(const std::map<std::string, int>& file_table);
     // Fixes the simulation's time base from every module of the design;
     // must run before the visit.
     void prepareTimescales(const slang::ast::RootSymbol& root);
@@ -224,6 +226,7 @@ private:
     std::vector<std::pair<int, int>> _line_ctx_map_builder;
     std::map<int, std::vector<std::string>> _line_instance_map_builder;
     std::map<std::string, int> _file_id_map;
+    std::map<int, std::string> _file_names;
     const slang::SourceManager* sourceMgr = nullptr;
     std::string _current_scope_prefix;
     std::string _top_module_name;

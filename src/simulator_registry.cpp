@@ -21,6 +21,12 @@ void SimulatorBuilder::set_file_id_list(const std::map<std::string, int>& file_i
     _file_id_map = file_ids;
 }
 
+void SimulatorBuilder::set_file_names(const std::map<std::string, int>& file_table) {
+    _file_names.clear();
+    for (const auto& [path, id] : file_table)
+        _file_names[id] = path;
+}
+
 const std::vector<std::pair<int, int>>& SimulatorBuilder::getLineContextMap() const {
     return _line_ctx_map_builder;
 }
@@ -107,8 +113,11 @@ int SimulatorBuilder::get_file_id(slang::SourceLocation loc) const {
 std::string SimulatorBuilder::fileName(slang::SourceLocation loc) const {
     if (!sourceMgr || !loc.valid())
         return "";
-    // The project's file table spells its files one way; text that is no
-    // file of the project keeps the name it was given.
+    // The project's file table spells its files one way (a copy made for
+    // injected assertions is reported as its source); text that is no file
+    // of the project keeps the name it was given.
+    if (auto it = _file_names.find(get_file_id(loc)); it != _file_names.end())
+        return it->second;
     const std::string given(sourceMgr->getFileName(loc));
     const std::string project = Database::projectPath(given);
     return _file_id_map.count(project) ? project : given;

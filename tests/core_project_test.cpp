@@ -522,15 +522,20 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
                    "assert property (@(posedge clk) q == 4'b0101 || q == 4'b1010);"},
                   {"p_nonzero", "p_alternates"}),
             leafQuery(leaf, 3, {"assert property (@(posedge clk) !$isunknown(q));"}, {"p_known"}),
-            query(top, 6, {"assert property (@(posedge clk) value != 4'b1111);"}, {"p_value"},
-                  "top")});
+            query(top, 6,
+                  {"assert property (@(posedge clk) value != 4'b1111);",
+                   "assert property (@(posedge clk) value == 0 |-> ##[1:2] value != 0);"},
+                  {"p_value", "p_ranged"}, "top")});
 
     EXPECT_EQ(outcome(), "1||60");
+    // What is left out is reported against the user's file, not its copy.
+    EXPECT_TRUE(contains(injectLog, "[MODEL] " + canonical(top) + ":")) << injectLog;
+    EXPECT_FALSE(contains(injectLog, "(copy)")) << injectLog;
     EXPECT_EQ(rows("SELECT id, label, instance_id FROM properties ORDER BY id;"),
               (std::vector<std::string>{"p_alternates|p_alternates|u_mid.u_leaf",
                                         "p_known|p_known|u_mid.u_leaf",
                                         "p_nonzero|p_nonzero|u_mid.u_leaf",
-                                        "p_value|p_value|top"}));
+                                        "p_ranged|p_ranged|top", "p_value|p_value|top"}));
     EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
                          "{\"success\": 1,\"error\": \"\",\"finalTime\": 60,\"timeline\": ["));
 
