@@ -619,7 +619,6 @@ private:
         return i >= 0 && static_cast<size_t>(i) < v.size();
     }
 
-    struct run_context;
     void add_sentinels();
     void record_step(int line);
     void stop(stop_reason_t reason);
@@ -632,10 +631,10 @@ private:
     void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value);
     bool event_fires(const event_t& ev, uint64_t& remembered);
     void snapshot_events(process_t& p, const assignment_t& wait);
-    bool run_time_step(run_context& rc);
+    bool run_time_step();
     bool advance_time();
-    void main_loop(run_context& rc);
-    bool drain_active(run_context& rc);
+    void main_loop();
+    bool drain_active();
     void apply_nba_region();
     void apply_pending(const pending_write& w);
     void run_monitor_region();
@@ -646,10 +645,10 @@ private:
     void exchange_shown_values();
 
     // Execution.
-    void execute(int proc, run_context& rc);
+    void execute(int proc);
     void run_continuous(int proc);
     void run_property(int proc);
-    void run_system_task(process_t& p, const assignment_t& s);
+    void run_system_task(const assignment_t& s);
     bool case_arm(const case_table& t, int& target);
 
     std::vector<bit> _bits;

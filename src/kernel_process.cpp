@@ -143,8 +143,7 @@ void sim_state::run_function(int f) {
     fn.running = false;
 }
 
-void sim_state::execute(int proc, run_context& rc) {
-    (void)rc;
+void sim_state::execute(int proc) {
     process_t& p = _processes[static_cast<size_t>(proc)];
     p.state = proc_state::READY;
     const int n = p.number_of_statements();
@@ -178,7 +177,7 @@ void sim_state::execute(int proc, run_context& rc) {
         }
         case assign_t::SF:
             ++p.pc;
-            run_system_task(p, s);
+            run_system_task(s);
             record_step(s.line());
             if (s.task == sf_kind::FINISH) {
                 p.state = proc_state::DONE;
@@ -211,8 +210,7 @@ void sim_state::execute(int proc, run_context& rc) {
         default: ++p.pc; break;
         }
     }
-    const auto [file_id, line] = get_line_context(p.ith_statement(std::min(p.pc, n - 1))->line());
-    (void)file_id;
+    const int line = get_line_context(p.ith_statement(std::min(p.pc, n - 1))->line()).second;
     std::cerr << "[SIM] process '" << p.name() << "' of line " << p.line() << " ran "
               << statement_budget << " statements at t=" << _current_simulation_time
               << " without waiting (at line " << line << ") — stopping.\n";
@@ -295,11 +293,10 @@ void sim_state::run_property(int proc) {
     update_stable_deps(prop);
 }
 
-void sim_state::run_system_task(process_t& p, const assignment_t& s) {
+void sim_state::run_system_task(const assignment_t& s) {
     switch (s.task) {
     case sf_kind::FINISH:
         _finish_requested = true;
-        (void)p;
         break;
     case sf_kind::DISPLAY:
     case sf_kind::WRITE:

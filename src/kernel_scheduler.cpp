@@ -20,10 +20,6 @@ bool later_write(const pending_write& a, const pending_write& b) {
 
 } // namespace
 
-struct sim_state::run_context {
-    int total_cycles = 0;
-};
-
 void sim_state::record_step(int line) {
     // Capturing the queues costs their length; skip it once nothing is kept.
     if (_recorder.is_recording_stopped())
@@ -58,7 +54,7 @@ void sim_state::start_processes() {
     }
 }
 
-bool sim_state::drain_active(run_context& rc) {
+bool sim_state::drain_active() {
     long taken = 0;
     while (!_active.empty()) {
         if (++taken > region_drain_limit) {
@@ -74,7 +70,7 @@ bool sim_state::drain_active(run_context& rc) {
         if (p.type() == proc_t::ASSIGN)
             run_continuous(proc);
         else
-            execute(proc, rc);
+            execute(proc);
         if (_stop_reason != stop_reason_t::NONE)
             return false;
     }
@@ -113,19 +109,18 @@ void sim_state::run_observed_region() {
 }
 
 void sim_state::run_final_processes() {
-    run_context rc;
     for (int i = 0; i < static_cast<int>(_processes.size()); ++i) {
         process_t& p = _processes[static_cast<size_t>(i)];
         if (p.type() != proc_t::FINAL || p.state == proc_state::DONE)
             continue;
-        execute(i, rc);
+        execute(i);
         p.state = proc_state::DONE;
     }
 }
 
 // One time step, whose processes are already queued. Answers false when the
 // run stops.
-bool sim_state::run_time_step(run_context& rc) {
+bool sim_state::run_time_step() {
     for (int round = 0;; ++round) {
         if (round > sim_config.max_delta_cycles) {
             std::cerr << "[SIM] Max delta cycles (" << sim_config.max_delta_cycles
@@ -133,7 +128,7 @@ bool sim_state::run_time_step(run_context& rc) {
             stop(stop_reason_t::DELTA_LIMIT);
             return false;
         }
-        if (!drain_active(rc))
+        if (!drain_active())
             return false;
         if (!_inactive.empty()) {
             for (int proc : _inactive) {
@@ -194,13 +189,14 @@ bool sim_state::advance_time() {
     return true;
 }
 
-void sim_state::main_loop(run_context& rc) {
+void sim_state::main_loop() {
+    int total_cycles = 0;
     while (_stop_reason == stop_reason_t::NONE) {
         if (_finish_requested) {
             stop(stop_reason_t::FINISH);
             break;
         }
-        if (++rc.total_cycles > sim_config.max_sim_cycle) {
+        if (++total_cycles > sim_config.max_sim_cycle) {
             std::cerr << "[SIM] Max simulation cycles (" << sim_config.max_sim_cycle
                       << ") reached at t=" << _current_simulation_time << " — stopping.\n";
             halt_simulation();
@@ -218,7 +214,7 @@ void sim_state::main_loop(run_context& rc) {
                 stop(stop_reason_t::NO_MORE_EVENTS);
             break;
         }
-        if (!run_time_step(rc))
+        if (!run_time_step())
             break;
     }
     if (_stop_reason == stop_reason_t::FINISH || _stop_reason == stop_reason_t::NO_MORE_EVENTS) {
@@ -237,7 +233,6 @@ void sim_state::run() {
     else
         open_console(true);
 
-    run_context rc;
     if (fresh) {
         std::cout << "1. Design Preparation" << std::endl;
         _stop_reason = stop_reason_t::NONE;
@@ -250,14 +245,14 @@ void sim_state::run() {
         start_processes();
         std::cout << "2. Simulation Begins" << std::endl;
         record_step(-1);
-        main_loop(rc);
+        main_loop();
         return;
     }
     std::cout << "2. Simulation Begins" << std::endl;
     if (_resume_simulation && !_simulation_finished) {
         _resume_simulation = false;
         _stop_reason = stop_reason_t::NONE;
-        main_loop(rc);
+        main_loop();
     }
 }
 

@@ -202,8 +202,7 @@ private:
     void addDriver(int target, int expr, slang::SourceLocation where,
                    const std::string& process_name, time_t delay);
     void registerPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
-    void bindPorts(const slang::ast::InstanceSymbol& inst, const std::string& parent_path,
-                   const std::string& inst_path);
+    void bindPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
     std::string signalPathTail(const slang::ast::InstanceSymbol& inst) const;
     // The outside signal a port can simply be another name for: a whole
     // signal of the port's width; null for anything else.

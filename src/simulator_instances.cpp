@@ -104,7 +104,7 @@ void SimulatorBuilder::handle(const InstanceSymbol& inst) {
         registerPorts(inst, inst_path);
     }
     visitDefault(inst);
-    bindPorts(inst, path, inst_path);
+    bindPorts(inst, inst_path);
 }
 
 std::string SimulatorBuilder::signalPathTail(const InstanceSymbol& inst) const {
@@ -180,8 +180,7 @@ const ValueSymbol* SimulatorBuilder::collapsibleConnection(const InstanceSymbol&
     return &sym.as<ValueSymbol>();
 }
 
-void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& parent_path,
-                                 const std::string& inst_path) {
+void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& inst_path) {
     auto& state = sim_state::instance();
     for (const PortConnection* conn : inst.getPortConnections()) {
         if (conn->port.kind != SymbolKind::Port)
@@ -212,8 +211,6 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
                 lv.width = state.signal_width(inside);
                 lv.parts.push_back({inside, lv.width, lv.width});
                 const int target = state.add_lvalue(lv);
-                const int first_expr = static_cast<int>(_ctx.exprs_used.size());
-                (void)first_expr;
                 addDriver(target, compileConverted(*expr, port_type), where,
                           port_name + "_input_bind", 0);
                 break;
@@ -251,7 +248,6 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
         } catch (const Unmodelled& u) {
             reportNotModelled(u.where.valid() ? u.where : where, u.construct);
         }
-        (void)parent_path;
     }
 }
 

@@ -522,8 +522,6 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     }
     for (const assignment_t& s : copy_in)
         prog.push_back(s);
-    const size_t body_start = prog.size();
-    (void)body_start;
     compileStatement(task.getBody(), prog);
     for (size_t r : returns)
         prog[r].target = static_cast<int>(prog.size());
