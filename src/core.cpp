@@ -179,7 +179,6 @@ bool WexlaCore::buildSimulationModel() {
     wsim_timeseries::TimeSeriesDB::instance().set_line_ctx_map(builder.getLineContextMap());
     state.set_line_ctx_map(builder.getLineContextMap());
     state.set_console_path(consolePathBeside(Database::instance().get_path()));
-    state.set_line_instance_map(builder.getLineInstanceMap());
     signal_registry_json = builder.exportRegistryJSON();
     if (state.all_processes().empty() && !result.not_modelled.empty()) {
         result.success = false;

@@ -160,16 +160,6 @@ void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
     list.push_back(entry);
 }
 
-time_t sim_state::signal_time(int pos, operand_t type) {
-    switch (type) {
-    case operand_t::BYTE: return access_bytes(pos).time();
-    case operand_t::LONG: return access_longs(pos).time();
-    case operand_t::BIT: return access_bits(pos).time();
-    default: break;
-    }
-    return 0;
-}
-
 const std::string& sim_state::signal_name(signal_ref r) {
     switch (r.type) {
     case operand_t::BYTE: return access_bytes(r.pos).name();
@@ -273,18 +263,10 @@ void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
 }
 
 void sim_state::set_initial_value(signal_ref r, uint64_t v) {
-    auto settle = [](auto& cell) {
-        cell.reset_changed();
-        cell.reset_edge_flags();
-        cell.reset_glitch();
-    };
     switch (r.type) {
-    case operand_t::BIT: access_bits(r.pos).update(v != 0, 0); settle(access_bits(r.pos)); break;
-    case operand_t::BYTE:
-        access_bytes(r.pos).update(static_cast<uint8_t>(v), 0);
-        settle(access_bytes(r.pos));
-        break;
-    case operand_t::LONG: access_longs(r.pos).update(v, 0); settle(access_longs(r.pos)); break;
+    case operand_t::BIT: access_bits(r.pos).update(v != 0, 0); break;
+    case operand_t::BYTE: access_bytes(r.pos).update(static_cast<uint8_t>(v), 0); break;
+    case operand_t::LONG: access_longs(r.pos).update(v, 0); break;
     case operand_t::LOCAL: locals(r.pos) = v; return;
     default: return;
     }

@@ -19,64 +19,36 @@
 
 namespace wsim_kernel {
 
-// _last_evaluated_time of a statement that never ran.
-inline constexpr time_t never_evaluated = ~time_t{0};
-
-// One signal: its value and the marks the scheduler and properties read.
-// Cells are plain values; everyone refers to them by position.
+// One signal: its value, its name, and the time of its last write. Cells
+// are plain values; everyone refers to them by position.
 template <typename T>
 class value_t {
 public:
     using _type = T;
 
-    value_t(T state, bool changed, std::string name, int /*line*/)
-        : _state(std::move(state)), _changed(changed), _name(std::move(name)) {}
+    value_t(T state, bool /*changed*/, std::string name, int /*line*/)
+        : _state(std::move(state)), _name(std::move(name)) {}
 
     T state() const { return _state; }
-    bool changed() const { return _changed; }
-    void set_changed() { _changed = true; }
-    void reset_changed() { _changed = false; }
     time_t time() const { return _time; }
     const std::string& name() const { return _name; }
-    bool glitched() const { return _glitched; }
-    void reset_glitch() { _glitched = false; }
-    bool posedge_occurred() const { return _posedge_occurred; }
-    bool negedge_occurred() const { return _negedge_occurred; }
-    void reset_edge_flags() {
-        _posedge_occurred = false;
-        _negedge_occurred = false;
-    }
 
     // The only write path. Answers whether the value changed.
     bool update(T v, time_t t) {
         const bool changed = v != _state;
-        if (changed) {
-            const bool was_zero = _state == T{};
-            const bool is_zero = v == T{};
-            if (was_zero && !is_zero)
-                _posedge_occurred = true;
-            if (!was_zero && is_zero)
-                _negedge_occurred = true;
-            _glitched = true;
-        }
-        _changed = changed;
         _time = t;
         _state = std::move(v);
         return changed;
     }
 
-    // Swaps the value alone: no mark or time stamp moves. Only the sampled-
-    // value view uses it, to show and then restore a value.
+    // Swaps the value alone; the time stamp stays. Only the sampled-value
+    // view uses it, to show and then restore a value.
     T exchange_state(T v) { return std::exchange(_state, std::move(v)); }
 
 private:
     T _state;
-    bool _changed = false;
     time_t _time = 0;
     std::string _name;
-    bool _glitched = false;
-    bool _posedge_occurred = false;
-    bool _negedge_occurred = false;
 };
 
 using bit = value_t<bool>;
@@ -505,7 +477,6 @@ public:
     int all_bits_size() const { return static_cast<int>(_bits.size()); }
     int all_bytes_size() const { return static_cast<int>(_bytes.size()); }
     int all_longs_size() const { return static_cast<int>(_longs.size()); }
-    size_t model_size() const { return _processes.size() + _exprs.size(); }
 
     // Value of a signal by its store; a bit reads as 0 or 1.
     uint64_t read_signal_val(int pos, operand_t type) {
@@ -518,8 +489,6 @@ public:
         }
     }
     uint64_t read(signal_ref r) { return read_signal_val(r.pos, r.type); }
-    // Time stamp of the last write of a signal.
-    time_t signal_time(int pos, operand_t type);
     const std::string& signal_name(signal_ref r);
     // Declared width of a signal (its store's width when never set).
     int signal_width(signal_ref r) const;
@@ -560,7 +529,6 @@ public:
     uint64_t sampled_signal_val(int pos, operand_t type);
     void show_sampled_values();
     void show_current_values();
-    bool showing_sampled_values() const { return _showing_sampled; }
     bool evaluate_on_current_values(int e);
     void update_stable(int i);
     void update_stable_deps(const prop_t& p);
@@ -570,7 +538,6 @@ public:
     // time step and of every later one in which a watched value changed.
     void register_monitor(int exp_idx, const std::vector<int>& watched);
     void start_monitor(int exp_idx);
-    bool has_monitor() const { return _monitor.active; }
 
     void halt_simulation();
     void resume_simulation();
@@ -580,12 +547,6 @@ public:
     bool is_simulation_finished() const { return _simulation_finished; }
     stop_reason_t stop_reason() const { return _stop_reason; }
 
-    void set_line_instance_map(const std::map<int, std::vector<std::string>>& map) {
-        _line_instance_map = map;
-    }
-    const std::map<int, std::vector<std::string>>& get_line_instance_map() const {
-        return _line_instance_map;
-    }
     void set_line_ctx_map(const std::vector<std::pair<int, int>>& table) { _line_ctx_map = table; }
     std::pair<int, int> get_line_context(int line) const;
     void set_console_path(const std::string& path) { _console_path = path; }
@@ -670,7 +631,6 @@ private:
     std::vector<process_t> _processes;
     std::vector<prop_t> _props;
     time_t _current_simulation_time = 0;
-    std::map<int, std::vector<std::string>> _line_instance_map;
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::string _console_path;
     std::ofstream _display_log;

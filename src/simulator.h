@@ -68,7 +68,6 @@ public:
     void elaborateInstanceTree(const slang::ast::InstanceSymbol& inst,
                                const std::string& parent_path);
     const std::vector<std::pair<int, int>>& getLineContextMap() const;
-    const std::map<int, std::vector<std::string>>& getLineInstanceMap() const;
     std::string exportRegistryJSON() const;
     const std::vector<NotModelled>& notModelled() const { return _not_modelled; }
 
@@ -223,7 +222,6 @@ private:
     std::string instancePathOf(const slang::ast::Scope& scope) const;
 
     std::vector<std::pair<int, int>> _line_ctx_map_builder;
-    std::map<int, std::vector<std::string>> _line_instance_map_builder;
     std::map<std::string, int> _file_id_map;
     std::map<int, std::string> _file_names;
     const slang::SourceManager* sourceMgr = nullptr;

@@ -100,7 +100,6 @@ void SimulatorBuilder::handle(const InstanceSymbol& inst) {
         const int line = getLineNumber(inst.location);
         wsim_timeseries::TimeSeriesDB::instance().register_module(
             signalPathTail(inst), std::string(inst.getDefinition().name), path, line);
-        _line_instance_map_builder[line].push_back(inst_path);
         registerPorts(inst, inst_path);
     }
     visitDefault(inst);

@@ -31,9 +31,6 @@ const std::vector<std::pair<int, int>>& SimulatorBuilder::getLineContextMap() co
     return _line_ctx_map_builder;
 }
 
-const std::map<int, std::vector<std::string>>& SimulatorBuilder::getLineInstanceMap() const {
-    return _line_instance_map_builder;
-}
 
 wsim_kernel::signal_ref SimulatorBuilder::registerSignal(const std::string& name, int width,
                                                          int line, bool is_port, bool is_reg,

@@ -182,10 +182,7 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
 }
 
 void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
-    const int line = getLineNumber(ca.location);
     const std::string path = instancePathOf(*ca.getParentScope());
-    if (!path.empty())
-        _line_instance_map_builder[line].push_back(path);
     const Expression& e = ca.getAssignment();
     if (e.kind != ExpressionKind::Assignment)
         return;
@@ -282,8 +279,6 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     const ProceduralBlockKind kind = block.procedureKind;
     const int line = getLineNumber(block.location);
     const std::string path = instancePathOf(*block.getParentScope());
-    if (!path.empty())
-        _line_instance_map_builder[line].push_back(path);
 
     Restore scope_guard(_ctx);
     _ctx = CodeContext{};
