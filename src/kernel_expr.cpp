@@ -8,9 +8,11 @@ namespace wsim_kernel {
 
 namespace {
 
+// A signed exponent arrives sign-extended to 64 bits: its width is its own,
+// not the result's.
 uint64_t power(uint64_t base, uint64_t exponent, int width, bool base_signed, bool exp_signed) {
     const uint64_t mask = width_mask(width);
-    if (exp_signed && sign_extend(exponent, width) < 0) {
+    if (exp_signed && static_cast<int64_t>(exponent) < 0) {
         // A negative exponent leaves an integer only for bases 1 and -1.
         const int64_t b = base_signed ? sign_extend(base, width) : static_cast<int64_t>(base);
         if (b == 1)

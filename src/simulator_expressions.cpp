@@ -356,6 +356,9 @@ bool ExpressionCompiler::emitBinary(const BinaryExpression& bin, int depth) {
     }
     const bool lc = emit(l, depth + 1);
     const bool rc = emit(r, depth + 1);
+    // The exponent keeps its own width; its sign must survive the trip.
+    if (op == xop::POW && rsigned)
+        convert(widthOf(r), true, 64);
     put({op, uw, uw2, flags, operand_t::BIT, 0, k}, -1);
     return lc && rc;
 }
@@ -413,6 +416,16 @@ bool ExpressionCompiler::emitReplication(const ReplicationExpression& r, int dep
 
 namespace {
 
+// The value of a constant index, negative where its type is signed.
+std::optional<int64_t> constantIndex(SimulatorBuilder& b, const Expression& index) {
+    const auto k = b.constantValue(index);
+    if (!k)
+        return std::nullopt;
+    if (!index.type->isSigned())
+        return static_cast<int64_t>(*k);
+    return wsim_kernel::sign_extend(*k, static_cast<int>(index.type->getBitWidth()));
+}
+
 // The declared range of a vector being selected from.
 slang::ConstantRange rangeOf(const Expression& value) {
     const Type& t = value.type->getCanonicalType();
@@ -431,8 +444,8 @@ bool ExpressionCompiler::emitElementSelect(const ElementSelectExpression& s, int
     const int w2 = widthOf(s.value());
     const slang::ConstantRange range = rangeOf(s.value());
     const bool vc = emit(s.value(), depth + 1);
-    if (auto index = b_.constantValue(s.selector())) {
-        const auto idx = static_cast<int64_t>(*index);
+    if (auto index = constantIndex(b_, s.selector())) {
+        const int64_t idx = *index;
         const int64_t offset = range.isLittleEndian() ? idx - range.right : range.right - idx;
         if (offset < 0 || offset >= w2) {
             put({xop::SLICE, static_cast<uint8_t>(w), 0, 0, operand_t::BIT, 64, 0}, 0);
@@ -457,10 +470,10 @@ bool ExpressionCompiler::emitRangeSelect(const RangeSelectExpression& s, int dep
     const bool desc = range.isLittleEndian();
     const bool vc = emit(s.value(), depth + 1);
     if (s.getSelectionKind() == RangeSelectionKind::Simple) {
-        const auto lsb = b_.constantValue(s.right());
+        const auto lsb = constantIndex(b_, s.right());
         if (!lsb)
             SimulatorBuilder::unmodelled("part select with variable bounds", s.sourceRange.start());
-        const auto idx = static_cast<int64_t>(*lsb);
+        const int64_t idx = *lsb;
         const int64_t offset = desc ? idx - range.right : range.right - idx;
         if (offset < 0) {
             putConst(static_cast<uint64_t>(-offset));
@@ -743,10 +756,8 @@ int SimulatorBuilder::compileLValue(const Expression& target) {
                     }
                 }
                 part.index_adjust = adjust;
-                if (auto k = constantValue(*index)) {
-                    part.index_adjust += index->type->isSigned()
-                                             ? wsim_kernel::sign_extend(*k, static_cast<int>(index->type->getBitWidth()))
-                                             : static_cast<int64_t>(*k);
+                if (auto k = constantIndex(*this, *index)) {
+                    part.index_adjust += *k;
                 } else if (piece->kind == ExpressionKind::RangeSelect &&
                            piece->as<RangeSelectExpression>().getSelectionKind() ==
                                RangeSelectionKind::Simple) {
