@@ -40,20 +40,23 @@ class Node:
     shrinker may replace; other nodes (index and divisor guards, targets)
     only pass the shrinker on to their kids."""
 
-    def __init__(self, show, kids=(), width=1, signed=False, sized=True, expr=True):
+    def __init__(self, show, kids=(), width=1, signed=False, sized=True, expr=True, reads=False):
         self.show = show
         self.kids = list(kids)
         self.width = width
         self.signed = signed
         self.sized = sized
         self.expr = expr
+        # Made of constants only: no variable anywhere below.
+        self.constant = not reads and all(k.constant for k in self.kids)
 
     def text(self):
         return self.show([k.text() for k in self.kids])
 
 
 def leaf(text, width, signed, sized=True):
-    return Node(lambda _k, t=text: t, (), width, signed, sized)
+    names = re.search(r"(^|[^'\w])[A-Za-z_]", text)
+    return Node(lambda _k, t=text: t, (), width, signed, sized, reads=bool(names))
 
 
 def literal(rng, width, signed):
@@ -168,7 +171,7 @@ class Gen:
         whole = v.width - 1 if v.signed and reading else v.width
         if kind < 0.35 or maxw == 1 or whole == 1:
             i = self.index(v.lo, v.hi, depth, readable)
-            return Node(lambda k, n=v.name: '%s[%s]' % (n, k[0]), [i], 1, False)
+            return Node(lambda k, n=v.name: '%s[%s]' % (n, k[0]), [i], 1, False, reads=True)
         pw = r.randint(1, min(maxw, whole))
         if kind < 0.6:
             a = r.randint(v.lo, v.hi - pw + 1)
@@ -179,7 +182,7 @@ class Gen:
         base = self.index(v.lo, v.hi - pw + 1, depth, readable) if up else self.index(
             v.lo + pw - 1, v.hi, depth, readable)
         return Node(lambda k, n=v.name, up=up, pw=pw: '%s[%s %s %d]' % (n, k[0], '+:' if up else '-:', pw),
-                    [base], pw, False)
+                    [base], pw, False, reads=True)
 
     # -- expressions
 
@@ -266,11 +269,18 @@ class Gen:
                         a.sized)
         if choice < 0.68:
             b = self.expr(d, 8, readable, sized)
+            if b.signed and maxw < 2:  # no room for an even base
+                b = Node(lambda k: '$unsigned(%s)' % k[0], [b], b.width, False, expr=False)
             a = self.power_base(d, maxw, readable, sized) if b.signed else self.expr(
                 d, maxw, readable, sized)
             return Node(lambda k: '(%s ** %s)' % (k[0], k[1]), [a, b], a.width, a.signed, a.sized)
         if choice < 0.78:
             c = self.expr(d, 64, readable, sized)
+            if c.constant:
+                # Icarus folds c ? a : b on a constant c into the arm it
+                # picks, keeping that arm's sign where the whole is unsigned.
+                v = r.choice(readable)
+                c = leaf(v.name, v.width, v.signed)
             a = self.expr(d, maxw, readable, sized)
             b = self.expr(d, maxw, readable, sized)
             return Node(lambda k: '(%s ? %s : %s)' % tuple(k), [c, a, b], max(a.width, b.width),
@@ -317,8 +327,9 @@ class Gen:
             width = 0
             chosen = r.sample(writable, r.randint(2, min(3, len(writable))))
             # Icarus writes the parts one by one, reading later indices
-            # after earlier parts changed: indices read nothing written here.
-            others = [v for v in readable if v not in chosen]
+            # after earlier parts changed (and the nets that follow them):
+            # indices read neither these variables nor any net.
+            others = [v for v in readable if v not in chosen and v.kind != 'net']
             for v in chosen:
                 p = self.target_piece(v, 2, others)
                 if width + p.width > total_limit:
@@ -451,6 +462,10 @@ def make_design(seed, statements=40, max_depth=5):
         elif op in ('<<=', '>>=', '<<<=', '>>>='):
             e = Node(lambda k: '$unsigned(%s)' % k[0], [g.expr(0, target.width, readable)],
                      expr=False)
+        elif r.random() < 0.03:
+            # Icarus reads a string operand's bits wrong: strings only copied.
+            n = r.randint(1, 8)
+            e = leaf('"%s"' % ''.join(r.choice('abcXYZ019 _-') for _ in range(n)), 8 * n, False)
         else:
             e = g.expr(0, 64, readable)
         d.items.append(Item(kind, target, op, e, [v.name for v in written]))
