@@ -91,7 +91,32 @@ class Var:
         sign = 'signed ' if self.signed else ''
         if self.kind == 'net':
             return 'wire %s%s%s' % (sign, rng, self.name)
+        if self.kind == 'arg':
+            return 'input logic %s%s%s' % (sign, rng, self.name)
+        if self.kind == 'param' and self.untyped:
+            # Takes the literal's type: [width-1:0], signed as it is.
+            return 'localparam %s = %d\'%sh%x;' % (self.name, self.width, 's' if self.signed else '',
+                                                  self.init)
+        if self.kind == 'param':
+            return 'localparam logic %s%s%s = %d\'h%x;' % (sign, rng, self.name, self.width,
+                                                          self.init)
         return 'logic %s%s%s = %d\'h%x;' % (sign, rng, self.name, self.width, self.init)
+
+
+class Function:
+    def __init__(self, name, width, signed, args, body, style):
+        self.name, self.width, self.signed = name, width, signed
+        self.args, self.body, self.style = args, body, style
+
+    def text(self):
+        sign = 'signed ' if self.signed else ''
+        head = '  function automatic logic %s[%d:0] %s(%s);' % (
+            sign, self.width - 1, self.name, ', '.join(a.decl() for a in self.args))
+        if self.style == 'return':
+            line = '    return %s;' % self.body.text()
+        else:
+            line = '    %s = %s;' % (self.name, self.body.text())
+        return '\n'.join([head, line, '  endfunction'])
 
 
 class Gen:
@@ -100,6 +125,7 @@ class Gen:
         self.max_depth = max_depth
         self.vars = []      # variables the expressions may read
         self.index_vars = []
+        self.functions = []
 
     # -- declarations
 
@@ -121,6 +147,44 @@ class Gen:
             left, right = lo, lo + width - 1
         return Var(name, width, r.random() < 0.4, left, right, scalar,
                    r.getrandbits(width), kind)
+
+    def make_param(self, name):
+        r = self.rng
+        if r.random() < 0.4:
+            width = r.choice([4, 8, 16, 32, 32, 48, 64])
+            v = Var(name, width, r.random() < 0.5, width - 1, 0, False, 0, 'param')
+            v.init = r.getrandbits(width)
+            v.untyped = True
+            return v
+        v = self.make_var(name, 'param')
+        v.untyped = False
+        return v
+
+    def make_function(self, name):
+        """A function of one to three arguments returning an expression of
+        them, and the arguments it is called with."""
+        r = self.rng
+        args = []
+        for n in range(r.randint(1, 3)):
+            a = self.make_var('a%d' % n, 'arg')
+            a.scalar = False
+            if a.width == 1 and a.signed:
+                a.signed = False
+            args.append(a)
+        width = r.choice([1, 4, 8, 16, 32, 33, 64, r.randint(1, 64)])
+        signed = r.random() < 0.4
+        index_vars, self.index_vars = self.index_vars, []
+        body = self.expr(1, 64, args)
+        self.index_vars = index_vars
+        f = Function(name, width, signed, args, body, r.choice(['return', 'name']))
+        self.functions.append(f)
+        return f
+
+    def call(self, depth, maxw, readable):
+        f = self.rng.choice([f for f in self.functions if f.width <= maxw])
+        args = [self.expr(depth + 1, 64, readable) for _ in f.args]
+        return Node(lambda k, n=f.name: '%s(%s)' % (n, ', '.join(k)), args, f.width, f.signed,
+                    reads=True)
 
     def make_index_var(self, name):
         r = self.rng
@@ -192,7 +256,9 @@ class Gen:
         fits = [v for v in readable if v.width <= maxw]
         if choice < 0.4 and fits:
             v = r.choice(fits)
-            return leaf(v.name, v.width, v.signed)
+            n = leaf(v.name, v.width, v.signed)
+            n.constant = v.kind == 'param'
+            return n
         selectable = [v for v in readable if not v.scalar and (v.width > 1 or not v.signed)]
         if choice < 0.7 and selectable:
             return self.select(r.choice(selectable), maxw, depth, readable)
@@ -302,6 +368,8 @@ class Gen:
             n = r.randint(1, min(4, maxw))
             e = self.expr(d, maxw // n, readable, True)
             return Node(lambda k, n=n: '{%d{%s}}' % (n, k[0]), [e], n * e.width, False)
+        if choice < 0.935 and any(f.width <= maxw for f in self.functions):
+            return self.call(d, maxw, readable)
         if choice < 0.95:
             n = r.randint(1, maxw)
             e = self.expr(d, 64, readable, sized)
@@ -369,11 +437,14 @@ class Design:
         self.nets = []
         self.cont = []   # continuous assignments
         self.items = []  # procedural statements, in order
+        self.functions = []
 
     def text(self):
         out = ['module top;']
         for v in self.vars:
             out.append('  ' + v.decl())
+        for f in self.functions:
+            out.append(f.text())
         declared = {i.target.text() for i in self.cont if i.kind == 'netdecl'}
         for n in self.nets:
             if n.name not in declared:
@@ -418,8 +489,10 @@ def make_design(seed, statements=40, max_depth=5):
     d = Design()
     g.index_vars = [g.make_index_var('i%d' % n) for n in range(r.randint(2, 4))]
     pool = [g.make_var('v%d' % n, 'var') for n in range(r.randint(4, 9))]
-    d.vars = g.index_vars + pool
-    readable = pool + g.index_vars
+    params = [g.make_param('P%d' % n) for n in range(r.randint(0, 3))]
+    d.vars = g.index_vars + pool + params
+    readable = pool + g.index_vars + params
+    d.functions = [g.make_function('f%d' % n) for n in range(r.randint(0, 2))]
     # Nets: each driven whole, or in pieces that together cover it.
     for n in range(r.randint(1, 4)):
         net = g.make_var('n%d' % n, 'net')
@@ -628,6 +701,10 @@ def shrink(design, budget=600):
             d, c = step(d)
             changed = changed or c
     # Declarations nobody uses.
+    for f in list(d.functions):
+        body = d.text().replace(f.text(), '')
+        if not re.search(r'\b%s\b' % f.name, body):
+            d.functions = [x for x in d.functions if x is not f]
     for v in list(d.vars):
         body = d.text().replace(v.decl(), '')
         if not re.search(r'\b%s\b' % v.name, body):
