@@ -235,18 +235,21 @@ class Gen:
         whole = v.width - 1 if v.signed and reading else v.width
         if kind < 0.35 or maxw == 1 or whole == 1:
             i = self.index(v.lo, v.hi, depth, readable)
-            return Node(lambda k, n=v.name: '%s[%s]' % (n, k[0]), [i], 1, False, reads=True)
+            return Node(lambda k, n=v.name: '%s[%s]' % (n, k[0]), [i], 1, False,
+                        reads=v.kind != 'param')
         pw = r.randint(1, min(maxw, whole))
         if kind < 0.6:
             a = r.randint(v.lo, v.hi - pw + 1)
             b = a + pw - 1
             msb, lsb = (b, a) if v.descending else (a, b)
-            return leaf('%s[%d:%d]' % (v.name, msb, lsb), pw, False)
+            part = leaf('%s[%d:%d]' % (v.name, msb, lsb), pw, False)
+            part.constant = v.kind == 'param'
+            return part
         up = r.random() < 0.5
         base = self.index(v.lo, v.hi - pw + 1, depth, readable) if up else self.index(
             v.lo + pw - 1, v.hi, depth, readable)
         return Node(lambda k, n=v.name, up=up, pw=pw: '%s[%s %s %d]' % (n, k[0], '+:' if up else '-:', pw),
-                    [base], pw, False, reads=True)
+                    [base], pw, False, reads=v.kind != 'param')
 
     # -- expressions
 
@@ -345,8 +348,9 @@ class Gen:
             if c.constant:
                 # Icarus folds c ? a : b on a constant c into the arm it
                 # picks, keeping that arm's sign where the whole is unsigned.
-                v = r.choice(readable)
+                v = r.choice([v for v in readable if v.kind != 'param'])
                 c = leaf(v.name, v.width, v.signed)
+            c.condition = True  # the shrinker leaves it variable
             a = self.expr(d, maxw, readable, sized)
             b = self.expr(d, maxw, readable, sized)
             return Node(lambda k: '(%s ? %s : %s)' % tuple(k), [c, a, b], max(a.width, b.width),
@@ -373,10 +377,44 @@ class Gen:
         if choice < 0.95:
             n = r.randint(1, maxw)
             e = self.expr(d, 64, readable, sized)
+            if e.constant and re.search(r'\bP\d', e.text()):
+                return e  # Icarus folds such a cast of a signed parameter unsigned
             return Node(lambda k, n=n: "%d'(%s)" % (n, k[0]), [e], n, e.signed)
         fn = r.choice(['$signed', '$unsigned'])
         e = self.expr(d, maxw, readable, sized)
         return Node(lambda k, fn=fn: '%s(%s)' % (fn, k[0]), [e], e.width, fn == '$signed', e.sized)
+
+    def case(self, readable):
+        """The parts of a case statement (see case_text): a narrow selector
+        now and then, so that small labels match it."""
+        r = self.rng
+        keyword = r.choice(['case', 'case', 'casez', 'casex'])
+        sel = self.expr(1, r.choice([1, 2, 3, 4, 8, 64]), readable)
+        labels, bodies, arms = [], [], []
+        for _ in range(r.randint(1, 4)):
+            count = r.randint(1, 2)
+            for _ in range(count):
+                if r.random() < 0.3:
+                    labels.append(self.expr(2, 64, readable))
+                    continue
+                w = r.randint(1, 8)
+                if keyword == 'case':
+                    labels.append(literal(r, w, r.random() < 0.3))
+                else:
+                    wild = '?z' if keyword == 'casez' else '?zx'
+                    bits = ''.join(r.choice('01' + wild) if r.random() < 0.3 else r.choice('01')
+                                   for _ in range(w))
+                    k = leaf("%d'b%s" % (w, bits), w, False)
+                    k.expr = False
+                    labels.append(k)
+            arms.append(count)
+            bodies.append(self.expr(0, 64, readable))
+        if r.random() < 0.6:
+            arms.append(0)
+            bodies.append(self.expr(0, 64, readable))
+        node = Node(None, [sel] + labels + bodies, expr=False)
+        node.keyword, node.arms = keyword, arms
+        return node
 
     # -- targets
 
@@ -415,6 +453,23 @@ class Gen:
 
 
 # ---- Designs ----------------------------------------------------------------
+
+def case_text(node, target):
+    """A case statement: node.kids holds the selector, the labels, then one
+    right side an arm; node.arms the number of labels of each arm (0 for
+    default)."""
+    texts = [k.text() for k in node.kids]
+    out = ['%s (%s)' % (node.keyword, texts[0])]
+    labels = 1
+    bodies = 1 + sum(node.arms)
+    for count in node.arms:
+        head = ', '.join(texts[labels:labels + count]) if count else 'default'
+        out.append('      %s: %s = %s;' % (head, target, texts[bodies]))
+        labels += count
+        bodies += 1
+    out.append('    endcase')
+    return '\n'.join(out)
+
 
 class Item:
     """One statement (or continuous assignment) and what it prints."""
@@ -464,7 +519,14 @@ class Design:
             if i.kind == 'show':
                 out.append('    #1 $display("%s %s", %s);' % (label, i.fmt, i.expr.text()))
                 continue
-            stmt = '%s %s %s;' % (i.target.text(), i.op, i.expr.text())
+            if i.kind == 'if':
+                c, a, b = (k.text() for k in i.expr.kids)
+                t = i.target.text()
+                stmt = 'if (%s) %s = %s; else %s = %s;' % (c, t, a, t, b)
+            elif i.kind == 'case':
+                stmt = case_text(i.expr, i.target.text())
+            else:
+                stmt = '%s %s %s;' % (i.target.text(), i.op, i.expr.text())
             if i.kind == 'nba':
                 out.append('    #1 %s' % stmt)
                 out.append('    #1;')
@@ -517,6 +579,14 @@ def make_design(seed, statements=40, max_depth=5):
                                 fmt=r.choice(['%0d', '%0h'])))
             continue
         target, written = g.target(pool, readable)
+        if kind < 0.25:
+            d.items.append(Item('if', target, '=', Node(None, [
+                g.expr(0, 64, readable), g.expr(0, 64, readable), g.expr(0, 64, readable)],
+                expr=False), [v.name for v in written]))
+            continue
+        if kind < 0.35:
+            d.items.append(Item('case', target, '=', g.case(readable), [v.name for v in written]))
+            continue
         kind, op = 'proc', '='
         # Icarus gets compound assignments to a select at a computed
         # position wrong once an earlier statement used || (its index
@@ -682,6 +752,10 @@ def shrink(design, budget=600):
                         continue
                     options = [k for k in node.kids if k.expr and k.width <= node.width]
                     options.append(leaf("%d'd1" % node.width, node.width, False))
+                    if getattr(node, 'condition', False):
+                        options = [k for k in options if not k.constant]
+                        for k in options:
+                            k.condition = True
                     old = getattr(item, attr)
                     for new in options:
                         setattr(item, attr, replaced(old, path, new))
