@@ -378,7 +378,8 @@ class Gen:
             n = r.randint(1, maxw)
             e = self.expr(d, 64, readable, sized)
             if e.constant and re.search(r'\bP\d', e.text()):
-                return e  # Icarus folds such a cast of a signed parameter unsigned
+                # Icarus folds such a cast of a signed parameter unsigned.
+                return self.leaf_expr(maxw, depth, readable, sized)
             return Node(lambda k, n=n: "%d'(%s)" % (n, k[0]), [e], n, e.signed)
         fn = r.choice(['$signed', '$unsigned'])
         e = self.expr(d, maxw, readable, sized)
