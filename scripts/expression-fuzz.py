@@ -246,10 +246,14 @@ class Gen:
             part.constant = v.kind == 'param'
             return part
         up = r.random() < 0.5
-        base = self.index(v.lo, v.hi - pw + 1, depth, readable) if up else self.index(
-            v.lo + pw - 1, v.hi, depth, readable)
-        return Node(lambda k, n=v.name, up=up, pw=pw: '%s[%s %s %d]' % (n, k[0], '+:' if up else '-:', pw),
+        # A write may hang over either end: only the bits inside change.
+        over = 0 if reading or r.random() < 0.85 else pw - 1
+        base = self.index(v.lo - over, v.hi - pw + 1 + over, depth, readable) if up else self.index(
+            v.lo + pw - 1 - over, v.hi + over, depth, readable)
+        part = Node(lambda k, n=v.name, up=up, pw=pw: '%s[%s %s %d]' % (n, k[0], '+:' if up else '-:', pw),
                     [base], pw, False, reads=v.kind != 'param')
+        part.overhang = over > 0
+        return part
 
     # -- expressions
 
@@ -383,31 +387,49 @@ class Gen:
             return Node(lambda k, n=n: "%d'(%s)" % (n, k[0]), [e], n, e.signed)
         fn = r.choice(['$signed', '$unsigned'])
         e = self.expr(d, maxw, readable, sized)
+        if e.constant and re.search(r'\bP\d', e.text()):
+            return e  # Icarus folds these on a parameter with the wrong sign
         return Node(lambda k, fn=fn: '%s(%s)' % (fn, k[0]), [e], e.width, fn == '$signed', e.sized)
 
     def case(self, readable):
-        """The parts of a case statement (see case_text): a narrow selector
-        now and then, so that small labels match it."""
+        """The parts of a case statement (see case_text). Icarus extends a
+        signed case expression by its sign even where an unsigned label
+        makes the comparison unsigned (and sees through $unsigned): the
+        selector and labels are unsigned names and constants, or all signed."""
         r = self.rng
         keyword = r.choice(['case', 'case', 'casez', 'casex'])
-        sel = self.expr(1, r.choice([1, 2, 3, 4, 8, 64]), readable)
+        signed = [v for v in readable if v.signed and v.kind != 'param']
+        all_signed = keyword == 'case' and signed and r.random() < 0.3
+        if all_signed:
+            v = r.choice(signed)
+            sel = leaf(v.name, v.width, True)
+        else:
+            unsigned = [v for v in readable if not v.signed and v.kind != 'param']
+            selectable = [v for v in readable if not v.scalar and (v.width > 1 or not v.signed)]
+            if unsigned and r.random() < 0.5:
+                v = r.choice(unsigned)
+                sel = leaf(v.name, v.width, False)
+            else:
+                sel = self.select(r.choice(selectable), r.choice([1, 2, 3, 4, 8, 64]), 1, readable)
+        sel.expr = False
         labels, bodies, arms = [], [], []
+        names = [v for v in readable if v.signed == bool(all_signed) and (v.signed or not v.scalar)]
         for _ in range(r.randint(1, 4)):
             count = r.randint(1, 2)
             for _ in range(count):
-                if r.random() < 0.3:
-                    labels.append(self.expr(2, 64, readable))
-                    continue
-                w = r.randint(1, 8)
-                if keyword == 'case':
-                    labels.append(literal(r, w, r.random() < 0.3))
+                if r.random() < 0.2 and names:
+                    v = r.choice(names)
+                    k = leaf(v.name, v.width, v.signed)
+                elif keyword == 'case':
+                    k = literal(r, r.randint(1, 8), bool(all_signed))
                 else:
+                    w = r.randint(1, 8)
                     wild = '?z' if keyword == 'casez' else '?zx'
                     bits = ''.join(r.choice('01' + wild) if r.random() < 0.3 else r.choice('01')
                                    for _ in range(w))
                     k = leaf("%d'b%s" % (w, bits), w, False)
-                    k.expr = False
-                    labels.append(k)
+                k.expr = False
+                labels.append(k)
             arms.append(count)
             bodies.append(self.expr(0, 64, readable))
         if r.random() < 0.6:
@@ -516,7 +538,7 @@ class Design:
         for n in self.nets:
             out.append('    $display("%s %%0d %%0h", %s, %s);' % (n.name, n.name, n.name))
         for number, i in enumerate(self.items):
-            label = 'S%d' % number
+            label = 'S%d' % i.number
             if i.kind == 'show':
                 out.append('    #1 $display("%s %s", %s);' % (label, i.fmt, i.expr.text()))
                 continue
@@ -592,7 +614,7 @@ def make_design(seed, statements=40, max_depth=5):
         # Icarus gets compound assignments to a select at a computed
         # position wrong once an earlier statement used || (its index
         # state leaks): only constant positions take them.
-        fixed = all(getattr(k, 'constant', False) for k in target.kids)
+        fixed = all(k.constant for k in target.kids) and not getattr(target, 'overhang', False)
         if len(written) == 1 and fixed and r.random() < 0.2:
             op = r.choice(compound)
         elif r.random() < 0.12:
@@ -613,6 +635,8 @@ def make_design(seed, statements=40, max_depth=5):
         else:
             e = g.expr(0, 64, readable)
         d.items.append(Item(kind, target, op, e, [v.name for v in written]))
+    for number, item in enumerate(d.items):
+        item.number = number  # its label, kept while the shrinker works
     return d
 
 
@@ -677,8 +701,8 @@ def compare(text):
             a = ref_lines[n] if n < len(ref_lines) else '<none>'
             b = got_lines[n] if n < len(got_lines) else '<none>'
             if a != b:
-                return 'differ', 'line %d: icarus %r, engine %r' % (n + 1, a, b)
-        return 'differ', ''
+                return 'differ', 'line %d: icarus %r, engine %r' % (n + 1, a, b), a.split(' ')[0]
+        return 'differ', '', ''
 
 
 # ---- Shrinking --------------------------------------------------------------
@@ -702,9 +726,16 @@ def shrink(design, budget=600):
     """A smaller design whose outputs still differ."""
     calls = [0]
 
+    first = compare(design.text())
+    if first[0] != 'differ':
+        return design
+
     def differs(d):
+        """Still differs, first where it first differed: on the same
+        statement, not on one the shrinking broke elsewhere."""
         calls[0] += 1
-        return compare(d.text())[0] == 'differ'
+        verdict = compare(d.text())
+        return verdict[0] == 'differ' and verdict[2] == first[2]
 
     def drop_pieces(d, attr):
         """Leaves out runs of statements, long runs first."""
@@ -792,7 +823,7 @@ def shrink(design, budget=600):
 def check_seed(args):
     seed, statements, depth = args
     design = make_design(seed, statements, depth)
-    verdict, details = compare(design.text())
+    verdict, details = compare(design.text())[:2]
     return seed, verdict, details, design.expression_count()
 
 
