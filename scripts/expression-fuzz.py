@@ -3,16 +3,28 @@
 and by Icarus Verilog, compared line by line. Run by hand, never by CI.
 
     scripts/expression-fuzz.py [--designs N] [--seed S] [--jobs J] [--out DIR]
-    scripts/expression-fuzz.py --replay FILE.sv     # run one design both ways
+    scripts/expression-fuzz.py --print SEED          # the design of one seed
+    scripts/expression-fuzz.py --replay FILE.sv      # run one design both ways
 
 Each design declares two-valued vectors of random widths (1..64), signs and
-ranges ([hi:lo], [lo:hi], offset, negative), then assigns random expressions
-to whole vectors, bit and part selects and concatenations of them,
-procedurally (blocking, non-blocking, compound) and continuously, and prints
-each result with %0d and %0h. Nothing may read X: indices are kept in range,
-divisors and the bases of signed powers are or-ed with a non-zero constant.
-A design whose outputs differ is shrunk to a small one and written to the
-output folder with both outputs.
+ranges ([hi:lo], [lo:hi], offset, negative), parameters and functions, then
+assigns random expressions (every operator, ?:, concatenation, replication,
+selects with constant and computed indices, casts, $signed/$unsigned, calls)
+to whole vectors, bit and part selects and concatenations of them:
+procedurally (blocking, non-blocking, compound, under if and case) and
+continuously, printing each result with %0d and %0h. Nothing may read X:
+indices stay in range, divisors and the bases of signed powers are or-ed
+with a non-zero constant. A design whose outputs differ is shrunk (keeping
+the statement that differs first) and written to the output folder.
+
+Icarus Verilog 11 departs from the standard in places; the generator keeps
+out of them, each where it does so says which. In short: unsized numbers
+(it widens their expressions), string operands, ?: on a constant condition,
+a select spanning a whole signed vector, casts and $signed/$unsigned of
+parameters, /= %= and shifting compound assignments with a wider or signed
+right side, compound assignments to computed positions, concatenated
+targets whose indices read what they write, 1, -1 and all-ones bases of
+negative powers, and case statements mixing signed and unsigned.
 
 Needs build/wexla.node (scripts/build.sh) and iverilog/vvp.
 """
@@ -40,12 +52,11 @@ class Node:
     shrinker may replace; other nodes (index and divisor guards, targets)
     only pass the shrinker on to their kids."""
 
-    def __init__(self, show, kids=(), width=1, signed=False, sized=True, expr=True, reads=False):
+    def __init__(self, show, kids=(), width=1, signed=False, expr=True, reads=False):
         self.show = show
         self.kids = list(kids)
         self.width = width
         self.signed = signed
-        self.sized = sized
         self.expr = expr
         # Made of constants only: no variable anywhere below.
         self.constant = not reads and all(k.constant for k in self.kids)
@@ -54,9 +65,9 @@ class Node:
         return self.show([k.text() for k in self.kids])
 
 
-def leaf(text, width, signed, sized=True):
+def leaf(text, width, signed):
     names = re.search(r"(^|[^'\w])[A-Za-z_]", text)
-    return Node(lambda _k, t=text: t, (), width, signed, sized, reads=bool(names))
+    return Node(lambda _k, t=text: t, (), width, signed, reads=bool(names))
 
 
 def literal(rng, width, signed):
@@ -223,7 +234,7 @@ class Gen:
                 lambda k, n=n: '($unsigned(%s) %% %d)' % (k[0], n))
         else:
             show = lambda k, lo=lo, n=n: '($signed($unsigned(%s) %% %d) - %d)' % (k[0], n, -lo)
-        return Node(show, [e], 32, False, True, expr=False)
+        return Node(show, [e], 32, False, expr=False)
 
     def select(self, v, maxw, depth, readable, reading=True):
         """A bit, part or indexed part select of `v` at most `maxw` wide."""
@@ -278,7 +289,7 @@ class Gen:
                 return leaf("32'sd%d" % r.randint(0, 300), 32, True)
             if k < 0.8 or sized:
                 return leaf("32'h%x" % r.getrandbits(r.choice([4, 16, 32])), 32, False)
-            return leaf(r.choice(["'0", "'1"]), 1, False, sized=False)
+            return leaf(r.choice(["'0", "'1"]), 1, False)
         return literal(r, r.randint(1, maxw), r.random() < 0.4)
 
     def nonzero(self, depth, maxw, readable, sized=False):
@@ -287,7 +298,7 @@ class Gen:
         k = self.rng.randint(1, (1 << min(maxw, 8)) - 1)
         w = min(maxw, 8)
         k = leaf("%d'd%d" % (w, k), w, False)
-        return Node(lambda t: '(%s | %s)' % (t[0], t[1]), [e, k], max(e.width, w), False, True,
+        return Node(lambda t: '(%s | %s)' % (t[0], t[1]), [e, k], max(e.width, w), False,
                     expr=False)
 
     def power_base(self, depth, maxw, readable, sized):
@@ -299,7 +310,7 @@ class Gen:
         sign = 's' if e.signed else ''
         two = leaf("%d'%sd2" % (w, sign), w, e.signed)
         even = leaf("%d'%sh%x" % (w, sign, ((1 << w) - 1) & ~1), w, e.signed)
-        return Node(lambda t: '((%s | %s) & %s)' % tuple(t), [e, two, even], w, e.signed, True,
+        return Node(lambda t: '((%s | %s) & %s)' % tuple(t), [e, two, even], w, e.signed,
                     expr=False)
 
     def expr(self, depth, maxw, readable, sized=False):
@@ -311,7 +322,7 @@ class Gen:
         if choice < 0.12:
             op = r.choice(['-', '~', '+', '-', '~'])
             e = self.expr(d, maxw, readable, sized)
-            return Node(lambda k, op=op: '%s(%s)' % (op, k[0]), [e], e.width, e.signed, e.sized)
+            return Node(lambda k, op=op: '%s(%s)' % (op, k[0]), [e], e.width, e.signed)
         if choice < 0.2:
             op = r.choice(['!', '&', '|', '^', '~&', '~|', '~^', '^~'])
             e = self.expr(d, 64, readable, sized)
@@ -321,7 +332,7 @@ class Gen:
             a = self.expr(d, maxw, readable, sized)
             b = self.nonzero(d, maxw, readable, sized) if op in '/%' else self.expr(d, maxw, readable, sized)
             return Node(lambda k, op=op: '(%s %s %s)' % (k[0], op, k[1]), [a, b], max(a.width, b.width),
-                        a.signed and b.signed, a.sized or b.sized)
+                        a.signed and b.signed)
         if choice < 0.54:
             op = r.choice(['==', '!=', '===', '!==', '<', '<=', '>', '>=', '==', '<', '<->', '&&', '||',
                            '==?', '!=?'])
@@ -338,15 +349,14 @@ class Gen:
             op = r.choice(['<<', '>>', '<<<', '>>>'])
             a = self.expr(d, maxw, readable, sized)
             b = self.expr(d, 64, readable, sized)
-            return Node(lambda k, op=op: '(%s %s %s)' % (k[0], op, k[1]), [a, b], a.width, a.signed,
-                        a.sized)
+            return Node(lambda k, op=op: '(%s %s %s)' % (k[0], op, k[1]), [a, b], a.width, a.signed)
         if choice < 0.68:
             b = self.expr(d, 8, readable, sized)
             if b.signed and maxw < 2:  # no room for an even base
                 b = Node(lambda k: '$unsigned(%s)' % k[0], [b], b.width, False, expr=False)
             a = self.power_base(d, maxw, readable, sized) if b.signed else self.expr(
                 d, maxw, readable, sized)
-            return Node(lambda k: '(%s ** %s)' % (k[0], k[1]), [a, b], a.width, a.signed, a.sized)
+            return Node(lambda k: '(%s ** %s)' % (k[0], k[1]), [a, b], a.width, a.signed)
         if choice < 0.78:
             c = self.expr(d, 64, readable, sized)
             if c.constant:
@@ -358,7 +368,7 @@ class Gen:
             a = self.expr(d, maxw, readable, sized)
             b = self.expr(d, maxw, readable, sized)
             return Node(lambda k: '(%s ? %s : %s)' % tuple(k), [c, a, b], max(a.width, b.width),
-                        a.signed and b.signed, a.sized or b.sized)
+                        a.signed and b.signed)
         if choice < 0.88:
             n = r.randint(1, 4)
             kids = []
@@ -389,7 +399,7 @@ class Gen:
         e = self.expr(d, maxw, readable, sized)
         if e.constant and re.search(r'\bP\d', e.text()):
             return e  # Icarus folds these on a parameter with the wrong sign
-        return Node(lambda k, fn=fn: '%s(%s)' % (fn, k[0]), [e], e.width, fn == '$signed', e.sized)
+        return Node(lambda k, fn=fn: '%s(%s)' % (fn, k[0]), [e], e.width, fn == '$signed')
 
     def case(self, readable):
         """The parts of a case statement (see case_text). Icarus extends a
