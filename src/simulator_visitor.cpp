@@ -133,7 +133,11 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         _ctx.scope = parent;
         const auto v = constantValue(*init);
         if (!v) {
-            reportNotModelled(init->sourceRange.start(), "initial value that is not constant");
+            EvalContext eval(ASTContext(*parent, LookupLocation::max));
+            const slang::ConstantValue cv = init->eval(eval);
+            const bool unknown = cv.isInteger() && cv.integer().hasUnknown();
+            reportNotModelled(init->sourceRange.start(),
+                              unknown ? "x/z value" : "initial value that is not constant");
             return;
         }
         const uint64_t value = *v & wsim_kernel::width_mask(static_cast<int>(std::min(type.getBitWidth(), 64u)));
