@@ -2,10 +2,6 @@
 #include "project_support.h"
 #include "query_support.h"
 
-#include <slang/ast/ASTVisitor.h>
-#include <slang/ast/Compilation.h>
-#include <slang/syntax/SyntaxTree.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -42,18 +38,6 @@ protected:
 
     std::string log;
     std::string cleanupLog;
-};
-
-// A design whose assertion labels the tests look for after a re-parse.
-struct AssertionLabels : slang::ast::ASTVisitor<AssertionLabels, true, false> {
-    std::vector<std::string> labels;
-    int assertions = 0;
-    void handle(const slang::ast::BlockStatement& block) {
-        if (block.blockSymbol)
-            labels.emplace_back(block.blockSymbol->name);
-        visitDefault(block);
-    }
-    void handle(const slang::ast::ConcurrentAssertionStatement&) { ++assertions; }
 };
 
 } // namespace
@@ -211,43 +195,4 @@ TEST_F(InjectionTest, LinesOutsideTheFileInsertNothing) {
     EXPECT_EQ(readFile(dir.file("top(copy).v")), std::string(kFiveLines) + "\n");
     EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{dir.file("top(copy).v")});
     EXPECT_TRUE(propertyRows().empty());
-}
-
-TEST_F(InjectionTest, InjectedListParsesAndCompilesTheProperty) {
-    const std::string top = dir.file("top.v");
-    const std::string leaf = dir.file("leaf.sv");
-    writeFile(top,
-              "module top;\n"
-              "  logic clk, a, b;\n"
-              "  leaf u(.clk(clk));\n"
-              "endmodule\n");
-    writeFile(leaf, "module leaf(input logic clk);\nendmodule\n");
-
-    std::shared_ptr<slang::syntax::SyntaxTree> tree;
-    {
-        Analysis analysis({top, leaf});
-        ASSERT_TRUE(quietInject(
-            analysis, {query(top, 4, {"assert property (@(posedge clk) a |-> b);"}, {"p_ab"})}));
-        std::optional<std::shared_ptr<slang::syntax::SyntaxTree>> parsed;
-        const std::string printed = stdoutOf([&] {
-            EXPECT_TRUE(contains(analysis.getErrorJSON(), "\"status\": 200"));
-            EXPECT_EQ(analysis.getStatus(), 200);
-            EXPECT_EQ(stderrOf([&] { parsed = analysis.parse(); }),
-                      "[ANALYSIS] printing File names...\n");
-            analysis.cleanup();
-        });
-        EXPECT_EQ(printed, dir.file("top(copy).v") + "\n" + leaf + "\n" + "deleted: " +
-                               dir.file("top(copy).v") + "\n");
-        ASSERT_TRUE(parsed.has_value());
-        tree = *parsed;
-    }
-    // The tree outlives the engine and its copies.
-    slang::ast::Compilation compilation;
-    compilation.addSyntaxTree(tree);
-    for (const auto& diag : compilation.getAllDiagnostics())
-        EXPECT_FALSE(diag.isError()) << slang::toString(diag.code);
-    AssertionLabels found;
-    compilation.getRoot().visit(found);
-    EXPECT_EQ(found.assertions, 1);
-    EXPECT_EQ(found.labels, std::vector<std::string>{"p_ab"});
 }

@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <limits>
 #include <string>
 
@@ -17,16 +16,6 @@ using wexla_test::TempDir;
 namespace {
 
 const std::string kNoPath = "Database::init(path) must be called before Database::instance()";
-
-// Keeps the engine's log lines out of the test output.
-class QuietLog {
-public:
-    QuietLog() : saved_(std::cerr.rdbuf(nullptr)) {}
-    ~QuietLog() { std::cerr.rdbuf(saved_); }
-
-private:
-    std::streambuf* saved_;
-};
 
 // A run recorded by hand: steps at times 0, 5, ..., 5 * (steps - 1), signal
 // "top.a" counting up, with the rows in the project database.
@@ -52,7 +41,7 @@ int stepOf(const std::string& answer) {
 } // namespace
 
 TEST(InMemoryApi, AnswersWithoutAProjectDatabase) {
-    QuietLog quiet;
+    wexla_test::QuietLogs quiet;
     EXPECT_EQ(std::string(ingest("module m; endmodule")),
               "{\"success\": false, \"error\": \"Exception: " + kNoPath +
                   "\", \"meta\": {\"finalTime\": 0, \"totalCycles\": 0, \"totalChanges\": 0}, "
@@ -73,7 +62,7 @@ TEST(InMemoryApi, AnswersWithoutAProjectDatabase) {
 }
 
 TEST(InMemoryApi, EachBufferIsFreedOnlyThroughItsOwnPointer) {
-    QuietLog quiet;
+    wexla_test::QuietLogs quiet;
     const char* init = ingest_only_init("module m; endmodule");
     const std::string init_text = init;
     const char* window = get_timeline_window(1, 1);
@@ -92,7 +81,7 @@ TEST(InMemoryApi, EachBufferIsFreedOnlyThroughItsOwnPointer) {
 }
 
 TEST(InMemoryApi, WindowAndEventsOverARecordedRun) {
-    QuietLog quiet;
+    wexla_test::QuietLogs quiet;
     TempDir dir;
     Database::init(dir.file("project.db"));
     recordRun(dir, 5);
@@ -117,7 +106,7 @@ TEST(InMemoryApi, WindowAndEventsOverARecordedRun) {
 }
 
 TEST(DatabaseApi, AnswersWithoutAProject) {
-    QuietLog quiet;
+    wexla_test::QuietLogs quiet;
     const std::string plain = "{\"error\":\"" + kNoPath + "\"}";
     const std::string success = "{\"success\":false,\"error\":\"" + kNoPath + "\"}";
     EXPECT_EQ(get_ingest("module m; endmodule"),
@@ -142,7 +131,7 @@ TEST(DatabaseApi, AnswersWithoutAProject) {
 }
 
 TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
-    QuietLog quiet;
+    wexla_test::QuietLogs quiet;
     TempDir dir;
     Database::init(dir.file("project.db"));
     recordRun(dir, 4);  // not saved: the file holds no timeline
@@ -170,7 +159,7 @@ TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
 }
 
 TEST(DatabaseApi, ShutdownSavesTheProjectAndSqliteStaysUsable) {
-    QuietLog quiet;
+    wexla_test::QuietLogs quiet;
     TempDir dir;
     const std::string path = dir.file("project.db");
     Database::init(path);

@@ -305,8 +305,8 @@ endmodule
 
 } // namespace
 
-// Records built by hand: the empty document, every text escaped (keys and
-// control bytes too), and a branch whose only arm is its else arm.
+// Records built by hand: the empty document, texts escaped (keys and control
+// bytes too), and a branch whose only arm is its else arm.
 TEST(CFGBuilderJson, HandBuiltRecords) {
     CFGBuilder builder(nullptr);
     EXPECT_EQ(builder.to_json(), "{\n  \"design\": {\n    \"top\": \"\"\n  },\n"
@@ -330,23 +330,6 @@ TEST(CFGBuilderJson, HandBuiltRecords) {
                                                 "     \"blocks\": [\n     ],\n"
                                                 "     \"instances\": [\"1\", \"x\\\"y\"]\n"
                                                 "   }");
-
-    CFGDataflowEdge edge{"p\"m", "s\n", "", "", "", "", "7", "o\x01", "port_drive"};
-    EXPECT_EQ(builder.dataflowEdgeToJson(edge, ""), "{\n  \"kind\": \"port_drive\",\n"
-                                                    "  \"from\": {\n"
-                                                    "    \"module\": \"p\\\"m\",\n"
-                                                    "    \"signal\": \"s\\n\"\n"
-                                                    "  },\n  \"to\": {\n"
-                                                    "    \"instance\": \"7\",\n"
-                                                    "    \"port\": \"o\\u0001\"\n"
-                                                    "  }\n}");
-
-    CFGInstance inst{12, "u\"1", "m\\", "p", 0, {{"a", "input", "p\"", "s"}}};
-    const std::string text = builder.instanceToJson(inst, "");
-    EXPECT_TRUE(text.starts_with("\"12\": {\n  \"instance_name\": \"u\\\"1\",\n"
-                                 "  \"module\": \"m\\\\\",\n"))
-        << text;
-    EXPECT_NE(text.find("      \"connects_module\": \"p\\\"\",\n"), std::string::npos) << text;
 
     CFGStatement finish{"stmt_1", "finish", "ignored", {}, 4, {}, {}, ""};
     CFGStatement branch{"stmt_2", "if_branch", "", {"unknown", "", "", "", "", "", ""},
@@ -375,6 +358,16 @@ TEST_F(CFGBuilderTest, SmallDesignJsonByteForByte) {
                                "         ]\n       }\n     ],\n     \"instances\": []\n   }}\n"))
         << leaf;
     EXPECT_EQ(design->builder->getModuleByName("nope"), "{}\n");
+
+    // A second export after purging matches the new design.
+    writeFile(path, "module top;\n  logic only;\nendmodule\n");
+    for (const char* table : {"signals", "instances", "modules"})
+        db().purge(table);
+    const std::string errors = stderrOf([&] { Exported again({path}); });
+    EXPECT_EQ(errors.find("failed"), std::string::npos) << errors;
+    EXPECT_EQ(rows("SELECT * FROM instances"), (std::vector<std::string>{"1|top|1|1|3|top|NULL|top"}));
+    EXPECT_EQ(rows("SELECT name, signal_id, instance_id FROM signals"),
+              (std::vector<std::string>{"only|2|1"}));
 }
 
 TEST_F(CFGBuilderTest, ThreeFileHierarchyRows) {
@@ -478,10 +471,31 @@ TEST_F(CFGBuilderTest, StatementsConditionsAndTriggers) {
     $monitor("%d", n);
     $write("ignored");
   end
+  wire \odd"name ;
+  bus_if ifc ();
+  prog p ();
 endmodule
+interface bus_if;
+  logic s;
+endinterface
+program prog;
+endprogram
 )");
     auto design = exportDesign({path});
     const std::string json = design->builder->to_json();
+    // Interfaces and programs are modules without a line; names are escaped.
+    for (const char* name : {"bus_if", "prog"})
+        EXPECT_NE(json.find("\"" + std::string(name) + "\": {\n      \"name\": \"" + name +
+                            "\",\n      \"file\": \"" + canonical(path) +
+                            "\",\n      \"line\": -1,"),
+                  std::string::npos)
+            << name;
+    EXPECT_NE(json.find("\"name\": \"odd\\\"name\""), std::string::npos);
+    EXPECT_EQ(rows("SELECT name, start_line, end_line FROM modules ORDER BY module_id"),
+              (std::vector<std::string>{"s|1|24", "bus_if|25|-1", "prog|28|-1"}));
+    EXPECT_EQ(rows("SELECT name FROM signals WHERE name LIKE '%odd%' OR name LIKE 'ifc%' "
+                   "ORDER BY signal_id"),
+              (std::vector<std::string>{"odd\"name", "ifc.s"}));
 
     // An implicit event list gives no trigger; an event control names its signal.
     EXPECT_NE(json.find("\"kind\": \"always\",\n          \"label\": \"\",\n"
@@ -560,34 +574,6 @@ endmodule
     EXPECT_NE(json.find("\"instance_name\": \"b\""), std::string::npos);
 }
 
-TEST_F(CFGBuilderTest, InterfacesProgramsAndEscapedNames) {
-    const std::string path = source("kinds.sv", R"(module t;
-  wire \odd"name ;
-  bus_if ifc ();
-  prog p ();
-endmodule
-interface bus_if;
-  logic s;
-endinterface
-program prog;
-endprogram
-)");
-    auto design = exportDesign({path});
-    const std::string json = design->builder->to_json();
-    EXPECT_NE(json.find("\"bus_if\": {\n      \"name\": \"bus_if\",\n      \"file\": \"" +
-                        canonical(path) + "\",\n      \"line\": -1,"),
-              std::string::npos)
-        << json;
-    EXPECT_NE(json.find("\"prog\": {\n      \"name\": \"prog\",\n      \"file\": \"" +
-                        canonical(path) + "\",\n      \"line\": -1,"),
-              std::string::npos);
-    EXPECT_NE(json.find("\"name\": \"odd\\\"name\""), std::string::npos);
-    EXPECT_EQ(rows("SELECT name, start_line, end_line FROM modules ORDER BY module_id"),
-              (std::vector<std::string>{"t|1|5", "bus_if|6|-1", "prog|9|-1"}));
-    EXPECT_EQ(rows("SELECT name FROM signals ORDER BY signal_id"),
-              (std::vector<std::string>{"odd\"name", "ifc.s"}));
-}
-
 TEST_F(CFGBuilderTest, BadInputNeverCrashes) {
     const std::string broken = source("broken.sv", R"(module broken (input a, output b;
   wire [3:0] w = ;
@@ -611,20 +597,6 @@ module half
                   .find("[DATABASE] Insert module failed: FOREIGN KEY"),
               std::string::npos);
     EXPECT_NE(orphan->builder->getModuleByName("leaf"), "{}\n");
-}
-
-TEST_F(CFGBuilderTest, ASecondExportAfterPurgingMatchesTheNewDesign) {
-    const std::string path = source("small.sv", kSmallDesign);
-    exportDesign({path});
-    writeFile(path, "module top;\n  logic only;\nendmodule\n");
-    Database& db = Database::instance();
-    for (const char* table : {"signals", "instances", "modules"})
-        db.purge(table);
-    const std::string errors = stderrOf([&] { Exported again({path}); });
-    EXPECT_EQ(errors.find("failed"), std::string::npos) << errors;
-    EXPECT_EQ(rows("SELECT * FROM instances"), (std::vector<std::string>{"1|top|1|1|3|top|NULL|top"}));
-    EXPECT_EQ(rows("SELECT name, signal_id, instance_id FROM signals"),
-              (std::vector<std::string>{"only|2|1"}));
 }
 
 TEST_F(CFGBuilderTest, DeeplyNestedStatementsCostWhatTheirTextWeighs) {

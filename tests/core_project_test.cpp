@@ -124,7 +124,7 @@ protected:
     TempDir dir;
     std::string top = dir.file("top.v");
     std::string mid = dir.file("mid.v");
-    std::string leaf = dir.file("leaf.v");
+    std::string leaf = dir.file("leaf.sv");
     std::string injectLog;
 };
 
@@ -162,30 +162,19 @@ TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
     EXPECT_TRUE(contains(injectLog, "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! \n"));
     EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
     EXPECT_TRUE(wsim_kernel::sim_state::instance().all_processes().empty());
-    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).v")));
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
     EXPECT_EQ(outcome(), "NULL|NULL|NULL");
 }
 
-TEST_F(ProjectTest, CompileStatusCodesAndTheDiagnosticsGate) {
+// The diagnostics' layout is pinned in error_handling_test.cpp; here, the gate.
+TEST_F(ProjectTest, CompileStatusCodesTheDiagnosticsGateAndModuleLookup) {
     EXPECT_EQ(compile({}), emptyDiagnostics(498));
     EXPECT_EQ(compile({top, mid, dir.file("missing.v")}), emptyDiagnostics(499));
     EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
 
     const std::string bad = dir.file("bad.v");
     writeFile(bad, "module bad;\n  wire a\nendmodule\n");
-    EXPECT_EQ(compile({top, mid, leaf, bad}), "{\n"
-                                              "  \"status\": 501,\n"
-                                              "  \"errors\": [\n"
-                                              "    {\n"
-                                              "      \"description\": \"error: expected ';'\",\n"
-                                              "      \"file_name\": \"" + canonical(bad) + "\",\n"
-                                              "      \"line\": 2,\n"
-                                              "      \"column\": 9\n"
-                                              "    }\n"
-                                              "  ],\n"
-                                              "  \"warnings\": [\n"
-                                              "  ]\n"
-                                              "}");
+    EXPECT_TRUE(compile({top, mid, leaf, bad}).starts_with("{\n  \"status\": 501,\n"));
     // Nothing behind a failed gate is parsed or exported.
     EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
     EXPECT_EQ(count("modules") + count("instances") + count("signals"), 0);
@@ -197,20 +186,10 @@ TEST_F(ProjectTest, CompileStatusCodesAndTheDiagnosticsGate) {
                     "  always @(posedge clk) q <= ~q;\n"
                     "endmodule\n");
     const std::string answer = compile(sources());
-    EXPECT_EQ(answer, "{\n"
-                      "  \"status\": 200,\n"
-                      "  \"errors\": [\n"
-                      "  ],\n"
-                      "  \"warnings\": [\n"
-                      "    {\n"
-                      "      \"description\": \"warning: implicit conversion expands from 4 to 8 "
-                      "bits\",\n"
-                      "      \"file_name\": \"" + canonical(leaf) + "\",\n"
-                      "      \"line\": 3,\n"
-                      "      \"column\": 17\n"
-                      "    }\n"
-                      "  ]\n"
-                      "}");
+    EXPECT_TRUE(answer.starts_with("{\n  \"status\": 200,\n  \"errors\": [\n  ],\n"
+                                   "  \"warnings\": [\n    {\n      \"description\": "
+                                   "\"warning: implicit conversion"))
+        << answer;
     EXPECT_EQ(WexlaCore::instance().getSimulationJSON(), answer);
     EXPECT_EQ(rows("SELECT instance_path, base_module, file_id FROM instances ORDER BY "
                    "instance_id;"),
@@ -220,94 +199,20 @@ TEST_F(ProjectTest, CompileStatusCodesAndTheDiagnosticsGate) {
               (std::vector<std::string>{"top|" + fileId(top), "mid|" + fileId(mid),
                                         "leaf|" + fileId(leaf)}));
 
-    // A later failed gate leaves the exported design as it was.
-    EXPECT_EQ(compile({bad})[0], '{');
-    EXPECT_NE(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
-    EXPECT_EQ(count("instances"), 3);
-}
-
-TEST_F(ProjectTest, ModuleLookupAnswers) {
-    compile(sources());
+    // Module lookup wraps the design-structure record (pinned in cfg_builder_test.cpp).
     EXPECT_EQ(WexlaCore::instance().getModuleByName("nosuch"), kNotFound);
     EXPECT_EQ(WexlaCore::instance().getModuleByName(""), kNotFound);
-    EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"),
-              "{\"status\": 200, \"error\": \"\", \"modules\": {\n"
-              "   \"leaf\": {\n"
-              "     \"name\": \"leaf\",\n"
-              "     \"file\": \"" + canonical(leaf) + "\",\n"
-              "     \"line\": 4,\n"
-              "     \"ports\": [\n"
-              "       {\n"
-              "         \"name\": \"clk\",\n"
-              "         \"direction\": \"input\",\n"
-              "         \"width\": 1,\n"
-              "         \"line\": 1\n"
-              "       },\n"
-              "       {\n"
-              "         \"name\": \"q\",\n"
-              "         \"direction\": \"output\",\n"
-              "         \"width\": 4,\n"
-              "         \"line\": 1\n"
-              "       }\n"
-              "     ],\n"
-              "     \"signals\": [\n"
-              "       {\n"
-              "         \"name\": \"clk\",\n"
-              "         \"kind\": \"reg\",\n"
-              "         \"width\": 1,\n"
-              "         \"line\": 1\n"
-              "       },\n"
-              "       {\n"
-              "         \"name\": \"q\",\n"
-              "         \"kind\": \"reg\",\n"
-              "         \"width\": 4,\n"
-              "         \"line\": 1\n"
-              "       }\n"
-              "     ],\n"
-              "     \"blocks\": [\n"
-              "       {\n"
-              "         \"id\": \"blk_initial_8\",\n"
-              "         \"kind\": \"initial\",\n"
-              "         \"label\": \"\",\n"
-              "         \"trigger\": \"\",\n"
-              "         \"line\": 2,\n"
-              "         \"statements\": [\n"
-              "           {\n"
-              "             \"id\": \"stmt_9\",\n"
-              "             \"kind\": \"blocking_assign\",\n"
-              "             \"line\": 2,\n"
-              "             \"lhs\": \"q\",\n"
-              "             \"rhs\":              {\n"
-              "               \"kind\": \"constant\",\n"
-              "               \"value\": \"5\"\n"
-              "             }\n"
-              "           }\n"
-              "         ]\n"
-              "       },\n"
-              "       {\n"
-              "         \"id\": \"blk_always_10\",\n"
-              "         \"kind\": \"always\",\n"
-              "         \"label\": \"\",\n"
-              "         \"trigger\": \"clk\",\n"
-              "         \"line\": 3,\n"
-              "         \"statements\": [\n"
-              "           {\n"
-              "             \"id\": \"stmt_11\",\n"
-              "             \"kind\": \"nonblocking_assign\",\n"
-              "             \"line\": 3,\n"
-              "             \"lhs\": \"q\",\n"
-              "             \"rhs\":              {\n"
-              "               \"kind\": \"unary_op\",\n"
-              "               \"op\": \"~\",\n"
-              "               \"operand\": \"q\"\n"
-              "             }\n"
-              "           }\n"
-              "         ]\n"
-              "       }\n"
-              "     ],\n"
-              "     \"instances\": []\n"
-              "   }}\n"
-              "}");
+    const std::string found = WexlaCore::instance().getModuleByName("leaf");
+    EXPECT_TRUE(found.starts_with("{\"status\": 200, \"error\": \"\", \"modules\": {\n"
+                                  "   \"leaf\": {\n     \"name\": \"leaf\",\n     \"file\": \"" +
+                                  canonical(leaf) + "\",\n"))
+        << found;
+    EXPECT_TRUE(found.ends_with("     \"instances\": []\n   }}\n}")) << found;
+
+    // A later failed gate leaves the exported design as it was.
+    EXPECT_EQ(compile({bad})[0], '{');
+    EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), found);
+    EXPECT_EQ(count("instances"), 3);
 }
 
 TEST_F(ProjectTest, CompileThenSimulateLandsTheTimelineRows) {
@@ -325,18 +230,10 @@ TEST_F(ProjectTest, CompileThenSimulateLandsTheTimelineRows) {
     EXPECT_EQ(stepFiles(), fileId(top) + "," + fileId(mid) + "," + fileId(leaf));
     EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leaf) + ";"), "0");
 
-    // The builder also registers each instance's ports under their bare names
-    // ("q" here), which have no row in `signals`: their timeline rows are
-    // refused. Any other name missing from `signals` is a real mismatch.
+    // Every signal recorded has its exported row: none of its rows is refused.
     const auto names = rows("SELECT name FROM signals;");
-    for (const auto& [name, info] : wsim_timeseries::TimeSeriesDB::instance().get_signals()) {
-        if (std::find(names.begin(), names.end(), name) != names.end())
-            continue;
-        const bool barePort = std::any_of(names.begin(), names.end(), [&](const std::string& n) {
-            return n.size() > name.size() + 1 && n.ends_with("." + name);
-        });
-        EXPECT_TRUE(barePort) << name << " is recorded but has no exported signal";
-    }
+    for (const auto& [name, info] : wsim_timeseries::TimeSeriesDB::instance().get_signals())
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
 }
 
 TEST_F(ProjectTest, RunsSayWhyTheyStopped) {
@@ -515,12 +412,13 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     compile(sources());
     ASSERT_TRUE(simulate().success);
 
-    // Two properties at one line of leaf.v, a second query on the same file,
-    // and one on top.v.
+    // Three properties at one line of leaf.sv, a second query on the same
+    // file, and one on top.v.
     inject({leafQuery(leaf, 4,
-                  {"assert property (@(posedge clk) q != 4'b0000);",
-                   "assert property (@(posedge clk) q == 4'b0101 || q == 4'b1010);"},
-                  {"p_nonzero", "p_alternates"}),
+                      {"assert property (@(posedge clk) q != 4'b0000);",
+                       "assert property (@(posedge clk) q == 4'b0000);",
+                       "assert property (@(posedge clk) q == 4'b0101);"},
+                      {"p_holds", "p_fails", "p_phase"}),
             leafQuery(leaf, 3, {"assert property (@(posedge clk) !$isunknown(q));"}, {"p_known"}),
             query(top, 6,
                   {"assert property (@(posedge clk) value != 4'b1111);",
@@ -532,12 +430,20 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     EXPECT_TRUE(contains(injectLog, "[MODEL] " + canonical(top) + ":")) << injectLog;
     EXPECT_FALSE(contains(injectLog, "(copy)")) << injectLog;
     EXPECT_EQ(rows("SELECT id, label, instance_id FROM properties ORDER BY id;"),
-              (std::vector<std::string>{"p_alternates|p_alternates|u_mid.u_leaf",
+              (std::vector<std::string>{"p_fails|p_fails|u_mid.u_leaf",
+                                        "p_holds|p_holds|u_mid.u_leaf",
                                         "p_known|p_known|u_mid.u_leaf",
-                                        "p_nonzero|p_nonzero|u_mid.u_leaf",
+                                        "p_phase|p_phase|u_mid.u_leaf",
                                         "p_ranged|p_ranged|top", "p_value|p_value|top"}));
     EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
                          "{\"success\": 1,\"error\": \"\",\"finalTime\": 60,\"timeline\": ["));
+    // q flips at every clock; each clock judges the value q had before it.
+    const std::string events = Database::instance().getAssertionEvents();
+    for (const char* event : {"p_holds\",\"time\":5,\"result\":\"PASS",
+                              "p_fails\",\"time\":5,\"result\":\"FAIL",
+                              "p_phase\",\"time\":5,\"result\":\"PASS",
+                              "p_phase\",\"time\":15,\"result\":\"FAIL"})
+        EXPECT_TRUE(contains(events, "\"label\":\"" + std::string(event) + "\"")) << events;
 
     // The copies were simulated, each under its source's file id, and the
     // run's rows replace the previous run's instead of joining them.
@@ -548,7 +454,7 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     EXPECT_EQ(stepFiles(), fileId(top) + "," + fileId(mid) + "," + fileId(leaf));
     EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leaf) + ";"), "0");
 
-    // The copies are gone; the user's files are as they were.
+    // The copies are gone (a ".sv" one too); the user's files are as they were.
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_FALSE(contains(entry.path().filename().string(), "(copy)")) << entry.path();
     EXPECT_EQ(readFile(top), kTop);
@@ -575,7 +481,7 @@ TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
     EXPECT_EQ(count("timeline") + count("queuestate"), 0);
     EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
     EXPECT_FALSE(fs::exists(dir.file("missing(copy).v")));
-    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).v")));
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
     EXPECT_EQ(count("properties"), 0);
     EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
                          "{\"success\": 0,\"error\": \"injection failed: " + missing + "\""));
@@ -594,7 +500,7 @@ TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
     EXPECT_TRUE(contains(outcome(), "0|Compilation errors: ")) << outcome();
     EXPECT_TRUE(contains(outcome(), "UndeclaredIdentifier; ")) << outcome();
     EXPECT_EQ(count("timeline"), 0);
-    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).v")));
+    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
     EXPECT_EQ(readFile(leaf), kLeaf);
 
     // The next good injection runs again, and without a project row nothing is recorded.
@@ -603,36 +509,4 @@ TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
     Database::instance().purge("projectstate");
     inject({leafQuery(missing, 1, {"assert property (1);"}, {"p_missing"})});
     EXPECT_EQ(count("projectstate"), 0);
-}
-
-TEST_F(ProjectTest, InjectedPropertiesOfASystemVerilogSourceShowUpAndItsCopyGoes) {
-    const std::string leafSv = dir.file("leaf.sv");
-    fs::rename(leaf, leafSv);
-    {
-        QuietLogs quiet;
-        Database::instance().clear(true);
-        Database::instance().insertProjectStructure({top, mid, leafSv});
-        Database::instance().insertProjectState(60, 1000, 0, 0, "ns", "top");
-    }
-    EXPECT_EQ(compile({top, mid, leafSv}), emptyDiagnostics(200));
-    inject({leafQuery(leafSv, 4,
-                      {"assert property (@(posedge clk) q != 4'b0000);",
-                       "assert property (@(posedge clk) q == 4'b0000);",
-                       "assert property (@(posedge clk) q == 4'b0101);"},
-                      {"p_holds", "p_fails", "p_phase"})});
-    ASSERT_EQ(outcome(), "1||60");
-    EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
-    EXPECT_EQ(readFile(leafSv), kLeaf);
-    EXPECT_NE(row("SELECT COUNT(*) FROM queuestate WHERE file_id = " + fileId(leafSv) + ";"),
-              "0");
-    const std::string events = Database::instance().getAssertionEvents();
-    EXPECT_TRUE(contains(events, "\"label\":\"p_holds\",\"time\":5,\"result\":\"PASS\""))
-        << events;
-    EXPECT_TRUE(contains(events, "\"label\":\"p_fails\",\"time\":5,\"result\":\"FAIL\""))
-        << events;
-    // q flips at every clock; each clock judges the value q had before it.
-    EXPECT_TRUE(contains(events, "\"label\":\"p_phase\",\"time\":5,\"result\":\"PASS\""))
-        << events;
-    EXPECT_TRUE(contains(events, "\"label\":\"p_phase\",\"time\":15,\"result\":\"FAIL\""))
-        << events;
 }

@@ -70,17 +70,6 @@ TEST(DatabaseLifecycle, StartsEmptyWhateverTheFileHeld) {
               std::vector<std::string>{"v"});
 }
 
-TEST_F(DatabaseTest, ForeignKeysAreEnforced) {
-    EXPECT_EQ(stderrOf([&] {
-                  EXPECT_FALSE(db().insertSignal("a", 1, source, 1, 1, 0, 0, "wire", "nomodule", 1));
-              }),
-              "[DATABASE] Insert signal failed: FOREIGN KEY constraint failed\n");
-    // Under OR IGNORE a missing parent still fails.
-    EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(db().insertModule(1, "m", "/no/such/file.sv", 1, 2)); }),
-              "[DATABASE] Insert module failed: FOREIGN KEY constraint failed\n");
-    EXPECT_FALSE(db().insertPropertyTimeline(0, "unknown", "PASS"));
-}
-
 TEST_F(DatabaseTest, SaveWritesTheFileAndANewPathStartsAfreshThere) {
     const std::string first = dir.file("project.db");
     ASSERT_TRUE(db().insertTimeline(0, 5, addDesign(), 3, "clk", 1));
@@ -109,19 +98,17 @@ TEST_F(DatabaseTest, SaveWritesTheFileAndANewPathStartsAfreshThere) {
     EXPECT_EQ(queryFile(first, "SELECT COUNT(*) FROM modules"), std::vector<std::string>{"2"});
 }
 
-TEST_F(DatabaseTest, FailedSaveIsReported) {
+TEST_F(DatabaseTest, UnopenableOrVanishedPaths) {
+    addDesign();
+    EXPECT_THROW(Database::init("/proc/no-such-dir/x.db"), std::runtime_error);
+    EXPECT_EQ(std::string(db().get_path()), dir.file("project.db"));
+    EXPECT_EQ(db().getRecordCount("modules"), 1);
+
     std::filesystem::create_directories(dir.path() / "gone");
     Database::init(dir.file("gone/project.db"));
     std::filesystem::remove_all(dir.path() / "gone");
     EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(db().save()); }),
               "[DATABASE] save failed: unable to open database file\n");
-}
-
-TEST_F(DatabaseTest, UnopenablePathKeepsTheCurrentFile) {
-    addDesign();
-    EXPECT_THROW(Database::init("/proc/no-such-dir/x.db"), std::runtime_error);
-    EXPECT_EQ(std::string(db().get_path()), dir.file("project.db"));
-    EXPECT_EQ(db().getRecordCount("modules"), 1);
 }
 
 TEST_F(DatabaseTest, PurgeCountAndRetrieval) {
@@ -153,7 +140,15 @@ TEST_F(DatabaseTest, ClearKeepsTheSourceListUnlessAsked) {
     EXPECT_EQ(db().getRecordCount("projectstructure"), 0);
 }
 
-TEST_F(DatabaseTest, InsertRulesForParentsNullsAndDuplicates) {
+TEST_F(DatabaseTest, InsertRulesForKeysParentsNullsAndDuplicates) {
+    EXPECT_EQ(stderrOf([&] {
+                  EXPECT_FALSE(db().insertSignal("a", 1, source, 1, 1, 0, 0, "wire", "nomodule", 1));
+              }),
+              "[DATABASE] Insert signal failed: FOREIGN KEY constraint failed\n");
+    // Under OR IGNORE a missing parent still fails.
+    EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(db().insertModule(1, "m", "/no/such/file.sv", 1, 2)); }),
+              "[DATABASE] Insert module failed: FOREIGN KEY constraint failed\n");
+    EXPECT_FALSE(db().insertPropertyTimeline(0, "unknown", "PASS"));
     const int file_id = addDesign();
     // Parent id -1, or a top instance, stores no parent.
     EXPECT_TRUE(db().insertInstance(2, "a", source, 1, 2, "top", -1, "top.a", false));

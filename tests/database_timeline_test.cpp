@@ -171,14 +171,4 @@ TEST_F(TimelineTest, EveryMemberAnswersAsSqlitesJsonFunctionsWould) {
     EXPECT_NE(db().getTimeline().find("\"queues\":null"), std::string::npos);
 }
 
-TEST_F(TimelineTest, FailuresAnswerAsBefore) {
-    addRandomRun();
-    db().exec_sql("DROP TABLE queuestate;");
-    EXPECT_EQ(stderrOf([&] { EXPECT_EQ(db().getTimeline(), ""); }),
-              "Retrieval failed no such table: queuestate\n");
-    EXPECT_EQ(stderrOf([&] { EXPECT_EQ(db().getTimelineForInstance(1), "[]"); }), "");
-    EXPECT_EQ(stderrOf([&] { EXPECT_EQ(db().getTimelineWindow(0, 10, {1}), "[]"); }),
-              "prepare failed: no such table: queuestate\n");
-}
-
 } // namespace

@@ -1,6 +1,6 @@
 // The kernel on models built by hand: expression edge cases the corpus
-// cannot reach, the scheduling regions, the limits and what the recorder
-// sees.
+// cannot reach, the limits and what the recorder sees. The regions' order and
+// the non-blocking updates are checked by the corpus (tests/designs/).
 #include "database.h"
 #include "kernel.h"
 #include "test_support.h"
@@ -197,30 +197,6 @@ TEST_F(KernelTest, ExpressionsAtTheEdgesOfTheirWidths) {
     EXPECT_EQ(eval({konst(0), op(xop::JZ, 1, 1, 0, 0, 3), konst(7), konst(9)}), 9u);
 }
 
-TEST_F(KernelTest, BlockingNonBlockingDelaysAndEvents) {
-    const auto clk = signal("clk", 1);
-    const auto a = signal("a", 8, 1);
-    const auto b = signal("b", 8, 2);
-    const auto seen = signal("seen", 8);
-    clock(clk, 5);
-    // always @(posedge clk) begin a <= b; b <= a; end: a swap.
-    process(proc_t::ALWAYS, "swap",
-            {wait(3, clk, wk::edge_t::POS), assign(assign_t::NBA, 4, whole(a), load(b)),
-             assign(assign_t::NBA, 5, whole(b), load(a))});
-    // always @(negedge clk) #2 seen = a;: the delay follows the event.
-    process(proc_t::ALWAYS, "late",
-            {wait(6, clk, wk::edge_t::NEG), delay(7, 2), assign(assign_t::BA, 8, whole(seen), load(a))});
-    state().sim_config.max_sim_time = 30;
-    std::string errors;
-    run(&errors);
-    EXPECT_EQ(history("a"), (History{{0, 1}, {5, 2}, {15, 1}, {25, 2}}));
-    EXPECT_EQ(history("b"), (History{{0, 2}, {5, 1}, {15, 2}, {25, 1}}));
-    EXPECT_EQ(history("seen"), (History{{0, 0}, {12, 2}, {22, 1}}));
-    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::TIME_LIMIT);
-    EXPECT_EQ(errors, "Max simulation time 30 reached — stopping.\n");
-    EXPECT_EQ(state().sim_time(), 30u);
-}
-
 TEST_F(KernelTest, ContinuousLoopsAreNamedOnceAndStopCostingEveryStep) {
     const auto x = signal("x", 1);
     const auto clk = signal("clk", 1);
@@ -263,6 +239,15 @@ TEST_F(KernelTest, LimitsStopTheRunAndSayWhy) {
     EXPECT_TRUE(state().is_simulation_finished());
     EXPECT_EQ(errors, "");
     EXPECT_EQ(state().sim_time(), 4u);
+
+    // A time limit ends the run at that time.
+    SetUp();
+    clock(signal("clk", 1), 5);
+    state().sim_config.max_sim_time = 30;
+    run(&errors);
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::TIME_LIMIT);
+    EXPECT_EQ(errors, "Max simulation time 30 reached — stopping.\n");
+    EXPECT_EQ(state().sim_time(), 30u);
 }
 
 TEST_F(KernelTest, AHaltedRunResumesWhereItStopped) {
@@ -277,33 +262,6 @@ TEST_F(KernelTest, AHaltedRunResumesWhereItStopped) {
     run();
     EXPECT_EQ(state().sim_time(), stopped_at + 15);
     EXPECT_EQ(history("clk").back().first, stopped_at + 15);
-}
-
-TEST_F(KernelTest, FinishEndsTheRunAfterItsTimeStepAndFinalBlocksRun) {
-    const auto a = signal("a", 1);
-    const auto b = signal("b", 1);
-    int finish_printed = 0;
-    const int printer = state().add_exp([&finish_printed] {
-        ++finish_printed;
-        return true;
-    });
-    auto finish = stmt(assign_t::SF, 3);
-    finish.task = wk::sf_kind::FINISH;
-    auto display = stmt(assign_t::SF, 5);
-    display.task = wk::sf_kind::DISPLAY;
-    display.expr = printer;
-    // initial begin #1 a = 1; b <= 1; $finish; a = 0; end
-    process(proc_t::INITIAL, "init",
-            {delay(1, 1), assign(assign_t::BA, 2, whole(a), expr({konst(1)}, 1)),
-             assign(assign_t::NBA, 2, whole(b), expr({konst(1)}, 1)), finish,
-             assign(assign_t::BA, 4, whole(a), expr({konst(0)}, 1)), stmt(assign_t::HALT, 4)});
-    process(proc_t::FINAL, "always", {display, stmt(assign_t::HALT, 6)});
-    run();
-    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::FINISH);
-    // The statement after $finish never ran; the step's NBA did land.
-    EXPECT_EQ(history("a"), (History{{0, 0}, {1, 1}}));
-    EXPECT_EQ(history("b"), (History{{0, 0}, {1, 1}}));
-    EXPECT_EQ(finish_printed, 1);
 }
 
 TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
@@ -337,16 +295,4 @@ TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
     std::cout.rdbuf(saved);
     EXPECT_NE(dump.str().find("   Future           : 2(10), ...\n"), std::string::npos)
         << dump.str();
-}
-
-TEST_F(KernelTest, ClearLeavesOnlySentinels) {
-    signal("x", 8, 3);
-    process(proc_t::INITIAL, "init", {stmt(assign_t::HALT, 1)});
-    state().clear();
-    EXPECT_EQ(state().all_bits_size(), 1);
-    EXPECT_EQ(state().all_bytes_size(), 1);
-    EXPECT_TRUE(state().all_processes().empty());
-    EXPECT_EQ(state().props(0).name(), "__sentinel__");
-    EXPECT_EQ(state().eval(0), 0u);
-    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::NONE);
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,18 +36,6 @@ std::vector<std::string> describe(const std::string& document, const TokenList& 
 
 } // namespace
 
-// Every list ends with the end-of-file record; an identifier spelled like the
-// word "keyword" stays an identifier.
-TEST(EditorTokens, OneLineModuleAndEmptyDocument) {
-    EXPECT_EQ(LSP::instance().getTokenList("module keyword; endmodule"),
-              (TokenList{{0, 0, 6, 1, 0},
-                         {0, 7, 7, 2, 0},
-                         {0, 14, 1, 2, 0},
-                         {0, 16, 9, 1, 0},
-                         {0, 25, 0, 2, 0}}));
-    EXPECT_EQ(LSP::instance().getTokenList(""), (TokenList{{0, 0, 0, 2, 0}}));
-}
-
 TEST(EditorTokens, MixedTextCountsLinesAndColumnsFromZero) {
     const std::string document =
         "`timescale 1ns/1ps\n"
@@ -71,25 +58,19 @@ TEST(EditorTokens, MixedTextCountsLinesAndColumnsFromZero) {
                   "endmodule:1", ":2"}));
     // The end of file stands on the line after the last newline.
     EXPECT_EQ(tokens.back(), (std::vector<int>{7, 0, 0, 2, 0}));
+
+    // Every list ends with the end-of-file record; an identifier spelled like
+    // the word "keyword" stays an identifier.
+    EXPECT_EQ(LSP::instance().getTokenList("module keyword; endmodule"),
+              (TokenList{{0, 0, 6, 1, 0}, {0, 7, 7, 2, 0}, {0, 14, 1, 2, 0}, {0, 16, 9, 1, 0},
+                         {0, 25, 0, 2, 0}}));
+    EXPECT_EQ(LSP::instance().getTokenList(""), (TokenList{{0, 0, 0, 2, 0}}));
 }
 
-TEST(EditorTokens, JunkAndLineEndingsNeverBreakTheList) {
+// Junk is hammered through the module by tests/js/scenarios/bad_input.js.
+TEST(EditorTokens, CarriageReturnsEndLinesToo) {
     const std::string crlf = "module m;\r\n  wire a;\r\nendmodule\r\n";
     EXPECT_EQ(describe("module m;\n  wire a;\nendmodule\n", LSP::instance().getTokenList(crlf)),
               (std::vector<std::string>{"module:1", "m:2", ";:2", "wire:1", "a:2", ";:2",
                                         "endmodule:1", ":2"}));
-
-    std::mt19937 random(7);
-    std::string junk(std::string("module \0 m;\x01\xff", 13));
-    for (int i = 0; i < 50000; ++i)
-        junk += static_cast<char>(random());
-    const auto tokens = LSP::instance().getTokenList(junk);
-    ASSERT_FALSE(tokens.empty());
-    EXPECT_EQ(tokens.front(), (std::vector<int>{0, 0, 6, 1, 0}));
-    EXPECT_EQ(tokens.back()[2], 0);  // always ends with the end-of-file record
-    for (const auto& t : tokens) {
-        EXPECT_GE(t[0], 0);
-        EXPECT_GE(t[1], 0);
-        EXPECT_LE(static_cast<size_t>(t[2]), junk.size());
-    }
 }

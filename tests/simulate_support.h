@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace wexla_test {
 
@@ -71,6 +72,22 @@ public:
 private:
     TempDir dir_;
 };
+
+// "time=RESULT" for every assertion event of one label, in order.
+inline std::vector<std::string> eventsOf(const std::string& label) {
+    std::vector<std::string> out;
+    for (const auto& e : wsim_timeseries::TimeSeriesDB::instance().get_all_events())
+        if (e.label == label)
+            out.push_back(std::to_string(e.time) + "=" + e.result);
+    return out;
+}
+
+inline const wsim_timeseries::PropertyResult* resultOf(const std::string& label) {
+    for (const auto& r : wsim_timeseries::TimeSeriesDB::instance().get_property_results())
+        if (r.label == label)
+            return &r;
+    return nullptr;
+}
 
 // What the design printed: the console file without its banner.
 inline std::string printedOutput(const std::string& console_path) {

@@ -107,13 +107,3 @@ test('an unusable sources list is refused', () => {
   const throwing = { get db_path() { throw new Error('getter failed'); } };
   assert.throws(() => wexla.json2_callback(throwing), /getter failed/);
 });
-
-test('tokenize answers one array of five integers per token', () => {
-  const tokens = wexla.tokenize('module m;\n  logic a;\nendmodule\n');
-  assert.ok(Array.isArray(tokens) && tokens.length > 0);
-  for (const token of tokens) {
-    assert.equal(token.length, 5);
-    for (const n of token) assert.ok(Number.isInteger(n));
-  }
-  assert.deepEqual(tokens[0].slice(0, 3), [0, 0, 'module'.length]);
-});
