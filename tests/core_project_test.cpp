@@ -461,9 +461,13 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     EXPECT_EQ(readFile(mid), kMid);
     EXPECT_EQ(readFile(leaf), kLeaf);
 
-    // The injected design stays the current one, copies gone or not.
+    // The injected design stays the current one, copies gone or not, and its
+    // rows replace the injected run's.
     ASSERT_TRUE(simulate().success);
     expectTimelineRowsOfThisRun();
+    EXPECT_EQ(row("SELECT COUNT(*) - COUNT(DISTINCT step || type || line || file_id || "
+                  "ifnull(instance_path, '') || ifnull(when_line, '')) FROM queuestate;"),
+              "0");
     EXPECT_EQ(stepFiles(), fileId(top) + "," + fileId(mid) + "," + fileId(leaf));
 }
 

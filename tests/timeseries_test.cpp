@@ -88,51 +88,17 @@ TEST_F(RecorderTest, DropsRepeatedStepsAndTimeGoingBackward) {
               std::vector<std::string>{"NULL|NULL"});
 }
 
-TEST_F(RecorderTest, StopsAtTheRowLimitUntilCleared) {
-    addSignal("a", 1);
-    // Fill the table to one row below the limit by hand, then record.
-    db().exec_sql("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 19999) "
-                  "INSERT INTO timeline (step, time, signal_id, signal_val) SELECT i, 0, 1, 0 FROM n;");
-    QueueState q;
-    q.nba.emplace_back(file_id, 10, 1, "top");
-    rec().record_timeline_step(1, 0, q);  // the 20,000th row
-    EXPECT_EQ(rec().get_timeline().size(), 1u);
-    rec().record_cause_line("u1.proc");
-
-    EXPECT_EQ(stderrOf([&] {
-                  rec().record_signal_change("a", 1);
-                  rec().record_timeline_step(2, 0, q);
-                  rec().record_signal_change("a", 2);
-                  rec().record_timeline_step(3, 0, q);
-              }),
-              "[TIMESERIES] row limit reached at step 1\n");
-    EXPECT_EQ(rec().get_timeline().size(), 1u);
-    EXPECT_TRUE(rec().is_recording_stopped());
-    EXPECT_EQ(db().getRecordCount("timeline"), 20000);
-    // Once stopped, values are no longer gathered (a = 2 came after the stop)
-    // and no queue row is written.
-    EXPECT_EQ(rec().get_current_signal_state().at("a"), 1);
-    EXPECT_EQ(db().getRecordCount("queuestate"), 1);
-
-    // A new run records again.
-    db().purge("timeline");
-    rec().clear();
-    addSignal("a", 1);
-    rec().record_timeline_step(0, 0, q);
-    EXPECT_FALSE(rec().is_recording_stopped());
-    EXPECT_EQ(rec().get_timeline().size(), 1u);
-    EXPECT_EQ(db().getRecordCount("timeline"), 1);
-}
-
-TEST_F(RecorderTest, SignalsWithoutRowsAreKeptInMemoryOnlyAndCountTowardsTheLimit) {
+TEST_F(RecorderTest, StopsAtTheRowLimitCountingSignalsWithoutRowsUntilCleared) {
     addSignal("a", 1);
     rec().register_signal("loop_i", 4, false, true, 32);  // no signals row
     EXPECT_EQ(stderrOf([&] { rec().record_timeline_step(0, 0, QueueState{}); }),
               "[TIMESERIES] signal loop_i has no row in the signals table; it is not recorded\n");
+    QueueState q;
+    q.nba.emplace_back(file_id, 10, 1, "top");
     std::string later;
     for (int t = 1; !rec().is_recording_stopped(); ++t) {
         rec().record_signal_change("loop_i", t);
-        later += stderrOf([&] { rec().record_timeline_step(static_cast<uint64_t>(t), 0, {}); });
+        later += stderrOf([&] { rec().record_timeline_step(static_cast<uint64_t>(t), 0, q); });
     }
     // The record holds 20,000 rows (two a step), of which the table holds a's.
     EXPECT_EQ(later, "[TIMESERIES] row limit reached at step 10000\n");
@@ -140,6 +106,21 @@ TEST_F(RecorderTest, SignalsWithoutRowsAreKeptInMemoryOnlyAndCountTowardsTheLimi
     EXPECT_EQ(rec().get_timeline().back().signalState.at("loop_i"), 9999);
     EXPECT_EQ(db().getRecordCount("timeline"), 10000);
     EXPECT_EQ(rows("SELECT DISTINCT signal_id FROM timeline"), std::vector<std::string>{"1"});
+    // Once stopped, values are no longer gathered and no queue row is written.
+    const int queueRows = db().getRecordCount("queuestate");
+    rec().record_signal_change("a", 2);
+    rec().record_timeline_step(20000, 0, q);
+    EXPECT_EQ(rec().get_current_signal_state().at("a"), 0);
+    EXPECT_EQ(db().getRecordCount("queuestate"), queueRows);
+    EXPECT_EQ(rec().get_timeline().size(), 10000u);
+
+    // A new run records again.
+    db().purge("timeline");
+    rec().clear();
+    rec().register_signal("a", 3, false, true, 8);
+    rec().record_timeline_step(0, 0, q);
+    EXPECT_FALSE(rec().is_recording_stopped());
+    EXPECT_EQ(db().getRecordCount("timeline"), 1);
 }
 
 TEST_F(RecorderTest, QueueRowsStopAtTheirLimitWhileStepsGoOn) {
