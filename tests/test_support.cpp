@@ -54,6 +54,24 @@ std::vector<std::string> queryFile(const std::string& path, const std::string& s
     }
 }
 
+std::string jsonAt(const std::string& json, const std::string& path) {
+    sqlite3* conn = nullptr;
+    sqlite3_open(":memory:", &conn);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(conn,
+                       "SELECT CASE WHEN json_valid(?1) THEN json_extract(?1, ?2) ELSE "
+                       "'invalid JSON' END",
+                       -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, json.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, path.c_str(), -1, SQLITE_TRANSIENT);
+    std::string out = "NULL";
+    if (sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0))
+        out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    sqlite3_finalize(stmt);
+    sqlite3_close(conn);
+    return out;
+}
+
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;

@@ -49,6 +49,10 @@ private:
     std::streambuf* err_;
 };
 
+// The value at `path` ("$.a[0].b") of a JSON text as SQLite's json_extract
+// gives it (objects and arrays minified, NULL as "NULL"), or "invalid JSON".
+std::string jsonAt(const std::string& json, const std::string& path);
+
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);
 
