@@ -157,21 +157,3 @@ TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
     EXPECT_STREQ(process_sql_query("SELECT COUNT(*) FROM timeline"), "4");
     EXPECT_STREQ(get_property_timeline_step_db(99), "{}");
 }
-
-TEST(DatabaseApi, ShutdownSavesTheProjectAndSqliteStaysUsable) {
-    wexla_test::QuietLogs quiet;
-    TempDir dir;
-    const std::string path = dir.file("project.db");
-    Database::init(path);
-    recordRun(dir, 3);
-    shutdown_project();
-    EXPECT_EQ(wexla_test::queryFile(path, "SELECT COUNT(DISTINCT step) FROM timeline;"),
-              (std::vector<std::string>{"3"}));
-
-    // The project goes on after a shutdown, and a second one saves again.
-    Database::instance().insertProjectStructure({"more.sv"});
-    EXPECT_STREQ(process_sql_query("SELECT COUNT(*) FROM projectstructure"), "2");
-    shutdown_project();
-    EXPECT_EQ(wexla_test::queryFile(path, "SELECT COUNT(*) FROM projectstructure;"),
-              (std::vector<std::string>{"2"}));
-}

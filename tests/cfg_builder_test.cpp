@@ -502,49 +502,6 @@ endprogram
               (std::vector<std::string>{"odd\"name", "ifc.s"}));
 }
 
-TEST_F(CFGBuilderTest, InstanceNamedLikeItsModuleAndSharedDefinitions) {
-    const std::string path = source("toplike.sv", R"(module top;
-  wire w;
-  mid u1 ();
-  mid u2 ();
-endmodule
-module mid;
-  wire m;
-  leaf leaf ();
-endmodule
-module leaf;
-  logic l;
-  bottom b ();
-endmodule
-module bottom;
-  wire z;
-endmodule
-)");
-    std::unique_ptr<Exported> design;
-    const std::string errors = stderrOf([&] { design = exportDesign({path}); });
-
-    // One module row per definition, whatever the number of instances.
-    EXPECT_EQ(rows("SELECT name FROM modules ORDER BY module_id"),
-              (std::vector<std::string>{"top", "mid", "leaf", "bottom"}));
-    // A child named like its module is written as a top: no parent, its bare
-    // definition name as path, and the second such instance is dropped.
-    EXPECT_EQ(rows("SELECT instance_name, parent_id IS NULL, instance_path FROM instances "
-                   "ORDER BY instance_id"),
-              (std::vector<std::string>{"top|1|top", "u1|0|u1", "leaf|1|leaf", "b|0|u1.b",
-                                        "u2|0|u2"}));
-    EXPECT_EQ(rows("SELECT name FROM signals ORDER BY signal_id"),
-              (std::vector<std::string>{"w", "u1.m", "l", "u1.b.z", "u2.m"}));
-    EXPECT_NE(errors.find("[DATABASE] Insert signal failed: FOREIGN KEY"), std::string::npos)
-        << errors;
-
-    // In the document such an instance has no record, and its new definition
-    // was the last top-like one recorded.
-    const std::string json = design->builder->to_json();
-    EXPECT_NE(json.find("\"top\": \"leaf\""), std::string::npos);
-    EXPECT_EQ(json.find("\"instance_name\": \"leaf\""), std::string::npos);
-    EXPECT_NE(json.find("\"instance_name\": \"b\""), std::string::npos);
-}
-
 TEST_F(CFGBuilderTest, BadInputNeverCrashes) {
     const std::string broken = source("broken.sv", R"(module broken (input a, output b;
   wire [3:0] w = ;

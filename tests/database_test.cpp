@@ -202,13 +202,4 @@ TEST_F(DatabaseTest, SourcePathsAreStoredAbsoluteAndCanonical) {
     EXPECT_TRUE(db().insertProjectStructure({}));
 }
 
-TEST_F(DatabaseTest, DumpListsEveryTable) {
-    addDesign();
-    const std::string dump = stdoutOf([&] { db().dumpMemoryContents(); });
-    EXPECT_NE(dump.find("=== modules ===\nmodule_id=1  name=top  file_id=1  start_line=1  "
-                        "end_line=20  \nmodules row count: 1\n"),
-              std::string::npos);
-    EXPECT_NE(dump.find("=== timeline ===\ntimeline row count: 0\n"), std::string::npos);
-}
-
 } // namespace

@@ -250,20 +250,6 @@ TEST_F(KernelTest, LimitsStopTheRunAndSayWhy) {
     EXPECT_EQ(state().sim_time(), 30u);
 }
 
-TEST_F(KernelTest, AHaltedRunResumesWhereItStopped) {
-    const auto clk = signal("clk", 1);
-    clock(clk, 5);
-    state().sim_config.max_sim_cycle = 3;
-    run();
-    EXPECT_TRUE(state().simulation_halted());
-    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::CYCLE_LIMIT);
-    const wk::time_t stopped_at = state().sim_time();
-    state().resume_simulation();
-    run();
-    EXPECT_EQ(state().sim_time(), stopped_at + 15);
-    EXPECT_EQ(history("clk").back().first, stopped_at + 15);
-}
-
 TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
     const auto clk = signal("clk", 1);
     const auto q = signal("q", 8);

@@ -25,14 +25,6 @@ const char* const kExpectedLines[] = {
     "128000 reset clears y and the fifo  ok\n132000 done after 132 ns: 22 checks, 0 errors\n"
     "TEST PASSED\n"};
 
-// line|antecedent|consequent|final result|failures
-std::string summaryOf(const std::string& label) {
-    const auto* r = resultOf(label);
-    return r ? std::to_string(r->line) + "|" + r->antecedentSignal + "|" + r->consequentSignal +
-                   "|" + r->finalResult + "|" + std::to_string(r->failures.size())
-             : "<none>";
-}
-
 // The line of the example file on which a labelled statement starts.
 std::string lineOf(const std::string& file, const std::string& label) {
     std::istringstream text(readFile(kExampleDir + file));
@@ -83,11 +75,8 @@ TEST(SimulateMixed, AluAndFifoTestbenchRunsAsItsSourceSays) {
 
     // Each property passes where its antecedent first holds and never fails;
     // the recorder reports a property when its state changes.
-    using Events = std::vector<std::string>;
-    EXPECT_EQ(eventsOf("a_max_result"), (Events{"95000=PASS"}));
-    EXPECT_EQ(eventsOf("a_fifo_flags"), (Events{"50000=PASS"}));
-    EXPECT_EQ(eventsOf("a_zero_flag"), (Events{"70000=PASS"}));
-    EXPECT_EQ(eventsOf("a_ptrs_meet"), (Events{"110000=PASS"}));
+    expectEvents({{"a_max_result", "95000=PASS"}, {"a_fifo_flags", "50000=PASS"},
+                  {"a_zero_flag", "70000=PASS"}, {"a_ptrs_meet", "110000=PASS"}});
     EXPECT_EQ(summaryOf("a_max_result"), lineOf("alu.sv", "a_max_result") +
                                               "|u_alu.op|u_alu.result|PASS|0");
     EXPECT_EQ(summaryOf("a_fifo_flags"), lineOf("tb_top.sv", "a_fifo_flags") + "|full||PASS|0");

@@ -8,6 +8,8 @@
 #include "test_support.h"
 #include "timeseries.h"
 
+#include <gtest/gtest.h>
+
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -73,13 +75,19 @@ private:
     TempDir dir_;
 };
 
-// "time=RESULT" for every assertion event of one label, in order.
-inline std::vector<std::string> eventsOf(const std::string& label) {
-    std::vector<std::string> out;
+// "time=RESULT ..." for every assertion event of one label, in order.
+inline std::string eventsOf(const std::string& label) {
+    std::string out;
     for (const auto& e : wsim_timeseries::TimeSeriesDB::instance().get_all_events())
         if (e.label == label)
-            out.push_back(std::to_string(e.time) + "=" + e.result);
+            out += (out.empty() ? "" : " ") + std::to_string(e.time) + "=" + e.result;
     return out;
+}
+
+// Each label's events, as eventsOf gives them.
+inline void expectEvents(const std::vector<std::pair<std::string, std::string>>& expected) {
+    for (const auto& [label, events] : expected)
+        EXPECT_EQ(eventsOf(label), events) << label;
 }
 
 inline const wsim_timeseries::PropertyResult* resultOf(const std::string& label) {
@@ -87,6 +95,14 @@ inline const wsim_timeseries::PropertyResult* resultOf(const std::string& label)
         if (r.label == label)
             return &r;
     return nullptr;
+}
+
+// line|antecedent|consequent|final result|failures of one property.
+inline std::string summaryOf(const std::string& label) {
+    const auto* r = resultOf(label);
+    return r ? std::to_string(r->line) + "|" + r->antecedentSignal + "|" + r->consequentSignal +
+                   "|" + r->finalResult + "|" + std::to_string(r->failures.size())
+             : "<none>";
 }
 
 // What the design printed: the console file without its banner.

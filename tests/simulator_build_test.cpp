@@ -11,14 +11,6 @@ using wsim_kernel::sim_state;
 
 namespace {
 
-// "line: construct" for every entry of the report, in order.
-std::vector<std::string> reported(const wexla_test::BuiltDesign& d) {
-    std::vector<std::string> out;
-    for (const auto& n : d.builder->notModelled())
-        out.push_back(std::to_string(n.line) + ": " + n.construct);
-    return out;
-}
-
 // Builds `text` with standard error captured.
 std::pair<wexla_test::BuiltDesign, std::string> buildCapturingErrors(const std::string& text) {
     std::ostringstream err;
@@ -56,52 +48,6 @@ endmodule
 
     SimulatorBuilder empty(nullptr);
     EXPECT_EQ(empty.exportRegistryJSON(), "{\"signals\":[\n\n]}");
-}
-
-TEST(Builder, LineContextsInstancesAndPortBinds) {
-    auto d = buildDesign(R"(module inner(input logic i, output logic o);
-  assign o = i;
-endmodule
-module outer(input logic a, output logic y);
-  inner u2(.i(a), .o(y));
-endmodule
-module top;
-  logic x, z, k;
-  logic [1:0] w;
-  outer u1(.a(x), .y(z));
-  outer u3(.a(1'b1), .y(k));
-  outer u4(.a(w[1]), .y(w[0]));
-  always @(posedge x) z <= 1;
-endmodule
-)");
-    for (const char* name : {"u1.a", "u1.y", "u1.u2.i", "u1.u2.o", "u3.a"})
-        EXPECT_TRUE(d.has(name)) << name;
-    // Ports of instances live under their paths only: no bare phantoms.
-    for (const char* name : {"a", "y", "i", "o"})
-        EXPECT_FALSE(d.has(name)) << name;
-    // A port bound to a whole signal of its width is another name for it,
-    // however deep.
-    EXPECT_EQ(d.pos("u1.a"), d.pos("x"));
-    EXPECT_EQ(d.pos("u1.u2.i"), d.pos("x"));
-    EXPECT_EQ(d.pos("u1.u2.o"), d.pos("z"));
-    EXPECT_EQ(d.process("u1.a_input_bind"), nullptr);
-
-    // Any other connection is a driver of its own, at the instance's line,
-    // carrying the instance it binds; a text source is no project file.
-    auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-    const auto& table = d.builder->getLineContextMap();
-    for (const char* bind : {"u3.a_input_bind", "u4.a_input_bind", "w_output_bind"}) {
-        const auto* p = d.process(bind);
-        ASSERT_NE(p, nullptr) << bind;
-        EXPECT_EQ(p->instance_id(), bind[0] == 'w' ? "u4" : std::string(bind).substr(0, 2));
-        const int ctx = p->ith_statement(0)->line();
-        EXPECT_EQ(table.at(static_cast<size_t>(ctx)).second, bind[1] == '3' ? 11 : 12) << bind;
-        EXPECT_EQ(recorder.resolve_instance_for_line(ctx), p->instance_id());
-    }
-    EXPECT_EQ(table.at(0).first, -1);
-    EXPECT_NE(d.process("u1.u2.o_drv"), nullptr);
-    EXPECT_EQ(d.process("always")->instance_id(), "top");
-    EXPECT_TRUE(reported(d).empty());
 }
 
 TEST(Builder, TheTimeBaseIsTheFinestPrecisionOfAllModules) {
