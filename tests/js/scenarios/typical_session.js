@@ -24,7 +24,7 @@ const stepOf = (answer) => {
 
 // ---- Configuration: every key (the row it leaves: configuration.js) ----
 const compiled = JSON.parse(wexla.json2_callback({
-  start_time: 0,
+  start_time: 5,
   waveform_window_size: 20000,
   max_sim_time: 200,
   max_sim_cycles: 1000,
@@ -52,8 +52,12 @@ for (const name of ['clk', 'count', 'counter.bit0.q', 'counter.bit3.q']) {
   assert.ok(signalNames.includes(name), name);
 }
 assert.ok(init.steps.length > 0);
-for (const step of init.steps) assert.ok(step.simulationTime <= 20000, 'inside the window');
+// The window holds the steps from 5 ns (5000 in the 1 ps precision) on.
+for (const step of init.steps) {
+  assert.ok(step.simulationTime >= 5000 && step.simulationTime <= 25000, 'inside the window');
+}
 const firstWindowStep = init.steps[0].step;
+assert.ok(firstWindowStep > 0);
 const lastWindowStep = init.steps[init.steps.length - 1].step;
 const maxStep = Number(sql('SELECT MAX(step) FROM timeline'));
 assert.ok(lastWindowStep < maxStep);
