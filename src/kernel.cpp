@@ -183,9 +183,9 @@ void sim_state::resolve_lvalue(int lv, uint64_t value, write_list& out) {
         w.value = (shift >= 64 ? 0 : value >> shift) & width_mask(p.width);
         shift += p.width;
         if (!p.whole) {
-            int64_t lsb = p.index_adjust;
+            int64_t lsb = clamp_position(p.index_adjust);
             if (p.index_expr != 0)
-                lsb += static_cast<int64_t>(eval(p.index_expr));
+                lsb += index_position(eval(p.index_expr), p.index_signed);
             const int64_t offset = p.descending ? lsb - p.right : p.right - lsb;
             w.offset = static_cast<int>(std::clamp<int64_t>(offset, -1000000, 1000000));
         }

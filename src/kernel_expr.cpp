@@ -50,9 +50,9 @@ bool less(uint64_t l, uint64_t r, int width, bool is_signed) {
     return l < r;
 }
 
-uint64_t select(uint64_t value, int64_t index, const xins& in) {
+uint64_t select(uint64_t value, uint64_t index, const xins& in) {
     const bool ascending = in.flags & 2;
-    const int64_t lsb = index + static_cast<int64_t>(in.k);
+    const int64_t lsb = index_position(index, in.flags & 1) + static_cast<int64_t>(in.k);
     const int64_t offset = ascending ? in.a - lsb : lsb - in.a;
     const int w = in.w;
     if (offset >= in.w2 || offset + w <= 0)
@@ -173,7 +173,7 @@ uint64_t sim_state::eval_code(const expr_t& x) {
             case xop::LIMP: l = l == 0 || r != 0; break;
             case xop::LEQV: l = (l == 0) == (r == 0); break;
             case xop::CAT: l = ((in.w2 >= 64 ? 0 : l << in.w2) | r) & wmask; break;
-            case xop::SEL: l = select(l, static_cast<int64_t>(r), in); break;
+            case xop::SEL: l = select(l, r, in); break;
             default: break;
             }
             break;

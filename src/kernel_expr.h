@@ -4,6 +4,7 @@
 // is sign-extended only where an operation needs it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -43,6 +44,21 @@ inline int64_t sign_extend(uint64_t v, int width) {
     const uint64_t sign = uint64_t{1} << (width - 1);
     v &= width_mask(width);
     return static_cast<int64_t>((v ^ sign) - sign);
+}
+
+// Bit positions far outside every vector all select nothing, so positions
+// are held within this distance of zero, where sums of a few of them
+// cannot overflow.
+inline constexpr int64_t position_limit = int64_t{1} << 40;
+
+inline int64_t clamp_position(int64_t p) { return std::clamp(p, -position_limit, position_limit); }
+
+// The value of an index as a bit position: a signed index (sign-extended
+// to 64 bits) may be negative, an unsigned one never is.
+inline int64_t index_position(uint64_t v, bool is_signed) {
+    if (is_signed)
+        return clamp_position(static_cast<int64_t>(v));
+    return v > static_cast<uint64_t>(position_limit) ? position_limit : static_cast<int64_t>(v);
 }
 
 enum class xop : uint8_t {

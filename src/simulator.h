@@ -180,6 +180,8 @@ private:
         int function_result = 0;
         bool in_function = false;
         int task_depth = 0;
+        // Where the outermost task call being inlined began in the program.
+        size_t inline_start = 0;
         // While a property's conditions are built: sampled-value functions
         // are allowed, and the stable entries they use are collected.
         bool in_property = false;
@@ -224,6 +226,9 @@ private:
     std::vector<std::pair<int, int>> _line_ctx_map_builder;
     std::map<std::string, int> _file_id_map;
     std::map<int, std::string> _file_names;
+    // Source file names as the project's file table spells them.
+    mutable std::map<std::string, std::string, std::less<>> _project_paths;
+    const std::string& projectPathOf(std::string_view given) const;
     const slang::SourceManager* sourceMgr = nullptr;
     std::string _current_scope_prefix;
     std::string _top_module_name;
@@ -240,6 +245,8 @@ private:
     std::set<std::tuple<std::string, int, std::string>> _reported;
     // Statements left out so far, reported or not.
     size_t _left_out_count = 0;
+    // Statements task calls have inlined into the design so far.
+    size_t _inlined_statements = 0;
 
     // Continuous drivers per signal: which bits are driven, and by whom.
     struct DriverRecord {

@@ -416,14 +416,17 @@ bool ExpressionCompiler::emitReplication(const ReplicationExpression& r, int dep
 
 namespace {
 
-// The value of a constant index, negative where its type is signed.
+// The value of a constant index as a bit position, negative where its type
+// is signed.
 std::optional<int64_t> constantIndex(SimulatorBuilder& b, const Expression& index) {
     const auto k = b.constantValue(index);
     if (!k)
         return std::nullopt;
-    if (!index.type->isSigned())
-        return static_cast<int64_t>(*k);
-    return wsim_kernel::sign_extend(*k, static_cast<int>(index.type->getBitWidth()));
+    const bool is_signed = index.type->isSigned();
+    const uint64_t value =
+        is_signed ? static_cast<uint64_t>(wsim_kernel::sign_extend(*k, static_cast<int>(index.type->getBitWidth())))
+                  : *k;
+    return wsim_kernel::index_position(value, is_signed);
 }
 
 // The declared range of a vector being selected from.
@@ -444,6 +447,7 @@ bool ExpressionCompiler::emitElementSelect(const ElementSelectExpression& s, int
     const int w2 = widthOf(s.value());
     const slang::ConstantRange range = rangeOf(s.value());
     const bool vc = emit(s.value(), depth + 1);
+    const bool index_signed = s.selector().type->isSigned();
     if (auto index = constantIndex(b_, s.selector())) {
         const int64_t idx = *index;
         const int64_t offset = range.isLittleEndian() ? idx - range.right : range.right - idx;
@@ -458,7 +462,8 @@ bool ExpressionCompiler::emitElementSelect(const ElementSelectExpression& s, int
     }
     emitIndex(s.selector());
     put({xop::SEL, static_cast<uint8_t>(w), static_cast<uint8_t>(w2),
-         static_cast<uint8_t>(range.isLittleEndian() ? 0 : 2), operand_t::BIT, range.right, 0},
+         static_cast<uint8_t>((index_signed ? 1 : 0) | (range.isLittleEndian() ? 0 : 2)),
+         operand_t::BIT, range.right, 0},
         -1);
     return false;
 }
@@ -495,8 +500,8 @@ bool ExpressionCompiler::emitRangeSelect(const RangeSelectExpression& s, int dep
         adjust = up ? (w - 1) : 0;
     emitIndex(s.left());
     put({xop::SEL, static_cast<uint8_t>(w), static_cast<uint8_t>(w2),
-         static_cast<uint8_t>(desc ? 0 : 2), operand_t::BIT, range.right,
-         static_cast<uint64_t>(adjust)},
+         static_cast<uint8_t>((s.left().type->isSigned() ? 1 : 0) | (desc ? 0 : 2)), operand_t::BIT,
+         range.right, static_cast<uint64_t>(adjust)},
         -1);
     return false;
 }
@@ -756,6 +761,7 @@ int SimulatorBuilder::compileLValue(const Expression& target) {
                     }
                 }
                 part.index_adjust = adjust;
+                part.index_signed = index->type->isSigned();
                 if (auto k = constantIndex(*this, *index)) {
                     part.index_adjust += *k;
                 } else if (piece->kind == ExpressionKind::RangeSelect &&

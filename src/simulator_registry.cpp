@@ -100,10 +100,18 @@ int SimulatorBuilder::getLineNumber(slang::SourceLocation loc) const {
     return static_cast<int>(sourceMgr->getLineNumber(loc));
 }
 
+const std::string& SimulatorBuilder::projectPathOf(std::string_view given) const {
+    // Every statement asks, and the file system answers slowly.
+    auto it = _project_paths.find(given);
+    if (it == _project_paths.end())
+        it = _project_paths.emplace(std::string(given), Database::projectPath(std::string(given))).first;
+    return it->second;
+}
+
 int SimulatorBuilder::get_file_id(slang::SourceLocation loc) const {
     if (!sourceMgr || !loc.valid())
         return -1;
-    auto it = _file_id_map.find(Database::projectPath(std::string(sourceMgr->getFileName(loc))));
+    auto it = _file_id_map.find(projectPathOf(sourceMgr->getFileName(loc)));
     return it == _file_id_map.end() ? -1 : it->second;
 }
 
@@ -115,9 +123,9 @@ std::string SimulatorBuilder::fileName(slang::SourceLocation loc) const {
     // of the project keeps the name it was given.
     if (auto it = _file_names.find(get_file_id(loc)); it != _file_names.end())
         return it->second;
-    const std::string given(sourceMgr->getFileName(loc));
-    const std::string project = Database::projectPath(given);
-    return _file_id_map.count(project) ? project : given;
+    const std::string_view given = sourceMgr->getFileName(loc);
+    const std::string& project = projectPathOf(given);
+    return _file_id_map.count(project) ? project : std::string(given);
 }
 
 int SimulatorBuilder::addLineContext(slang::SourceLocation loc) {

@@ -23,6 +23,10 @@ using operand_t = wsim_kernel::operand_t;
 namespace {
 
 constexpr int max_task_nesting = 64;
+// Every call inlines the task's body, so tasks that call others more than
+// once grow exponentially with their depth: past this many inlined
+// statements in the design, a call is left out.
+constexpr size_t max_inlined_statements = 200000;
 
 const char* loopPhrase(StatementKind kind) {
     switch (kind) {
@@ -440,6 +444,10 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         unmodelled("recursive task", where);
     if (_ctx.task_depth >= max_task_nesting)
         unmodelled("task calls nested too deeply", where);
+    const bool outermost = _ctx.task_depth == 0;
+    const size_t inline_start = outermost ? prog.size() : _ctx.inline_start;
+    if (_inlined_statements + (prog.size() - inline_start) >= max_inlined_statements)
+        unmodelled("task call past the limit of inlined statements", where);
 
     auto& state = sim_state::instance();
     auto local_lvalue = [&](int slot, int width) {
@@ -502,6 +510,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     Restore<CodeContext> keep(_ctx);
     _ctx.inlining.insert(&task);
     ++_ctx.task_depth;
+    _ctx.inline_start = inline_start;
     _ctx.scope = &task;
     std::vector<size_t> returns;
     _ctx.returns = &returns;
@@ -531,6 +540,8 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         out.expr = value;
         prog.push_back(out);
     }
+    if (outermost)
+        _inlined_statements += prog.size() - inline_start;
 }
 
 // ---- Functions -------------------------------------------------------------
