@@ -12,6 +12,15 @@ namespace wsim_kernel {
 
 using time_t = uint64_t;
 
+// The last time the simulation can count; a delay that would pass it is
+// never reached.
+inline constexpr time_t end_of_time = ~time_t{0};
+
+// `now` + `delay`, held at end_of_time instead of wrapping around.
+inline time_t time_after(time_t now, time_t delay) {
+    return delay > end_of_time - now ? end_of_time : now + delay;
+}
+
 // The store a signal position refers to. LOCAL is the storage of task and
 // function arguments and locals: plain values, nobody waits on them.
 enum class operand_t : int { BIT = 0, BYTE = 1, LONG = 2, FLOAT = 3, SF = 4, LOCAL = 5 };

@@ -196,7 +196,7 @@ void sim_state::execute(int proc) {
                 _inactive.push_back(proc);
                 p.queued = true;
             } else {
-                schedule_wake(proc, _current_simulation_time + s.delay);
+                schedule_wake(proc, time_after(_current_simulation_time, s.delay));
             }
             return;
         case assign_t::WAIT:
@@ -253,7 +253,7 @@ void sim_state::run_continuous(int proc) {
     const uint64_t value = eval(s.expr);
     if (s.delay != 0) {
         pending_write w;
-        w.when = _current_simulation_time + s.delay;
+        w.when = time_after(_current_simulation_time, s.delay);
         w.seq = _seq++;
         w.proc = proc;
         w.stmt = 0;

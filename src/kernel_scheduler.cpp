@@ -153,16 +153,22 @@ bool sim_state::run_time_step() {
 // Moves everything due at the earliest pending time into the active region.
 // Answers false when nothing is pending.
 bool sim_state::advance_time() {
-    time_t next = ~time_t{0};
+    if (_wakes.empty() && _future_writes.empty())
+        return false;
+    time_t next = end_of_time;
     if (!_wakes.empty())
         next = _wakes.front().when;
     if (!_future_writes.empty())
         next = std::min(next, _future_writes.front().when);
-    if (next == ~time_t{0})
-        return false;
     if (sim_config.max_sim_time != 0 && next > sim_config.max_sim_time) {
         std::cerr << "Max simulation time " << sim_config.max_sim_time << " reached — stopping."
                   << std::endl;
+        stop(stop_reason_t::TIME_LIMIT);
+        return false;
+    }
+    if (next == end_of_time) {
+        std::cerr << "[SIM] what is left to happen lies past the last time the simulation counts ("
+                  << end_of_time << ") — stopping.\n";
         stop(stop_reason_t::TIME_LIMIT);
         return false;
     }

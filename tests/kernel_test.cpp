@@ -189,7 +189,13 @@ TEST_F(KernelTest, ExpressionsAtTheEdgesOfTheirWidths) {
     // v[idx +: 4] of a [7:0] vector holding 0xA5:
     EXPECT_EQ(eval({konst(0xA5), konst(4), op(xop::SEL, 4, 8, 0, 0, 0)}), 0xAu);
     EXPECT_EQ(eval({konst(0xA5), konst(6), op(xop::SEL, 4, 8, 0, 0, 0)}), 0x2u);
-    EXPECT_EQ(eval({konst(0xA5), konst(~0ull), op(xop::SEL, 4, 8, 0, 0, 0)}), 0xAu);
+    EXPECT_EQ(eval({konst(0xA5), konst(~0ull), op(xop::SEL, 4, 8, 1, 0, 0)}), 0xAu);
+    // Indices at the ends of 64 bits select nothing, whatever their sign and
+    // the range's bounds, and no position arithmetic overflows.
+    EXPECT_EQ(eval({konst(0xA5), konst(~0ull), op(xop::SEL, 4, 8, 0, 0, 0)}), 0u);
+    EXPECT_EQ(eval({konst(0xA5), konst(1ull << 63), op(xop::SEL, 4, 8, 1, ~1ull, 7)}), 0u);
+    EXPECT_EQ(eval({konst(0xA5), konst(1ull << 63), op(xop::SEL, 4, 8, 3, 0, 7)}), 0u);
+    EXPECT_EQ(eval({konst(0xA5), konst(~0ull >> 1), op(xop::SEL, 4, 8, 1, 3, -7)}), 0u);
     // ... and of a [0:7] vector: index 0 is the most significant bit.
     EXPECT_EQ(eval({konst(0xA5), konst(0), op(xop::SEL, 1, 8, 2, 0, 7)}), 1u);
     EXPECT_EQ(eval({konst(0xA5), konst(1), op(xop::SEL, 1, 8, 2, 0, 7)}), 0u);
@@ -248,6 +254,19 @@ TEST_F(KernelTest, LimitsStopTheRunAndSayWhy) {
     EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::TIME_LIMIT);
     EXPECT_EQ(errors, "Max simulation time 30 reached — stopping.\n");
     EXPECT_EQ(state().sim_time(), 30u);
+
+    // Time never wraps around: what lies past the last time the simulation
+    // counts is never reached, and the run says so.
+    SetUp();
+    const auto c = signal("c", 1);
+    process(proc_t::INITIAL, "init",
+            {delay(1, ~wk::time_t{0} - 10), delay(2, 100),
+             assign(assign_t::BA, 3, whole(c), expr({konst(1)}, 1)), stmt(assign_t::HALT, 4)});
+    run(&errors);
+    EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::TIME_LIMIT);
+    EXPECT_EQ(state().sim_time(), ~wk::time_t{0} - 10);
+    EXPECT_EQ(history("c"), (History{{0, 0}}));
+    EXPECT_NE(errors.find("past the last time the simulation counts"), std::string::npos) << errors;
 }
 
 TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {

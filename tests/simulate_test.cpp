@@ -97,6 +97,42 @@ endmodule
     EXPECT_EQ(Simulation::changes("ins"), (Changes{{0, 0}, {5, 9}, {25, 2}, {35, 1}}));
 }
 
+TEST(Simulate, SelectsByIndicesAtTheEndsOfSixtyFourBits) {
+    // The reference simulator answers X outside a vector; the engine reads
+    // 0 there and writes nothing, whatever the index's sign and size, while
+    // negative positions inside a range still count.
+    Simulation sim(10);
+    const auto r = sim.run(R"(
+module top;
+  logic [7:0] v = 8'hA5, w = 8'h00;
+  logic [3:-4] n = 8'h5A;
+  logic [0:7] u = 8'hC3;
+  logic [63:0] all_ones = 64'hFFFF_FFFF_FFFF_FFFF, top_bit = 64'h8000_0000_0000_0000;
+  logic signed [63:0] most_negative = 64'sh8000_0000_0000_0000, minus_one = -64'sd1;
+  logic [7:0] r1 = 8'h55, r2 = 8'h55, r3 = 8'h55, r4 = 8'h55, r5 = 8'h55, r6 = 8'h55, k1 = 8'h55;
+  initial begin
+    #1 r1 = v[all_ones];
+    r2 = v[all_ones -: 4];
+    r3 = n[most_negative +: 4];
+    r4 = u[top_bit +: 2];
+    r5 = n[minus_one +: 4];
+    r6 = v[64'hFFFF_FFFF_FFFF_FFFF];
+    k1 = n[-1];
+    w = v;
+    w[all_ones] = 1'b0;
+    w[most_negative +: 4] = 4'h0;
+    w[minus_one +: 2] = 2'b00;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    for (const char* name : {"r1", "r2", "r3", "r4", "r6"})
+        EXPECT_EQ(Simulation::valueAt(name, 5), 0) << name;
+    EXPECT_EQ(Simulation::valueAt("r5", 5), 0xB); // n[2:-1]
+    EXPECT_EQ(Simulation::valueAt("k1", 5), 1);
+    EXPECT_EQ(Simulation::valueAt("w", 5), 0xA4); // only w[0] is inside
+}
+
 TEST(Simulate, ConstructsLeftOutDoNotStopTheRest) {
     Simulation sim(30);
     const auto r = sim.run(R"(
