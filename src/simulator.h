@@ -245,8 +245,8 @@ private:
     std::set<std::tuple<std::string, int, std::string>> _reported;
     // Statements left out so far, reported or not.
     size_t _left_out_count = 0;
-    // Statements task calls have inlined into the design so far.
-    size_t _inlined_statements = 0;
+    // Calls and statements task inlining has made in the design so far.
+    size_t _inlining_work = 0;
 
     // Continuous drivers per signal: which bits are driven, and by whom.
     struct DriverRecord {

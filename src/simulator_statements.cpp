@@ -24,9 +24,9 @@ namespace {
 
 constexpr int max_task_nesting = 64;
 // Every call inlines the task's body, so tasks that call others more than
-// once grow exponentially with their depth: past this many inlined
-// statements in the design, a call is left out.
-constexpr size_t max_inlined_statements = 200000;
+// once grow exponentially with their depth: once inlining has made this many
+// calls and statements in the design, a call is left out.
+constexpr size_t max_inlining_work = 200000;
 
 const char* loopPhrase(StatementKind kind) {
     switch (kind) {
@@ -446,8 +446,9 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         unmodelled("task calls nested too deeply", where);
     const bool outermost = _ctx.task_depth == 0;
     const size_t inline_start = outermost ? prog.size() : _ctx.inline_start;
-    if (_inlined_statements + (prog.size() - inline_start) >= max_inlined_statements)
+    if (_inlining_work + (prog.size() - inline_start) >= max_inlining_work)
         unmodelled("task call past the limit of inlined statements", where);
+    ++_inlining_work;
 
     auto& state = sim_state::instance();
     auto local_lvalue = [&](int slot, int width) {
@@ -541,7 +542,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         prog.push_back(out);
     }
     if (outermost)
-        _inlined_statements += prog.size() - inline_start;
+        _inlining_work += prog.size() - inline_start;
 }
 
 // ---- Functions -------------------------------------------------------------

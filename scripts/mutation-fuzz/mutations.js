@@ -105,6 +105,21 @@ function duplicateToken(text, rng) {
   return t ? replaceToken(text, tokens, t, `${t.text} ${t.text}`) : text;
 }
 
+const FORMAT_PIECES = ['%d', '%0d', '%b', '%0b', '%h', '%o', '%t', '%s', '%c', '%e', '%m', '%%', '%v', '%z',
+  '%-3d', '%09h', '%1024d', '%99999999999d', '%', '\\n', '\\', '\\x7F', '\\0'];
+
+// Puts odd conversions into a format string, or takes its conversions out.
+function changeFormat(text, rng) {
+  const tokens = tokenize(text);
+  const t = pickToken(rng, tokens, (k) => k.kind === 'string');
+  if (!t) return text;
+  const inner = t.text.slice(1, -1);
+  const at = Math.floor(rng() * (inner.length + 1));
+  const changed = rng() < 0.2 ? inner.replace(/%/g, '')
+    : inner.slice(0, at) + pick(rng, FORMAT_PIECES) + inner.slice(at);
+  return replaceToken(text, tokens, t, `"${changed}"`);
+}
+
 // Replaces one match of `regex` (global) with what `make` answers for it.
 function replaceOneMatch(text, rng, regex, make) {
   const matches = [...text.matchAll(regex)];
@@ -244,7 +259,7 @@ function insertSnippet(text, rng, id) {
 const MUTATIONS = [
   [changeNumber, 6], [changeOperator, 5], [changeIdentifier, 3], [deleteToken, 2], [duplicateToken, 1],
   [changeWidth, 4], [changeDelay, 4], [changeEdge, 3], [changeEventControl, 2], [changeConnection, 3],
-  [swapConnections, 2], [deleteStatement, 4], [duplicateStatement, 4], [swapStatements, 4],
+  [swapConnections, 2], [changeFormat, 3], [deleteStatement, 4], [duplicateStatement, 4], [swapStatements, 4],
   [nestStatement, 3], [addTiming, 2], [insertSnippet, 8],
 ];
 const TOTAL_WEIGHT = MUTATIONS.reduce((sum, [, w]) => sum + w, 0);
