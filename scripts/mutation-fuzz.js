@@ -77,7 +77,9 @@ function makeConfig(rng) {
   if (limits === 3) Object.assign(project, { max_sim_time: pick(rng, [1, 1e6, 2 ** 62, -5]), max_sim_cycles: pick(rng, [0, 1, 5000, -1]) });
   if (limits === 4) Object.assign(project, { start_time: pick(rng, [10, 1e15]), waveform_window_size: pick(rng, [0, 1, 1e9]) });
   const walk = rng() < 0.3;
-  return { project, forward: walk ? int(rng, 1, 4) : 0, backward: walk ? int(rng, 0, 2) : 0 };
+  // File names that must be escaped wherever they reach JSON.
+  const file = rng() < 0.8 ? 'case.sv' : pick(rng, ['ca"se.sv', 'c\\ase.sv', 'ça sé.sv', 'ca\tse.sv', 'case\u0001.sv']);
+  return { project, file, forward: walk ? int(rng, 1, 4) : 0, backward: walk ? int(rng, 0, 2) : 0 };
 }
 
 function makeCase(rng, designs, id) {
@@ -159,7 +161,7 @@ function engineFrame(stderrTail) {
 
 function runCase(c, options) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'wexla-fuzz-'));
-  const design = path.join(dir, 'case.sv');
+  const design = path.join(dir, c.config.file || 'case.sv');
   fs.writeFileSync(design, c.text);
   fs.writeFileSync(path.join(dir, 'config.json'), JSON.stringify(c.config));
   const out = fs.openSync(path.join(dir, 'stdout.txt'), 'w');
@@ -230,6 +232,7 @@ function judge(dir, { code, signal, timedOut }) {
       const answer = JSON.parse(init);
       v.success = answer.success;
       v.stopReason = answer.meta?.stopReason ?? null;
+      if (answer.success === false) v.failure = String(answer.error ?? '').slice(0, 80);
       if (answer.success === true && (!v.stopReason || v.stopReason === 'none')) {
         v.flags.push('no-reason');
         v.detail ||= `success with stop reason ${JSON.stringify(v.stopReason)}`;
@@ -295,7 +298,7 @@ async function fuzz(options) {
   fs.mkdirSync(options.out, { recursive: true });
   console.log(`seed ${options.seed}, ${options.cases} cases, ${options.jobs} at a time, ${options.timeout} s each, module ${options.modulePath}`);
   const findings = new Map();
-  const counts = { cases: 0, flagged: 0, compiled: 0, ran: 0, stopReasons: {} };
+  const counts = { cases: 0, flagged: 0, compiled: 0, ran: 0, stopReasons: {}, failures: {} };
   let next = 0;
   async function worker() {
     while (next < options.cases) {
@@ -306,6 +309,10 @@ async function fuzz(options) {
       const { dir, verdict } = await runCase(c, options);
       counts.cases++;
       if (verdict.compiled === 200) counts.compiled++;
+      if (verdict.failure !== undefined) {
+        const key = `${verdict.stopReason}: ${verdict.failure.replace(/\d+/g, 'N')}`;
+        counts.failures[key] = (counts.failures[key] || 0) + 1;
+      }
       if (verdict.stopReason) {
         counts.ran++;
         counts.stopReasons[verdict.stopReason] = (counts.stopReasons[verdict.stopReason] || 0) + 1;
@@ -318,7 +325,8 @@ async function fuzz(options) {
         findings.get(sig).cases.push(id);
         if (findings.get(sig).cases.length <= 3) {
           fs.mkdirSync(keep, { recursive: true });
-          for (const f of ['case.sv', 'config.json', 'compile.json', 'init.json'])
+          fs.writeFileSync(path.join(keep, 'case.sv'), c.text);
+          for (const f of ['config.json', 'compile.json', 'init.json', 'steps.json'])
             if (fs.existsSync(path.join(dir, f))) fs.copyFileSync(path.join(dir, f), path.join(keep, f));
           fs.writeFileSync(path.join(keep, 'stderr-tail.txt'), tail(path.join(dir, 'stderr.txt'), 20000));
           fs.writeFileSync(path.join(keep, 'verdict.json'), JSON.stringify({ id, origin: c.origin, mutations: c.mutations, ...verdict }, null, 2));
@@ -332,6 +340,7 @@ async function fuzz(options) {
   await Promise.all(Array.from({ length: options.jobs }, worker));
   console.log(`\n${counts.cases} cases: ${counts.compiled} compiled, ${counts.ran} simulated, ${counts.flagged} flagged`);
   console.log(`stop reasons: ${JSON.stringify(counts.stopReasons)}`);
+  console.log(`runs answering failure, by stop reason and error: ${JSON.stringify(counts.failures, null, 1)}`);
   for (const [sig, f] of findings)
     console.log(`${sig} [${f.verdict.flags.join(', ')}] ${f.cases.length} case(s), first ${f.cases[0]}: ${f.verdict.detail.slice(0, 300)}`);
   fs.writeFileSync(path.join(options.out, 'summary.json'), JSON.stringify({ seed: options.seed, counts, findings: [...findings] }, null, 2));

@@ -267,6 +267,32 @@ const SNIPPETS = {
     ];
     return { body: pick(rng, shapes), after: '' };
   },
+  // Names and texts that must be escaped wherever they reach JSON.
+  oddNames(rng, p) {
+    const names = ['\\a"b ', '\\back\\slash ', '\\{x}[0] ', '\\tab\u0001 ', '\\ü ', '\\a/*b ', '\\"" '];
+    const n = pick(rng, names);
+    const shapes = [
+      `logic [7:0] ${n}= 8'd3;\ninitial #1 $display("%0d", ${n});`,
+      `wire ${n};\nassign ${n}= 1'b1;`,
+      `${p}_leaf ${n}(.a(1'b1));`,
+      `logic ${p}_c = 0;\nalways #1 ${p}_c = ~${p}_c;\n${n}: assert property (@(posedge ${p}_c) ${p}_c);`,
+      `initial $display("quote \\" backslash \\\\ tab \\t bell \\007 high \\377 %s", "\\"");`,
+      `initial $display("${'x'.repeat(int(rng, 1000, 100000))}");`,
+    ];
+    return { body: pick(rng, shapes), after: `module ${p}_leaf(input logic a); endmodule` };
+  },
+  preprocessor(rng, p) {
+    const shapes = [
+      `\`define ${p}_A \`${p}_A\nlogic ${p}_x = \`${p}_A;`,
+      `\`include "case.sv"`,
+      `\`include "/nonexistent/${p}.svh"`,
+      `\`ifdef ${p}_NOPE\nlogic ${p}_y;\n\`else\nlogic ${p}_z = 1;\n\`endif`,
+      `\`line 99999999 "${p}\\"odd.sv" 0\nlogic ${p}_w = 1;\ninitial #1 $display("%0d", ${p}_w);`,
+      `\`timescale 1fs/1fs\nlogic ${p}_t = 0;`,
+      `\`__FILE__ \`__LINE__`,
+    ];
+    return { body: pick(rng, shapes), after: '' };
+  },
   compoundAssignments(rng, p) {
     const ops = ['+=', '-=', '*=', '/=', '%=', '&=', '|=', '^=', '<<=', '>>=', '<<<=', '>>>='];
     const lines = [];
