@@ -14,7 +14,7 @@
 //   WEXLA_SANITIZE=1 bash scripts/build.sh
 //   node scripts/mutation-fuzz.js [--cases N] [--seed S] [--jobs J] [--timeout SECONDS]
 //                                 [--build DIR] [--out DIR]
-//   node scripts/mutation-fuzz.js --replay case.sv [config.json]
+//   node scripts/mutation-fuzz.js --replay case.sv [config.json]   (earlier-N.sv beside it run first)
 //
 // Each flagged case is kept under the output folder (default out/mutation-fuzz)
 // with its design, its configuration, its verdict and the tail of its
@@ -34,20 +34,27 @@ const root = path.resolve(__dirname, '..');
 
 // ---- The engine side: one case in this process ----
 
-function runEngine(modulePath, design, config) {
+// Runs the designs one after the other in this one process, as an editor
+// does while its user edits; the last is the case, those before it leave
+// the engine in the state a session would.
+function runEngine(modulePath, designs, config) {
   const wexla = require(modulePath);
   const mark = (name, text) => fs.writeFileSync(name, text);
   mark('started', '');
-  const compiled = wexla.json2_callback({ ...config.project, db_path: path.resolve('project.db'), sources: [design] });
-  mark('compile.json', String(compiled));
-  let status = null;
-  try { status = JSON.parse(compiled).status; } catch { return; }
-  if (status !== 200) return;
-  mark('init.json', String(wexla.init()));
-  const steps = [];
-  for (let i = 0; i < config.forward; i++) steps.push(String(wexla.stepForward()));
-  for (let i = 0; i < config.backward; i++) steps.push(String(wexla.stepBackward()));
-  if (steps.length) mark('steps.json', JSON.stringify(steps));
+  designs.forEach((design, n) => {
+    const last = n === designs.length - 1;
+    const suffix = last ? '' : `-${n}`;
+    const compiled = wexla.json2_callback({ ...config.project, db_path: path.resolve('project.db'), sources: [design] });
+    mark(`compile${suffix}.json`, String(compiled));
+    let status = null;
+    try { status = JSON.parse(compiled).status; } catch { return; }
+    if (status !== 200) return;
+    mark(`init${suffix}.json`, String(wexla.init()));
+    const steps = [];
+    for (let i = 0; i < config.forward; i++) steps.push(String(wexla.stepForward()));
+    for (let i = 0; i < config.backward; i++) steps.push(String(wexla.stepBackward()));
+    if (steps.length) mark(`steps${suffix}.json`, JSON.stringify(steps));
+  });
   mark('done', '');
 }
 
@@ -163,12 +170,17 @@ function runCase(c, options) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'wexla-fuzz-'));
   const design = path.join(dir, c.config.file || 'case.sv');
   fs.writeFileSync(design, c.text);
+  const earlier = (c.earlier || []).map((text, n) => {
+    const file = path.join(dir, `earlier-${n}.sv`);
+    fs.writeFileSync(file, text);
+    return file;
+  });
   fs.writeFileSync(path.join(dir, 'config.json'), JSON.stringify(c.config));
   const out = fs.openSync(path.join(dir, 'stdout.txt'), 'w');
   const err = fs.openSync(path.join(dir, 'stderr.txt'), 'w');
   const started = Date.now();
   return new Promise((resolve) => {
-    const child = spawn(process.execPath, [__filename, '--engine', options.modulePath, design], {
+    const child = spawn(process.execPath, [__filename, '--engine', options.modulePath, ...earlier, design], {
       cwd: dir, stdio: ['ignore', out, err], env: options.env,
     });
     let timedOut = false;
@@ -216,6 +228,14 @@ function judge(dir, { code, signal, timedOut }) {
   } else if (signal || code !== 0) {
     if (!report) v.flags.push('crash');
     v.detail ||= `${signal || `exit ${code}`}: ${stderrTail.trim().split('\n').slice(-3).join(' / ').slice(0, 300)}`;
+  }
+  for (const f of fs.readdirSync(dir).filter((name) => /^(compile|init|steps)-\d+\.json$/.test(name))) {
+    const text = readIf(dir, f);
+    const answers = f.startsWith('steps') ? JSON.parse(text) : [text];
+    if (answers.some((a) => !validJson(a))) {
+      v.flags.push('bad-json');
+      v.detail ||= `an earlier design's answer (${f}) is not JSON: ${text.slice(0, 200)}`;
+    }
   }
   const compiled = readIf(dir, 'compile.json');
   const init = readIf(dir, 'init.json');
@@ -287,7 +307,11 @@ function parseOptions(argv) {
 async function replay(options) {
   const config = options.replayConfig ? JSON.parse(fs.readFileSync(options.replayConfig, 'utf8'))
     : { project: { time_unit: 'ns' }, forward: 0, backward: 0 };
-  const { dir, verdict } = await runCase({ text: fs.readFileSync(options.replay, 'utf8'), config }, options);
+  // A kept case's earlier designs sit beside it.
+  const folder = path.dirname(options.replay);
+  const earlier = fs.readdirSync(folder).filter((f) => /^earlier-\d+\.sv$/.test(f)).sort()
+    .map((f) => fs.readFileSync(path.join(folder, f), 'utf8'));
+  const { dir, verdict } = await runCase({ text: fs.readFileSync(options.replay, 'utf8'), earlier, config }, options);
   console.log(JSON.stringify(verdict, null, 2));
   console.log(`kept in ${dir}`);
 }
@@ -306,6 +330,8 @@ async function fuzz(options) {
       const rng = makeRng(options.seed * 7919 + id);
       const c = makeCase(rng, designs, id);
       c.config = makeConfig(rng);
+      // Some cases come after other designs in the same process.
+      if (rng() < 0.2) c.earlier = Array.from({ length: int(rng, 1, 2) }, (_, n) => makeCase(rng, designs, `${id}e${n}`).text);
       const { dir, verdict } = await runCase(c, options);
       counts.cases++;
       if (verdict.compiled === 200) counts.compiled++;
@@ -326,6 +352,7 @@ async function fuzz(options) {
         if (findings.get(sig).cases.length <= 3) {
           fs.mkdirSync(keep, { recursive: true });
           fs.writeFileSync(path.join(keep, 'case.sv'), c.text);
+          (c.earlier || []).forEach((text, n) => fs.writeFileSync(path.join(keep, `earlier-${n}.sv`), text));
           for (const f of ['config.json', 'compile.json', 'init.json', 'steps.json'])
             if (fs.existsSync(path.join(dir, f))) fs.copyFileSync(path.join(dir, f), path.join(keep, f));
           fs.writeFileSync(path.join(keep, 'stderr-tail.txt'), tail(path.join(dir, 'stderr.txt'), 20000));
@@ -348,8 +375,8 @@ async function fuzz(options) {
 }
 
 if (process.argv[2] === '--engine') {
-  const [modulePath, design] = process.argv.slice(3);
-  runEngine(modulePath, design, JSON.parse(fs.readFileSync('config.json', 'utf8')));
+  const [modulePath, ...designs] = process.argv.slice(3);
+  runEngine(modulePath, designs, JSON.parse(fs.readFileSync('config.json', 'utf8')));
 } else {
   const options = parseOptions(process.argv.slice(2));
   (options.replay ? replay(options) : fuzz(options)).then(
