@@ -84,6 +84,11 @@ function makeConfig(rng) {
   if (limits === 3) Object.assign(project, { max_sim_time: pick(rng, [1, 1e6, 2 ** 62, -5]), max_sim_cycles: pick(rng, [0, 1, 5000, -1]) });
   if (limits === 4) Object.assign(project, { start_time: pick(rng, [10, 1e15]), waveform_window_size: pick(rng, [0, 1, 1e9]) });
   const walk = rng() < 0.3;
+  // A long walk from a short run: steps past the end resume the halted run.
+  if (walk && rng() < 0.2) {
+    project.max_sim_cycles = int(rng, 1, 50);
+    return { project, file: 'case.sv', forward: 300, backward: int(rng, 0, 300) };
+  }
   // File names that must be escaped wherever they reach JSON.
   const file = rng() < 0.8 ? 'case.sv' : pick(rng, ['ca"se.sv', 'c\\ase.sv', 'ça sé.sv', 'ca\tse.sv', 'case\u0001.sv']);
   return { project, file, forward: walk ? int(rng, 1, 4) : 0, backward: walk ? int(rng, 0, 2) : 0 };
@@ -97,7 +102,7 @@ function makeCase(rng, designs, id) {
   const seed = pick(rng, designs);
   let text = seed.text;
   const names = [];
-  for (let i = 0, n = int(rng, 1, 4); i < n; i++) {
+  for (let i = 0, n = int(rng, 1, 6); i < n; i++) {
     const m = mutate(text, rng, `${id}_${i}`);
     text = m.text;
     names.push(m.name);
