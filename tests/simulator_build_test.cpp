@@ -104,8 +104,9 @@ TEST(Builder, TaskInliningStopsAtALimitInsteadOfGrowingExponentially) {
                     std::to_string(i + 1) + "; endtask\n";
         text += "  task t30; n = n + 1; endtask\n  initial t0;\nendmodule\n";
         auto [d, err] = buildCapturingErrors(text);
-        if (const auto* init = d.process("init"))
+        if (const auto* init = d.process("init")) {
             EXPECT_LT(init->number_of_statements(), 250000) << counter;
+        }
         bool reported_limit = false;
         for (const auto& n : d.builder->notModelled())
             reported_limit = reported_limit || n.construct == "task call past the limit of inlined statements";
