@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "error_handling.h"
+#include "nesting_limits.h"
 
 #include <slang/syntax/SyntaxTree.h>
 #include <slang/text/SourceManager.h>
@@ -239,7 +240,7 @@ std::optional<std::shared_ptr<slang::syntax::SyntaxTree>> Analysis::parse() {
             std::cout << path << "\n";
 
         std::vector<std::string_view> paths(fileList.begin(), fileList.end());
-        auto loaded = SyntaxTree::fromFiles(paths, *manager);
+        auto loaded = SyntaxTree::fromFiles(paths, *manager, nesting::parseOptions());
         if (!loaded) {
             std::cerr << "[ANALYSIS] ERROR IN PARSING" << "cannot load "
                       << loaded.error().second << ": " << loaded.error().first.message() << "\n";

@@ -125,7 +125,8 @@ bool WexlaCore::parseVerilog() {
             return false;
         }
         sourceMgr = std::make_unique<slang::SourceManager>();
-        textTree = slang::syntax::SyntaxTree::fromText(fileContent, *sourceMgr, "source", "");
+        textTree = slang::syntax::SyntaxTree::fromText(fileContent, *sourceMgr, "source", "",
+                                                       nesting::parseOptions());
         if (!textTree) {
             result.success = false;
             result.error_message = "Failed to parse Verilog code - tree is null";

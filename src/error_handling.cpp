@@ -119,7 +119,7 @@ std::string CompilationResult::get_compile_diagnostics(const std::vector<std::st
     // `timescale and `default_nettype carry from one file to the next.
     std::vector<std::string_view> views(absolute_paths.begin(), absolute_paths.end());
     slang::SourceManager sourceManager;  // outlives the compilation over its buffers
-    auto tree = slang::syntax::SyntaxTree::fromFiles(views, sourceManager);
+    auto tree = slang::syntax::SyntaxTree::fromFiles(views, sourceManager, nesting::parseOptions());
     if (!tree) {
         status_code = 499;
         return build_response(nullptr);

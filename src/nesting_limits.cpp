@@ -15,6 +15,14 @@ using slang::parsing::TokenKind;
 
 namespace nesting {
 
+slang::Bag parseOptions() {
+    slang::parsing::PreprocessorOptions preprocessing;
+    preprocessing.maxIncludeDepth = kMaxIncludeDepth;
+    slang::Bag options;
+    options.set(preprocessing);
+    return options;
+}
+
 namespace {
 
 Excess excessAt(const SourceManager& manager, SourceLocation loc, std::string message) {
@@ -140,7 +148,7 @@ std::optional<Excess> scanBuffers(SourceManager& manager,
         return std::nullopt;
     slang::BumpAllocator alloc;
     slang::Diagnostics diagnostics;  // the parse reports them
-    slang::parsing::Preprocessor preprocessor(manager, alloc, diagnostics);
+    slang::parsing::Preprocessor preprocessor(manager, alloc, diagnostics, parseOptions());
     for (auto it = buffers.rbegin(); it != buffers.rend(); ++it)
         preprocessor.pushSource(*it);
 

@@ -5,11 +5,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <slang/util/Bag.h>
 
 namespace slang::syntax {
 class SyntaxTree;
@@ -21,6 +24,14 @@ namespace nesting {
 // the sources, and levels of the parsed syntax tree, where a chain of binary
 // operators (a + a + ... + a) counts one level per operator.
 inline constexpr size_t kMaxNesting = 10000;
+
+// Levels of `include the engine follows. A file that includes itself is
+// read again at every level, and every copy is held at once: at slang's own
+// limit of 1024 levels a file of a megabyte or two exhausts the machine.
+inline constexpr uint32_t kMaxIncludeDepth = 16;
+
+// The options every parse and scan of a design uses.
+slang::Bag parseOptions();
 
 // Where a design first nests beyond the limit.
 struct Excess {

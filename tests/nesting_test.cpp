@@ -109,3 +109,35 @@ TEST(NestingLimits, DesignsJustInsideTheLimitCompileAndSimulate) {
         EXPECT_TRUE(contains(get_module_by_name("top"), "\"status\": 200"));
     }
 }
+
+TEST(NestingLimits, IncludesStopAtTheirOwnDepthLimit) {
+    QuietLogs quiet;
+    TempDir dir;
+    // A file that includes itself is read again at every level; at slang's
+    // own limit of 1024 levels, a file of a megabyte and a half took every
+    // gigabyte the machine had.
+    const std::string self = dir.file("self.sv");
+    writeFile(self, "module top;\n  logic c = 0;\n  `include \"self.sv\"\n" +
+                        repeated("  always @(c) c <= ~c;\n", 4000) + "endmodule\n");
+    // Includes nested as deep as real designs nest them still work.
+    const std::string chain = dir.file("chain.sv");
+    for (uint32_t i = 1; i + 2 < nesting::kMaxIncludeDepth; ++i)
+        writeFile(dir.file("level" + std::to_string(i) + ".svh"),
+                  "logic w" + std::to_string(i) + " = 1;\n`include \"level" + std::to_string(i + 1) +
+                      ".svh\"\n");
+    writeFile(dir.file("level" + std::to_string(nesting::kMaxIncludeDepth - 2) + ".svh"), "");
+    writeFile(chain, "module top;\n  logic c = 0;\n  initial #1 c = 1;\n  `include \"level1.svh\"\nendmodule\n");
+
+    const auto started = std::chrono::steady_clock::now();
+    const std::string refused =
+        initialize_project_structure({self}, dir.file("project.db"), "ns", "top", 0, -1, 0, 1000);
+    EXPECT_TRUE(contains(refused, "\"status\": 501")) << refused.substr(0, 2000);
+    EXPECT_TRUE(contains(refused, "exceeded max include depth")) << refused.substr(0, 2000);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started);
+    EXPECT_LT(seconds.count(), 60.0);
+
+    const std::string compiled =
+        initialize_project_structure({chain}, dir.file("project.db"), "ns", "top", 0, -1, 0, 1000);
+    EXPECT_TRUE(contains(compiled, "\"status\": 200")) << compiled;
+    EXPECT_TRUE(contains(get_ingest_only_init(), "\"success\": true"));
+}
