@@ -7,13 +7,15 @@
 //   crash      the process died of a signal or exited with an error
 //   sanitizer  AddressSanitizer or UndefinedBehaviorSanitizer reported
 //   hang       the case ran past the time limit
+//   memory     the case held more memory than the limit (it would take the
+//              host down with it)
 //   bad-json   an answer is not valid JSON
 //   no-answer  the process ended without answering
 //   no-reason  init() answered success with no stop reason
 //
 //   WEXLA_SANITIZE=1 bash scripts/build.sh
 //   node scripts/mutation-fuzz.js [--cases N] [--seed S] [--jobs J] [--timeout SECONDS]
-//                                 [--build DIR] [--out DIR]
+//                                 [--memory GIGABYTES] [--build DIR] [--out DIR]
 //   node scripts/mutation-fuzz.js --replay case.sv [config.json]   (earlier-N.sv beside it run first)
 //
 // Each flagged case is kept under the output folder (default out/mutation-fuzz)
@@ -171,6 +173,15 @@ function engineFrame(stderrTail) {
   return u ? `${path.basename(u[1])} ${u[2].replace(/[-\d]+/g, 'N')}` : '';
 }
 
+function residentBytes(pid) {
+  try {
+    const m = fs.readFileSync(`/proc/${pid}/status`, 'utf8').match(/VmRSS:\s+(\d+) kB/);
+    return m ? Number(m[1]) * 1024 : 0;
+  } catch {
+    return 0;
+  }
+}
+
 function runCase(c, options) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'wexla-fuzz-'));
   const design = path.join(dir, c.config.file || 'case.sv');
@@ -189,15 +200,24 @@ function runCase(c, options) {
       cwd: dir, stdio: ['ignore', out, err], env: options.env,
     });
     let timedOut = false;
+    let peakBytes = 0;
     const timer = setTimeout(() => {
       timedOut = true;
       child.kill('SIGKILL');
     }, options.timeout * 1000);
+    // Watched from outside: a limit set inside would also bind the
+    // sanitizer's own reservations.
+    const watch = setInterval(() => {
+      peakBytes = Math.max(peakBytes, residentBytes(child.pid));
+      if (peakBytes > options.memory * 2 ** 30) child.kill('SIGKILL');
+    }, 250);
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
+      clearInterval(watch);
       fs.closeSync(out);
       fs.closeSync(err);
-      const verdict = judge(dir, { code, signal, timedOut });
+      const overMemory = peakBytes > options.memory * 2 ** 30;
+      const verdict = judge(dir, { code, signal, timedOut, overMemory });
       verdict.seconds = (Date.now() - started) / 1000;
       resolve({ dir, verdict });
     });
@@ -218,7 +238,7 @@ function validJson(text) {
   }
 }
 
-function judge(dir, { code, signal, timedOut }) {
+function judge(dir, { code, signal, timedOut, overMemory }) {
   const stderrFile = path.join(dir, 'stderr.txt');
   const report = findMark(stderrFile, SANITIZER_MARKS);
   const stderrTail = tail(stderrFile, 16000);
@@ -227,9 +247,13 @@ function judge(dir, { code, signal, timedOut }) {
     v.flags.push('sanitizer');
     v.detail = `${report.trim()} | ${engineFrame(stderrTail)}`;
   }
-  if (timedOut) {
+  const reached = ['done', 'init.json', 'compile.json', 'started'].find((f) => fs.existsSync(path.join(dir, f))) || 'nothing';
+  if (overMemory) {
+    v.flags.push('memory');
+    v.detail ||= `held more than the memory limit; reached ${reached}`;
+  } else if (timedOut) {
     v.flags.push('hang');
-    v.detail ||= `stopped after the time limit; reached ${['done', 'init.json', 'compile.json', 'started'].find((f) => fs.existsSync(path.join(dir, f))) || 'nothing'}`;
+    v.detail ||= `stopped after the time limit; reached ${reached}`;
   } else if (signal || code !== 0) {
     if (!report) v.flags.push('crash');
     v.detail ||= `${signal || `exit ${code}`}: ${stderrTail.trim().split('\n').slice(-3).join(' / ').slice(0, 300)}`;
@@ -279,7 +303,7 @@ function judge(dir, { code, signal, timedOut }) {
 // Findings of one kind share a signature. A hang says little about where it
 // stalled, so the odd constructs its case held group it instead.
 function signatureOf(verdict, c) {
-  const held = verdict.flags.includes('hang') ? [...new Set(c.held)].sort().join(' ') : '';
+  const held = verdict.flags.some((f) => f === 'hang' || f === 'memory') ? [...new Set(c.held)].sort().join(' ') : '';
   const text = `${verdict.flags.join('+')} ${verdict.detail.replace(/0x[0-9a-f]+/g, '').replace(/\d+/g, 'N')} ${held}`;
   return crypto.createHash('sha1').update(text).digest('hex').slice(0, 10);
 }
@@ -288,7 +312,7 @@ function signatureOf(verdict, c) {
 
 function parseOptions(argv) {
   const options = {
-    cases: 1000, seed: Date.now() % 2147483647, jobs: 3, timeout: 30,
+    cases: 1000, seed: Date.now() % 2147483647, jobs: 3, timeout: 30, memory: 4,
     build: process.env.WEXLA_BUILD_DIR || 'build-asan', out: path.join(root, 'out', 'mutation-fuzz'), replay: null,
   };
   for (let i = 0; i < argv.length; i++) {
