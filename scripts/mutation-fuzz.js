@@ -2,8 +2,9 @@
 // Mutation fuzzer, run by hand (never by CI). It mutates the corpus designs
 // (tests/designs/*.sv and examples/) and odd designs of its own, runs each
 // case through the engine the way a front end does (json2_callback, then
-// init(), sometimes a few steps) in a Node process of its own with a time
-// limit, against the sanitizer build, and flags:
+// init(), sometimes steps; at times after other designs in the same process)
+// in a Node process of its own with a time limit, against the sanitizer
+// build, and flags:
 //   crash      the process died of a signal or exited with an error
 //   sanitizer  AddressSanitizer or UndefinedBehaviorSanitizer reported
 //   hang       the case ran past the time limit
