@@ -336,9 +336,14 @@ void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree>
     compilation = std::make_unique<slang::ast::Compilation>();
     compilation->addSyntaxTree(cfgTree);
     const auto& root = compilation->getRoot();
+    // Its rows land in one transaction: a row each on its own would be a commit each.
+    Database& db = Database::instance();
+    const bool batched = db.exec_sql("BEGIN TRANSACTION;");
     root.visit(*cfg_builder);
     for (const auto* top : root.topInstances)
         cfg_builder->elaborateInstanceTree(*top, -1, "");
+    if (batched && !db.exec_sql("COMMIT;"))
+        db.exec_sql("ROLLBACK;");
 }
 
 std::string WexlaCore::getModuleByName(const std::string& n) {

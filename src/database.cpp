@@ -351,8 +351,8 @@ bool finishInsert(sqlite3* conn, Statement& stmt, const char* prefix) {
 bool Database::insertModule(int m_id, const std::string& name, const std::string& file,
                             int start_line, int end_line) {
     const int file_id = getFileID(file);
-    Statement stmt(db, "INSERT OR IGNORE INTO modules (module_id, name, file_id, start_line, "
-                       "end_line) VALUES (?, ?, ?, ?, ?);");
+    Statement stmt(keptStatement("INSERT OR IGNORE INTO modules (module_id, name, file_id, start_line, "
+                       "end_line) VALUES (?, ?, ?, ?, ?);"));
     if (stmt.ok()) {
         stmt.integer(1, m_id);
         stmt.text(2, name);
@@ -367,9 +367,9 @@ bool Database::insertInstance(int inst_id, const std::string& inst_name, const s
                               int start_line, int end_line, const std::string& base_m, int par_id,
                               const std::string& inst_path, bool isModule) {
     const int file_id = getFileID(file);
-    Statement stmt(db, "INSERT OR IGNORE INTO instances (instance_id, instance_name, file_id, "
+    Statement stmt(keptStatement("INSERT OR IGNORE INTO instances (instance_id, instance_name, file_id, "
                        "start_line, end_line, base_module, parent_id, instance_path) VALUES (?, "
-                       "?, ?, ?, ?, ?, ?, ?);");
+                       "?, ?, ?, ?, ?, ?, ?);"));
     if (stmt.ok()) {
         stmt.integer(1, inst_id);
         stmt.text(2, inst_name);
@@ -390,8 +390,8 @@ bool Database::insertSignal(const std::string& name, int signal_id, const std::s
                             int line, int width, int isReg, int isPort, const std::string& type,
                             const std::string& module, int inst_id) {
     const int file_id = getFileID(file);
-    Statement stmt(db, "INSERT INTO signals (name, signal_id, file_id,  line, width, isReg, "
-                       "isPort, type, module, instance_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);");
+    Statement stmt(keptStatement("INSERT INTO signals (name, signal_id, file_id,  line, width, isReg, "
+                       "isPort, type, module, instance_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"));
     if (stmt.ok()) {
         stmt.text(1, name);
         stmt.integer(2, signal_id);
@@ -559,7 +559,7 @@ std::string Database::projectPath(const std::string& path) {
 }
 
 int Database::getFileID(const std::string& file) {
-    Statement stmt(db, "SELECT id FROM projectstructure WHERE file_path = ?");
+    Statement stmt(keptStatement("SELECT id FROM projectstructure WHERE file_path = ?"));
     if (!stmt.ok())
         return -1;
     stmt.text(1, file);

@@ -208,6 +208,8 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     const int step = record.step;
     Database& db = Database::instance();
     find_signals_without_rows();
+    // One transaction a step: a row each on its own would be a commit each.
+    const bool batched = db.exec_sql("BEGIN TRANSACTION;");
     const auto time = static_cast<int64_t>(record.simulationTime);
     for (const auto& [name, value] : record.signalState) {
         if (!signals_without_rows.empty() && signals_without_rows.count(name))
@@ -218,6 +220,8 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     for (const auto& [label, state] : record.propertyState)
         db.insertPropertyTimeline(step, label, state);
     write_queue_rows(step, rows);
+    if (batched && !db.exec_sql("COMMIT;"))
+        db.exec_sql("ROLLBACK;");
 }
 
 bool TimeSeriesDB::row_limit_reached() {
