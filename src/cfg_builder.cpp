@@ -8,6 +8,7 @@
 #include <slang/text/SourceManager.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <iostream>
 #include <unordered_set>
@@ -417,11 +418,40 @@ std::pair<int, int> CFGBuilder::getLineRange(const InstanceSymbol& inst) const {
     return {first, last};
 }
 
+void CFGBuilder::forEachMember(const InstanceSymbol& inst,
+                               const std::function<void(const Symbol&, const std::string&)>& visit) {
+    const std::string base = inst.getHierarchicalPath();
+    // In the order written: the body's own members, then each block's.
+    std::deque<const Scope*> pending{&inst.body};
+    while (!pending.empty()) {
+        const Scope* scope = pending.front();
+        pending.pop_front();
+        std::string generate_path;
+        if (scope != &inst.body) {
+            const std::string full = scope->asSymbol().getHierarchicalPath();
+            generate_path = full.size() > base.size() ? full.substr(base.size() + 1) + "." : "";
+        }
+        for (const Symbol& member : scope->members()) {
+            if (member.kind == SymbolKind::GenerateBlock) {
+                // An untaken generate branch is no part of the design.
+                if (!member.as<GenerateBlockSymbol>().isUninstantiated)
+                    pending.push_back(&member.as<GenerateBlockSymbol>());
+            } else if (member.kind == SymbolKind::GenerateBlockArray) {
+                for (const GenerateBlockSymbol* entry : member.as<GenerateBlockArraySymbol>().entries)
+                    if (!entry->isUninstantiated)
+                        pending.push_back(entry);
+            } else {
+                visit(member, generate_path);
+            }
+        }
+    }
+}
+
 void CFGBuilder::elaborateInstanceTree(const InstanceSymbol& inst, int pID,
-                                       std::string inst_path) {
+                                       std::string inst_path, const std::string& generate_path) {
     const nesting::DepthGuard level(scopeDepth, "instances");
     const DefinitionSymbol& def = inst.getDefinition();
-    const std::string inst_name(inst.name);
+    const std::string inst_name = generate_path + std::string(inst.name);
     const std::string def_name(def.name);
     const std::string def_file = getFile(inst.body.location);
     int def_start_line = -1;
@@ -453,10 +483,10 @@ void CFGBuilder::elaborateInstanceTree(const InstanceSymbol& inst, int pID,
                           false);
         elaborateSignalList(inst, def_name, id, path);
     }
-    for (const auto& member : inst.body.members()) {
+    forEachMember(inst, [&](const Symbol& member, const std::string& generate_path) {
         if (member.kind == SymbolKind::Instance)
-            elaborateInstanceTree(member.as<InstanceSymbol>(), id, path);
-    }
+            elaborateInstanceTree(member.as<InstanceSymbol>(), id, path, generate_path);
+    });
 }
 
 void CFGBuilder::elaborateSignalList(const InstanceSymbol& inst, std::string mod_name,
@@ -465,18 +495,18 @@ void CFGBuilder::elaborateSignalList(const InstanceSymbol& inst, std::string mod
     const std::string sig_file = getFile(body.location);
     Database& db = Database::instance();
     const auto ports = portNames(body);
-    for (const auto& member : body.members()) {
+    forEachMember(inst, [&](const Symbol& member, const std::string& generate_path) {
         if (!isSignal(member))
-            continue;
-        const std::string name(member.name);
+            return;
+        const std::string name = generate_path + std::string(member.name);
         const std::string sig_name = inst_path.empty() ? name : inst_path + "." + name;
         const bool isReg = member.kind == SymbolKind::Variable;
         // An output reg is as much a port as an input wire.
-        const int isPort = ports.contains(member.name) ? 1 : 0;
+        const int isPort = generate_path.empty() && ports.contains(member.name) ? 1 : 0;
         const int width = bitWidth(member.as<ValueSymbol>().getType());
         const int line = getLine(member.location);
         const int sig_id = fresh();
         db.insertSignal(sig_name, sig_id, sig_file, line, width, isReg ? 1 : 0, isPort,
                         isReg ? "reg" : "wire", mod_name, inst_id);
-    }
+    });
 }

@@ -4,6 +4,7 @@
 
 #include <slang/ast/ASTVisitor.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -112,10 +113,18 @@ public:
     void handle(const slang::ast::GenerateBlockSymbol& block);
 
     // Database pass: module, instance and signal rows of `inst` and below.
+    // An instance inside generate blocks is named with their path, as the
+    // simulator names it (g[0].u1).
     void elaborateInstanceTree(const slang::ast::InstanceSymbol& inst, int pID,
-                               std::string inst_path);
+                               std::string inst_path, const std::string& generate_path = "");
     void elaborateSignalList(const slang::ast::InstanceSymbol& inst, std::string mod_name,
                              int inst_id, std::string inst_path);
+    // Calls `visit(member, generate_path)` for every member of the instance's
+    // body and of the generate blocks within it that are part of the design;
+    // the path names those blocks below the instance ("g[0]." for entry 0 of
+    // generate array g), as slang names them.
+    void forEachMember(const slang::ast::InstanceSymbol& inst,
+                       const std::function<void(const slang::ast::Symbol&, const std::string&)>& visit);
 
     void walkStatements(const slang::ast::Statement& stmt, std::vector<CFGStatement>& out);
     CFGExpr buildExpr(const slang::ast::Expression& expr) const;

@@ -401,10 +401,11 @@ TEST_F(CFGBuilderTest, ThreeFileHierarchyRows) {
               (std::vector<std::string>{"24|top|1|1|27|top|NULL|top",
                                         "31|u_mid|1|7|9|mid|24|u_mid",
                                         "39|u_leaf|2|9|9|leaf|31|u_mid.u_leaf",
-                                        "43|u_leaf2|2|10|10|leaf|31|u_mid.u_leaf2"}));
-    EXPECT_EQ(design->rangeLog, "[LOC] 7 9\n[LOC] 9 9\n[LOC] 10 10\n");
+                                        "43|u_leaf2|2|10|10|leaf|31|u_mid.u_leaf2",
+                                        "47|g_on.g_leaf|1|22|22|leaf|24|g_on.g_leaf"}));
+    EXPECT_EQ(design->rangeLog, "[LOC] 7 9\n[LOC] 9 9\n[LOC] 10 10\n[LOC] 22 22\n");
     // Port nets and port variables alike are ports.
-    EXPECT_EQ(rows("SELECT COUNT(*) FROM signals"), std::vector<std::string>{"16"});
+    EXPECT_EQ(rows("SELECT COUNT(*) FROM signals"), std::vector<std::string>{"18"});
     EXPECT_EQ(rows("SELECT * FROM signals WHERE name IN ('clk', 'bus', 'u_mid.clk', "
                    "'u_mid.inner', 'u_mid.u_leaf.y', 'u_mid.u_leaf2.a') ORDER BY signal_id"),
               (std::vector<std::string>{"clk|25|1|2|1|1|0|reg|top|24", "bus|27|1|3|4|0|0|wire|top|24",
@@ -413,8 +414,8 @@ TEST_F(CFGBuilderTest, ThreeFileHierarchyRows) {
                                         "u_mid.u_leaf.y|42|3|1|1|1|1|reg|leaf|39",
                                         "u_mid.u_leaf2.a|45|3|1|1|0|1|wire|leaf|43"}));
 
-    // The taken generate branch's instance is in the document (but, not being
-    // a direct member, has no row); the untaken branch is nowhere. A part
+    // The taken generate branch's instance is in the document and has a row
+    // named with the branch (g_on.g_leaf); the untaken branch is nowhere. A part
     // select binds its signal, an inout counts as an output, and a constant or
     // an open port binds nothing; a concatenation is an unknown expression.
     const std::string json = design->builder->to_json();

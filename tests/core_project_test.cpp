@@ -493,3 +493,45 @@ TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
     inject({leafQuery(missing, 1, {"assert property (1);"}, {"p_missing"})});
     EXPECT_EQ(count("projectstate"), 0);
 }
+
+TEST_F(ProjectTest, GenerateBlocksExportAndRecordWhatTheyHold) {
+    // Instances and signals inside generate blocks get rows named as the
+    // simulator names them, so that their values are recorded, not dropped.
+    const std::string gen = dir.file("gen.sv");
+    writeFile(gen, R"(module inverter(input logic a, output logic y);
+  assign y = ~a;
+endmodule
+module top;
+  logic clk = 0;
+  wire [2:0] c;
+  always #5 clk = ~clk;
+  for (genvar i = 0; i < 2; i++) begin : g
+    logic [3:0] r = 0;
+    always @(posedge clk) r <= r + i + 1;
+    inverter u(.a(r[0]), .y(c[i]));
+  end
+  if (1) begin : on
+    logic seen = 0;
+    always @(posedge clk) seen <= 1;
+  end else begin : off
+    logic never = 0;
+  end
+endmodule
+)");
+    Database::instance().clear(true);
+    Database::instance().insertProjectStructure({gen});
+    const std::string compiled = compile({gen});
+    EXPECT_NE(compiled.find("\"status\": 200"), std::string::npos) << compiled;
+    ASSERT_TRUE(simulate().success);
+    EXPECT_EQ(rows("SELECT instance_path FROM instances WHERE instance_path LIKE 'g%' ORDER BY 1;"),
+              (std::vector<std::string>{"g[0].u", "g[1].u"}));
+    const auto names = rows("SELECT name FROM signals;");
+    for (const char* name : {"g[0].r", "g[1].r", "g[1].u.a", "g[1].u.y", "on.seen"})
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    EXPECT_EQ(std::find(names.begin(), names.end(), "off.never"), names.end());
+    for (const auto& [name, info] : wsim_timeseries::TimeSeriesDB::instance().get_signals())
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    EXPECT_EQ(row("SELECT MAX(t.signal_val) FROM timeline t JOIN signals s ON t.signal_id = "
+                  "s.signal_id WHERE s.name = 'g[1].r';"),
+              "12");
+}
