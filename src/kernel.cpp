@@ -387,12 +387,14 @@ void sim_state::register_monitor(int exp_idx, const std::vector<int>& watched) {
     _registered_monitors.push_back(std::move(w));
 }
 
-void sim_state::start_monitor(int exp_idx) {
+void sim_state::start_monitor(int exp_idx, int proc, int line) {
     for (const MonitorWatcher& w : _registered_monitors) {
         if (w.exp_idx == exp_idx) {
             _monitor = w;
             _monitor.active = true;
             _monitor.printed = false;
+            _monitor.proc = proc;
+            _monitor.line = line;
             return;
         }
     }
@@ -401,6 +403,7 @@ void sim_state::start_monitor(int exp_idx) {
 void sim_state::run_monitor_region() {
     if (!_monitor.active || _monitor.exp_idx == 0)
         return;
+    _monitor.checked_step = _step_id;
     std::vector<uint64_t> now;
     now.reserve(_monitor.watched.size());
     for (int e : _monitor.watched)

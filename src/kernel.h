@@ -387,6 +387,9 @@ public:
         std::vector<uint64_t> last;
         bool active = false;
         bool printed = false;
+        int proc = 0;  // the process whose $monitor statement started it
+        int line = -1; // that statement's line context
+        time_t checked_step = ~time_t{0}; // the time step whose monitor region last ran
     };
 
     static sim_state& instance();
@@ -537,7 +540,10 @@ public:
     // makes it the only active watcher, and it prints at the end of that
     // time step and of every later one in which a watched value changed.
     void register_monitor(int exp_idx, const std::vector<int>& watched);
-    void start_monitor(int exp_idx);
+    void start_monitor(int exp_idx, int proc, int line);
+    // The active monitor waits in the monitor region of every time step
+    // until that region has run it.
+    bool monitor_waiting() const { return _monitor.active && _monitor.checked_step != _step_id; }
 
     void halt_simulation();
     void resume_simulation();

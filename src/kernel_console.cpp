@@ -79,6 +79,8 @@ void sim_state::for_each_queued(
         process_entry(inactive, proc, now);
     for (const pending_write& w : _nba_now)
         write_entry(nba, w);
+    if (monitor_waiting())
+        f(monitor, _processes[static_cast<size_t>(_monitor.proc)], _monitor.line, now);
     for (int proc : _observed)
         process_entry(observed, proc, now);
     // The future in time order, ties in the order they were scheduled.

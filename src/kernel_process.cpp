@@ -186,7 +186,7 @@ void sim_state::execute(int proc) {
             break;
         case assign_t::MONITOR_REG:
             ++p.pc;
-            start_monitor(s.expr);
+            start_monitor(s.expr, proc, s.line());
             record_step(s.line());
             break;
         case assign_t::DELAY:

@@ -535,3 +535,33 @@ endmodule
                   "s.signal_id WHERE s.name = 'g[1].r';"),
               "12");
 }
+
+TEST_F(ProjectTest, AnActiveMonitorWaitsInTheMonitorQueueUntilItsRegionRuns) {
+    const std::string watch = dir.file("watch.sv");
+    writeFile(watch, R"(module watch;
+  logic [3:0] n = 0;
+  initial begin
+    #2 $monitor("n=%0d", n);
+    #3 n = 1;
+    #4 n = 2;
+  end
+endmodule
+)");
+    Database::instance().clear(true);
+    Database::instance().insertProjectStructure({watch});
+    compile({watch});
+    ASSERT_TRUE(simulate().success);
+    // Not before the $monitor runs; at every later time step, as its own line.
+    EXPECT_EQ(rows("SELECT DISTINCT line, file_id, instance_path, when_line FROM queuestate "
+                   "WHERE type = 'monitor' ORDER BY when_line;"),
+              (std::vector<std::string>{"4|" + fileId(watch) + "|watch|2",
+                                        "4|" + fileId(watch) + "|watch|5",
+                                        "4|" + fileId(watch) + "|watch|9"}));
+    // It is there when the step that starts a time step is recorded, and gone
+    // once the monitor region has run.
+    EXPECT_EQ(rows("SELECT s.time, (SELECT COUNT(*) FROM queuestate q WHERE q.step = s.first "
+                   "AND q.type = 'monitor'), (SELECT COUNT(*) FROM queuestate q WHERE q.step = "
+                   "s.last AND q.type = 'monitor') FROM (SELECT time, MIN(step) AS first, "
+                   "MAX(step) AS last FROM timeline GROUP BY time) s ORDER BY s.time;"),
+              (std::vector<std::string>{"0|0|0", "2|0|0", "5|1|0", "9|1|0"}));
+}
