@@ -142,6 +142,16 @@ public:
     int compileEventList(const slang::ast::TimingControl& tc);
     time_t compileDelay(const slang::ast::Expression& e);
     int compileFunction(const slang::ast::SubroutineSymbol& sub);
+    // The one slot a static variable or argument of a task or function
+    // keeps for the whole run, holding its declared initial value at first.
+    int staticSlot(const slang::ast::VariableSymbol& var);
+    // A variable's declared initial value; throws Unmodelled when it is not
+    // a two-valued constant.
+    // The slot of a static variable or argument of a task or function that
+    // code outside it names (count.n); none for any other symbol.
+    std::optional<int> subroutineStorage(const slang::ast::Symbol& sym);
+    uint64_t declaredInitialValue(const slang::ast::VariableSymbol& var,
+                                  const slang::ast::Expression& init);
 
     // ---- System tasks (simulator_display.cpp) ------------------------------
     // A statement for $display, $write, $monitor or $finish; false when
@@ -238,6 +248,7 @@ private:
     std::set<const slang::ast::ProceduralBlockSymbol*> _processed_blocks;
     std::set<const slang::ast::PortSymbol*> _collapsed_ports;
     std::unordered_map<const slang::ast::SubroutineSymbol*, int> _functions;
+    std::unordered_map<const slang::ast::Symbol*, int> _static_slots;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;
     std::map<int, int> _unlabelled_assertions_by_line;
     CodeContext _ctx;

@@ -208,6 +208,10 @@ bool ExpressionCompiler::emitNamed(const Expression& e, const Symbol& sym) {
         put({xop::LOAD, 64, 64, 0, operand_t::LOCAL, it->second, 0}, 1);
         return false;
     }
+    if (auto slot = b_.subroutineStorage(sym)) {
+        put({xop::LOAD, 64, 64, 0, operand_t::LOCAL, *slot, 0}, 1);
+        return false;
+    }
     if (sym.kind == SymbolKind::Variable || sym.kind == SymbolKind::Net) {
         const wsim_kernel::signal_ref sig = b_.signalOf(sym.as<ValueSymbol>());
         put({xop::LOAD, 64, 64, 0, sig.type, sig.pos, 0}, 1);
@@ -725,6 +729,8 @@ int SimulatorBuilder::compileLValue(const Expression& target) {
             unmodelled("assignment to this kind of target", piece->sourceRange.start());
         if (auto it = _ctx.locals.find(sym); it != _ctx.locals.end()) {
             part.sig = {operand_t::LOCAL, it->second};
+        } else if (auto slot = subroutineStorage(*sym)) {
+            part.sig = {operand_t::LOCAL, *slot};
         } else if (sym->kind == SymbolKind::Variable || sym->kind == SymbolKind::Net) {
             part.sig = signalOf(sym->as<ValueSymbol>());
         } else {

@@ -90,11 +90,11 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             return;
         }
         case StatementKind::VariableDeclaration: {
-            // Locals of a task or function start each call afresh; a static
-            // variable of a block got its initial value when declared.
+            // Automatic locals of a task or function start each call afresh;
+            // a static variable got its initial value once, at time 0.
             const auto& var = s.as<VariableDeclStatement>().symbol;
             auto it = _ctx.locals.find(&var);
-            if (it == _ctx.locals.end())
+            if (it == _ctx.locals.end() || var.lifetime == VariableLifetime::Static)
                 return;
             assignment_t init = stmt(assign_t::BA);
             wsim_kernel::lvalue_t lv;
@@ -468,7 +468,9 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     for (size_t i = 0; i < formals.size() && i < args.size(); ++i) {
         const FormalArgumentSymbol& formal = *formals[i];
         const int width = integralWidth(formal.getType(), where);
-        const int slot = state.add_local();
+        // Calls of a static task share its arguments, even calls that overlap.
+        const int slot =
+            formal.lifetime == VariableLifetime::Static ? staticSlot(formal) : state.add_local();
         slots.emplace_back(&formal, slot);
         const Expression& arg = *args[i];
         switch (formal.direction) {
@@ -521,6 +523,10 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     std::vector<const VariableSymbol*> vars;
     collectVariables(task, vars);
     for (const VariableSymbol* var : vars) {
+        if (var->lifetime == VariableLifetime::Static) {
+            _ctx.locals[var] = staticSlot(*var);
+            continue;
+        }
         const int slot = state.add_local();
         _ctx.locals[var] = slot;
         // Per-call storage: every call starts from the declared value.
@@ -543,6 +549,39 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     }
     if (outermost)
         _inlining_work += prog.size() - inline_start;
+}
+
+int SimulatorBuilder::staticSlot(const VariableSymbol& var) {
+    if (auto it = _static_slots.find(&var); it != _static_slots.end())
+        return it->second;
+    integralWidth(var.getType(), var.location);
+    uint64_t initial = 0;
+    if (var.kind == SymbolKind::Variable)
+        if (const Expression* init = var.getInitializer())
+            initial = declaredInitialValue(var, *init);
+    const int slot = sim_state::instance().add_local(initial);
+    _static_slots[&var] = slot;
+    return slot;
+}
+
+std::optional<int> SimulatorBuilder::subroutineStorage(const Symbol& sym) {
+    if (sym.kind != SymbolKind::Variable && sym.kind != SymbolKind::FormalArgument)
+        return std::nullopt;
+    for (const Scope* s = sym.getParentScope(); s; s = s->asSymbol().getParentScope()) {
+        const Symbol& owner = s->asSymbol();
+        if (owner.kind == SymbolKind::InstanceBody)
+            return std::nullopt;
+        if (owner.kind != SymbolKind::Subroutine)
+            continue;
+        const auto& var = sym.as<VariableSymbol>();
+        // A function's result lives only while the function runs.
+        if (var.lifetime != VariableLifetime::Static ||
+            &sym == owner.as<SubroutineSymbol>().returnValVar)
+            unmodelled("reference to a variable of a task or function from outside it",
+                       slang::SourceLocation());
+        return staticSlot(var);
+    }
+    return std::nullopt;
 }
 
 // ---- Functions -------------------------------------------------------------
@@ -598,6 +637,10 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     for (const VariableSymbol* var : vars) {
         if (var == sub.returnValVar)
             continue;
+        if (var->lifetime == VariableLifetime::Static) {
+            _ctx.locals[var] = staticSlot(*var);
+            continue;
+        }
         const int slot = state.add_local();
         _ctx.locals[var] = slot;
         assignment_t init(assign_t::BA, addLineContext(var->location), 0);

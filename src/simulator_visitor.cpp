@@ -129,22 +129,29 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         const Expression* init = var.getInitializer();
         if (!init || !parent)
             return;
-        Restore scope_guard(_ctx);
-        _ctx.scope = parent;
-        const auto v = constantValue(*init);
-        if (!v) {
-            EvalContext eval(ASTContext(*parent, LookupLocation::max));
-            const slang::ConstantValue cv = init->eval(eval);
-            const bool unknown = cv.isInteger() && cv.integer().hasUnknown();
-            reportNotModelled(init->sourceRange.start(),
-                              unknown ? "x/z value" : "initial value that is not constant");
-            return;
-        }
-        const uint64_t value = *v & wsim_kernel::width_mask(static_cast<int>(std::min(type.getBitWidth(), 64u)));
-        kernel().set_initial_value(sig, value);
+        kernel().set_initial_value(sig, declaredInitialValue(var, *init));
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : var.location, u.construct);
     }
+}
+
+uint64_t SimulatorBuilder::declaredInitialValue(const VariableSymbol& var, const Expression& init) {
+    const Scope* parent = var.getParentScope();
+    Restore<const Scope*> scope_guard(_ctx.scope);
+    _ctx.scope = parent;
+    const auto v = constantValue(init);
+    if (!v) {
+        bool unknown = false;
+        if (parent) {
+            EvalContext eval(ASTContext(*parent, LookupLocation::max));
+            const slang::ConstantValue cv = init.eval(eval);
+            unknown = cv.isInteger() && cv.integer().hasUnknown();
+        }
+        unmodelled(unknown ? "x/z value" : "initial value that is not constant",
+                   init.sourceRange.start());
+    }
+    const auto width = std::min(var.getType().getBitWidth(), 64u);
+    return *v & wsim_kernel::width_mask(static_cast<int>(width));
 }
 
 void SimulatorBuilder::handle(const NetSymbol& net) {

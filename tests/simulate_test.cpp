@@ -97,6 +97,36 @@ endmodule
     EXPECT_EQ(Simulation::changes("ins"), (Changes{{0, 0}, {5, 9}, {25, 2}, {35, 1}}));
 }
 
+TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
+    // Neither reference simulator takes a lifetime that differs from its
+    // subroutine's: an automatic variable of a static function starts each
+    // call afresh, a static one of an automatic function keeps its value.
+    Simulation sim(10);
+    const auto r = sim.run(R"(
+module top;
+  localparam [7:0] START = 8'd40;
+  function [7:0] mixed(input [7:0] v);
+    automatic logic [7:0] scratch = 8'd1;
+    static logic [7:0] kept = START;
+    scratch = scratch + v;
+    kept = kept + v;
+    mixed = scratch + kept;
+  endfunction
+  function automatic [7:0] sticky(input [7:0] v);
+    static logic [7:0] last = 8'd7;
+    sticky = last;
+    last = v;
+  endfunction
+  initial begin
+    $display("%0d %0d", mixed(8'd2), mixed(8'd3));
+    $display("%0d %0d %0d", sticky(8'd1), sticky(8'd2), sticky(8'd3));
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(wexla_test::printedOutput(sim.consolePath()), "45 49\n7 1 2\n");
+}
+
 TEST(Simulate, SelectsByIndicesAtTheEndsOfSixtyFourBits) {
     // The reference simulator answers X outside a vector; the engine reads
     // 0 there and writes nothing, whatever the index's sign and size, while
