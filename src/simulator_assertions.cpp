@@ -310,6 +310,10 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         s.table = prop_index;
         Program prog{s};
         addProcess(std::move(proc), prog);
+        // Its results are recorded; what it runs when it passes or fails is not.
+        for (const Statement* action : {stmt.ifTrue, stmt.ifFalse})
+            if (action && action->kind != StatementKind::Empty)
+                reportNotModelled(action->sourceRange.start(), "assertion action block");
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : where, u.construct);
     }

@@ -90,16 +90,24 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             return;
         }
         case StatementKind::VariableDeclaration: {
-            // Automatic locals of a task or function start each call afresh;
-            // a static variable got its initial value once, at time 0.
+            // Automatic locals of a task or function and automatic variables
+            // of a block start afresh each time the declaration is reached; a
+            // static variable got its initial value once, at time 0.
             const auto& var = s.as<VariableDeclStatement>().symbol;
-            auto it = _ctx.locals.find(&var);
-            if (it == _ctx.locals.end() || var.lifetime == VariableLifetime::Static)
+            if (var.lifetime == VariableLifetime::Static)
                 return;
-            assignment_t init = stmt(assign_t::BA);
+            auto it = _ctx.locals.find(&var);
             wsim_kernel::lvalue_t lv;
-            lv.width = integralWidth(var.getType(), where);
-            lv.parts.push_back({{operand_t::LOCAL, it->second}, lv.width, lv.width});
+            if (it != _ctx.locals.end()) {
+                lv.width = integralWidth(var.getType(), where);
+                lv.parts.push_back({{operand_t::LOCAL, it->second}, lv.width, lv.width});
+            } else if (var.getType().isIntegral()) {
+                lv.width = integralWidth(var.getType(), where);
+                lv.parts.push_back({signalOf(var), lv.width, lv.width});
+            } else {
+                return;
+            }
+            assignment_t init = stmt(assign_t::BA);
             init.lhs = sim_state::instance().add_lvalue(lv);
             if (const Expression* value = var.getInitializer())
                 init.expr = compileConverted(*value, var.getType());
@@ -440,6 +448,8 @@ void SimulatorBuilder::compileTiming(const TimingControl& tc, const Statement& w
 void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx, Program& prog) {
     const slang::SourceLocation where = call.sourceRange.start();
     const SubroutineSymbol& task = *std::get<const SubroutineSymbol*>(call.subroutine);
+    if (task.flags.has(MethodFlags::DPIImport))
+        unmodelled("DPI import call", where);
     if (_ctx.inlining.count(&task))
         unmodelled("recursive task", where);
     if (_ctx.task_depth >= max_task_nesting)
@@ -590,6 +600,8 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     if (auto it = _functions.find(&sub); it != _functions.end())
         return it->second;
     const slang::SourceLocation where = sub.location;
+    if (sub.flags.has(MethodFlags::DPIImport))
+        unmodelled("DPI import call", where);
     if (_compiling_functions.count(&sub))
         unmodelled("recursive function", where);
     _compiling_functions.insert(&sub);

@@ -127,7 +127,9 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         if (type.getBitWidth() > 64)
             reportNotModelled(var.location, "vector wider than 64 bits");
         const Expression* init = var.getInitializer();
-        if (!init || !parent)
+        // An automatic variable takes its initial value each time its block
+        // is entered (the declaration statement), not once.
+        if (!init || !parent || var.lifetime == VariableLifetime::Automatic)
             return;
         kernel().set_initial_value(sig, declaredInitialValue(var, *init));
     } catch (const Unmodelled& u) {

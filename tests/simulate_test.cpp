@@ -56,8 +56,9 @@ endmodule
 
 TEST(Simulate, ValuesTheReferenceSimulatorCannotGive) {
     // The corpus takes its expected output from a simulator that answers X
-    // for a division by zero and cannot parse -> and <-> in expressions nor
-    // case inside: the engine's two-valued answers are checked here.
+    // for a division by zero and cannot parse -> and <-> in expressions,
+    // case inside nor automatic variables of a block: the engine's
+    // two-valued answers are checked here.
     Simulation sim(40);
     const auto r = sim.run(R"(
 module top;
@@ -87,6 +88,16 @@ module top;
       4'b0?1?: ins <= 2;
       default: ins <= 9;
     endcase
+  logic [3:0] a = 4'd3, r_auto = 0, r_auto_k = 0;
+  always @(posedge clk) begin
+    automatic logic [3:0] t = a;
+    automatic logic [3:0] k = 4'd3;
+    t = t + 1;
+    k = k + 1;
+    r_auto <= t;
+    r_auto_k <= k;
+    a <= a + 2;
+  end
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
@@ -95,6 +106,9 @@ endmodule
     EXPECT_EQ(Simulation::valueAt("equiv", 5), 1);
     // sel: 0000 at 5, 1010 at 15, 0110 at 25, 0011 at 35.
     EXPECT_EQ(Simulation::changes("ins"), (Changes{{0, 0}, {5, 9}, {25, 2}, {35, 1}}));
+    // Automatic variables start again from their initial values at every edge.
+    EXPECT_EQ(Simulation::changes("r_auto"), (Changes{{0, 0}, {5, 4}, {15, 6}, {25, 8}, {35, 10}}));
+    EXPECT_EQ(Simulation::changes("r_auto_k"), (Changes{{0, 0}, {5, 4}}));
 }
 
 TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
