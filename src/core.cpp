@@ -134,8 +134,11 @@ bool WexlaCore::parseVerilog() {
         }
         return true;
     } catch (const std::exception& e) {
+        // slang's parser gives up past its own recursion limit with an
+        // exception that carries no text.
+        const std::string what = *e.what() ? e.what() : "language constructs are too deeply nested";
         result.success = false;
-        result.error_message = std::string("Parse exception: ") + e.what();
+        result.error_message = "Parse exception: " + what;
         return false;
     }
 }

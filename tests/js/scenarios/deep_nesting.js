@@ -41,6 +41,13 @@ for (const [name, text] of Object.entries(designs)) {
   console.error(`${name}: answered in ${Date.now() - started} ms`);
 }
 
+// Inside the engine's limit but past the parser's own: both roads name it.
+const statements = `module top;\n  logic a = 1;\n  initial begin\n${'if (a) begin\n'.repeat(1000)}${'end\n'.repeat(1000)}  end\nendmodule\n`;
+const [statementsFile] = writeSources(dir, { 'statements.sv': statements });
+const parserLimit = /language constructs are too deeply nested/;
+assert.match(configure([statementsFile]).errors[0].description, parserLimit);
+assert.match(JSON.parse(wexla.run(statements)).error, parserLimit);
+
 const sound = configure(writeSources(dir, counterFiles));
 assert.equal(sound.status, 200);
 const run = JSON.parse(wexla.init());
