@@ -228,7 +228,11 @@ private:
     int sensitivityList(size_t first_expr, bool through_functions);
     static int integralWidth(const slang::ast::Type& t, slang::SourceLocation where);
     static uint64_t femtoseconds(const slang::TimeScaleValue& v);
-    void noteDriver(int lvalue, slang::SourceLocation where);
+    // Takes the bits a continuous driver writes; false (and reported) when
+    // another driver or a supply already holds one of them.
+    bool claimDriver(int lvalue, slang::SourceLocation where);
+    static bool hasDriveStrength(const std::pair<std::optional<slang::ast::DriveStrength>,
+                                                 std::optional<slang::ast::DriveStrength>>& strength);
     time_t delayTicks(double value, const slang::ast::Scope& scope) const;
     uint64_t ticksPerUnit(const slang::ast::Scope& scope) const;
     std::string instancePathOf(const slang::ast::Scope& scope) const;
@@ -259,12 +263,9 @@ private:
     // Calls and statements task inlining has made in the design so far.
     size_t _inlining_work = 0;
 
-    // Continuous drivers per signal: which bits are driven, and by whom.
-    struct DriverRecord {
-        uint64_t bits = 0;
-        bool reported = false;
-    };
-    std::map<std::pair<int, int>, DriverRecord> _drivers;
+    // Bits of each signal (store, position) that a continuous driver writes.
+    std::map<std::pair<int, int>, uint64_t> _driven_bits;
+    std::set<std::pair<int, int>> _supply_nets;
 
     // Time base.
     uint64_t _global_precision_fs = 1000000;

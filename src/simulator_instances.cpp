@@ -176,6 +176,15 @@ const ValueSymbol* SimulatorBuilder::collapsibleConnection(const InstanceSymbol&
     const auto width = port.getType().getBitWidth();
     if (!outside.isIntegral() || outside.getBitWidth() != width || width > 64 || width == 0)
         return nullptr;
+    // A net something else drives already gets a bind of its own, so that
+    // the clash is reported where this instance connects to it.
+    if (port.direction == ArgumentDirection::Out) {
+        if (auto it = _signals.find(&sym); it != _signals.end()) {
+            const std::pair<int, int> key{static_cast<int>(it->second.type), it->second.pos};
+            if (_driven_bits.count(key) || _supply_nets.count(key))
+                return nullptr;
+        }
+    }
     return &sym.as<ValueSymbol>();
 }
 

@@ -5,7 +5,6 @@
 
 #include <slang/ast/EvalContext.h>
 
-#include <iostream>
 
 using namespace slang::ast;
 using wsim_kernel::assign_t;
@@ -174,13 +173,15 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
                                    ? wsim_kernel::width_mask(static_cast<int>(type.getBitWidth()))
                                    : 0;
             kernel().set_initial_value(sig, v);
-            return;
+            _supply_nets.insert({static_cast<int>(sig.type), sig.pos});
         }
         if (kind == NetType::WAnd || kind == NetType::WOr || kind == NetType::TriAnd ||
             kind == NetType::TriOr || kind == NetType::Tri0 || kind == NetType::Tri1 ||
             kind == NetType::TriReg)
             reportNotModelled(net.location, std::string(net.netType.name) + " net");
         if (const Expression* init = net.getInitializer()) {
+            if (hasDriveStrength(net.getDriveStrength()))
+                unmodelled("drive strength", net.location);
             Restore scope_guard(_ctx);
             _ctx.scope = net.getParentScope();
             wsim_kernel::lvalue_t lv;
@@ -210,6 +211,8 @@ void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
                 unmodelled("continuous assignment delay of this kind", tc->sourceRange.start());
             delay = compileDelay(tc->as<DelayControl>().expr);
         }
+        if (hasDriveStrength(ca.getDriveStrength()))
+            unmodelled("drive strength", ca.location);
         const int target = compileLValue(assign.left());
         // Named as written: a port is another name for the signal it drives.
         std::string name = primarySignalName(assign.left());
@@ -229,6 +232,8 @@ void SimulatorBuilder::handle(const ProceduralBlockSymbol& block) {
 
 void SimulatorBuilder::addDriver(int target, int expr, slang::SourceLocation where,
                                  const std::string& process_name, time_t delay) {
+    if (!claimDriver(target, where))
+        return;
     process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
     assignment_t s(assign_t::CA, addLineContext(where), getLineNumber(where));
     s.lhs = target;
@@ -238,11 +243,20 @@ void SimulatorBuilder::addDriver(int target, int expr, slang::SourceLocation whe
     proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
     wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
     kernel().add_process(std::move(proc));
-    noteDriver(target, where);
 }
 
-void SimulatorBuilder::noteDriver(int target, slang::SourceLocation where) {
+bool SimulatorBuilder::hasDriveStrength(
+    const std::pair<std::optional<DriveStrength>, std::optional<DriveStrength>>& strength) {
+    // Strong is what a driver without strengths has.
+    return (strength.first && *strength.first != DriveStrength::Strong) ||
+           (strength.second && *strength.second != DriveStrength::Strong);
+}
+
+bool SimulatorBuilder::claimDriver(int target, slang::SourceLocation where) {
+    // Two-valued signals cannot resolve drivers against each other or
+    // against a supply: the driver that would need it is left out.
     auto& state = kernel();
+    std::vector<std::pair<std::pair<int, int>, uint64_t>> claims;
     for (const auto& part : state.lvalues(target).parts) {
         if (part.sig.type == operand_t::LOCAL)
             continue;
@@ -254,15 +268,20 @@ void SimulatorBuilder::noteDriver(int target, slang::SourceLocation where) {
                        ? (wsim_kernel::width_mask(part.width) << offset) & bits
                        : 0;
         }
-        DriverRecord& record = _drivers[{static_cast<int>(part.sig.type), part.sig.pos}];
-        if ((record.bits & bits) != 0 && !record.reported) {
-            record.reported = true;
-            const std::string file = fileName(where);
-            std::cerr << "[MODEL] " << file << ":" << getLineNumber(where) << ": "
-                      << state.signal_name(part.sig) << " has more than one continuous driver\n";
+        const std::pair<int, int> key{static_cast<int>(part.sig.type), part.sig.pos};
+        if (_supply_nets.count(key)) {
+            reportNotModelled(where, "driver of a supply net");
+            return false;
         }
-        record.bits |= bits;
+        if (auto it = _driven_bits.find(key); it != _driven_bits.end() && (it->second & bits)) {
+            reportNotModelled(where, "net with more than one driver");
+            return false;
+        }
+        claims.emplace_back(key, bits);
     }
+    for (const auto& [key, bits] : claims)
+        _driven_bits[key] |= bits;
+    return true;
 }
 
 void SimulatorBuilder::addProcess(process_t proc, const Program& prog) {
