@@ -1,7 +1,7 @@
 // Statements: procedural code becomes a program of kernel statements with
-// explicit jumps; timing controls become waits; tasks are inlined with
-// storage of their own at each call; functions become bodies the kernel runs
-// inside expressions.
+// explicit jumps; timing controls become waits; tasks are inlined, an
+// automatic task with storage of its own at each call; functions become
+// bodies the kernel runs inside expressions.
 #include "simulator.h"
 
 #include <slang/ast/EvalContext.h>
