@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <optional>
 
 using namespace slang::ast;
@@ -17,12 +18,14 @@ namespace {
 // A wider field is almost certainly a typo and would only flood the console.
 constexpr int max_field_width = 1024;
 
-// One conversion: %[-][0][width]letter.
+// One conversion: %[-][0][width][.precision]letter.
 struct Conversion {
     bool left_align = false;
     bool zero_pad = false;
     int width = 0;
-    char letter = 0; // lower-cased
+    int precision = -1; // none given
+    char letter = 0;    // lower-cased
+    bool upper = false; // the letter was written in upper case
     size_t next = 0; // index just past the letter
     // An argument printed without a format of its own: decimal, as wide as
     // its largest value.
@@ -42,9 +45,15 @@ std::optional<Conversion> readConversion(const std::string& fmt, size_t at) {
     }
     for (; i < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[i])); ++i)
         c.width = std::min(c.width * 10 + (fmt[i] - '0'), max_field_width);
+    if (i < fmt.size() && fmt[i] == '.') {
+        c.precision = 0;
+        for (++i; i < fmt.size() && std::isdigit(static_cast<unsigned char>(fmt[i])); ++i)
+            c.precision = std::min(c.precision * 10 + (fmt[i] - '0'), max_field_width);
+    }
     if (i >= fmt.size())
         return std::nullopt;
     c.letter = static_cast<char>(std::tolower(static_cast<unsigned char>(fmt[i])));
+    c.upper = fmt[i] != c.letter;
     c.next = i + 1;
     return c;
 }
@@ -56,6 +65,7 @@ struct Arg {
     bool is_signed = false;
     uint64_t ticks_per_unit = 1; // %t turns a time in the caller's unit into time steps
     bool is_time = false;
+    bool supply = false; // names a supply net: %v prints its strength as such
 };
 
 // A piece of the output: fixed text, or one argument under its conversion.
@@ -109,6 +119,40 @@ std::string stringText(uint64_t v, int width) {
     return out.empty() ? std::to_string(v) : out;
 }
 
+// An integral value printed as a real number, as C prints it.
+std::string realText(double value, const Conversion& c) {
+    std::string fmt = "%";
+    if (c.left_align)
+        fmt += '-';
+    if (c.zero_pad)
+        fmt += '0';
+    if (c.width > 0)
+        fmt += std::to_string(c.width);
+    if (c.precision >= 0)
+        fmt += "." + std::to_string(c.precision);
+    fmt += c.upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c.letter))) : c.letter;
+    const int n = std::snprintf(nullptr, 0, fmt.c_str(), value);
+    if (n <= 0)
+        return "";
+    std::string out(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(out.data(), out.size(), fmt.c_str(), value);
+    out.pop_back();
+    return out;
+}
+
+// Strength and value of every bit, the most significant first: a
+// two-valued driver is strong, a supply net is a supply.
+std::string strengthText(uint64_t v, int width, bool supply) {
+    std::string out;
+    for (int b = std::min(width, 64) - 1; b >= 0; --b) {
+        out += supply ? "Su" : "St";
+        out += ((v >> b) & 1) ? '1' : '0';
+        if (b > 0)
+            out += '_';
+    }
+    return out;
+}
+
 // How many characters the largest value of an argument takes in decimal.
 int naturalDecimalWidth(int width, bool is_signed) {
     if (is_signed && width > 1) {
@@ -130,6 +174,14 @@ std::string argumentText(const Arg& a, const Conversion& c) {
     case 'o': text = radixText(uval, 8); break;
     case 's': text = stringText(uval, a.width); break;
     case 't': text = std::to_string(uval * a.ticks_per_unit); break;
+    case 'c': text = std::string(1, static_cast<char>(uval & 0xff)); break;
+    case 'e':
+    case 'f':
+    case 'g':
+        return realText(a.is_signed ? static_cast<double>(wsim_kernel::sign_extend(uval, a.width))
+                                    : static_cast<double>(uval),
+                        c);
+    case 'v': return padded(strengthText(uval, a.width, a.supply), c, false, false);
     default:
         if (a.is_signed) {
             const int64_t v = wsim_kernel::sign_extend(uval, a.width);
@@ -154,6 +206,20 @@ std::string scopePathOf(const CallExpression& call) {
     return std::get<CallExpression::SystemCallInfo>(call.subroutine)
         .scope->asSymbol()
         .getHierarchicalPath();
+}
+
+bool namesSupplyNet(const Expression& e) {
+    const Expression* x = &e.unwrapImplicitConversions();
+    while (x->kind == ExpressionKind::ElementSelect || x->kind == ExpressionKind::RangeSelect)
+        x = x->kind == ExpressionKind::ElementSelect ? &x->as<ElementSelectExpression>().value()
+                                                     : &x->as<RangeSelectExpression>().value();
+    if (x->kind != ExpressionKind::NamedValue && x->kind != ExpressionKind::HierarchicalValue)
+        return false;
+    const Symbol& sym = x->as<ValueExpressionBase>().symbol;
+    if (sym.kind != SymbolKind::Net)
+        return false;
+    const auto kind = sym.as<NetSymbol>().netType.netKind;
+    return kind == NetType::Supply0 || kind == NetType::Supply1;
 }
 
 bool isStringLiteral(const Expression* e) {
@@ -197,6 +263,7 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
         a.width = x.width;
         a.is_signed = x.is_signed;
         a.ticks_per_unit = ticks;
+        a.supply = namesSupplyNet(e);
         a.is_time = std::any_of(x.code.begin(), x.code.end(), [](const wsim_kernel::xins& in) {
             return in.op == wsim_kernel::xop::NOW;
         });
