@@ -222,8 +222,6 @@ public:
     time_t wake_time = 0;
     std::vector<uint64_t> event_values; // what the awaited event expressions held
     bool queued = false;                // in a region queue already
-    time_t last_fired = 0;
-    bool ever_fired = false;
     // A continuous driver that never settles is run once per time step.
     bool unsettled = false;
     int runs_this_step = 0;
@@ -239,61 +237,65 @@ private:
 
 enum class implication_t : int { VACUOUS = 0, PREDICATE_TRUE = 1, FAIL = 2, TRUE = 3 };
 
+// One boolean of a property's sequence and the clock ticks that may pass
+// before it (after the previous step, or after the attempt's start).
 struct prop_step {
     int condition_exp = 0; // closure index
-    int delay = 0;         // clock periods before this step is tested
+    uint64_t min_delay = 0;
+    uint64_t max_delay = 0;
 };
 
-// One concurrent property: an implication with its obligations, or a
-// multi-step sequence with its threads.
+// One concurrent property: an optional boolean antecedent and a sequence of
+// steps. Every clock tick whose antecedent holds starts an attempt, and each
+// attempt is judged on its own.
 class prop_t {
 public:
-    struct active_thread {
-        size_t next_step = 0;
-        time_t due_time = 0;
-        bool failed = false;
+    // A step an attempt waits at, tested at every tick from `from` to `to`.
+    struct window {
+        size_t step = 0;
+        uint64_t from = 0;
+        uint64_t to = 0;
     };
-    struct pending_obligation {
-        uint64_t antecedent_time = 0;
-        uint64_t due_time = 0;
-        bool resolved = false;
-        bool emitted = false;
+    struct attempt {
+        std::vector<window> waits;
     };
 
     prop_t(const std::string& label, int line);
 
-    bool is_sequence() const { return sequence_steps.size() > 1; }
-    implication_t state() const { return _state; }
-    void update(implication_t s, time_t) { _state = s; }
-    const std::vector<int>& stable_deps() const { return _stable_deps; }
-    std::string name() const { return _label; }
+    const std::string& name() const { return _label; }
     int line() const { return _line; }
     void set_signal_positions(int ant_pos, int con_pos) {
         _ant_pos = ant_pos;
         _con_pos = con_pos;
     }
+    const std::vector<int>& stable_deps() const { return _stable_deps; }
     void add_stable_dep(int idx) { _stable_deps.push_back(idx); }
 
     bool disabled() const;
-    void evaluate_implication(time_t now, time_t l_time, int ant_exp, int con_exp);
-    void evaluate_sequence(time_t now);
+    // One tick of the property's clock at simulation time `now`.
+    void evaluate(time_t now);
 
-    int sequence_delay = 0;
     int disable_iff_exp = 0;
-    int antecedent_exp = 0; // closure; 0: always true
-    int consequent_exp = 0; // closure; 0: always false
-    std::vector<prop_step> sequence_steps;
-    std::vector<active_thread> active_threads;
-    std::vector<pending_obligation> pending_obligations;
-    time_t clock_period_ns = 0;
+    int antecedent_exp = 0; // closure; 0: every tick starts an attempt
+    std::vector<prop_step> steps;
 
 private:
+    enum class outcome { PENDING, PASS, FAIL };
+    outcome advance(attempt& a, uint64_t tick);
+    bool step_holds(size_t step);
+
     std::string _label;
     int _line = 0;
     implication_t _state = implication_t::VACUOUS;
     int _ant_pos = 0;
     int _con_pos = 0;
     std::vector<int> _stable_deps;
+    uint64_t _ticks = 0;
+    std::vector<attempt> _attempts;
+    attempt _fresh;
+    std::vector<int8_t> _holds; // this tick's step conditions: -1 not yet read
+    std::vector<uint8_t> _reached;
+    std::string _shown;         // the result last reported
 };
 
 // A signal sampled for $rose/$fell/$stable/$changed: its value at the

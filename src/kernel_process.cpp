@@ -277,18 +277,9 @@ void sim_state::run_continuous(int proc) {
 }
 
 void sim_state::run_property(int proc) {
-    process_t& p = _processes[static_cast<size_t>(proc)];
-    const assignment_t& s = *p.ith_statement(0);
+    const assignment_t& s = *_processes[static_cast<size_t>(proc)].ith_statement(0);
     prop_t& prop = props(s.table);
-    const time_t now = _current_simulation_time;
-    if (p.ever_fired && p.last_fired < now)
-        prop.clock_period_ns = now - p.last_fired;
-    p.ever_fired = true;
-    p.last_fired = now;
-    if (prop.is_sequence())
-        prop.evaluate_sequence(now);
-    else
-        prop.evaluate_implication(now, now, prop.antecedent_exp, prop.consequent_exp);
+    prop.evaluate(_current_simulation_time);
     // $rose and its kind compare with the values at the previous clock tick.
     update_stable_deps(prop);
 }

@@ -1,5 +1,6 @@
-// Concurrent properties: implications with pending obligations, and
-// multi-step sequences tracked as threads.
+// Concurrent properties. Cycle delays count ticks of the property's clock;
+// an attempt is a set of windows, one per step it may be waiting at, so a
+// delay range costs one window rather than one thread per cycle.
 #include "kernel.h"
 
 #include <algorithm>
@@ -20,116 +21,116 @@ const char* state_result(implication_t s) {
 
 bool call_exp(int index) { return sim_state::instance().exps(index)(); }
 
+// Adds ticks [from, to] to the step's windows, joining a window they touch.
+void add_window(std::vector<prop_t::window>& waits, size_t step, uint64_t from, uint64_t to) {
+    for (prop_t::window& w : waits) {
+        if (w.step == step && from <= w.to + 1 && w.from <= to + 1) {
+            w.from = std::min(w.from, from);
+            w.to = std::max(w.to, to);
+            return;
+        }
+    }
+    waits.push_back({step, from, to});
+}
+
 } // namespace
 
 prop_t::prop_t(const std::string& label, int line) : _label(label), _line(line) {}
 
 bool prop_t::disabled() const { return disable_iff_exp != 0 && call_exp(disable_iff_exp); }
 
-void prop_t::evaluate_implication(time_t now, time_t l_time, int ant_exp, int con_exp) {
-    // An attempt in flight while the design is disabled neither passes nor
-    // fails. (No new attempt starts then: the antecedent closure sees to that.)
-    if (disabled())
-        pending_obligations.clear();
-    const bool ant = ant_exp == 0 || call_exp(ant_exp);
-    const bool cons = con_exp != 0 && call_exp(con_exp);
-    const implication_t entry = _state;
-    const int d = sequence_delay;
-    const auto cycles = static_cast<uint64_t>(static_cast<int64_t>(d));
-
-    // A delay counts clock cycles. An obligation falls due just after d - 1
-    // periods: the d-th edge of a steady clock judges it, and for d = 1 the
-    // next edge does whatever the period. Until a period has been measured,
-    // d time units stand in for it; such an obligation is placed again once
-    // the period is known.
-    const time_t p = clock_period_ns;
-    auto due_after = [cycles, p](uint64_t from) {
-        return p == 0 ? from + cycles : from + (cycles - 1) * p + 1;
-    };
-    if (p != 0)
-        for (pending_obligation& o : pending_obligations)
-            if (o.due_time == o.antecedent_time + cycles)
-                o.due_time = due_after(o.antecedent_time);
-
-    // Obligations that fall due are judged by the consequent now.
-    const auto due = std::remove_if(pending_obligations.begin(), pending_obligations.end(),
-                                    [now](const pending_obligation& o) { return o.due_time <= now; });
-    const bool resolved = due != pending_obligations.end();
-    pending_obligations.erase(due, pending_obligations.end());
-    if (resolved && !pending_obligations.empty())
-        _state = cons ? implication_t::TRUE : implication_t::FAIL;
-
-    auto add_obligation = [&] {
-        const uint64_t due_time = due_after(l_time);
-        for (const pending_obligation& o : pending_obligations)
-            if (!o.resolved && o.due_time == due_time)
-                return;
-        pending_obligations.push_back({l_time, due_time, false, false});
-    };
-
-    if (ant) {
-        if (_state == implication_t::VACUOUS) {
-            if (d == 0) {
-                _state = cons ? implication_t::TRUE : implication_t::FAIL;
-            } else {
-                add_obligation();
-                _state = implication_t::PREDICATE_TRUE;
-            }
-        } else if (_state == implication_t::PREDICATE_TRUE) {
-            if (d > 0)
-                add_obligation();
-        } else if (d == 0) {
-            _state = cons ? implication_t::TRUE : implication_t::FAIL;
-        } else if (d > 0) {
-            add_obligation();
-            _state = implication_t::PREDICATE_TRUE;
-        }
-    } else if (_state != implication_t::VACUOUS && pending_obligations.empty()) {
-        _state = implication_t::VACUOUS;
-    }
-
-    if (_state != entry || resolved) {
-        const char* result = resolved ? (cons ? "PASS" : "FAIL") : state_result(_state);
-        wsim_timeseries::TimeSeriesDB::instance().record_property_result(_label, _line, result,
-                                                                         now);
-    }
+bool prop_t::step_holds(size_t step) {
+    int8_t& h = _holds[step];
+    if (h < 0)
+        h = call_exp(steps[step].condition_exp) ? 1 : 0;
+    return h != 0;
 }
 
-void prop_t::evaluate_sequence(time_t now) {
-    const time_t p = clock_period_ns;
-    if (p == 0)
+// Moves an attempt through one tick. It passes at its first match and fails
+// once it waits nowhere.
+prop_t::outcome prop_t::advance(attempt& a, uint64_t tick) {
+    std::vector<uint8_t>& reached = _reached;
+    reached.assign(steps.size(), 0);
+    for (const window& w : a.waits)
+        if (w.from <= tick && tick <= w.to)
+            reached[w.step] = 1;
+    // A step reached now can reach the next one now as well (##0).
+    for (size_t s = 0; s < steps.size(); ++s) {
+        if (!reached[s] || !step_holds(s))
+            continue;
+        if (s + 1 == steps.size())
+            return outcome::PASS;
+        const prop_step& next = steps[s + 1];
+        add_window(a.waits, s + 1, tick + next.min_delay, tick + next.max_delay);
+        if (next.min_delay == 0)
+            reached[s + 1] = 1;
+    }
+    std::erase_if(a.waits, [tick](const window& w) { return w.to <= tick; });
+    return a.waits.empty() ? outcome::FAIL : outcome::PENDING;
+}
+
+// Attempts in flight report each result they reach. An attempt decided on
+// the tick it starts reports only a result other than the one shown last, so
+// a property that keeps failing (or passing) shows one event until it
+// changes.
+void prop_t::evaluate(time_t now) {
+    if (steps.empty())
         return;
+    const uint64_t tick = _ticks++;
+    _holds.assign(steps.size(), -1);
+    const implication_t entry = _state;
+
+    // An attempt in flight while the design is disabled neither passes nor
+    // fails, and none starts.
+    const bool off = disabled();
+    if (off)
+        _attempts.clear();
     bool passed = false;
     bool failed = false;
-    auto step_due = [&](size_t step) {
-        return now + static_cast<time_t>(static_cast<int64_t>(sequence_steps[step].delay)) * p;
-    };
+    std::erase_if(_attempts, [&](attempt& a) {
+        const outcome o = advance(a, tick);
+        passed = passed || o == outcome::PASS;
+        failed = failed || o == outcome::FAIL;
+        return o != outcome::PENDING;
+    });
 
-    if (disabled()) {
-        active_threads.clear(); // disabled attempts neither pass nor fail
-    } else {
-        if (call_exp(sequence_steps[0].condition_exp))
-            active_threads.push_back({1, step_due(1), false});
-        for (active_thread& t : active_threads) {
-            if (t.failed || t.due_time != now)
-                continue;
-            if (!call_exp(sequence_steps[t.next_step].condition_exp)) {
-                t.failed = true;
-                failed = true;
-            } else if (t.next_step + 1 == sequence_steps.size()) {
-                passed = true;
-            } else {
-                ++t.next_step;
-                t.due_time = step_due(t.next_step);
-            }
-        }
+    bool started = false;
+    outcome fresh = outcome::PENDING;
+    if (!off && (antecedent_exp == 0 || call_exp(antecedent_exp))) {
+        started = true;
+        // Most attempts are decided at once: their storage is kept for the next.
+        _fresh.waits.assign(1, {0, tick + steps[0].min_delay, tick + steps[0].max_delay});
+        fresh = advance(_fresh, tick);
+        if (fresh == outcome::PENDING)
+            _attempts.push_back(std::move(_fresh));
     }
-    std::erase_if(active_threads,
-                  [now](const active_thread& t) { return t.failed || t.due_time < now; });
 
-    if (passed || failed)
-        wsim_timeseries::TimeSeriesDB::instance().record_property_result(
-            _label, _line, failed ? "FAIL" : "PASS", now);
+    const bool decided = started && fresh != outcome::PENDING;
+    if (decided)
+        _state = fresh == outcome::PASS ? implication_t::TRUE : implication_t::FAIL;
+    else if (started)
+        _state = implication_t::PREDICATE_TRUE;
+    else if (_attempts.empty())
+        _state = implication_t::VACUOUS;
+    else if (passed || failed)
+        _state = failed ? implication_t::FAIL : implication_t::TRUE;
+
+    auto report = [&](const char* result) {
+        _shown = result;
+        wsim_timeseries::TimeSeriesDB::instance().record_property_result(_label, _line, result,
+                                                                         now);
+    };
+    if (passed)
+        report("PASS");
+    if (failed)
+        report("FAIL");
+    if (decided) {
+        const char* result = state_result(_state);
+        if (_shown != result)
+            report(result);
+    } else if (!passed && !failed && _state != entry) {
+        report(state_result(_state));
+    }
 }
 
 } // namespace wsim_kernel

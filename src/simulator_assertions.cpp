@@ -1,8 +1,9 @@
 // Concurrent assertions: an assert property becomes a kernel property judged
-// on its clock. Three forms are modelled: an implication with an optional
-// fixed cycle delay, a plain boolean property, and a sequence of boolean
-// steps separated by fixed cycle delays. Any other operator is reported and
-// the assertion is left out rather than checked as something else.
+// on its clock. Modelled: a sequence of boolean steps separated by bounded
+// cycle delays (a lone boolean is a sequence of one step), asserted on its
+// own or as the consequent of an implication whose antecedent is a boolean.
+// Any other operator is reported and the assertion is left out rather than
+// checked as something else.
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -97,10 +98,23 @@ const Expression& booleanOf(const AssertionExpr& ae) {
     return simple.expr;
 }
 
-int fixedDelay(const SequenceConcatExpr::Element& element, const AssertionExpr& ae) {
-    if (!element.delay.max || *element.delay.max != element.delay.min)
-        refuse("assertion operator ##[m:n]", ae);
-    return static_cast<int>(element.delay.min);
+struct SequenceStep {
+    const Expression* condition;
+    uint64_t min_delay;
+    uint64_t max_delay;
+};
+
+// The steps of a sequence: a lone boolean is one step without delay.
+std::vector<SequenceStep> stepsOf(const AssertionExpr& ae) {
+    if (ae.kind != AssertionExprKind::SequenceConcat)
+        return {{&booleanOf(ae), 0, 0}};
+    std::vector<SequenceStep> steps;
+    for (const auto& element : ae.as<SequenceConcatExpr>().elements) {
+        if (!element.delay.max)
+            refuse("assertion operator ##[m:$]", ae);
+        steps.push_back({&booleanOf(*element.sequence), element.delay.min, *element.delay.max});
+    }
+    return steps;
 }
 
 // The property under its clock, abort and disable wrappers.
@@ -201,9 +215,7 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
 
         // Take the property apart before anything is registered.
         const Expression* antecedent = nullptr;
-        const Expression* consequent = nullptr;
-        int delay = 0;
-        std::vector<std::pair<const Expression*, int>> steps;
+        std::vector<SequenceStep> steps;
         switch (property.kind) {
         case AssertionExprKind::Binary: {
             const auto& bin = property.as<BinaryAssertionExpr>();
@@ -214,34 +226,15 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
             if (bin.left.kind == AssertionExprKind::SequenceConcat)
                 refuse("multi-step antecedent", bin.left);
             antecedent = &booleanOf(bin.left);
-            if (bin.right.kind == AssertionExprKind::SequenceConcat) {
-                const auto& concat = bin.right.as<SequenceConcatExpr>();
-                for (const auto& element : concat.elements)
-                    fixedDelay(element, bin.right);
-                if (concat.elements.size() != 1)
-                    refuse("multi-step consequent", bin.right);
-                delay = fixedDelay(concat.elements[0], bin.right);
-                consequent = &booleanOf(*concat.elements[0].sequence);
-            } else {
-                consequent = &booleanOf(bin.right);
-            }
-            if (bin.op == BinaryAssertionOperator::NonOverlappedImplication)
-                ++delay;
-            break;
-        }
-        case AssertionExprKind::SequenceConcat: {
-            const auto& concat = property.as<SequenceConcatExpr>();
-            for (const auto& element : concat.elements)
-                steps.emplace_back(&booleanOf(*element.sequence), fixedDelay(element, property));
-            if (steps.size() == 1) {
-                // `##N a` alone: a must hold N cycles after every clock.
-                delay = steps[0].second;
-                consequent = steps[0].first;
-                steps.clear();
+            steps = stepsOf(bin.right);
+            if (bin.op == BinaryAssertionOperator::NonOverlappedImplication) {
+                ++steps[0].min_delay;
+                ++steps[0].max_delay;
             }
             break;
         }
-        case AssertionExprKind::Simple: consequent = &booleanOf(property); break;
+        case AssertionExprKind::SequenceConcat:
+        case AssertionExprKind::Simple: steps = stepsOf(property); break;
         default: refuse(phraseOf(property), property);
         }
 
@@ -267,38 +260,21 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
 
         wsim_kernel::prop_t prop(label, stmt_line);
         prop.disable_iff_exp = disable;
-        auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
-        if (!steps.empty()) {
-            for (const auto& [expr, step_delay] : steps)
-                prop.sequence_steps.push_back(prop_step{conditionClosure(*expr), step_delay});
-            recorder.register_property(label, stmt_line, "", "sequence");
-        } else {
-            int ant = antecedent ? conditionClosure(*antecedent) : 0;
-            int con = conditionClosure(*consequent);
-            const std::string ant_name = antecedent ? primarySignalName(*antecedent) : "";
-            const std::string con_name = primarySignalName(*consequent);
-            auto position = [this](const std::string& name) {
-                auto it = signal_positions.find(name);
-                return it == signal_positions.end() ? 0 : it->second;
-            };
-            prop.set_signal_positions(position(ant_name), position(con_name));
-            recorder.register_property(label, stmt_line, ant_name, con_name);
-            // While disabled no attempt starts; a plain property holds.
-            if (disable != 0 && ant != 0) {
-                ant = state.add_exp([disable, ant] {
-                    auto& s = sim_state::instance();
-                    return !s.exps(disable)() && s.exps(ant)();
-                });
-            } else if (disable != 0) {
-                con = state.add_exp([disable, con] {
-                    auto& s = sim_state::instance();
-                    return s.exps(disable)() || s.exps(con)();
-                });
-            }
-            prop.antecedent_exp = ant;
-            prop.consequent_exp = con;
-            prop.sequence_delay = delay;
-        }
+        if (antecedent)
+            prop.antecedent_exp = conditionClosure(*antecedent);
+        for (const SequenceStep& step : steps)
+            prop.steps.push_back(
+                prop_step{conditionClosure(*step.condition), step.min_delay, step.max_delay});
+        const std::string ant_name = antecedent ? primarySignalName(*antecedent) : "";
+        const std::string con_name =
+            steps.size() == 1 ? primarySignalName(*steps[0].condition) : "sequence";
+        auto position = [this](const std::string& name) {
+            auto it = signal_positions.find(name);
+            return it == signal_positions.end() ? 0 : it->second;
+        };
+        prop.set_signal_positions(position(ant_name), position(con_name));
+        wsim_timeseries::TimeSeriesDB::instance().register_property(label, stmt_line, ant_name,
+                                                                    con_name);
         for (int dep : _ctx.stable_deps)
             prop.add_stable_dep(dep);
         const int prop_index = state.add_prop(prop);
