@@ -43,7 +43,7 @@ const wsim_kernel::assignment_t* statementOf(const std::string& label) {
 
 } // namespace
 
-TEST(Assertions, CycleDelaysAndSequencesCountClockPeriods) {
+TEST(Assertions, CycleDelaysAndSequencesCountClockTicks) {
     Simulation sim(100);
     const auto r = sim.run(R"(
 module top;
@@ -79,6 +79,14 @@ module top;
     #10 b = 0;
   end
   abc: assert property (@(posedge clk) a ##1 b ##2 c);
+  // A clock whose period changes: rising at 5, 15, 20, 40, 45, 60.
+  logic gclk = 0, g = 0, h = 0;
+  initial begin
+    #5 gclk = 1; #5 gclk = 0; #5 gclk = 1; #2 gclk = 0; #3 gclk = 1; #10 gclk = 0;
+    #10 gclk = 1; #2 gclk = 0; #3 gclk = 1; #5 gclk = 0; #10 gclk = 1; #5 gclk = 0;
+  end
+  initial begin #17 g = 1; #5 g = 0; #20 h = 1; #8 h = 0; end
+  uneven: assert property (@(posedge gclk) g |-> ##2 h);
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
@@ -89,7 +97,9 @@ endmodule
     // (5, 25, 45 after the pass, 65), as for a property without delay.
     // The attempt of early that starts on the first clock fails at 15.
     expectEvents({{"handshake", "35=PASS 75=FAIL"}, {"from_start", "25=PASS"}, {"early", "15=FAIL"},
-                  {"abc", "5=FAIL 25=FAIL 45=PASS 45=FAIL 65=FAIL 85=FAIL"}});
+                  {"abc", "5=FAIL 25=FAIL 45=PASS 45=FAIL 65=FAIL 85=FAIL"},
+                  // g sampled at 20; two edges later, at 45, h holds.
+                  {"uneven", "45=PASS"}});
     EXPECT_EQ(statesAt("handshake", {25, 65}), "PENDING PENDING");
     EXPECT_EQ(summaryOf("abc"), "34||sequence|FAIL|5");
 }
