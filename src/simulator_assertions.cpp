@@ -84,9 +84,17 @@ std::string phraseOf(const AssertionExpr& ae) {
 
 // The boolean expression of a step; repetitions and other sequences are
 // refused.
+// A sequence or property declared apart and used by its name.
+void refuseInstance(const AssertionExpr& ae) {
+    if (ae.kind == AssertionExprKind::Simple &&
+        ae.as<SimpleAssertionExpr>().expr.kind == ExpressionKind::AssertionInstance)
+        refuse("sequence or property instance", ae);
+}
+
 const Expression& booleanOf(const AssertionExpr& ae) {
     if (ae.kind != AssertionExprKind::Simple)
         refuse(phraseOf(ae), ae);
+    refuseInstance(ae);
     const auto& simple = ae.as<SimpleAssertionExpr>();
     if (simple.repetition) {
         switch (simple.repetition->kind) {
@@ -134,7 +142,7 @@ const AssertionExpr& unwrapProperty(const AssertionExpr& ae, const Expression*& 
             disable = &d.condition;
         return unwrapProperty(d.expr, disable, clock);
     }
-    default: return ae;
+    default: refuseInstance(ae); return ae;
     }
 }
 

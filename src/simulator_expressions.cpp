@@ -197,8 +197,10 @@ bool ExpressionCompiler::emitNamed(const Expression& e, const Symbol& sym) {
             sym.kind == SymbolKind::EnumValue ? sym.as<EnumValueSymbol>().getValue()
             : sym.kind == SymbolKind::Parameter ? sym.as<ParameterSymbol>().getValue()
                                                 : sym.as<SpecparamSymbol>().getValue();
-        if (!cv.isInteger() || cv.integer().hasUnknown())
+        if (!cv.isInteger())
             SimulatorBuilder::unmodelled("non-integer parameter", e.sourceRange.start());
+        if (cv.integer().hasUnknown())
+            SimulatorBuilder::unmodelled("x/z value", e.sourceRange.start());
         putConst(SimulatorBuilder::svintToUint64(cv.integer()) & wsim_kernel::width_mask(width));
         return true;
     }
