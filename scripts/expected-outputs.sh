@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The expected console output of every design in tests/designs/, as Icarus
 # Verilog prints it. For developers only: CI compares the engine with the
-# committed .expected files and has no Icarus.
+# committed .expected files and has neither Icarus nor Verilator.
 #
 #   scripts/expected-outputs.sh [--check|--write] [NAME...]
 #
@@ -13,11 +13,19 @@
 # have a NAME.notmodelled file are skipped: they are checked against the
 # engine's report of left-out constructs, not against printed output.
 #
+# A design that Icarus cannot run carries the line
+#   // Expected output: Verilator
+# in its header: its .expected is derived by hand from IEEE 1800 (the header
+# says how), and this script checks it, or writes it, with Verilator
+# (`verilator --binary --timing`) instead. Such a design must end with
+# `$finish`: Verilator's binary does not stop when events run out.
+#
 # What Icarus prints beyond the design's own output is dropped, so that the
 # file holds exactly what the engine's console file holds after its banner:
 # vvp's "FILE:LINE: $finish called at T (UNIT)" line and its "VCD info: ..."
 # and "VCD warning: ..." lines are deleted by the sed expressions in
-# `simulate` below. Compiler warnings go to standard error and are shown,
+# `simulate` below, and Verilator's "- FILE:LINE: Verilog $finish" line
+# likewise. Compiler warnings go to standard error and are shown,
 # never stored.
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -29,7 +37,7 @@ for arg in "$@"; do
   case "$arg" in
     --check) mode=check ;;
     --write) mode=write ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,29p' "$0"; exit 0 ;;
     -*) echo "unknown option: $arg" >&2; exit 2 ;;
     *) names+=("${arg%.sv}") ;;
   esac
@@ -38,6 +46,8 @@ done
 for tool in iverilog vvp; do
   command -v "$tool" >/dev/null || { echo "$tool not found (Debian package iverilog)" >&2; exit 2; }
 done
+
+by_verilator() { grep -qx '// Expected output: Verilator' "$designs/$1.sv"; }
 
 if [ ${#names[@]} -eq 0 ]; then
   for file in "$designs"/*.sv; do
@@ -48,11 +58,28 @@ fi
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
+# Prints the design's output on standard output; fails if Verilator does.
+simulate_verilator() {
+  local name="$1"
+  local run="$work/$name"
+  command -v verilator >/dev/null || { echo "verilator not found (Debian package verilator)" >&2; return 1; }
+  verilator --binary --timing -Wno-fatal -Wno-lint -Wno-style --Mdir "$run/obj" -o sim \
+    "$designs/$name.sv" >"$run/compile.log" 2>&1 || {
+    cat "$run/compile.log" >&2
+    return 1
+  }
+  (cd "$run" && timeout 120 obj/sim) | sed -E -e '/^- [^ ]+:[0-9]+: Verilog \$finish$/d'
+}
+
 # Prints the design's output on standard output; fails if Icarus does.
 simulate() {
   local name="$1"
   local run="$work/$name"
   mkdir -p "$run"
+  if by_verilator "$name"; then
+    simulate_verilator "$name"
+    return
+  fi
   iverilog -g2012 -o "$run/sim" "$designs/$name.sv" 2>"$run/compile.log" || {
     cat "$run/compile.log" >&2
     return 1
@@ -75,7 +102,7 @@ for name in "${names[@]}"; do
   [ -f "$designs/$name.notmodelled" ] && continue
   output="$work/$name.out"
   if ! simulate "$name" >"$output"; then
-    echo "FAILED  $name: Icarus could not simulate it" >&2
+    echo "FAILED  $name: $(by_verilator "$name" && echo Verilator || echo Icarus) could not simulate it" >&2
     failed=$((failed + 1))
     continue
   fi
@@ -92,7 +119,7 @@ for name in "${names[@]}"; do
     echo "MISSING $name.expected"
     differing=$((differing + 1))
   elif ! cmp -s "$output" "$expected"; then
-    echo "DIFFERS $name (- committed, + Icarus)"
+    echo "DIFFERS $name (- committed, + $(by_verilator "$name" && echo Verilator || echo Icarus))"
     diff -u "$expected" "$output" | tail -n +3
     differing=$((differing + 1))
   fi

@@ -127,8 +127,10 @@ std::vector<signal_ref> sim_state::expression_reads(int expr, bool through_funct
                 if (s.type() == assign_t::CASE) {
                     const case_table& t = case_tables(s.table);
                     pending.push_back(t.selector);
-                    for (const case_item& item : t.items)
+                    for (const case_item& item : t.items) {
                         pending.push_back(item.expr);
+                        pending.push_back(item.hi);
+                    }
                 }
             }
         }

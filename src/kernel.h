@@ -186,11 +186,16 @@ struct function_t {
 };
 
 // A case statement's arms: each item is compared with the selector in
-// order; items with a mask compare only the bits the mask keeps.
+// order; items with a mask compare only the bits the mask keeps. A range
+// item (`hi` set) matches a selector from `expr` to `hi`, bounds included,
+// compared at `width` bits, signed or not.
 struct case_item {
     int expr = 0;
     uint64_t mask = ~uint64_t{0};
     int target = 0;
+    int hi = 0;
+    int width = 64;
+    bool is_signed = false;
 };
 struct case_table {
     int selector = 0;
@@ -619,6 +624,7 @@ private:
     void run_property(int proc);
     void run_system_task(const assignment_t& s);
     bool case_arm(const case_table& t, int& target);
+    bool in_range_item(const case_item& item, uint64_t selector);
 
     std::vector<bit> _bits;
     std::vector<byte_t> _bytes;

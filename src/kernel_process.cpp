@@ -99,10 +99,22 @@ void sim_state::schedule_wake(int proc, time_t when) {
     std::push_heap(_wakes.begin(), _wakes.end(), std::greater<>());
 }
 
+bool sim_state::in_range_item(const case_item& item, uint64_t selector) {
+    const uint64_t lo = eval(item.expr);
+    const uint64_t hi = eval(item.hi);
+    if (item.is_signed) {
+        const int64_t v = sign_extend(selector, item.width);
+        return sign_extend(lo, item.width) <= v && v <= sign_extend(hi, item.width);
+    }
+    const uint64_t v = selector & width_mask(item.width);
+    return (lo & width_mask(item.width)) <= v && v <= (hi & width_mask(item.width));
+}
+
 bool sim_state::case_arm(const case_table& t, int& target) {
     const uint64_t selector = eval(t.selector);
     for (const case_item& item : t.items) {
-        if ((eval(item.expr) & item.mask) == (selector & item.mask)) {
+        if (item.hi != 0 ? in_range_item(item, selector)
+                         : (eval(item.expr) & item.mask) == (selector & item.mask)) {
             target = item.target;
             return true;
         }

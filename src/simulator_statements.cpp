@@ -237,9 +237,16 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
             wsim_kernel::case_item entry;
             entry.target = target;
             const Expression& literal = item->unwrapImplicitConversions();
-            if (literal.kind == ExpressionKind::ValueRange)
-                unmodelled("value range", literal.sourceRange.start());
-            if (literal.kind == ExpressionKind::IntegerLiteral &&
+            if (literal.kind == ExpressionKind::ValueRange) {
+                const auto& range = literal.as<ValueRangeExpression>();
+                if (range.rangeKind != ValueRangeKind::Simple)
+                    unmodelled("value range with a tolerance", literal.sourceRange.start());
+                // slang gives both bounds the type the selector is compared in.
+                entry.expr = compileExpression(range.left());
+                entry.hi = compileExpression(range.right());
+                entry.width = integralWidth(*range.left().type, literal.sourceRange.start());
+                entry.is_signed = range.left().type->isSigned();
+            } else if (literal.kind == ExpressionKind::IntegerLiteral &&
                 literal.as<IntegerLiteral>().getValue().hasUnknown()) {
                 uint64_t value = 0;
                 uint64_t mask = 0;

@@ -57,8 +57,9 @@ endmodule
 TEST(Simulate, ValuesTheReferenceSimulatorCannotGive) {
     // The corpus takes its expected output from a simulator that answers X
     // for a division by zero and cannot parse -> and <-> in expressions,
-    // case inside nor automatic variables of a block: the engine's
-    // two-valued answers are checked here.
+    // case inside (whose range bounds held in signals Verilator cannot run
+    // either) nor automatic variables of a block: the engine's two-valued
+    // answers are checked here.
     Simulation sim(40);
     const auto r = sim.run(R"(
 module top;
@@ -98,6 +99,14 @@ module top;
     r_auto_k <= k;
     a <= a + 2;
   end
+  // Range bounds held in signals are read when the case runs.
+  logic [7:0] lo = 3, hi = 5, rsel = 0, rv = 0;
+  task automatic in_range; case (rsel) inside [lo:hi]: rv = 1; default: rv = 2; endcase endtask
+  initial begin
+    #2 rsel = 4; in_range;
+    #1 lo = 5; in_range;
+    #1 hi = 9; rsel = 9; in_range;
+  end
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
@@ -109,6 +118,7 @@ endmodule
     // Automatic variables start again from their initial values at every edge.
     EXPECT_EQ(Simulation::changes("r_auto"), (Changes{{0, 0}, {5, 4}, {15, 6}, {25, 8}, {35, 10}}));
     EXPECT_EQ(Simulation::changes("r_auto_k"), (Changes{{0, 0}, {5, 4}}));
+    EXPECT_EQ(Simulation::changes("rv"), (Changes{{0, 0}, {2, 1}, {3, 2}, {4, 1}}));
 }
 
 TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
