@@ -84,8 +84,7 @@ TEST_F(InjectionTest, QueriesOnOneFileAreAllApplied) {
     const std::string other = dir.file("other.v");
     writeFile(top, kFiveLines);
     writeFile(other, "o1\n");
-    const fs::path cwd = fs::current_path();
-    fs::current_path(dir.path());
+    const wexla_test::WorkingDirectory inDir(dir.path());
     // The same file under two spellings, later lines first, two queries on one line.
     Analysis analysis({other, top});
     ASSERT_TRUE(quietInject(analysis, {query(top, 4, {"A;"}, {"a"}),
@@ -109,7 +108,6 @@ TEST_F(InjectionTest, QueriesOnOneFileAreAllApplied) {
     EXPECT_FALSE(fs::exists(dir.file("other(copy).v")));
     EXPECT_EQ(readFile(top), kFiveLines);
     EXPECT_EQ(readFile(other), "o1\n");
-    fs::current_path(cwd);
 }
 
 TEST_F(InjectionTest, UsersOwnCopyNamedFilesAreNeverTouched) {

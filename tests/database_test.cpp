@@ -185,12 +185,12 @@ TEST_F(DatabaseTest, InsertRulesForKeysParentsNullsAndDuplicates) {
 TEST_F(DatabaseTest, SourcePathsAreStoredAbsoluteAndCanonical) {
     EXPECT_TRUE(db().getFileIDMap().empty());
     std::filesystem::create_directories(dir.path() / "rtl");
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
     bool ok = true;
-    const std::string errors =
-        stderrOf([&] { ok = db().insertProjectStructure({"rtl/../rtl/./a.sv", "rtl/a.sv"}); });
-    std::filesystem::current_path(previous);
+    std::string errors;
+    {
+        const wexla_test::WorkingDirectory inDir(dir.path());
+        errors = stderrOf([&] { ok = db().insertProjectStructure({"rtl/../rtl/./a.sv", "rtl/a.sv"}); });
+    }
 
     EXPECT_FALSE(ok);  // the second path is the first one again
     EXPECT_EQ(errors, "[DATABASE] insertProjectStructure: UNIQUE constraint failed: "

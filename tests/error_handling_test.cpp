@@ -60,7 +60,7 @@ TEST(CompilerDiagnostics, StatusOfEachKindOfFileList) {
     TempDir dir;
     writeCleanProject(dir);
     // Relative paths are resolved against the working directory.
-    std::filesystem::current_path(dir.path());
+    const wexla_test::WorkingDirectory inDir(dir.path());
     EXPECT_EQ(diagnostics({"top.sv", "mid.sv", dir.file("leaf.sv")}), emptyAnswer(200));
 
     // A syntax error is located by absolute path, line and column.

@@ -128,11 +128,11 @@ protected:
 
     std::string run(std::string* errors = nullptr) {
         std::ostringstream out, err;
-        auto* saved_out = std::cout.rdbuf(out.rdbuf());
-        auto* saved_err = std::cerr.rdbuf(err.rdbuf());
-        state().run();
-        std::cout.rdbuf(saved_out);
-        std::cerr.rdbuf(saved_err);
+        {
+            const wexla_test::StreamRedirect toOut(std::cout, out.rdbuf());
+            const wexla_test::StreamRedirect toErr(std::cerr, err.rdbuf());
+            state().run();
+        }
         if (errors)
             *errors = err.str();
         return out.str();
@@ -295,9 +295,10 @@ TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
     EXPECT_EQ(history("q"), (History{{0, 0}, {5, 1}}));
 
     std::ostringstream dump;
-    auto* saved = std::cout.rdbuf(dump.rdbuf());
-    state().print_state();
-    std::cout.rdbuf(saved);
+    {
+        const wexla_test::StreamRedirect toDump(std::cout, dump.rdbuf());
+        state().print_state();
+    }
     EXPECT_NE(dump.str().find("   Future           : 2(10), ...\n"), std::string::npos)
         << dump.str();
 }

@@ -60,9 +60,10 @@ TEST(Readme, EveryConstructItListsIsReportedAsItSays) {
     ASSERT_GE(examples.size(), 40u);
     for (const Example& e : examples) {
         std::ostringstream err;
-        std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
-        auto d = wexla_test::buildDesign(designAround(e));
-        std::cerr.rdbuf(saved);
+        auto d = [&] {
+            const wexla_test::StreamRedirect toErr(std::cerr, err.rdbuf());
+            return wexla_test::buildDesign(designAround(e));
+        }();
         for (const auto& diag : d.compilation->getAllDiagnostics())
             EXPECT_FALSE(diag.isError()) << e.code << ": " << slang::toString(diag.code);
         // Reported once, in the report and as a line on standard error.

@@ -32,10 +32,8 @@ public:
         WexlaCore::instance().input(text);
         // The project has no design-structure rows, so every recorded row is
         // refused by the database; keep those complaints out of the log.
-        std::streambuf* saved = std::cerr.rdbuf(nullptr);
-        SimulationResult r = WexlaCore::instance().simulate();
-        std::cerr.rdbuf(saved);
-        return r;
+        const wexla_test::StreamRedirect toNowhere(std::cerr, nullptr);
+        return WexlaCore::instance().simulate();
     }
 
     // The value a signal had in the last recorded step at or before `time`.

@@ -14,9 +14,10 @@ namespace {
 // Builds `text` with standard error captured.
 std::pair<wexla_test::BuiltDesign, std::string> buildCapturingErrors(const std::string& text) {
     std::ostringstream err;
-    std::streambuf* saved = std::cerr.rdbuf(err.rdbuf());
-    auto d = buildDesign(text);
-    std::cerr.rdbuf(saved);
+    auto d = [&] {
+        const wexla_test::StreamRedirect toErr(std::cerr, err.rdbuf());
+        return buildDesign(text);
+    }();
     return {std::move(d), err.str()};
 }
 

@@ -31,22 +31,52 @@ std::vector<std::string> queryRows(sqlite3* conn, const std::string& sql);
 // The same on a database file, through a connection of its own.
 std::vector<std::string> queryFile(const std::string& path, const std::string& sql);
 
+// Sends a stream into another buffer (nullptr: nowhere) while alive, so a
+// failed assertion or an exception cannot leave it pointing at a dead buffer.
+class StreamRedirect {
+public:
+    StreamRedirect(std::ostream& stream, std::streambuf* into)
+        : stream_(stream), saved_(stream.rdbuf(into)) {}
+    ~StreamRedirect() { stream_.rdbuf(saved_); }
+    StreamRedirect(const StreamRedirect&) = delete;
+    StreamRedirect& operator=(const StreamRedirect&) = delete;
+
+private:
+    std::ostream& stream_;
+    std::streambuf* saved_;
+};
+
 // Sends both log streams into buffers while alive.
 class QuietLogs {
 public:
-    QuietLogs() : out_(std::cout.rdbuf(outText.rdbuf())), err_(std::cerr.rdbuf(errText.rdbuf())) {}
-    ~QuietLogs() {
-        std::cout.rdbuf(out_);
-        std::cerr.rdbuf(err_);
-    }
+    QuietLogs() = default;
     QuietLogs(const QuietLogs&) = delete;
     QuietLogs& operator=(const QuietLogs&) = delete;
     std::ostringstream outText;
     std::ostringstream errText;
 
 private:
-    std::streambuf* out_;
-    std::streambuf* err_;
+    StreamRedirect out_{std::cout, outText.rdbuf()};
+    StreamRedirect err_{std::cerr, errText.rdbuf()};
+};
+
+// Works in `dir` while alive; the directory the test started in comes back
+// however the test ends (a later test would otherwise run in a removed folder).
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::filesystem::path& dir)
+        : saved_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~WorkingDirectory() {
+        std::error_code ignored;
+        std::filesystem::current_path(saved_, ignored);
+    }
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path saved_;
 };
 
 // The value at `path` ("$.a[0].b") of a JSON text as SQLite's json_extract
