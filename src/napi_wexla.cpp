@@ -78,13 +78,24 @@ std::string stringValue(napi_env env, napi_value value) {
     return out;
 }
 
-bool NapiValueToString(napi_env env, napi_value value, std::string& out) {
+// The engine passes texts and paths on as C strings, where a NUL would end
+// them early: the text before it would be simulated, a shorter file written.
+bool refuseNul(napi_env env, const std::string& text, const char* name) {
+    if (text.find('\0') == std::string::npos)
+        return true;
+    const std::string message = std::string("'") + name + "' must not contain a NUL character";
+    throwTypeError(env, message.c_str());
+    return false;
+}
+
+// `name` is the argument's name in the refusal of a text holding a NUL.
+bool NapiValueToString(napi_env env, napi_value value, std::string& out, const char* name) {
     if (typeOf(env, value) != napi_string) {
         throwTypeError(env, "Expected a string");
         return false;
     }
     out = stringValue(env, value);
-    return true;
+    return refuseNul(env, out, name);
 }
 
 bool NapiValueToInt(napi_env env, napi_value value, int& out) {
@@ -110,11 +121,12 @@ bool NapiValueToInt64(napi_env env, napi_value value, int64_t& out) {
     return true;
 }
 
-bool NapiValueToStringVector(napi_env env, napi_value value, std::vector<std::string>& out) {
+bool NapiValueToStringVector(napi_env env, napi_value value, std::vector<std::string>& out,
+                             const char* name) {
     out.clear();
     if (!isArray(env, value)) {
         std::string single;
-        if (!NapiValueToString(env, value, single)) {
+        if (!NapiValueToString(env, value, single, name)) {
             throwTypeError(env, "NapiValueToStringVector: could not coerce value to string");
             return false;
         }
@@ -129,7 +141,7 @@ bool NapiValueToStringVector(napi_env env, napi_value value, std::vector<std::st
         if (napi_get_element(env, value, i, &element) != napi_ok)
             return false;
         std::string text;
-        if (!NapiValueToString(env, element, text)) {
+        if (!NapiValueToString(env, element, text, name)) {
             throwTypeError(env, "NapiValueToStringVector: could not coerce element to string");
             return false;
         }
@@ -209,7 +221,7 @@ bool coerceToString(napi_env env, napi_value value, std::string& out) {
 
 bool GetStringProp(napi_env env, napi_value object, const char* key, std::string& out) {
     napi_value value = propertyOf(env, object, key);
-    return value && coerceToString(env, value, out);
+    return value && coerceToString(env, value, out) && refuseNul(env, out, key);
 }
 
 bool GetStringArrayProp(napi_env env, napi_value object, const char* key,
@@ -229,7 +241,7 @@ bool GetStringArrayProp(napi_env env, napi_value object, const char* key,
         napi_value element = nullptr;
         std::string text;
         if (napi_get_element(env, value, i, &element) != napi_ok ||
-            !coerceToString(env, element, text))
+            !coerceToString(env, element, text) || !refuseNul(env, text, key))
             return false;
         std::cerr << text << std::endl;
         out.push_back(std::move(text));
@@ -392,7 +404,7 @@ bool requestString(napi_env env, napi_value element, const char* key, const char
         return false;
     }
     out = stringValue(env, value);
-    return true;
+    return refuseNul(env, out, key);
 }
 
 bool requestStringList(napi_env env, napi_value element, const char* key,
@@ -419,6 +431,8 @@ bool requestStringList(napi_env env, napi_value element, const char* key,
             return false;
         }
         out.push_back(stringValue(env, item));
+        if (!refuseNul(env, out.back(), key))
+            return false;
     }
     return true;
 }
@@ -465,7 +479,7 @@ napi_value Run(napi_env env, napi_callback_info info) {
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (verilog string)");
         std::string source;
-        if (!NapiValueToString(env, args.values[0], source))
+        if (!NapiValueToString(env, args.values[0], source, "source"))
             return nullptr;
         return loggedTextResult(env, ingest(source.c_str()));
     });
@@ -481,7 +495,7 @@ napi_value RunOnlyInit(napi_env env, napi_callback_info info) {
         if (args.count < 1)
             return textResult(env, get_ingest_only_init());
         std::string source;
-        if (!NapiValueToString(env, args.values[0], source))
+        if (!NapiValueToString(env, args.values[0], source, "source"))
             return nullptr;
         return loggedTextResult(env, ingest_only_init(source.c_str()));
     });
@@ -493,7 +507,7 @@ napi_value Compile(napi_env env, napi_callback_info info) {
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (pathlist)");
         std::vector<std::string> paths;
-        if (!NapiValueToStringVector(env, args.values[0], paths))
+        if (!NapiValueToStringVector(env, args.values[0], paths, "paths"))
             return nullptr;
         return loggedTextResult(env, compile(paths));
     });
@@ -505,7 +519,7 @@ napi_value GetModuleByName(napi_env env, napi_callback_info info) {
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (module name)");
         std::string name;
-        if (!NapiValueToString(env, args.values[0], name))
+        if (!NapiValueToString(env, args.values[0], name, "name"))
             return nullptr;
         return loggedTextResult(env, get_module_by_name(name));
     });
@@ -546,7 +560,7 @@ napi_value GetHierarchy(napi_env env, napi_callback_info info) {
         }
         if (type == napi_string) {
             std::string path;
-            if (!NapiValueToString(env, args.values[0], path))
+            if (!NapiValueToString(env, args.values[0], path, "path"))
                 return nullptr;
             return textResult(env, get_hierarchy_string(path));
         }
@@ -602,7 +616,7 @@ napi_value processSQLQuery(napi_env env, napi_callback_info info) {
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (string sql query)");
         std::string sql;
-        if (!NapiValueToString(env, args.values[0], sql))
+        if (!NapiValueToString(env, args.values[0], sql, "sql"))
             return nullptr;
         return textResult(env, process_sql_query(sql));
     });
@@ -671,7 +685,7 @@ napi_value GetTimelineWindow(napi_env env, napi_callback_info info) {
         std::string label;
         if (!NapiValueToInt64(env, args.values[0], center) ||
             !NapiValueToInt64(env, args.values[1], radius) ||
-            !NapiValueToString(env, args.values[2], label))
+            !NapiValueToString(env, args.values[2], label, "label"))
             return nullptr;
         const auto widen = [](int64_t v) { return static_cast<uint64_t>(v); };
         return textResult(env, get_timeline_window_db(widen(center), widen(radius), label));
@@ -684,7 +698,7 @@ napi_value LSP_Tokenize(napi_env env, napi_callback_info info) {
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (string document)");
         std::string document;
-        if (!NapiValueToString(env, args.values[0], document))
+        if (!NapiValueToString(env, args.values[0], document, "document"))
             return nullptr;
         const auto tokens = LSP::instance().getTokenList(document);
         napi_value outer = nullptr;

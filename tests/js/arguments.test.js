@@ -107,3 +107,30 @@ test('an unusable sources list is refused', () => {
   const throwing = { get db_path() { throw new Error('getter failed'); } };
   assert.throws(() => wexla.json2_callback(throwing), /getter failed/);
 });
+
+test('a text or path holding a NUL character is refused, naming the argument', () => {
+  const nul = (name) => typeError(`'${name}' must not contain a NUL character`);
+  // The engine would take the text before the NUL and answer for it alone.
+  assert.throws(() => wexla.run('module top; endmodule\0 ((('), nul('source'));
+  assert.throws(() => wexla.init('module top;\0'), nul('source'));
+  assert.throws(() => wexla.compile(['a.sv', 'b\0.sv']), nul('paths'));
+  assert.throws(() => wexla.compile('a\0.sv'), nul('paths'));
+  assert.throws(() => wexla.getModuleByName('top\0x'), nul('name'));
+  assert.throws(() => wexla.getHierarchy('top\0'), nul('path'));
+  assert.throws(() => wexla.processSQLQuery('SELECT 1;\0DROP TABLE x'), nul('sql'));
+  assert.throws(() => wexla.getTimelineWindow(1, 1, 'p\0'), nul('label'));
+  assert.throws(() => wexla.tokenize('module\0'), nul('document'));
+  for (const key of ['db_path', 'time_unit', 'working_hierarchy']) {
+    assert.throws(() => wexla.json2_callback({ db_path: 'never.db', sources: [], [key]: 'x\0y' }),
+      nul(key), key);
+  }
+  assert.throws(() => wexla.json2_callback({ db_path: 'never.db', sources: ['a.sv', '\0'] }),
+    nul('sources'));
+  const good = { file: 'a.sv', module: 'top', line: 3, property_list: ['p'], label_list: ['l'] };
+  for (const [key, value] of [['file', 'a\0.sv'], ['module', 't\0'],
+    ['property_list', ['p\0']], ['label_list', ['\0']]]) {
+    assert.throws(() => wexla.injectAndSim([{ ...good, [key]: value }]), nul(key), key);
+  }
+  // Nothing reached the engine: no project was opened at the refused path.
+  assert.equal(require('node:fs').existsSync('never.db'), false);
+});
