@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <iostream>
 #include <limits>
 
@@ -19,6 +20,9 @@ ResultBuffer last_result;
 ResultBuffer last_init_result;
 int db_cursor = 0;
 int min_db_cursor = 0;
+
+// A host's query runs at most this long: a mistyped join must not freeze the editor.
+constexpr std::chrono::milliseconds kHostQueryTimeLimit{10000};
 
 const char* const kEmptyCfg = "{\"modules\":[],\"instances\":[],\"connections\":[]}";
 
@@ -251,7 +255,12 @@ const char* get_prev_timestep_hier_db(const std::vector<int>& ids) {
 
 const char* process_sql_query(const std::string& sql) {
     std::cerr << "[DB] process SQL Query" << std::endl;
-    return keepAnswer([&] { return orDefault(Database::instance().getQueryResults(sql), "[]"); });
+    return keepAnswer([&] {
+        const auto answer = Database::instance().runHostQuery(sql, kHostQueryTimeLimit);
+        if (!answer.ok)
+            return "{\"error\":\"" + json_escape(answer.error) + "\"}";
+        return orDefault(answer.text, "[]");
+    });
 }
 
 const char* get_timeline_window_db(uint64_t centerTime, uint64_t radius, const std::string& label) {

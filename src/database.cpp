@@ -1,4 +1,6 @@
 #include "database.h"
+
+#include "answer_limit.h"
 #include "database_statement.h"
 
 #include <sqlite3.h>
@@ -313,6 +315,52 @@ std::string Database::process_retrieval_query(sqlite3* conn, const std::string& 
 
 std::string Database::getQueryResults(const std::string& sql) {
     return process_retrieval_query(db, sql);
+}
+
+namespace {
+
+// While alive, queries on the connection stop at a deadline.
+class QueryDeadline {
+public:
+    QueryDeadline(sqlite3* conn, std::chrono::milliseconds time_limit)
+        : conn_(conn), deadline_(std::chrono::steady_clock::now() + time_limit) {
+        // Asked every thousand virtual-machine steps; non-zero interrupts.
+        sqlite3_progress_handler(conn_, 1000, &QueryDeadline::passed, this);
+    }
+    ~QueryDeadline() { sqlite3_progress_handler(conn_, 0, nullptr, nullptr); }
+    QueryDeadline(const QueryDeadline&) = delete;
+    QueryDeadline& operator=(const QueryDeadline&) = delete;
+
+private:
+    static int passed(void* self) {
+        return std::chrono::steady_clock::now() >= static_cast<QueryDeadline*>(self)->deadline_;
+    }
+
+    sqlite3* conn_;
+    std::chrono::steady_clock::time_point deadline_;
+};
+
+} // namespace
+
+Database::HostQueryAnswer Database::runHostQuery(const std::string& sql,
+                                                 std::chrono::milliseconds time_limit) {
+    const QueryDeadline deadline(db, time_limit);
+    Statement stmt(db, sql);
+    if (!stmt.ok())
+        return {false, "", sqlite3_errmsg(db)};
+    const int rc = stmt.step();
+    if (rc == SQLITE_DONE)
+        return {};
+    if (rc == SQLITE_INTERRUPT)
+        return {false, "",
+                "the query ran longer than " + std::to_string(time_limit.count()) +
+                    " ms and was interrupted; narrow it"};
+    if (rc != SQLITE_ROW)
+        return {false, "", sqlite3_errmsg(db)};
+    const auto bytes = static_cast<size_t>(sqlite3_column_bytes(stmt.get(), 0));
+    if (bytes > kMaxAnswerBytes)
+        return {false, "", answerTooLargeMessage(bytes, "narrow the query")};
+    return {true, stmt.textAt(0), ""};
 }
 
 void Database::dumpMemoryContents() {

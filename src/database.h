@@ -1,6 +1,7 @@
 // The project database: an in-memory SQLite store copied to a file on save.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -55,6 +56,15 @@ public:
     int getRecordCount(const std::string& table);
     static std::string process_retrieval_query(sqlite3* conn, const std::string& sql);
     std::string getQueryResults(const std::string& sql);
+    // A host's own SQL: column 0 of the first row as text ("" without one), or
+    // why it failed. A query still running after `time_limit` is interrupted,
+    // and a text past the answer limit is refused.
+    struct HostQueryAnswer {
+        bool ok = true;
+        std::string text;
+        std::string error;
+    };
+    HostQueryAnswer runHostQuery(const std::string& sql, std::chrono::milliseconds time_limit);
     void setCurrentHierarchy(int instance_id) { current_working_hierarchy = instance_id; }
     int getCurrentHierarchy() const { return current_working_hierarchy; }
     void dumpMemoryContents();

@@ -5,6 +5,7 @@
 
 #include "api.h"
 #include "api_db.h"
+#include "answer_limit.h"
 #include "json_escape.h"
 #include "kernel.h"
 #include "lsp.h"
@@ -280,20 +281,33 @@ Arguments argumentsOf(napi_env env, napi_callback_info info, size_t wanted) {
     return args;
 }
 
-napi_value stringResult(napi_env env, const std::string& text) {
+// What to ask for instead of an answer past the limit, when a handler has no better advice.
+constexpr const char* kAskForLess = "ask for less at a time";
+
+// A text as a JavaScript string. A text past the answer limit is never handed
+// over (Node would abort the process): an error answer says how large it was
+// and, in `narrow`, what to ask for instead.
+napi_value stringResult(napi_env env, std::string_view text, const char* narrow = kAskForLess) {
+    std::string refusal;
+    if (text.size() > kMaxAnswerBytes) {
+        const std::string message = answerTooLargeMessage(text.size(), narrow);
+        std::cerr << "[ANSWER] " << message << std::endl;
+        refusal = "{\"success\":false,\"error\":\"" + json_escape(message) + "\"}";
+        text = refusal;
+    }
     napi_value result = nullptr;
-    napi_create_string_utf8(env, text.c_str(), text.size(), &result);
+    napi_create_string_utf8(env, text.data(), text.size(), &result);
     return result;
 }
 
 // An entry point's text; JavaScript null when it gave none.
-napi_value textResult(napi_env env, const char* text) {
-    napi_value result = nullptr;
-    if (text == nullptr)
+napi_value textResult(napi_env env, const char* text, const char* narrow = kAskForLess) {
+    if (text == nullptr) {
+        napi_value result = nullptr;
         napi_get_null(env, &result);
-    else
-        napi_create_string_utf8(env, text, NAPI_AUTO_LENGTH, &result);
-    return result;
+        return result;
+    }
+    return stringResult(env, text, narrow);
 }
 
 void logResult(const char* text) {
@@ -304,9 +318,9 @@ void logResult(const char* text) {
         std::cerr << "[RUN] result is NULL" << std::endl;
 }
 
-napi_value loggedTextResult(napi_env env, const char* text) {
+napi_value loggedTextResult(napi_env env, const char* text, const char* narrow) {
     logResult(text);
-    return textResult(env, text);
+    return textResult(env, text, narrow);
 }
 
 // Runs a handler body; an exception becomes an error JSON answer instead of
@@ -481,23 +495,29 @@ napi_value Run(napi_env env, napi_callback_info info) {
         std::string source;
         if (!NapiValueToString(env, args.values[0], source, "source"))
             return nullptr;
-        return loggedTextResult(env, ingest(source.c_str()));
+        return loggedTextResult(env, ingest(source.c_str()),
+                                "simulate a smaller design or a shorter run");
     });
 }
 
 napi_value RunMultiFile(napi_env env, napi_callback_info) {
-    return guarded(env, [&] { return textResult(env, get_simulate_multi_file()); });
+    return guarded(env, [&] {
+        return textResult(env, get_simulate_multi_file(),
+                          "ask for the run in windows (getTimelineWindow) or step by step");
+    });
 }
 
 napi_value RunOnlyInit(napi_env env, napi_callback_info info) {
     return guarded(env, [&]() -> napi_value {
         const Arguments args = argumentsOf(env, info, 1);
         if (args.count < 1)
-            return textResult(env, get_ingest_only_init());
+            return textResult(env, get_ingest_only_init(),
+                              "choose a smaller waveform window or working hierarchy");
         std::string source;
         if (!NapiValueToString(env, args.values[0], source, "source"))
             return nullptr;
-        return loggedTextResult(env, ingest_only_init(source.c_str()));
+        return loggedTextResult(env, ingest_only_init(source.c_str()),
+                                "simulate a smaller design or a shorter run");
     });
 }
 
@@ -509,7 +529,7 @@ napi_value Compile(napi_env env, napi_callback_info info) {
         std::vector<std::string> paths;
         if (!NapiValueToStringVector(env, args.values[0], paths, "paths"))
             return nullptr;
-        return loggedTextResult(env, compile(paths));
+        return loggedTextResult(env, compile(paths), "compile fewer files at once");
     });
 }
 
@@ -521,7 +541,9 @@ napi_value GetModuleByName(napi_env env, napi_callback_info info) {
         std::string name;
         if (!NapiValueToString(env, args.values[0], name, "name"))
             return nullptr;
-        return loggedTextResult(env, get_module_by_name(name));
+        return loggedTextResult(env, get_module_by_name(name),
+                                "read the module's rows from the project database "
+                                "(processSQLQuery) instead");
     });
 }
 
@@ -542,7 +564,8 @@ napi_value InjectSVAAssertions(napi_env env, napi_callback_info info) {
                 return nullptr;
             requests.push_back(std::move(query));
         }
-        return textResult(env, inject_and_simulate_db(requests));
+        return textResult(env, inject_and_simulate_db(requests),
+                          "inject fewer properties at once");
     });
 }
 
@@ -556,13 +579,13 @@ napi_value GetHierarchy(napi_env env, napi_callback_info info) {
             int id = 0;
             if (!NapiValueToInt(env, args.values[0], id))
                 return nullptr;
-            return textResult(env, get_hierarchy_int(id));
+            return textResult(env, get_hierarchy_int(id), "ask for a subtree further down");
         }
         if (type == napi_string) {
             std::string path;
             if (!NapiValueToString(env, args.values[0], path, "path"))
                 return nullptr;
-            return textResult(env, get_hierarchy_string(path));
+            return textResult(env, get_hierarchy_string(path), "ask for a subtree further down");
         }
         return throwTypeError(env, "expected integer or string");
     });
@@ -576,7 +599,8 @@ napi_value GetParentHierarchy(napi_env env, napi_callback_info info) {
         int id = 0;
         if (!NapiValueToInt(env, args.values[0], id))
             return nullptr;
-        return loggedTextResult(env, get_parent_hierarchy_db(id));
+        return loggedTextResult(env, get_parent_hierarchy_db(id),
+                                "ask for a subtree further down");
     });
 }
 
@@ -599,7 +623,7 @@ napi_value CaptureYAMLData(napi_env env, napi_callback_info info) {
             config.max_sim_cycle);
         applyRunLimits(config);
 
-        napi_value text = stringResult(env, result);
+        napi_value text = stringResult(env, result, "compile fewer files at once");
         if (!text) {
             napi_throw_error(env, nullptr, "failed to create string");
             return nullptr;
@@ -618,7 +642,7 @@ napi_value processSQLQuery(napi_env env, napi_callback_info info) {
         std::string sql;
         if (!NapiValueToString(env, args.values[0], sql, "sql"))
             return nullptr;
-        return textResult(env, process_sql_query(sql));
+        return textResult(env, process_sql_query(sql), "narrow the query");
     });
 }
 
@@ -629,11 +653,11 @@ napi_value step(napi_env env, napi_callback_info info, ForList&& for_list, Plain
     return guarded(env, [&]() -> napi_value {
         const Arguments args = argumentsOf(env, info, 1);
         if (args.count < 1 || typeOf(env, args.values[0]) != napi_object)
-            return textResult(env, plain());
+            return textResult(env, plain(), "list the instances to show");
         std::vector<int> ids;
         if (!NapiValueToIntVector(env, args.values[0], ids))
             return nullptr;
-        return textResult(env, for_list(ids));
+        return textResult(env, for_list(ids), "list fewer instances");
     });
 }
 
@@ -653,7 +677,7 @@ napi_value GetCurrentStepInstanceList(napi_env env, napi_callback_info info) {
         std::vector<int> ids;
         if (!NapiValueToIntVector(env, args.values[0], ids))
             return nullptr;
-        return textResult(env, get_timeline_step_inst_list(ids));
+        return textResult(env, get_timeline_step_inst_list(ids), "list fewer instances");
     });
 }
 
@@ -671,7 +695,10 @@ napi_value SetCurrentHierarchy(napi_env env, napi_callback_info info) {
 }
 
 napi_value GetPropertyResults(napi_env env, napi_callback_info) {
-    return guarded(env, [&] { return textResult(env, get_property_results_db()); });
+    return guarded(env, [&] {
+        return textResult(env, get_property_results_db(),
+                          "read the assertionevents table in parts (processSQLQuery)");
+    });
 }
 
 napi_value GetTimelineWindow(napi_env env, napi_callback_info info) {
@@ -688,7 +715,8 @@ napi_value GetTimelineWindow(napi_env env, napi_callback_info info) {
             !NapiValueToString(env, args.values[2], label, "label"))
             return nullptr;
         const auto widen = [](int64_t v) { return static_cast<uint64_t>(v); };
-        return textResult(env, get_timeline_window_db(widen(center), widen(radius), label));
+        return textResult(env, get_timeline_window_db(widen(center), widen(radius), label),
+                          "use a smaller radius");
     });
 }
 

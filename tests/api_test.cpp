@@ -155,5 +155,7 @@ TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
                  "{\"centerTime\":3,\"windowStart\":0,\"windowEnd\":13,\"steps\":[]}");
     EXPECT_STREQ(process_sql_query("SELECT name FROM modules WHERE 0"), "[]");
     EXPECT_STREQ(process_sql_query("SELECT COUNT(*) FROM timeline"), "4");
+    // A failed query says why instead of answering an empty list.
+    EXPECT_STREQ(process_sql_query("SELEKT 1"), "{\"error\":\"near \\\"SELEKT\\\": syntax error\"}");
     EXPECT_STREQ(get_property_timeline_step_db(99), "{}");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 using namespace wexla_test;
@@ -127,6 +128,26 @@ TEST_F(DatabaseTest, PurgeCountAndRetrieval) {
     EXPECT_EQ(db().getQueryResults("SELECT json_array(1, 'a')"), "[1,\"a\"]");
     EXPECT_EQ(stderrOf([&] { EXPECT_EQ(db().getQueryResults("SELEKT 1"), ""); }),
               "Retrieval failed near \"SELEKT\": syntax error\n");
+}
+
+TEST_F(DatabaseTest, HostQueriesStopAtTheirTimeLimitAndSayWhyTheyFailed) {
+    using std::chrono::milliseconds;
+    // Counts forever: only the time limit ends it.
+    const auto endless = db().runHostQuery(
+        "WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n) SELECT COUNT(*) FROM n",
+        milliseconds(50));
+    EXPECT_FALSE(endless.ok);
+    EXPECT_EQ(endless.error, "the query ran longer than 50 ms and was interrupted; narrow it");
+    // The limit goes with the query: the connection's own queries run as before.
+    EXPECT_EQ(db().getQueryResults("SELECT COUNT(*) FROM (SELECT 1 UNION SELECT 2)"), "2");
+
+    const auto wrong = db().runHostQuery("SELEKT 1", milliseconds(1000));
+    EXPECT_EQ(std::make_pair(wrong.ok, wrong.error),
+              std::make_pair(false, std::string("near \"SELEKT\": syntax error")));
+    const auto none = db().runHostQuery("SELECT 1 WHERE 0", milliseconds(1000));
+    EXPECT_EQ(std::make_pair(none.ok, none.text), std::make_pair(true, std::string()));
+    EXPECT_EQ(db().runHostQuery("SELECT json_array(1, 'a')", milliseconds(1000)).text,
+              "[1,\"a\"]");
 }
 
 TEST_F(DatabaseTest, ClearKeepsTheSourceListUnlessAsked) {

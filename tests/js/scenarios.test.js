@@ -24,6 +24,10 @@ test('designs nested far beyond the limit answer naming it, and the process live
   expectPassed(runScenario('deep_nesting'));
 });
 
+test('answers past the answer limit are refused by size (slow: makes answers of 567 and 600 MB)', () => {
+  expectPassed(runScenario('large_answers'));
+});
+
 test('configuration keys, their defaults and the time-unit scale', () => {
   const run = runScenario('configuration');
   expectPassed(run);
