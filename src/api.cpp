@@ -294,6 +294,7 @@ const char* get_hierarchy_int(int inst_id) {
 }
 
 void freeResult(const char* result) {
+    const EngineTurn turn;
     if (!last_result.releaseIfHeld(result) && !last_window_result.releaseIfHeld(result))
         last_events_result.releaseIfHeld(result);
 }

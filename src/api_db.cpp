@@ -390,9 +390,15 @@ void set_current_hierarchy(int inst_id) {
         [](const std::string&) {});
 }
 
-void reset_cursor_db() { db_cursor = 0; }
+void reset_cursor_db() {
+    const EngineTurn turn;
+    db_cursor = 0;
+}
 
-int get_cursor_db() { return db_cursor; }
+int get_cursor_db() {
+    const EngineTurn turn;
+    return db_cursor;
+}
 
 const char* get_cfg_db(const char* verilogCode) {
     std::cerr << "[DB] get_cfg entry\n";
@@ -409,7 +415,10 @@ const char* get_cfg_db(const char* verilogCode) {
         });
 }
 
-void freeResult_db(const char* result) { last_result.releaseIfHeld(result); }
+void freeResult_db(const char* result) {
+    const EngineTurn turn;
+    last_result.releaseIfHeld(result);
+}
 
 void shutdown() { shutdown_project(); }
 

@@ -2,6 +2,7 @@
 // hand out, and the guard that turns any exception into an error answer.
 #pragma once
 
+#include "engine_turn.h"
 #include "json_escape.h"
 #include "kernel.h"
 #include "large_stack.h"
@@ -40,11 +41,13 @@ private:
     std::unique_ptr<char[]> data_;
 };
 
-// Runs `body` on the engine's large stack; an exception of any kind becomes
-// `on_error(message)`, the message already escaped for a JSON string:
-// `prefix` + what() for a standard exception, "Unknown exception" for any other.
+// Runs `body` on the engine's large stack, in the caller's turn; an exception
+// of any kind becomes `on_error(message)`, the message already escaped for a
+// JSON string: `prefix` + what() for a standard exception, "Unknown exception"
+// for any other.
 template <typename Body, typename OnError>
 auto answerGuarded(const char* prefix, Body&& body, OnError&& on_error) -> decltype(body()) {
+    const EngineTurn turn;
     try {
         return on_large_stack(body);
     } catch (const std::exception& e) {

@@ -39,6 +39,8 @@ bool startWorker(pthread_t& thread, Job& job, size_t stack_bytes) {
 
 } // namespace
 
+bool on_large_stack_thread() { return on_worker; }
+
 void run_on_large_stack(const std::function<void()>& work) {
     if (on_worker) {
         work();

@@ -18,6 +18,9 @@ inline constexpr size_t kLargeStackBytes = size_t{1} << 30;
 // on such a thread runs in place.
 void run_on_large_stack(const std::function<void()>& work);
 
+// Whether the calling thread is such a worker.
+bool on_large_stack_thread();
+
 // The same for work that answers a value.
 template <typename F>
 auto on_large_stack(F&& f) -> std::invoke_result_t<F&> {

@@ -3,9 +3,10 @@
 // JavaScript thread; no exception ever leaves a handler.
 #include <node_api.h>
 
+#include "answer_limit.h"
 #include "api.h"
 #include "api_db.h"
-#include "answer_limit.h"
+#include "engine_turn.h"
 #include "json_escape.h"
 #include "kernel.h"
 #include "lsp.h"
@@ -323,10 +324,11 @@ napi_value loggedTextResult(napi_env env, const char* text, const char* narrow) 
     return textResult(env, text, narrow);
 }
 
-// Runs a handler body; an exception becomes an error JSON answer instead of
-// crossing into Node.
+// Runs a handler body in the caller's turn (a call from another thread waits
+// for it); an exception becomes an error JSON answer instead of crossing into Node.
 template <typename Body>
 napi_value guarded(napi_env env, Body&& body) {
+    const EngineTurn turn;
     try {
         return body();
     } catch (const std::exception& e) {

@@ -28,6 +28,10 @@ test('answers past the answer limit are refused by size (slow: makes answers of 
   expectPassed(runScenario('large_answers'));
 });
 
+test('two worker threads running whole sessions at once take turns', () => {
+  expectPassed(runScenario('two_threads'));
+});
+
 test('configuration keys, their defaults and the time-unit scale', () => {
   const run = runScenario('configuration');
   expectPassed(run);
