@@ -520,6 +520,9 @@ public:
         return eval_code(x);
     }
     uint64_t eval_code(const expr_t& x);
+    // Evaluates `e` while the model is built: the functions it calls print
+    // nothing and leave every task and function variable as it was.
+    uint64_t eval_constant(int e);
     // Runs the body of a function whose arguments sit in its locals.
     void run_function(int f);
 
@@ -675,6 +678,7 @@ private:
     MonitorWatcher _monitor;
     std::vector<MonitorWatcher> _registered_monitors;
     bool _ca_unsettled_reported = false;
+    bool _evaluating_constant = false;
     bool _halt_simulation = false;
     bool _resume_simulation = false;
     bool _simulation_finished = false;

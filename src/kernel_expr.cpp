@@ -183,4 +183,13 @@ uint64_t sim_state::eval_code(const expr_t& x) {
     return sp > 0 ? st[sp - 1] : 0;
 }
 
+uint64_t sim_state::eval_constant(int e) {
+    const std::vector<uint64_t> locals = _locals;
+    _evaluating_constant = true;
+    const uint64_t value = eval(e);
+    _evaluating_constant = false;
+    _locals = locals;
+    return value;
+}
+
 } // namespace wsim_kernel

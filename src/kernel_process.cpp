@@ -145,7 +145,7 @@ void sim_state::run_function(int f) {
         case assign_t::HALT: pc = n; break;
         case assign_t::SF:
             // A function may print; it cannot wait or finish the run.
-            if (s.task == sf_kind::DISPLAY || s.task == sf_kind::WRITE)
+            if ((s.task == sf_kind::DISPLAY || s.task == sf_kind::WRITE) && !_evaluating_constant)
                 exps(s.expr)();
             ++pc;
             break;

@@ -131,6 +131,9 @@ public:
     int compileLValue(const slang::ast::Expression& e);
     // The value of a constant expression (literals and parameters only).
     std::optional<uint64_t> constantValue(const slang::ast::Expression& e);
+    // A parameter's value as this model computes its initializer; none when
+    // it cannot (or the instance overrides it).
+    std::optional<uint64_t> parameterValue(const slang::ast::ParameterSymbol& param);
     // The signals an expression reads (for sensitivity).
     std::vector<signal_ref> readsOf(int expr, bool through_functions) const;
 
@@ -150,7 +153,7 @@ public:
     // The slot of a static variable or argument of a task or function that
     // code outside it names (count.n); none for any other symbol.
     std::optional<int> subroutineStorage(const slang::ast::Symbol& sym);
-    uint64_t declaredInitialValue(const slang::ast::VariableSymbol& var,
+    uint64_t declaredInitialValue(const slang::ast::ValueSymbol& var,
                                   const slang::ast::Expression& init);
 
     // ---- System tasks (simulator_display.cpp) ------------------------------
@@ -213,6 +216,8 @@ private:
     void addDriver(int target, int expr, slang::SourceLocation where,
                    const std::string& process_name, time_t delay);
     void registerPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
+    // An output variable port declared with a value starts with it.
+    void initialisePort(const slang::ast::PortSymbol& port, signal_ref sig);
     void bindPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
     std::string signalPathTail(const slang::ast::InstanceSymbol& inst) const;
     // The outside signal a port can simply be another name for: a whole
@@ -253,6 +258,10 @@ private:
     std::set<const slang::ast::PortSymbol*> _collapsed_ports;
     std::unordered_map<const slang::ast::SubroutineSymbol*, int> _functions;
     std::unordered_map<const slang::ast::Symbol*, int> _static_slots;
+    std::unordered_map<const slang::ast::ParameterSymbol*, std::optional<uint64_t>>
+        _parameter_values;
+    // While a parameter is tried: what it leaves out is not reported.
+    bool _reports_muted = false;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;
     std::map<int, int> _unlabelled_assertions_by_line;
     CodeContext _ctx;

@@ -201,7 +201,11 @@ bool ExpressionCompiler::emitNamed(const Expression& e, const Symbol& sym) {
             SimulatorBuilder::unmodelled("non-integer parameter", e.sourceRange.start());
         if (cv.integer().hasUnknown())
             SimulatorBuilder::unmodelled("x/z value", e.sourceRange.start());
-        putConst(SimulatorBuilder::svintToUint64(cv.integer()) & wsim_kernel::width_mask(width));
+        uint64_t value = SimulatorBuilder::svintToUint64(cv.integer());
+        if (sym.kind == SymbolKind::Parameter)
+            if (auto own = b_.parameterValue(sym.as<ParameterSymbol>()))
+                value = *own;
+        putConst(value & wsim_kernel::width_mask(width));
         return true;
     }
     default: break;
@@ -677,6 +681,32 @@ std::optional<uint64_t> SimulatorBuilder::constantValue(const Expression& e) {
         return std::nullopt;
     const auto width = e.type ? e.type->getBitWidth() : 64;
     return svintToUint64(cv.integer()) & wsim_kernel::width_mask(static_cast<int>(std::min(width, 64u)));
+}
+
+std::optional<uint64_t> SimulatorBuilder::parameterValue(const ParameterSymbol& param) {
+    if (auto it = _parameter_values.find(&param); it != _parameter_values.end())
+        return it->second;
+    // slang's own evaluation loses the sign of a variable a constant function
+    // writes through a concatenation ({t} = v); the model's code does not.
+    std::optional<uint64_t> value;
+    const Expression* init = param.getInitializer();
+    if (init && !param.isOverridden() && param.getParentScope()) {
+        Restore<CodeContext> keep_context(_ctx);
+        Restore<bool> keep_muted(_reports_muted);
+        Restore<size_t> keep_left_out(_left_out_count);
+        _ctx = CodeContext{};
+        _ctx.scope = param.getParentScope();
+        _reports_muted = true;
+        try {
+            const int expr = compileConverted(*init, param.getType());
+            if (readsOf(expr, true).empty())
+                value = sim_state::instance().eval_constant(expr);
+        } catch (const Unmodelled&) {
+            // slang's value stands.
+        }
+    }
+    _parameter_values[&param] = value;
+    return value;
 }
 
 std::vector<wsim_kernel::signal_ref> SimulatorBuilder::readsOf(int expr,

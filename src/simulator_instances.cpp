@@ -153,6 +153,7 @@ void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::stri
         }
         _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true,
                                           false, type.isSigned());
+        initialisePort(port, _signals[&value]);
     }
 }
 
@@ -160,7 +161,11 @@ const ValueSymbol* SimulatorBuilder::collapsibleConnection(const InstanceSymbol&
                                                            const PortSymbol& port) const {
     const PortConnection* conn = inst.getPortConnection(port);
     const Expression* e = conn ? conn->getExpression() : nullptr;
-    if (!e || !port.internalSymbol || port.internalSymbol->as<ValueSymbol>().getInitializer())
+    // An output with a starting value of its own keeps it apart from the
+    // outside signal, which its bind then drives from time 0.
+    if (!e || !port.internalSymbol ||
+        (port.direction == ArgumentDirection::Out && port.hasInitializer()) ||
+        port.internalSymbol->as<ValueSymbol>().getInitializer())
         return nullptr;
     if (port.direction == ArgumentDirection::Out && e->kind == ExpressionKind::Assignment)
         e = &e->as<AssignmentExpression>().left();

@@ -173,6 +173,8 @@ uint64_t SimulatorBuilder::timeScaleUnitToPs(slang::TimeUnit unit, int magnitude
 }
 
 void SimulatorBuilder::reportNotModelled(slang::SourceLocation where, const std::string& construct) {
+    if (_reports_muted)
+        return;
     NotModelled entry{fileName(where), getLineNumber(where), construct};
     if (!_reported.insert({entry.file, entry.line, entry.construct}).second)
         return;

@@ -102,6 +102,20 @@ void SimulatorBuilder::handle(const PortSymbol& port) {
     _signal_owners[std::string(port.name)] = &value;
     _signals[&value] = registerSignal(std::string(port.name), static_cast<int>(type.getBitWidth()),
                                       getLineNumber(port.location), true, false, type.isSigned());
+    initialisePort(port, _signals[&value]);
+}
+
+void SimulatorBuilder::initialisePort(const PortSymbol& port, wsim_kernel::signal_ref sig) {
+    // slang keeps the value on the port, not on the variable behind it.
+    const Expression* init = port.getInitializer();
+    if (!init || port.direction != ArgumentDirection::Out || !port.internalSymbol)
+        return;
+    try {
+        kernel().set_initial_value(
+            sig, declaredInitialValue(port.internalSymbol->as<ValueSymbol>(), *init));
+    } catch (const Unmodelled& u) {
+        reportNotModelled(u.where.valid() ? u.where : port.location, u.construct);
+    }
 }
 
 void SimulatorBuilder::handle(const VariableSymbol& var) {
@@ -136,7 +150,7 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
     }
 }
 
-uint64_t SimulatorBuilder::declaredInitialValue(const VariableSymbol& var, const Expression& init) {
+uint64_t SimulatorBuilder::declaredInitialValue(const ValueSymbol& var, const Expression& init) {
     const Scope* parent = var.getParentScope();
     Restore<const Scope*> scope_guard(_ctx.scope);
     _ctx.scope = parent;
