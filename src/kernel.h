@@ -139,6 +139,7 @@ enum class assign_t : int {
     JUMP = 11,       // continues at `target`
     BRANCH = 12,     // continues at `target` when `expr` is zero
     CASE = 13,       // continues at the arm of case table `table`
+    NBA_DUE = 14,    // hands the writes of held list `table` to the NBA region
 };
 
 enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
@@ -162,10 +163,14 @@ public:
 
     int lhs = 0;        // lvalue index (CA, BA, NBA)
     int expr = 0;       // expression (CA, BA, NBA, BRANCH) or formatter closure (SF, MONITOR_REG)
-    time_t delay = 0;   // time steps (DELAY; CA: transport of a delayed driver)
+    // Time steps (DELAY; CA: transport of a delayed driver; NBA: the update
+    // lands in the NBA region this much later).
+    time_t delay = 0;
     int target = 0;     // statement index (JUMP, BRANCH)
     int events = 0;     // event list (WAIT)
-    int table = 0;      // case table (CASE); property index (PROP)
+    // Case table (CASE); property index (PROP); held list (NBA whose update
+    // waits for an event, NBA_DUE).
+    int table = 0;
     sf_kind task = sf_kind::NONE;
 
 private:
@@ -364,7 +369,21 @@ struct pending_write {
     uint64_t seq = 0;
     int proc = 0; // the process whose statement made it (line and cause)
     int stmt = 0;
+    // Due at a later time: a non-blocking update lands in the NBA region of
+    // that time; a driver's value is written as the time step begins.
+    bool nba = false;
     write_list writes;
+};
+
+// Non-blocking updates that wait for an event (`q <= @(posedge c) d`). A
+// helper process waits on the event and, at its NBA_DUE statement, hands
+// over every update made before the event occurred; one made after the
+// event but before the hand-over waits for the next occurrence.
+struct held_writes {
+    int helper = 0;   // the helper process
+    int due_stmt = 1; // index of its NBA_DUE statement
+    std::vector<pending_write> waiting;
+    std::vector<pending_write> after_event;
 };
 
 // A process due at a later time.
@@ -416,6 +435,11 @@ public:
     int add_local(uint64_t initial = 0);
     int add_prop(const prop_t& p);
     int add_stable_entry(stable_entry e);
+    int add_held_writes();
+    held_writes& held(int i) {
+        assert(in_range(i, _held));
+        return _held[static_cast<size_t>(i)];
+    }
     // Answers the index of the process in the model. What the process waits
     // on is known from its statements: a continuous driver runs when a
     // signal its value or target reads changes; a WAIT or PROP statement
@@ -614,6 +638,9 @@ private:
     bool drain_active();
     void apply_nba_region();
     void apply_pending(const pending_write& w);
+    void schedule_write(pending_write w);
+    void hold_write(int list, pending_write w);
+    void hand_over(int list);
     void run_monitor_region();
     void run_observed_region();
     void run_final_processes();
@@ -641,6 +668,7 @@ private:
     std::vector<function_t> _functions;
     std::vector<uint64_t> _locals;
     std::vector<stable_entry> _stable_entries;
+    std::vector<held_writes> _held;
     std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
     std::array<std::vector<int>, 3> _signal_widths;
     std::array<std::vector<std::vector<std::string>>, 3> _aliases;

@@ -99,6 +99,33 @@ void sim_state::schedule_wake(int proc, time_t when) {
     std::push_heap(_wakes.begin(), _wakes.end(), std::greater<>());
 }
 
+void sim_state::schedule_write(pending_write w) {
+    _future_writes.push_back(std::move(w));
+    std::push_heap(_future_writes.begin(), _future_writes.end(),
+                   [](const pending_write& a, const pending_write& b) {
+                       return a.when != b.when ? a.when > b.when : a.seq > b.seq;
+                   });
+}
+
+void sim_state::hold_write(int list, pending_write w) {
+    held_writes& h = held(list);
+    const process_t& helper = _processes[static_cast<size_t>(h.helper)];
+    // The event has occurred in this step and the helper is about to hand
+    // over: an update made now waits for the event's next occurrence.
+    const bool event_seen = helper.queued && helper.pc == h.due_stmt;
+    (event_seen ? h.after_event : h.waiting).push_back(std::move(w));
+}
+
+void sim_state::hand_over(int list) {
+    held_writes& h = held(list);
+    for (pending_write& w : h.waiting) {
+        w.when = _current_simulation_time;
+        _nba_now.push_back(std::move(w));
+    }
+    h.waiting.clear();
+    h.waiting.swap(h.after_event);
+}
+
 bool sim_state::in_range_item(const case_item& item, uint64_t selector) {
     const uint64_t lo = eval(item.expr);
     const uint64_t hi = eval(item.hi);
@@ -182,11 +209,23 @@ void sim_state::execute(int proc) {
             w.proc = proc;
             w.stmt = p.pc;
             resolve_lvalue(s.lhs, eval(s.expr), w.writes);
-            _nba_now.push_back(std::move(w));
+            if (s.table != 0) {
+                hold_write(s.table, std::move(w));
+            } else if (s.delay != 0) {
+                w.when = time_after(w.when, s.delay);
+                w.nba = true;
+                schedule_write(std::move(w));
+            } else {
+                _nba_now.push_back(std::move(w));
+            }
             ++p.pc;
             record_step(s.line());
             break;
         }
+        case assign_t::NBA_DUE:
+            ++p.pc;
+            hand_over(s.table);
+            break;
         case assign_t::SF:
             ++p.pc;
             run_system_task(s);
@@ -272,11 +311,7 @@ void sim_state::run_continuous(int proc) {
         resolve_lvalue(s.lhs, value, w.writes);
         // A newer value replaces one still in flight.
         p.wake_time = w.seq;
-        _future_writes.push_back(std::move(w));
-        std::push_heap(_future_writes.begin(), _future_writes.end(),
-                       [](const pending_write& a, const pending_write& b) {
-                           return a.when != b.when ? a.when > b.when : a.seq > b.seq;
-                       });
+        schedule_write(std::move(w));
         return;
     }
     bool changed = false;

@@ -185,6 +185,10 @@ bool sim_state::advance_time() {
         std::pop_heap(_future_writes.begin(), _future_writes.end(), later_write);
         pending_write w = std::move(_future_writes.back());
         _future_writes.pop_back();
+        if (w.nba) {
+            _nba_now.push_back(std::move(w));
+            continue;
+        }
         const process_t& p = _processes[static_cast<size_t>(w.proc)];
         // A delayed driver keeps only its latest value in flight.
         if (p.type() == proc_t::ASSIGN && p.wake_time != w.seq)

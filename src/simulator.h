@@ -142,6 +142,11 @@ public:
     void compileStatement(const slang::ast::Statement& s, Program& prog);
     void compileTiming(const slang::ast::TimingControl& tc, const slang::ast::Statement& where,
                        Program& prog);
+    // The DELAY or WAIT statement of a delay or event control.
+    wsim_kernel::assignment_t timingStatement(const slang::ast::TimingControl& tc, int line_ctx);
+    // A held list for non-blocking updates that wait on `wait`'s events,
+    // with the helper process that hands them over.
+    int heldWrites(const wsim_kernel::assignment_t& wait);
     int compileEventList(const slang::ast::TimingControl& tc);
     time_t compileDelay(const slang::ast::Expression& e);
     int compileFunction(const slang::ast::SubroutineSymbol& sub);
@@ -210,7 +215,8 @@ private:
         std::set<const slang::ast::SubroutineSymbol*> inlining;
     };
 
-    void addProcess(wsim_kernel::process_t proc, const Program& prog);
+    // Answers the process's index in the model.
+    int addProcess(wsim_kernel::process_t proc, const Program& prog);
     void compileProceduralBlock(const slang::ast::ProceduralBlockSymbol& block);
     // A continuous driver of `target` from compiled expression `expr`.
     void addDriver(int target, int expr, slang::SourceLocation where,

@@ -55,6 +55,22 @@ const char* loopPhrase(StatementKind kind) {
     }
 }
 
+// A target that is one local slot of `width` bits.
+int localLValue(int slot, int width) {
+    wsim_kernel::lvalue_t lv;
+    lv.width = width;
+    lv.parts.push_back({{operand_t::LOCAL, slot}, width, width});
+    return sim_state::instance().add_lvalue(std::move(lv));
+}
+
+// An expression reading one local slot of `width` bits.
+int localLoad(int slot, int width) {
+    wsim_kernel::expr_t load;
+    load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, operand_t::LOCAL, slot, 0});
+    load.width = width;
+    return sim_state::instance().add_expr(std::move(load));
+}
+
 // Every variable declared in a subroutine, its nested blocks included.
 void collectVariables(const Scope& scope, std::vector<const VariableSymbol*>& out) {
     for (const Symbol& m : scope.members()) {
@@ -193,10 +209,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 unmodelled("return statement", where);
             if (ret.expr && _ctx.function_result != 0) {
                 assignment_t result = stmt(assign_t::BA);
-                wsim_kernel::lvalue_t lv;
-                lv.width = _ctx.function_result_width;
-                lv.parts.push_back({{operand_t::LOCAL, _ctx.function_result}, lv.width, lv.width});
-                result.lhs = sim_state::instance().add_lvalue(lv);
+                result.lhs = localLValue(_ctx.function_result, _ctx.function_result_width);
                 result.expr = compileExpression(*ret.expr);
                 prog.push_back(result);
             }
@@ -281,18 +294,55 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
 
 void SimulatorBuilder::compileAssignment(const AssignmentExpression& assign, int line_ctx,
                                          Program& prog) {
-    const slang::SourceLocation where = assign.sourceRange.start();
-    if (assign.timingControl)
-        unmodelled("intra-assignment timing control", where);
-    assignment_t a(assign.isNonBlocking() ? assign_t::NBA : assign_t::BA, line_ctx,
-                   _ctx.process_line);
+    const bool nonblocking = assign.isNonBlocking();
+    assignment_t a(nonblocking ? assign_t::NBA : assign_t::BA, line_ctx, _ctx.process_line);
     a.lhs = compileLValue(assign.left());
     {
         Restore<const Expression*> keep(_ctx.compound_target);
         _ctx.compound_target = &assign.left();
         a.expr = compileExpression(assign.right());
     }
+    if (!assign.timingControl) {
+        prog.push_back(a);
+        return;
+    }
+    // The right side is computed when the statement runs; only the write
+    // waits.
+    const TimingControl& tc = *assign.timingControl;
+    if (tc.kind == TimingControlKind::RepeatedEvent)
+        unmodelled("repeat event control", tc.sourceRange.start());
+    const assignment_t wait = timingStatement(tc, line_ctx);
+    if (nonblocking) {
+        // The process goes on; the update lands later in an NBA region.
+        if (wait.type() == assign_t::DELAY)
+            a.delay = wait.delay;
+        else
+            a.table = heldWrites(wait);
+        prog.push_back(a);
+        return;
+    }
+    // The value waits in a slot of its own; the target (and any index in
+    // it) is taken when the write happens.
+    const int width = sim_state::instance().lvalues(a.lhs).width;
+    const int slot = sim_state::instance().add_local();
+    assignment_t compute(assign_t::BA, line_ctx, _ctx.process_line);
+    compute.lhs = localLValue(slot, width);
+    compute.expr = a.expr;
+    a.expr = localLoad(slot, width);
+    prog.push_back(compute);
+    prog.push_back(wait);
     prog.push_back(a);
+}
+
+int SimulatorBuilder::heldWrites(const assignment_t& wait) {
+    auto& state = sim_state::instance();
+    const int list = state.add_held_writes();
+    wsim_kernel::process_t helper(_ctx.process_line, _ctx.process_name, wsim_kernel::proc_t::ALWAYS);
+    helper.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
+    assignment_t due(assign_t::NBA_DUE, wait.line(), _ctx.process_line);
+    due.table = list;
+    state.held(list).helper = addProcess(std::move(helper), {wait, due});
+    return list;
 }
 
 // ---- Timing ----------------------------------------------------------------
@@ -431,9 +481,12 @@ int SimulatorBuilder::sensitivityList(size_t first_expr, bool through_functions)
 
 void SimulatorBuilder::compileTiming(const TimingControl& tc, const Statement& where_stmt,
                                      Program& prog) {
+    prog.push_back(timingStatement(tc, addLineContext(where_stmt.sourceRange.start())));
+}
+
+assignment_t SimulatorBuilder::timingStatement(const TimingControl& tc, int line_ctx) {
     const slang::SourceLocation where = tc.sourceRange.start();
-    assignment_t s(assign_t::DELAY, addLineContext(where_stmt.sourceRange.start()),
-                   _ctx.process_line);
+    assignment_t s(assign_t::DELAY, line_ctx, _ctx.process_line);
     switch (tc.kind) {
     case TimingControlKind::Delay:
         s.delay = compileDelay(tc.as<DelayControl>().expr);
@@ -447,7 +500,7 @@ void SimulatorBuilder::compileTiming(const TimingControl& tc, const Statement& w
     case TimingControlKind::RepeatedEvent: unmodelled("repeat event control", where);
     default: unmodelled("timing control of this kind", where);
     }
-    prog.push_back(s);
+    return s;
 }
 
 // ---- Tasks -----------------------------------------------------------------
@@ -468,12 +521,6 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     ++_inlining_work;
 
     auto& state = sim_state::instance();
-    auto local_lvalue = [&](int slot, int width) {
-        wsim_kernel::lvalue_t lv;
-        lv.width = width;
-        lv.parts.push_back({{operand_t::LOCAL, slot}, width, width});
-        return state.add_lvalue(lv);
-    };
 
     // Arguments are copied in before the body and out after it; the caller's
     // expressions are compiled in the caller's context.
@@ -493,7 +540,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         switch (formal.direction) {
         case ArgumentDirection::In: {
             assignment_t in(assign_t::BA, line_ctx, _ctx.process_line);
-            in.lhs = local_lvalue(slot, width);
+            in.lhs = localLValue(slot, width);
             in.expr = compileConverted(arg, formal.getType());
             copy_in.push_back(in);
             break;
@@ -505,7 +552,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
                                            : arg;
             if (formal.direction == ArgumentDirection::InOut) {
                 assignment_t in(assign_t::BA, line_ctx, _ctx.process_line);
-                in.lhs = local_lvalue(slot, width);
+                in.lhs = localLValue(slot, width);
                 in.expr = compileConverted(actual, formal.getType());
                 copy_in.push_back(in);
             }
@@ -548,7 +595,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         _ctx.locals[var] = slot;
         // Per-call storage: every call starts from the declared value.
         assignment_t init(assign_t::BA, line_ctx, _ctx.process_line);
-        init.lhs = local_lvalue(slot, integralWidth(var->getType(), var->location));
+        init.lhs = localLValue(slot, integralWidth(var->getType(), var->location));
         if (const Expression* value = var->getInitializer())
             init.expr = compileConverted(*value, var->getType());
         copy_in.push_back(init);
@@ -645,12 +692,6 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
         _ctx.locals[sub.returnValVar] = fn.result;
     }
     Program body;
-    auto local_lvalue = [&](int slot, int width) {
-        wsim_kernel::lvalue_t lv;
-        lv.width = width;
-        lv.parts.push_back({{operand_t::LOCAL, slot}, width, width});
-        return state.add_lvalue(lv);
-    };
     std::vector<const VariableSymbol*> vars;
     collectVariables(sub, vars);
     for (const VariableSymbol* var : vars) {
@@ -663,14 +704,14 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
         const int slot = state.add_local();
         _ctx.locals[var] = slot;
         assignment_t init(assign_t::BA, addLineContext(var->location), 0);
-        init.lhs = local_lvalue(slot, integralWidth(var->getType(), var->location));
+        init.lhs = localLValue(slot, integralWidth(var->getType(), var->location));
         if (const Expression* value = var->getInitializer())
             init.expr = compileConverted(*value, var->getType());
         body.push_back(init);
     }
     if (fn.result != 0) {
         assignment_t init(assign_t::BA, addLineContext(where), 0);
-        init.lhs = local_lvalue(fn.result, _ctx.function_result_width);
+        init.lhs = localLValue(fn.result, _ctx.function_result_width);
         body.push_back(init);
     }
     const size_t left_out_before = _left_out_count;

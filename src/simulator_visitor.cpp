@@ -298,7 +298,7 @@ bool SimulatorBuilder::claimDriver(int target, slang::SourceLocation where) {
     return true;
 }
 
-void SimulatorBuilder::addProcess(process_t proc, const Program& prog) {
+int SimulatorBuilder::addProcess(process_t proc, const Program& prog) {
     auto& state = kernel();
     for (const assignment_t& s : prog)
         proc.add_statement(s);
@@ -307,7 +307,7 @@ void SimulatorBuilder::addProcess(process_t proc, const Program& prog) {
     for (const assignment_t& s : prog)
         if (s.line() >= 0 && !instance.empty())
             recorder.register_line_instance(s.line(), instance);
-    state.add_process(std::move(proc));
+    return state.add_process(std::move(proc));
 }
 
 namespace {

@@ -121,6 +121,31 @@ endmodule
     EXPECT_EQ(Simulation::changes("rv"), (Changes{{0, 0}, {2, 1}, {3, 2}, {4, 1}}));
 }
 
+TEST(Simulate, NonBlockingUpdatesWaitingForAnEventLandInItsNbaRegion) {
+    // Icarus writes such an update as the event happens, so a process the
+    // same edge wakes reads the new value; every non-blocking update lands
+    // in the NBA region, so such a process reads the old one.
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module top;
+  bit clk = 0, clk2 = 0;
+  bit [3:0] q = 0, t = 0, seen = 0, hi = 0, lo = 0;
+  always #5 begin clk2 = ~clk2; clk = ~clk; end
+  // Runs after the edge of clk it stands beside: its update waits for the next.
+  always @(posedge clk2) q <= @(posedge clk) q + 1;
+  always @(posedge clk) t <= @(posedge clk) t + 1;
+  always @(posedge clk) seen = t;
+  initial #3 {hi, lo} <= @(posedge clk) 8'hA5;
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(Simulation::changes("q"), (Changes{{0, 0}, {15, 1}, {35, 2}}));
+    EXPECT_EQ(Simulation::changes("t"), (Changes{{0, 0}, {15, 1}, {35, 2}}));
+    EXPECT_EQ(Simulation::changes("seen"), (Changes{{0, 0}, {25, 1}}));
+    EXPECT_EQ(Simulation::changes("hi"), (Changes{{0, 0}, {5, 10}}));
+    EXPECT_EQ(Simulation::changes("lo"), (Changes{{0, 0}, {5, 5}}));
+}
+
 TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
     // Neither reference simulator takes a lifetime that differs from its
     // subroutine's: an automatic variable of a static function starts each
