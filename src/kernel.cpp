@@ -46,6 +46,7 @@ void sim_state::add_sentinels() {
     _case_tables.emplace_back();
     _functions.emplace_back();
     _held.emplace_back();
+    _call_outs.emplace_back();
     _locals.push_back(0);
     _props.emplace_back("__sentinel__", 0);
     for (auto& f : _fanout)
@@ -77,6 +78,7 @@ int sim_state::add_local(uint64_t initial) { return append(_locals, initial); }
 int sim_state::add_prop(const prop_t& p) { return append(_props, p); }
 int sim_state::add_stable_entry(stable_entry e) { return append(_stable_entries, e); }
 int sim_state::add_held_writes() { return append(_held, held_writes{}); }
+int sim_state::add_call_outs(std::vector<call_out> outs) { return append(_call_outs, std::move(outs)); }
 int sim_state::add_process(process_t p) {
     const int index = append(_processes, std::move(p));
     process_t& stored = _processes.back();
@@ -453,6 +455,7 @@ void sim_state::clear() {
     _locals.clear();
     _stable_entries.clear();
     _held.clear();
+    _call_outs.clear();
     for (auto& f : _fanout)
         f.clear();
     for (auto& w : _signal_widths)

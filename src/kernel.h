@@ -190,6 +190,14 @@ struct function_t {
     bool running = false;
 };
 
+// Where a call copies a function's output and inout arguments when it
+// returns: each target gets the value of its expression (which reads the
+// argument's local).
+struct call_out {
+    int target = 0; // lvalue
+    int value = 0;  // expression
+};
+
 // A case statement's arms: each item is compared with the selector in
 // order; items with a mask compare only the bits the mask keeps. A range
 // item (`hi` set) matches a selector from `expr` to `hi`, bounds included,
@@ -436,6 +444,7 @@ public:
     int add_prop(const prop_t& p);
     int add_stable_entry(stable_entry e);
     int add_held_writes();
+    int add_call_outs(std::vector<call_out> outs);
     held_writes& held(int i) {
         assert(in_range(i, _held));
         return _held[static_cast<size_t>(i)];
@@ -669,6 +678,7 @@ private:
     std::vector<uint64_t> _locals;
     std::vector<stable_entry> _stable_entries;
     std::vector<held_writes> _held;
+    std::vector<std::vector<call_out>> _call_outs;
     std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
     std::array<std::vector<int>, 3> _signal_widths;
     std::array<std::vector<std::vector<std::string>>, 3> _aliases;

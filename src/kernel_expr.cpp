@@ -113,6 +113,9 @@ uint64_t sim_state::eval_code(const expr_t& x) {
                 locals(f.args[static_cast<size_t>(i)]) = st[sp + i];
             run_function(in.a);
             st[sp++] = locals(f.result);
+            if (in.k != 0)
+                for (const call_out& out : _call_outs[in.k])
+                    write_lvalue(out.target, eval(out.value), f.name);
             break;
         }
         case xop::SVF: {

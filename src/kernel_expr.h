@@ -118,7 +118,8 @@ enum class xop : uint8_t {
     SEL,
     JZ,   // pop; jump to a when zero
     JMP,  // jump to a
-    CALL, // pop the arguments of function a into its locals, run it, push its result
+    CALL, // pop the arguments of function a into its locals, run it, push its result;
+          // then copy out its output arguments by call site k (0: none)
     SVF,  // sampled-value function k (0 rose, 1 fell, 2 stable, 3 changed) of stable entry a
 };
 

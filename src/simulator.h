@@ -150,6 +150,10 @@ public:
     int compileEventList(const slang::ast::TimingControl& tc);
     time_t compileDelay(const slang::ast::Expression& e);
     int compileFunction(const slang::ast::SubroutineSymbol& sub);
+    // How a call copies an output or inout argument, held in local `slot`,
+    // out to its actual when it returns.
+    wsim_kernel::call_out argumentCopyOut(const slang::ast::FormalArgumentSymbol& formal,
+                                          const slang::ast::Expression& actual, int slot);
     // The one slot a static variable or argument of a task or function
     // keeps for the whole run, holding its declared initial value at first.
     int staticSlot(const slang::ast::VariableSymbol& var);

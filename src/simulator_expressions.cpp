@@ -592,15 +592,34 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
     }
     const auto formals = sub->getArguments();
     const auto args = call.arguments();
+    auto& state = sim_state::instance();
+    std::vector<wsim_kernel::call_out> outs;
     for (size_t i = 0; i < args.size() && i < formals.size(); ++i) {
-        const Expression& arg = *args[i];
-        const int to = static_cast<int>(formals[i]->getType().getBitWidth());
-        const int from = widthOf(arg);
-        emit(arg, depth + 1);
-        convert(from, arg.type->isSigned(), std::min(to, 64));
+        const FormalArgumentSymbol& formal = *formals[i];
+        const int slot = state.functions(fn).args[i];
+        // An output or inout argument arrives as an assignment to its actual.
+        const Expression& actual = args[i]->kind == ExpressionKind::Assignment
+                                       ? args[i]->as<AssignmentExpression>().left()
+                                       : *args[i];
+        if (formal.direction == ArgumentDirection::Out) {
+            // An automatic function's output starts from 0; a static one's
+            // keeps what the last call left.
+            if (formal.lifetime == VariableLifetime::Static)
+                put({xop::LOAD, 64, 64, 0, operand_t::LOCAL, slot, 0}, 1);
+            else
+                putConst(0);
+        } else {
+            const int to = static_cast<int>(formal.getType().getBitWidth());
+            const int from = widthOf(actual);
+            emit(actual, depth + 1);
+            convert(from, actual.type->isSigned(), std::min(to, 64));
+        }
+        if (formal.direction != ArgumentDirection::In)
+            outs.push_back(b_.argumentCopyOut(formal, actual, slot));
     }
     const int argc = static_cast<int>(std::min(args.size(), formals.size()));
-    put({xop::CALL, 64, 64, 0, operand_t::BIT, fn, 0}, 1 - argc);
+    const uint64_t site = outs.empty() ? 0 : static_cast<uint64_t>(state.add_call_outs(std::move(outs)));
+    put({xop::CALL, 64, 64, 0, operand_t::BIT, fn, site}, 1 - argc);
     return false;
 }
 

@@ -154,6 +154,14 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 prog.push_back(eval);
                 return;
             }
+            if (e.kind == ExpressionKind::Conversion && e.type->isVoid() &&
+                e.as<ConversionExpression>().operand().kind == ExpressionKind::Call) {
+                // void'(f(...)): a function called for what it does.
+                assignment_t eval = stmt(assign_t::BA);
+                eval.expr = compileExpression(e);
+                prog.push_back(eval);
+                return;
+            }
             if (e.kind == ExpressionKind::UnaryOp) {
                 const UnaryOperator op = e.as<UnaryExpression>().op;
                 if (op == UnaryOperator::Preincrement || op == UnaryOperator::Postincrement)
@@ -556,18 +564,8 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
                 in.expr = compileConverted(actual, formal.getType());
                 copy_in.push_back(in);
             }
-            const int target = compileLValue(actual);
-            wsim_kernel::expr_t load;
-            load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, operand_t::LOCAL, slot, 0});
-            load.width = width;
-            const int target_width = state.lvalues(target).width;
-            if (target_width < width)
-                load.code.push_back({wsim_kernel::xop::TRUNC, static_cast<uint8_t>(target_width),
-                                     0, 0, operand_t::BIT, 0, 0});
-            else if (target_width > width && formal.getType().isSigned())
-                load.code.push_back({wsim_kernel::xop::SEXT, static_cast<uint8_t>(target_width),
-                                     static_cast<uint8_t>(width), 0, operand_t::BIT, 0, 0});
-            copy_out.emplace_back(target, state.add_expr(std::move(load)));
+            const wsim_kernel::call_out out = argumentCopyOut(formal, actual, slot);
+            copy_out.emplace_back(out.target, out.value);
             break;
         }
         default: unmodelled("ref argument", where);
@@ -648,6 +646,27 @@ std::optional<int> SimulatorBuilder::subroutineStorage(const Symbol& sym) {
     return std::nullopt;
 }
 
+wsim_kernel::call_out SimulatorBuilder::argumentCopyOut(const FormalArgumentSymbol& formal,
+                                                       const Expression& actual, int slot) {
+    auto& state = sim_state::instance();
+    const int width = integralWidth(formal.getType(), formal.location);
+    wsim_kernel::call_out out;
+    out.target = compileLValue(actual);
+    // Copied out as an assignment of the formal to the actual converts it.
+    wsim_kernel::expr_t load;
+    load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, operand_t::LOCAL, slot, 0});
+    load.width = width;
+    const int target_width = state.lvalues(out.target).width;
+    if (target_width < width)
+        load.code.push_back({wsim_kernel::xop::TRUNC, static_cast<uint8_t>(target_width), 0, 0,
+                             operand_t::BIT, 0, 0});
+    else if (target_width > width && formal.getType().isSigned())
+        load.code.push_back({wsim_kernel::xop::SEXT, static_cast<uint8_t>(target_width),
+                             static_cast<uint8_t>(width), 0, operand_t::BIT, 0, 0});
+    out.value = state.add_expr(std::move(load));
+    return out;
+}
+
 // ---- Functions -------------------------------------------------------------
 
 int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
@@ -677,8 +696,8 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     wsim_kernel::function_t fn;
     fn.name = std::string(sub.name);
     for (const FormalArgumentSymbol* formal : sub.getArguments()) {
-        if (formal->direction != ArgumentDirection::In)
-            unmodelled("function with output arguments", where);
+        if (formal->direction == ArgumentDirection::Ref)
+            unmodelled("ref argument", where);
         const int slot = state.add_local();
         fn.args.push_back(slot);
         fn.widths.push_back(integralWidth(formal->getType(), where));

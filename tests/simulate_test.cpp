@@ -146,6 +146,45 @@ endmodule
     EXPECT_EQ(Simulation::changes("lo"), (Changes{{0, 0}, {5, 5}}));
 }
 
+TEST(Simulate, FunctionOutputsNeitherReferenceSimulatorGives) {
+    // A narrow signed output copied to a wider actual, which Verilator
+    // refuses; outputs the body leaves unwritten: an automatic function's
+    // starts from 0 at each call, a static one's keeps the last call's.
+    Simulation sim(10);
+    const auto r = sim.run(R"(
+module top;
+  bit signed [11:0] wide = 0;
+  bit [3:0] s1 = 0, s2 = 0, a1 = 0, a2 = 0;
+  function automatic bit neg(input bit [3:0] v, output bit signed [3:0] m);
+    m = -v;
+    return 1;
+  endfunction
+  function bit kept(input bit w, output bit [3:0] o);
+    if (w) o = 4'd9;
+    return 0;
+  endfunction
+  function automatic bit fresh(input bit w, output bit [3:0] o);
+    if (w) o = 4'd9;
+    return 0;
+  endfunction
+  initial begin
+    #1 void'(neg(4'd3, wide));
+    void'(kept(1, s1));
+    void'(kept(0, s2));
+    void'(fresh(1, a1));
+    a2 = 4'd5;
+    void'(fresh(0, a2));
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(Simulation::valueAt("wide", 1), 0xFFD);
+    EXPECT_EQ(Simulation::valueAt("s1", 1), 9);
+    EXPECT_EQ(Simulation::valueAt("s2", 1), 9);
+    EXPECT_EQ(Simulation::valueAt("a1", 1), 9);
+    EXPECT_EQ(Simulation::valueAt("a2", 1), 0);
+}
+
 TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
     // Neither reference simulator takes a lifetime that differs from its
     // subroutine's: an automatic variable of a static function starts each
