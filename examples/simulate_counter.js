@@ -62,8 +62,8 @@ function runEngine({ dbPath, sources }) {
        JOIN signals s ON s.signal_id = t.signal_id
       WHERE t.step = (SELECT MAX(step) FROM timeline)`));
   const properties = JSON.parse(wexla.getPropertyResults()).assertionEvents;
-  wexla.shutdown();
-  return { compiled, init, walk, finalValues, properties };
+  const saved = JSON.parse(wexla.shutdown());
+  return { compiled, init, walk, finalValues, properties, saved };
 }
 
 // ---- The summary side (this process) ----
@@ -76,7 +76,7 @@ function printSummary(options, logPath, outcome) {
     for (const error of outcome.compiled.errors || []) console.log(`  ${error.description || JSON.stringify(error)}`);
     return false;
   }
-  const { init, walk, finalValues, properties } = outcome;
+  const { init, walk, finalValues, properties, saved } = outcome;
   out('success:', init.success ? 'yes' : `no (${init.error})`);
   out('final time:', `${init.meta.finalTime} (in the design's time precision)`);
   out('stopped by:', init.meta.stopReason);
@@ -85,7 +85,9 @@ function printSummary(options, logPath, outcome) {
   for (const entry of leftOut.slice(0, 5))
     console.log(`  ${path.basename(entry.file)}:${entry.line}: ${entry.construct}`);
   if (leftOut.length > 5) console.log(`  ... and ${leftOut.length - 5} more`);
-  out('steps recorded:', init.meta.totalCycles);
+  const until = init.meta.recordedUntil;
+  out('steps recorded:', init.meta.totalCycles + (until
+    ? ` (the recorder's limit stopped it at step ${until.step}, t=${until.time})` : ''));
   out('signal changes:', init.meta.totalChanges);
   console.log(`signals (${init.signals.length}):`);
   for (const signal of init.signals) {
@@ -112,10 +114,11 @@ function printSummary(options, logPath, outcome) {
     }
   }
   const dir = path.dirname(options.dbPath);
-  out('database:', path.relative(process.cwd(), options.dbPath));
+  out('database:', path.relative(process.cwd(), options.dbPath) +
+    (saved.success ? '' : ` (not saved: ${saved.error})`));
   out('console file:', path.relative(process.cwd(), path.join(dir, 'wexla_sim_console.txt')));
   out('engine log:', path.relative(process.cwd(), logPath));
-  return init.success;
+  return init.success && saved.success;
 }
 
 function main() {

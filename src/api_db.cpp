@@ -127,18 +127,18 @@ std::string placeCursorOnWindow(Database& db) {
 std::string initialStateJson(const SimulationResult& result, const std::string& steps) {
     Database& db = Database::instance();
     const std::string signals = db.hierSignalList();
-    const int64_t max_time = db.getMaxTime();
-    const uint64_t final_time = max_time < 0 ? 0 : static_cast<uint64_t>(max_time);
 
     std::string out = "{\n";
     out += std::string("  \"success\": ") + (result.success ? "true" : "false") + ",\n";
     out += "  \"error\": \"" + json_escape(result.error_message) + "\",\n";
     out += "  \"meta\": {\n";
-    out += "    \"finalTime\": " + std::to_string(final_time) + ",\n";
+    // The time the run reached, recorded or not.
+    out += "    \"finalTime\": " + std::to_string(result.final_time) + ",\n";
     out += "    \"totalCycles\": " + std::to_string(db.getTotalSteps()) + ",\n";
     out += "    \"totalChanges\": " + std::to_string(result.total_changes) + ",\n";
     out += "    \"stopReason\": \"" + json_escape(result.stop_reason) + "\",\n";
-    out += "    \"notModelled\": " + wsim_timeseries::not_modelled_json(result.not_modelled) + "\n";
+    out += "    \"notModelled\": " + wsim_timeseries::not_modelled_json(result.not_modelled) +
+           wsim_timeseries::recorded_until_member(result.meta(), "    ") + "\n";
     out += "  },\n";
     out += "  \"signals\": " + (signals.empty() ? std::string("[]") : signals) + "\n";
     out += ",   \"steps\": " + (steps.empty() ? std::string("    []") : steps) + "\n";
@@ -424,21 +424,32 @@ void shutdown() { shutdown_project(); }
 
 } // extern "C"
 
-void shutdown_project() {
-    answerGuarded(
+std::string shutdown_project() {
+    const auto answer = [](const std::string& error) {
+        return std::string("{\"success\":") + (error.empty() ? "true" : "false") +
+               ",\"error\":\"" + json_escape(error) + "\"}";
+    };
+    return answerGuarded(
         "",
-        [] {
+        [&] {
             Database* db = nullptr;
             try {
                 db = &Database::instance();
             } catch (const std::exception&) {
-                return;  // no project was configured: nothing to keep
+                return answer("");  // no project was configured: nothing to keep
             }
-            db->save();
+            std::string why;
+            if (!db->save(&why))
+                return answer("the project database could not be saved to " +
+                              std::string(db->get_path()) + ": " + why);
             FileConnection conn("close all sql");
             if (conn)
                 sqlite3_exec(conn.get(), "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr,
                              nullptr);
+            return answer("");
         },
-        [](const std::string& m) { std::cerr << "[DB] shutdown failed: " << m << std::endl; });
+        [&](const std::string& m) {
+            std::cerr << "[DB] shutdown failed: " << m << std::endl;
+            return std::string("{\"success\":false,\"error\":\"") + m + "\"}";
+        });
 }

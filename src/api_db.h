@@ -51,5 +51,7 @@ void freeResult_db(const char* result);
 }
 
 // The exported shutdown() under a name of its own: in a loaded module a call
-// to "shutdown" may bind to the C library's socket function instead.
-void shutdown_project();
+// to "shutdown" may bind to the C library's socket function instead. Saves the
+// project to its file; answers {"success": ..., "error": ...}, the error
+// saying why the save failed (the folder gone, the disk full).
+std::string shutdown_project();

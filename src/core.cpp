@@ -235,6 +235,7 @@ std::string WexlaCore::stopReasonOfRun(bool built) const {
 void WexlaCore::captureSimulationOutput() {
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     auto& state = wsim_kernel::sim_state::instance();
+    result.recorded_until = recorder.recorded_until();
     result.simulation_json = recorder.to_json(result.success, result.error_message,
                                               state.sim_time(), result.meta());
 
@@ -367,7 +368,12 @@ std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor
     std::cerr << "[WEXLACORE STEP FORWARD] cursor=" << cursor << "\n";
     auto& state = wsim_kernel::sim_state::instance();
     if (!state.is_simulation_finished() && state.simulation_halted()) {
-        Database::instance().save();
+        // The run goes on only once what it recorded so far is safe in the file.
+        std::string why;
+        if (!Database::instance().save(&why))
+            throw std::runtime_error("the project database could not be saved to " +
+                                     std::string(Database::instance().get_path()) +
+                                     " before the run went on: " + why);
         state.resume_simulation();
         run_on_large_stack([&state] { state.run(); });
     }

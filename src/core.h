@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,10 @@ struct SimulationResult {
     // Why the run stopped: "finish", "time limit", "cycle limit", "delta limit",
     // "queue overrun", "no more events", or "none" when nothing ran.
     std::string stop_reason = "none";
+    // The last step recorded, when the recorder stopped before the run ended.
+    std::optional<wsim_timeseries::RecordedUntil> recorded_until;
     // What the host is told about the run inside "meta".
-    wsim_timeseries::RunMeta meta() const { return {stop_reason, not_modelled}; }
+    wsim_timeseries::RunMeta meta() const { return {stop_reason, not_modelled, recorded_until}; }
 };
 
 class WexlaCore {
@@ -73,7 +76,8 @@ public:
     // copies; the outcome goes to the project row.
     void injectAndSimulate(const std::vector<Query>& qlist);
     // One recorded step for the listed instances. A forward step first runs a
-    // run halted at its cycle limit further, after saving the database file.
+    // run halted at its cycle limit further, after saving the database file; a
+    // save that fails throws, and the run stays halted.
     std::string stepForward(const std::vector<int>& inst_list, int cursor);
     std::string stepBackward(const std::vector<int>& inst_list, int cursor);
 

@@ -216,7 +216,7 @@ void Database::loadFromFile(sqlite3* memDb, const std::string& path) {
     sqlite3_close(file);
 }
 
-bool Database::dumpToFile(sqlite3* memDb, const std::string& path) {
+bool Database::dumpToFile(sqlite3* memDb, const std::string& path, std::string* why) {
     sqlite3* file = nullptr;
     int rc = sqlite3_open(path.c_str(), &file);
     std::string error;
@@ -230,13 +230,15 @@ bool Database::dumpToFile(sqlite3* memDb, const std::string& path) {
     sqlite3_close(file);
     if (rc != SQLITE_OK) {
         std::cerr << "[DATABASE] save failed: " << error << "\n";
+        if (why)
+            *why = error;
         return false;
     }
     return true;
 }
 
-bool Database::save() {
-    return dumpToFile(db, db_path);
+bool Database::save(std::string* why) {
+    return dumpToFile(db, db_path, why);
 }
 
 void Database::dropAllTables(sqlite3* conn) {

@@ -44,7 +44,9 @@ public:
     static void init(const std::string& path);
     static Database& instance();
 
-    bool save();
+    // Copies the project to its file; on failure answers false and, when
+    // asked, says why in `why`.
+    bool save(std::string* why = nullptr);
     const char* get_path() const { return db_path.c_str(); }
 
     bool exec_sql(const std::string& sql);
@@ -148,7 +150,7 @@ private:
     static std::string& path_();
     static Database*& live_();
     static void loadFromFile(sqlite3* memDb, const std::string& path);
-    static bool dumpToFile(sqlite3* memDb, const std::string& path);
+    static bool dumpToFile(sqlite3* memDb, const std::string& path, std::string* why);
     void dropAllTables(sqlite3* conn);
     void startFromFile();
     void switchFile(const std::string& path);

@@ -229,6 +229,8 @@ std::string Database::getPropertyWaveformTimeline(uint64_t centerTime, uint64_t 
 std::string Database::injectAndSimResponse() {
     bool success = false;
     std::string error;
+    // The time the run reached, which the timeline shows only up to where it stopped.
+    int64_t final_time = -1;
     {
         Statement stmt(db, "SELECT last_simulation_status, last_simulation_error, final_time "
                            "FROM projectstate; ");
@@ -239,13 +241,14 @@ std::string Database::injectAndSimResponse() {
         if (stmt.step() == SQLITE_ROW) {
             success = stmt.integerAt(0, 0) != 0;
             error = stmt.textAt(1);
+            final_time = stmt.integerAt(2, -1);
         }
     }
     std::string timeline = getTimeline();
     if (timeline.empty())
         timeline = "[]";
     return std::string("{\"success\": ") + (success ? "1" : "0") + ",\"error\": \"" +
-           json_escape(error) + "\",\"finalTime\": " + std::to_string(getMaxTime()) +
+           json_escape(error) + "\",\"finalTime\": " + std::to_string(final_time) +
            ",\"timeline\": " + timeline + "}";
 }
 

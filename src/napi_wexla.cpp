@@ -749,10 +749,7 @@ napi_value LSP_Tokenize(napi_env env, napi_callback_info info) {
 
 napi_value shutdown(napi_env env, napi_callback_info) {
     return guarded(env, [&]() -> napi_value {
-        shutdown_project();
-        napi_value undefined = nullptr;
-        napi_get_undefined(env, &undefined);
-        return undefined;
+        return stringResult(env, shutdown_project());
     });
 }
 

@@ -289,6 +289,14 @@ void TimeSeriesDB::bind_queue_items(int step, const std::vector<QueueItem>& item
     }
 }
 
+std::optional<RecordedUntil> TimeSeriesDB::recorded_until() const {
+    if (!is_recording_stopped())
+        return std::nullopt;
+    if (timeline.empty())
+        return RecordedUntil{};
+    return RecordedUntil{timeline.back().step, static_cast<int64_t>(timeline.back().simulationTime)};
+}
+
 int TimeSeriesDB::get_total_changes() const {
     std::map<std::string, int64_t> last;
     int changes = 0;

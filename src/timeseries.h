@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -113,11 +114,23 @@ struct NotModelledEntry {
     std::string construct;
 };
 
+// The last step the recorder kept, when it stopped recording before the run
+// ended; step and time are -1 when it kept none.
+struct RecordedUntil {
+    int step = -1;
+    int64_t time = -1;
+};
+
 // What a run's answer says about the run as a whole, inside "meta".
 struct RunMeta {
     std::string stop_reason = "none";
     std::vector<NotModelledEntry> not_modelled;
+    std::optional<RecordedUntil> recorded_until;
 };
+
+// `,\n<indent>"recordedUntil": {"step": S, "time": T}`, or "" while the recorder
+// kept every step: the member that follows "notModelled" in "meta".
+std::string recorded_until_member(const RunMeta& meta, const std::string& indent);
 
 // `"notModelled": [...]` of a run: one compact object per entry.
 std::string not_modelled_json(const std::vector<NotModelledEntry>& entries);
@@ -175,6 +188,8 @@ public:
     }
     int get_total_changes() const;
     bool is_recording_stopped() const { return exceed_flag != 0; }
+    // Where recording stopped; none while it goes on.
+    std::optional<RecordedUntil> recorded_until() const;
     bool is_queue_recording_stopped() const { return queue_rows_stopped; }
 
     void clear();

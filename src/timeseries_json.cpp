@@ -195,6 +195,14 @@ std::string not_modelled_json(const std::vector<NotModelledEntry>& entries) {
     return out + "]";
 }
 
+std::string recorded_until_member(const RunMeta& meta, const std::string& indent) {
+    if (!meta.recorded_until)
+        return "";
+    return ",\n" + indent + "\"recordedUntil\": {\"step\": " +
+           std::to_string(meta.recorded_until->step) +
+           ", \"time\": " + std::to_string(meta.recorded_until->time) + "}";
+}
+
 std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::string& error,
                                                   time_t final_time, const RunMeta& meta) const {
     std::string out = "{\n";
@@ -209,6 +217,7 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
     out += "    \"stopReason\": ";
     append_quoted(out, meta.stop_reason);
     out += ",\n    \"notModelled\": " + not_modelled_json(meta.not_modelled);
+    out += recorded_until_member(meta, "    ");
     out += "\n  },\n";
     out += "  \"signals\": [\n";
     append_signal_entries(out, signals);
@@ -231,7 +240,6 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
 
 std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t final_time,
                                   const RunMeta& meta) const {
-    const time_t shown_time = timeline.empty() ? final_time : timeline.back().simulationTime;
     const auto& config = wsim_kernel::sim_state::instance().sim_config;
 
     std::string out = "{\n";
@@ -239,7 +247,7 @@ std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t
     out += bool_text(success);
     out += ",\n  \"error\": ";
     append_quoted(out, error);
-    out += ",\n  \"finalTime\": " + std::to_string(shown_time) + ",\n";
+    out += ",\n  \"finalTime\": " + std::to_string(final_time) + ",\n";
     out += "  \"totalChanges\": " + std::to_string(get_total_changes()) + ",\n";
     out += "  \"simulationStartTime\": " + std::to_string(config.start_time) + ",\n";
     out += "  \"timeUnit\": ";
@@ -248,6 +256,7 @@ std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t
     out += "  \"meta\": {\n    \"stopReason\": ";
     append_quoted(out, meta.stop_reason);
     out += ",\n    \"notModelled\": " + not_modelled_json(meta.not_modelled);
+    out += recorded_until_member(meta, "    ");
     out += "\n  },\n";
     out += "  " + hierarchy_to_json("  ") + ",\n";
     out += "  \"simulation\": {\n";

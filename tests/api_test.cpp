@@ -126,7 +126,7 @@ TEST(DatabaseApi, AnswersWithoutAProject) {
     EXPECT_EQ(inject_and_simulate_db({}), "{\"success\":false,\"error\":\"" + kNoPath +
                                               "\",\"finalTime\": -1, \"timeline\": []}");
     set_current_hierarchy(3);
-    shutdown_project();  // no project: nothing to save
+    EXPECT_EQ(shutdown_project(), "{\"success\":true,\"error\":\"\"}");  // nothing to save
     EXPECT_EQ(get_cursor_db(), 0);
 }
 

@@ -203,13 +203,15 @@ TEST_F(QueriesTest, InjectionResponse) {
     EXPECT_EQ(db().injectAndSimResponse(),
               R"({"success": 0,"error": "","finalTime": -1,"timeline": []})");
     addRun();
-    const std::string tail = ",\"finalTime\": 8589934599,\"timeline\": " + db().getTimeline() + "}";
-    EXPECT_EQ(db().injectAndSimResponse(), "{\"success\": 0,\"error\": \"\"" + tail);
+    const std::string timeline = ",\"timeline\": " + db().getTimeline() + "}";
+    // No project row: no outcome, and no time reached.
+    EXPECT_EQ(db().injectAndSimResponse(), "{\"success\": 0,\"error\": \"\",\"finalTime\": -1" + timeline);
     db().insertProjectState(100, 1000, 0, 10, "ns", "top");
+    // The time the run reached, past the last recorded step when recording stopped early.
     db().exec_sql("UPDATE projectstate SET last_simulation_status = 1, last_simulation_error = "
-                  "'bad \"x\"' || char(10) || 'line', final_time = 3;");
+                  "'bad \"x\"' || char(10) || 'line', final_time = 9000000000;");
     EXPECT_EQ(db().injectAndSimResponse(),
-              "{\"success\": 1,\"error\": \"bad \\\"x\\\"\\nline\"" + tail);
+              "{\"success\": 1,\"error\": \"bad \\\"x\\\"\\nline\",\"finalTime\": 9000000000" + timeline);
 }
 
 TEST_F(QueriesTest, StepsAndTimes) {
@@ -309,7 +311,7 @@ TEST_F(QueriesTest, FailedStatementsGiveTheirFallbacks) {
                   EXPECT_EQ(db().getTimelineForInstanceListByStep({1}, 0), "[]");
                   EXPECT_EQ(db().getTimeline(), "");
                   EXPECT_EQ(db().injectAndSimResponse(),
-                            R"({"success": 0,"error": "","finalTime": 8589934599,"timeline": []})");
+                            R"({"success": 0,"error": "","finalTime": -1,"timeline": []})");
               }),
               "prepare failed: no such table: queuestate\n"
               "Retrieval failed no such table: queuestate\n"

@@ -171,18 +171,21 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     auto& config = wsim_kernel::sim_state::instance().sim_config;
     config.start_time = 5;
     config.time_unit = "ps";
-    const std::string json = rec().to_json(true, "", 1234, {"time limit", {}});
+    // The run reached 1234, past the last step kept: the answer says both.
+    const std::string json =
+        rec().to_json(true, "", 1234, {"time limit", {}, wsim_timeseries::RecordedUntil{2, 10}});
     const std::string head =
         "{\n"
         "  \"success\": true,\n"
         "  \"error\": \"\",\n"
-        "  \"finalTime\": 10,\n"
+        "  \"finalTime\": 1234,\n"
         "  \"totalChanges\": 3,\n"
         "  \"simulationStartTime\": 5,\n"
         "  \"timeUnit\": \"ps\",\n"
         "  \"meta\": {\n"
         "    \"stopReason\": \"time limit\",\n"
-        "    \"notModelled\": []\n"
+        "    \"notModelled\": [],\n"
+        "    \"recordedUntil\": {\"step\": 2, \"time\": 10}\n"
         "  },\n" +
         kHierarchy +
         ",\n"

@@ -32,6 +32,10 @@ test('two worker threads running whole sessions at once take turns', () => {
   expectPassed(runScenario('two_threads'));
 });
 
+test('failed saves and a recorder stopped at its limit are said in the answers', () => {
+  expectPassed(runScenario('said_out_loud'));
+});
+
 test('configuration keys, their defaults and the time-unit scale', () => {
   const run = runScenario('configuration');
   expectPassed(run);

@@ -70,7 +70,7 @@ const compiled = JSON.parse(wexla.json2_callback({
 assert.equal(compiled.status, 200);
 assert.equal(JSON.parse(wexla.init()).success, true);
 hammer('simulated');
-assert.equal(wexla.shutdown(), undefined);
+assert.deepEqual(JSON.parse(wexla.shutdown()), { success: true, error: '' });
 
 assert.ok(outcomes.answered > 500 && outcomes.raised > 500, JSON.stringify(outcomes));
 console.log(JSON.stringify(outcomes));

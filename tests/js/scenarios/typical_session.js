@@ -146,7 +146,7 @@ assert.equal(diagnostics.status, 501);
 assert.equal(JSON.parse(wexla.compile([])).status, 498);
 
 // ---- Shutdown: the file holds the schema and the run's rows ----
-assert.equal(wexla.shutdown(), undefined);
+assert.deepEqual(JSON.parse(wexla.shutdown()), { success: true, error: '' });
 const cli = (query) => execFileSync('sqlite3', [dbPath, query], { encoding: 'utf8' }).trim();
 const schema = cli('.schema');
 for (const table of tables) assert.ok(schema.includes(`CREATE TABLE ${table}`) ||
@@ -161,6 +161,6 @@ const ran = JSON.parse(wexla.run(text));
 assert.equal(ran.success, true, ran.error);
 assert.ok(ran.simulation.timeline.length > 0);
 
-assert.equal(wexla.shutdown(), undefined);
+assert.deepEqual(JSON.parse(wexla.shutdown()), { success: true, error: '' });
 
 console.log(PASS_MARK);
