@@ -20,6 +20,9 @@
 
 namespace slang {
 class SourceManager;
+namespace syntax {
+class SyntaxNode;
+}
 }
 
 // The model that the builder fills.
@@ -140,6 +143,14 @@ public:
     // ---- Statements (simulator_statements.cpp) ----------------------------
     using Program = std::vector<wsim_kernel::assignment_t>;
     void compileStatement(const slang::ast::Statement& s, Program& prog);
+    // Where a statement was written, also one slang made nothing of.
+    slang::SourceLocation placeOf(const slang::ast::Statement& s) const;
+    // What to call code slang made nothing of although the design compiles:
+    // the unknown system task or function in it, when there is one.
+    static std::string invalidCodePhrase(const slang::syntax::SyntaxNode* syntax,
+                                         const std::string& otherwise);
+    static std::string invalidCodePhrase(const slang::ast::Expression& e,
+                                         const std::string& otherwise);
     void compileTiming(const slang::ast::TimingControl& tc, const slang::ast::Statement& where,
                        Program& prog);
     // The DELAY or WAIT statement of a delay or event control.
@@ -212,6 +223,9 @@ private:
         // an implicit sensitivity list is made of.
         std::vector<int> exprs_used;
         int process_line = 0;
+        // The block, task or function being compiled: where a report goes
+        // when nothing nearer knows its place.
+        slang::SourceLocation origin;
         int function_result_width = 1;
         // The event control the latest statement waited on: the clock of a
         // concurrent assertion written inside a clocked block.

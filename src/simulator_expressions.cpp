@@ -113,6 +113,9 @@ int ExpressionCompiler::widthOf(const Expression& e) {
         e.as<CallExpression>().getSubroutineName() == "$realtime")
         return 64;
     const Type& t = *e.type;
+    if (t.isError())
+        SimulatorBuilder::unmodelled(SimulatorBuilder::invalidCodePhrase(e, "non-integral value"),
+                                     e.sourceRange.start());
     if (t.isFloating())
         SimulatorBuilder::unmodelled("real value", e.sourceRange.start());
     if (t.isString())
@@ -659,6 +662,9 @@ bool ExpressionCompiler::emit(const Expression& e, int depth) {
         break;
     case ExpressionKind::MemberAccess: is_const = emitMember(e.as<MemberAccessExpression>(), depth); break;
     case ExpressionKind::Call: is_const = emitCall(e.as<CallExpression>(), depth); break;
+    case ExpressionKind::Invalid:
+        SimulatorBuilder::unmodelled(SimulatorBuilder::invalidCodePhrase(e, "expression"),
+                                     e.sourceRange.start());
     default: SimulatorBuilder::unmodelled(kindPhrase(e.kind), e.sourceRange.start());
     }
     if (is_const && out_.code.size() - start > 1)

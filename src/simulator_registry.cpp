@@ -175,6 +175,9 @@ uint64_t SimulatorBuilder::timeScaleUnitToPs(slang::TimeUnit unit, int magnitude
 void SimulatorBuilder::reportNotModelled(slang::SourceLocation where, const std::string& construct) {
     if (_reports_muted)
         return;
+    // Every entry names a place: at worst the block or function it is in.
+    if (!where.valid())
+        where = _ctx.origin;
     NotModelled entry{fileName(where), getLineNumber(where), construct};
     if (!_reported.insert({entry.file, entry.line, entry.construct}).second)
         return;

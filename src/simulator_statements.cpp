@@ -169,6 +169,8 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 if (op == UnaryOperator::Predecrement || op == UnaryOperator::Postdecrement)
                     unmodelled("decrement operator", where);
             }
+            if (e.kind == ExpressionKind::Invalid)
+                unmodelled(invalidCodePhrase(e.syntax, "expression statement"), where);
             unmodelled("expression statement", where);
         }
         case StatementKind::Conditional: {
@@ -225,13 +227,57 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             prog.push_back(stmt(assign_t::JUMP));
             return;
         }
+        case StatementKind::Invalid:
+            // slang marks a whole block bad for one bad statement in it:
+            // only what is bad itself is left out.
+            if (const Statement* child = s.as<InvalidStatement>().child) {
+                compileStatement(*child, prog);
+                return;
+            }
+            unmodelled(invalidCodePhrase(s.syntax, "statement"), placeOf(s));
         default: unmodelled(loopPhrase(s.kind), where);
         }
     } catch (const Unmodelled& u) {
         prog.resize(start);
         ++_left_out_count;
-        reportNotModelled(u.where.valid() ? u.where : s.sourceRange.start(), u.construct);
+        reportNotModelled(u.where.valid() ? u.where : placeOf(s), u.construct);
     }
+}
+
+slang::SourceLocation SimulatorBuilder::placeOf(const Statement& s) const {
+    if (s.sourceRange.start().valid())
+        return s.sourceRange.start();
+    if (s.syntax && s.syntax->getFirstToken().location().valid())
+        return s.syntax->getFirstToken().location();
+    if (s.kind == StatementKind::Invalid && s.as<InvalidStatement>().child)
+        return placeOf(*s.as<InvalidStatement>().child);
+    return _ctx.origin;
+}
+
+std::string SimulatorBuilder::invalidCodePhrase(const Expression& e, const std::string& otherwise) {
+    return invalidCodePhrase(e.syntax, otherwise);
+}
+
+std::string SimulatorBuilder::invalidCodePhrase(const slang::syntax::SyntaxNode* syntax,
+                                                const std::string& otherwise) {
+    std::vector<const slang::syntax::SyntaxNode*> pending;
+    if (syntax)
+        pending.push_back(syntax);
+    while (!pending.empty()) {
+        const slang::syntax::SyntaxNode* node = pending.back();
+        pending.pop_back();
+        for (size_t i = node->getChildCount(); i-- > 0;) {
+            if (const slang::syntax::SyntaxNode* child = node->childNode(i)) {
+                pending.push_back(child);
+                continue;
+            }
+            const slang::parsing::Token token = node->childToken(i);
+            if (token.kind == slang::parsing::TokenKind::SystemIdentifier &&
+                token.systemName() == slang::parsing::KnownSystemName::Unknown)
+                return "system task " + std::string(token.valueText());
+        }
+    }
+    return otherwise;
 }
 
 int SimulatorBuilder::integralWidth(const Type& t, slang::SourceLocation where) {
@@ -690,6 +736,7 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     _ctx.scope = &sub;
     _ctx.in_function = true;
     _ctx.process_name = std::string(sub.name);
+    _ctx.origin = sub.location;
     std::vector<size_t> returns;
     _ctx.returns = &returns;
 

@@ -162,7 +162,7 @@ uint64_t SimulatorBuilder::declaredInitialValue(const ValueSymbol& var, const Ex
             const slang::ConstantValue cv = init.eval(eval);
             unknown = cv.isInteger() && cv.integer().hasUnknown();
         }
-        unmodelled(unknown ? "x/z value" : "initial value that is not constant",
+        unmodelled(invalidCodePhrase(init, unknown ? "x/z value" : "initial value that is not constant"),
                    init.sourceRange.start());
     }
     const auto width = std::min(var.getType().getBitWidth(), 64u);
@@ -212,13 +212,13 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
 void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
     const std::string path = instancePathOf(*ca.getParentScope());
     const Expression& e = ca.getAssignment();
-    if (e.kind != ExpressionKind::Assignment)
-        return;
-    const auto& assign = e.as<AssignmentExpression>();
     try {
         Restore scope_guard(_ctx);
         _ctx.scope = ca.getParentScope();
         _ctx.instance_path = path;
+        if (e.kind != ExpressionKind::Assignment)
+            unmodelled(invalidCodePhrase(ca.getSyntax(), "continuous assignment"), ca.location);
+        const auto& assign = e.as<AssignmentExpression>();
         time_t delay = 0;
         if (const TimingControl* tc = ca.getDelay()) {
             if (tc->kind != TimingControlKind::Delay)
@@ -331,6 +331,7 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     _ctx.scope = block.getParentScope();
     _ctx.instance_path = path;
     _ctx.process_line = line;
+    _ctx.origin = block.location;
 
     const Statement& body = block.getBody();
     if (block.isFromAssertion) {

@@ -277,14 +277,23 @@ module top;
     spin = spin(x);
   endfunction
   initial #2 endless = spin(a);
+  // slang makes the whole block bad for its unknown system function.
+  logic [7:0] after_unknown = 0, unknown = 0;
+  initial begin
+    unknown = $vendor_value;
+    #3 after_unknown = 8'd7;
+  end
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
     EXPECT_EQ(Simulation::changes("q"), (Changes{{0, 0}, {5, 1}, {15, 0}, {25, 1}}));
     // A call of a recursive function is left out: its target keeps its value.
     EXPECT_EQ(Simulation::changes("endless"), (Changes{{0, 0x66}}));
+    EXPECT_EQ(Simulation::changes("after_unknown"), (Changes{{0, 0}, {3, 7}}));
     // The report itself is checked by readme_test.cpp and the corpus.
-    EXPECT_EQ(r.not_modelled.size(), 6u);
+    EXPECT_EQ(r.not_modelled.size(), 7u);
+    for (const auto& entry : r.not_modelled)
+        EXPECT_GT(entry.line, 0) << entry.construct;
 }
 
 TEST(Simulate, BrokenOrUnusualSourcesAreReportedInTheResult) {
