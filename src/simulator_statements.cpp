@@ -745,7 +745,9 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     for (const FormalArgumentSymbol* formal : sub.getArguments()) {
         if (formal->direction == ArgumentDirection::Ref)
             unmodelled("ref argument", where);
-        const int slot = state.add_local();
+        // Code outside may name a static argument (f.x): one slot for both.
+        const int slot =
+            formal->lifetime == VariableLifetime::Static ? staticSlot(*formal) : state.add_local();
         fn.args.push_back(slot);
         fn.widths.push_back(integralWidth(formal->getType(), where));
         _ctx.locals[formal] = slot;

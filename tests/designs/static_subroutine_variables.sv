@@ -3,7 +3,7 @@
 // at time 0, calls of a static task that overlap in time share its
 // arguments and locals, and every instance has storage of its own. Automatic
 // tasks and functions start each call afresh. Code outside a task or
-// function can read and write its static variables by name.
+// function can read and write its static variables and arguments by name.
 `timescale 1ns/1ps
 module counter_leaf(input logic [7:0] step);
   function [7:0] bump(input [7:0] by);
@@ -15,7 +15,7 @@ module counter_leaf(input logic [7:0] step);
   initial begin
     #1 seen = bump(step);
     #1 seen = bump(step);
-    $display("%m: total=%0d", seen);
+    $display("%m: total=%0d by=%0d", seen, bump.by);
   end
 endmodule
 
@@ -90,6 +90,7 @@ module static_subroutine_variables;
   initial begin
     #12 show(2);
     #10 show_own(2);
+    $display("show.id=%0d show.held=%0d", show.id, show.held);
     #10 $finish;
   end
 endmodule
