@@ -111,12 +111,16 @@ std::string radixText(uint64_t v, unsigned radix) {
     return out;
 }
 
+// One character per byte of the value, without its leading zero bytes (as
+// numbers print without padding); a zero byte inside prints as a space.
 std::string stringText(uint64_t v, int width) {
     std::string out;
-    for (int byte = storeBits(width) == 64 ? 7 : 0; byte >= 0; --byte)
-        if (const char c = static_cast<char>((v >> (8 * byte)) & 0xff); c != 0)
-            out += c;
-    return out.empty() ? std::to_string(v) : out;
+    for (int byte = (std::clamp(width, 1, 64) + 7) / 8 - 1; byte >= 0; --byte) {
+        const char c = static_cast<char>((v >> (8 * byte)) & 0xff);
+        if (c != 0 || !out.empty())
+            out += c == 0 ? ' ' : c;
+    }
+    return out;
 }
 
 // An integral value printed as a real number, as C prints it.
@@ -172,7 +176,7 @@ std::string argumentText(const Arg& a, const Conversion& c) {
     case 'h':
     case 'x': text = radixText(uval, 16); break;
     case 'o': text = radixText(uval, 8); break;
-    case 's': text = stringText(uval, a.width); break;
+    case 's': return padded(stringText(uval, a.width), c, false, false);
     case 't': text = std::to_string(uval * a.ticks_per_unit); break;
     case 'c': text = std::string(1, static_cast<char>(uval & 0xff)); break;
     case 'e':
