@@ -5,7 +5,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <iostream>
 #include <stdexcept>
 
@@ -109,6 +111,7 @@ CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, 
 CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step);
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
+CREATE INDEX IF NOT EXISTS instances_by_parent ON instances (parent_id);
 )SQL";
 
 const char* const kListTables =
@@ -269,14 +272,40 @@ void Database::clear(bool structure) {
     purgeTogether(tables);
 }
 
+// Tables whose rows refer to rows of later tables come first, so that no
+// step of a purge leaves a row pointing nowhere.
+static int purgeRank(const std::string& table) {
+    static const char* const children_first[] = {
+        "timeline", "queuestate", "propertytimeline", "assertionevents", "signals",
+        "instances", "modules", "properties", "projectstate", "projectstructure"};
+    const auto* end = std::end(children_first);
+    return static_cast<int>(std::find(std::begin(children_first), end, table) -
+                            std::begin(children_first));
+}
+
 bool Database::purgeTogether(const std::vector<std::string>& tables) {
-    // Rows that refer to each other go in any order: the keys are checked once, at the end.
+    // With keys checked row by row every deleted row is a search; unchecked,
+    // SQLite empties a table at once. One check at the end finds whatever the
+    // purge left pointing nowhere, and undoes it.
+    exec_sql("PRAGMA foreign_keys = OFF;");
+    struct keys_back_on {
+        Database& db;
+        ~keys_back_on() { db.exec_sql("PRAGMA foreign_keys = ON;"); }
+    } restore{*this};
     if (!exec_sql("BEGIN TRANSACTION;"))
         return false;
-    exec_sql("PRAGMA defer_foreign_keys = ON;");
+    std::vector<std::string> ordered = tables;
+    std::stable_sort(ordered.begin(), ordered.end(), [](const std::string& a, const std::string& b) {
+        return purgeRank(a) < purgeRank(b);
+    });
     bool all = true;
-    for (const auto& table : tables)
+    for (const auto& table : ordered)
         all = purge(table) && all;
+    if (getQueryResults("SELECT count(*) FROM pragma_foreign_key_check") != "0") {
+        std::cerr << "[DATABASE] purge left rows that refer to deleted rows; undone\n";
+        exec_sql("ROLLBACK;");
+        return false;
+    }
     if (exec_sql("COMMIT;"))
         return all;
     exec_sql("ROLLBACK;");

@@ -52,8 +52,9 @@ public:
     bool exec_sql(const std::string& sql);
     void clear(bool structure);
     bool purge(const std::string& table);
-    // Empties the tables in one transaction, keys checked at its end; a table that
-    // fails is reported and the others are still emptied.
+    // Empties the tables in one transaction, children before parents, keys
+    // checked at its end (a purge that leaves a row pointing nowhere is
+    // undone); a table that fails is reported and the others are still emptied.
     bool purgeTogether(const std::vector<std::string>& tables);
     int getRecordCount(const std::string& table);
     static std::string process_retrieval_query(sqlite3* conn, const std::string& sql);

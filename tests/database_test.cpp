@@ -112,6 +112,30 @@ TEST_F(DatabaseTest, UnopenableOrVanishedPaths) {
               "[DATABASE] save failed: unable to open database file\n");
 }
 
+// Parents may be named before their children; a purge that would leave
+// rows pointing at deleted ones is undone whole.
+TEST_F(DatabaseTest, PurgeTogetherEmptiesChildrenFirstOrNothing) {
+    const int file_id = addDesign();
+    ASSERT_TRUE(db().insertTimeline(0, 5, file_id, 3, "clk", 1));
+    ASSERT_TRUE(db().insertQueueState(0, "active", 3, file_id, "top", 5));
+    std::string log = stderrOf([&] { EXPECT_FALSE(db().purgeTogether({"signals", "modules"})); });
+    EXPECT_NE(log.find("[DATABASE] purge left rows that refer to deleted rows; undone\n"),
+              std::string::npos);
+    EXPECT_EQ(db().getRecordCount("signals"), 1);
+    EXPECT_EQ(db().getRecordCount("modules"), 1);
+    EXPECT_EQ(db().getRecordCount("timeline"), 1);
+
+    log = stderrOf([&] {
+        EXPECT_TRUE(db().purgeTogether({"modules", "instances", "signals", "timeline", "queuestate"}));
+    });
+    EXPECT_EQ(log.substr(0, log.find('\n')), "[DATABASE] purge(timeline) deleted 1 rows");
+    for (const char* table : {"modules", "instances", "signals", "timeline", "queuestate"})
+        EXPECT_EQ(db().getRecordCount(table), 0) << table;
+    // Keys are checked again afterwards.
+    EXPECT_FALSE(stderrOf([&] { db().insertTimeline(1, 5, file_id, 3, "clk", 1); }).empty());
+    EXPECT_FALSE(db().exec_sql("INSERT INTO signals VALUES ('x', 9, 1, '1', 1, 0, 0, 'wire', 'nomodule', 77);"));
+}
+
 TEST_F(DatabaseTest, PurgeCountAndRetrieval) {
     addDesign();
     EXPECT_EQ(stderrOf([&] {
