@@ -111,7 +111,6 @@ CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, 
 CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step);
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
-CREATE INDEX IF NOT EXISTS instances_by_parent ON instances (parent_id);
 )SQL";
 
 const char* const kListTables =
