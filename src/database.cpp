@@ -108,7 +108,7 @@ CREATE TABLE IF NOT EXISTS assertionevents (
 );
 CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
 CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, signal_val, current_file_id, current_line);
-CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step);
+CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step, instance_path);
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
 )SQL";
@@ -163,7 +163,11 @@ Database& Database::instance() {
 Database::Database(const std::string& path, Passkey) : db_path(path), schema(kSchema) {
     if (db_path.empty())
         throw std::runtime_error("Database::init(path) must be called before Database::instance()");
-    if (sqlite3_open(":memory:", &db) != SQLITE_OK) {
+    // The engine calls in from one thread at a time: the connection's own
+    // lock, taken on every call into SQLite, would guard nothing.
+    if (sqlite3_open_v2(":memory:", &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         db = nullptr;
         throw std::runtime_error("failed to open in-memory database");
@@ -190,6 +194,7 @@ Database::~Database() {
 }
 
 void Database::startFromFile() {
+    ++content_epoch;
     loadFromFile(db, db_path);
     dropAllTables(db);
     exec_sql(schema);
@@ -203,6 +208,7 @@ void Database::switchFile(const std::string& path) {
     // opened leaves the project where it was.
     finalizeKeptStatements();
     loadFromFile(db, path);
+    ++content_epoch;
     db_path = path;
     dropAllTables(db);
     exec_sql(schema);

@@ -163,6 +163,9 @@ private:
     std::map<std::string, sqlite3_stmt*> kept_statements;
     std::string db_path;
     sqlite3* db = nullptr;
+    // Counts the starts afresh and moves to another file, whose contents no
+    // count of changes on the connection tells apart.
+    uint64_t content_epoch = 0;
     int current_working_hierarchy = 0;
     const std::string schema;
 };

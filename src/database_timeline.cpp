@@ -12,6 +12,7 @@
 #include <iostream>
 #include <map>
 #include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -79,9 +80,30 @@ void appendJsonString(std::string& out, const std::string& text) {
     out += '"';
 }
 
+// One row of the signals table as the readers write it.
+struct Signal {
+    int64_t id = 0;
+    std::optional<int64_t> instance; // an integer instance id, else none
+    std::string name;                // as stored, for the order
+    std::string key;                 // as written
+    int rank = 0;                    // place in name order; equal names share it
+};
+
+// The whole signals table, read again only when it may have changed: after a
+// write on the connection, a change of schema, or a move to another file.
+// Reading and ranking it is most of the cost of one step's answer.
+struct SignalCatalogue {
+    int64_t changes = -1;
+    int64_t schema = -1;
+    uint64_t epoch = 0;
+    std::vector<Signal> signals;
+    std::unordered_map<int64_t, int> index; // signal_id -> position in `signals`
+};
+
 class TimelineReader {
 public:
-    TimelineReader(sqlite3* db, const TimelineFilter& filter) : db_(db), f_(filter) {}
+    TimelineReader(sqlite3* db, uint64_t epoch, const TimelineFilter& filter)
+        : db_(db), epoch_(epoch), f_(filter) {}
 
     std::optional<std::string> read() {
         if (!readFiles() || !readSignals() || !readRows() || !readQueueTypes() ||
@@ -92,11 +114,6 @@ public:
     const ReadFailure& failure() const { return failure_; }
 
 private:
-    struct Signal {
-        std::string name;  // as stored, for the order
-        std::string key;   // as written
-        int rank = 0;      // place in name order; equal names share it
-    };
     struct Value {
         int signal = 0;
         int64_t rowid = 0;
@@ -147,18 +164,29 @@ private:
 
     // The JSON text SQLite writes for a value inside its JSON functions.
     std::string json(sqlite3_value* value) {
+        std::string out;
+        appendJson(out, value);
+        return out;
+    }
+    void appendJson(std::string& out, sqlite3_value* value) {
         switch (sqlite3_value_type(value)) {
-        case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(value));
-        case SQLITE_NULL: return "null";
-        default: return quoted(value, false);
+        case SQLITE_INTEGER: {
+            char number[24];
+            out.append(number, std::to_chars(number, number + sizeof number,
+                                             sqlite3_value_int64(value)).ptr);
+            return;
+        }
+        case SQLITE_NULL: out += "null"; return;
+        default: out += quoted(value, false); return;
         }
     }
 
-    std::string fileOf(sqlite3_value* id) const {
+    const std::string& fileOf(sqlite3_value* id) const {
+        static const std::string null = "null";
         if (sqlite3_value_type(id) != SQLITE_INTEGER)
-            return "null";
+            return null;
         auto it = files_.find(sqlite3_value_int64(id));
-        return it == files_.end() ? "null" : it->second;
+        return it == files_.end() ? null : it->second;
     }
 
     bool listed(sqlite3_value* instance) const {
@@ -184,52 +212,90 @@ private:
                });
     }
 
-    // The signals whose rows are shown: those of the listed instances, or all.
-    bool readSignals() {
-        const bool by_index = f_.instances && f_.instances->size() <= kFewIds;
-        std::string sql = "SELECT signal_id, name, instance_id FROM signals";
-        if (by_index)
-            sql += " WHERE instance_id IN (" + placeholders(f_.instances->size()) + ")";
-        Statement stmt(db_, sql + ";");
-        if (!prepare(stmt))
+    // The signals table as of now, from the catalogue when it still holds.
+    bool readCatalogue() {
+        static SignalCatalogue kept;
+        Statement schema(db_, "PRAGMA schema_version;");
+        if (!prepare(schema))
             return false;
-        if (f_.instances) {
-            listed_.insert(f_.instances->begin(), f_.instances->end());
-            if (by_index)
-                bind(stmt, toValues(*f_.instances));
+        const int64_t version = schema.step() == SQLITE_ROW ? schema.integerAt(0) : -1;
+        const int64_t changes = sqlite3_total_changes64(db_);
+        if (kept.changes == changes && kept.schema == version && kept.epoch == epoch_) {
+            catalogue_ = &kept;
+            return true;
         }
-        return each(stmt, [&] {
-            if (f_.instances && !by_index && !listed(column(stmt, 2)))
-                return;
-            sqlite3_value* name = column(stmt, 1);
-            Signal signal;
-            signal.name = text(name);
-            if (sqlite3_value_type(name) == SQLITE_TEXT)
-                appendJsonString(signal.key, signal.name);
-            else
-                signal.key = quoted(name, true);
-            signal_index_.emplace(integer(column(stmt, 0)), static_cast<int>(signals_.size()));
-            signal_ids_.push_back(integer(column(stmt, 0)));
-            signals_.push_back(std::move(signal));
-        });
+        kept = SignalCatalogue{};
+        SignalCatalogue fresh;
+        Statement stmt(db_, "SELECT signal_id, name, instance_id FROM signals;");
+        if (!prepare(stmt) || !each(stmt, [&] {
+                sqlite3_value* name = column(stmt, 1);
+                Signal signal;
+                signal.id = integer(column(stmt, 0));
+                sqlite3_value* instance = column(stmt, 2);
+                if (sqlite3_value_type(instance) == SQLITE_INTEGER)
+                    signal.instance = sqlite3_value_int64(instance);
+                signal.name = text(name);
+                if (sqlite3_value_type(name) == SQLITE_TEXT)
+                    appendJsonString(signal.key, signal.name);
+                else
+                    signal.key = quoted(name, true);
+                fresh.index.emplace(signal.id, static_cast<int>(fresh.signals.size()));
+                fresh.signals.push_back(std::move(signal));
+            }))
+            return false;
+        rank(fresh.signals);
+        fresh.changes = changes;
+        fresh.schema = version;
+        fresh.epoch = epoch_;
+        kept = std::move(fresh);
+        catalogue_ = &kept;
+        return true;
     }
 
+    // The signals whose rows are shown: those of the listed instances, or all.
+    bool readSignals() {
+        if (!readCatalogue())
+            return false;
+        if (!f_.instances)
+            return true;
+        listed_.insert(f_.instances->begin(), f_.instances->end());
+        shown_.assign(catalogue_->signals.size(), 0);
+        for (size_t i = 0; i < catalogue_->signals.size(); ++i) {
+            const Signal& signal = catalogue_->signals[i];
+            if (signal.instance && listed_.count(*signal.instance)) {
+                shown_[i] = 1;
+                signal_ids_.push_back(signal.id);
+            }
+        }
+        return true;
+    }
+
+    // Columns 0 to 3: step, time, file, line; 5, 6: value and rowid.
     void addRow(Statement& stmt, int signal) {
         const int64_t number = integer(column(stmt, 0));
         if (!step_ || number != step_number_) {
             auto [it, first] = steps_.try_emplace(number);
             step_ = &it->second;
             step_number_ = number;
-            if (first) {
-                step_->time = json(column(stmt, 1));
-                step_->file = f_.files ? fileOf(column(stmt, 2)) : "";
-                step_->line = json(column(stmt, 3));
-            }
+            if (first)
+                setHeader(stmt, 1);
         }
+        addValue(stmt, signal, 5);
+    }
+
+    // Columns `at` to `at` + 2: time, file, line.
+    void setHeader(Statement& stmt, int at) {
+        step_->time = json(column(stmt, at));
+        step_->file = f_.files ? fileOf(column(stmt, at + 1)) : "";
+        step_->line = json(column(stmt, at + 2));
+    }
+
+    // Columns `at` and `at` + 1: value and rowid.
+    void addValue(Statement& stmt, int signal, int at) {
         Value value;
         value.signal = signal;
-        value.rowid = integer(column(stmt, 6));
-        sqlite3_value* stored = column(stmt, 5);
+        value.rowid = integer(column(stmt, at + 1));
+        sqlite3_value* stored = column(stmt, at);
         if (sqlite3_value_type(stored) == SQLITE_INTEGER) {
             value.number = sqlite3_value_int64(stored);
         } else {
@@ -241,7 +307,44 @@ private:
 
     // The rows of the shown signals, read by step, by time or all through the
     // indexes (the time index holds every column read) and kept here.
+    // One step: its rows carry only what differs from row to row; the step's
+    // time and line are those of its first row shown.
+    bool readStep() {
+        const bool few = f_.instances && signal_ids_.size() <= kFewInQuery;
+        Statement stmt(db_, "SELECT signal_id, signal_val, rowid FROM timeline WHERE step = ?" +
+                                (few ? " AND signal_id IN (" + placeholders(signal_ids_.size()) + ")"
+                                     : std::string()) +
+                                ";");
+        if (!prepare(stmt))
+            return false;
+        stmt.integer(1, *f_.step);
+        for (size_t i = 0; few && i < signal_ids_.size(); ++i)
+            stmt.integer(static_cast<int>(i) + 2, signal_ids_[i]);
+        return each(stmt, [&] {
+            sqlite3_value* id = column(stmt, 0);
+            if (sqlite3_value_type(id) != SQLITE_INTEGER)
+                return;
+            auto it = catalogue_->index.find(sqlite3_value_int64(id));
+            if (it == catalogue_->index.end() || (!shown_.empty() && !shown_[it->second]))
+                return;
+            if (!step_) {
+                Statement head(db_, "SELECT time, current_file_id, current_line FROM timeline "
+                                    "WHERE rowid = ?;");
+                head.integer(1, integer(column(stmt, 2)));
+                if (!head.ok() || head.step() != SQLITE_ROW)
+                    return;
+                step_ = &steps_[*f_.step];
+                setHeader(head, 0);
+            }
+            addValue(stmt, it->second, 1);
+        });
+    }
+
     bool readRows() {
+        if (f_.times && f_.instances && seekShownSignals())
+            return readWindowStepByStep();
+        if (f_.step)
+            return readStep();
         std::string where;
         if (f_.step)
             where = " WHERE step = ?";
@@ -269,10 +372,70 @@ private:
             sqlite3_value* id = column(stmt, 4);
             if (sqlite3_value_type(id) != SQLITE_INTEGER)
                 return;
-            auto it = signal_index_.find(sqlite3_value_int64(id));
-            if (it != signal_index_.end())
+            auto it = catalogue_->index.find(sqlite3_value_int64(id));
+            if (it != catalogue_->index.end() && (shown_.empty() || shown_[it->second]))
                 addRow(stmt, it->second);
         });
+    }
+
+    // Whether the window's shown signals are few enough among all that seeking
+    // them step by step reads less than every row of the window would: each
+    // step costs two seeks more, a seek about what four rows read through cost.
+    bool seekShownSignals() const {
+        return signal_ids_.size() <= kFewInQuery &&
+               (signal_ids_.size() + 2) * 4 < catalogue_->signals.size();
+    }
+
+    // The window's steps one at a time, in the order of the time index, and
+    // of each step the rows of the shown signals, sought in that index. The
+    // next step is the next at the same time, else the first at a later one.
+    bool readWindowStepByStep() {
+        Statement first(db_, "SELECT time, step FROM timeline WHERE time BETWEEN ? AND ? "
+                             "ORDER BY time, step LIMIT 1;");
+        Statement same_time(db_, "SELECT time, step FROM timeline WHERE time = ? AND step > ? "
+                                 "ORDER BY step LIMIT 1;");
+        Statement later(db_, "SELECT time, step FROM timeline WHERE time > ? AND time <= ? "
+                             "ORDER BY time, step LIMIT 1;");
+        Statement rows(db_, "SELECT step, time, current_file_id, current_line, signal_id, "
+                            "signal_val, rowid FROM timeline INDEXED BY timeline_by_time "
+                            "WHERE time = ? AND step = ? AND signal_id IN (" +
+                                placeholders(signal_ids_.size()) + ");");
+        if (!prepare(first) || !prepare(same_time) || !prepare(later) || !prepare(rows))
+            return false;
+        first.integer(1, f_.times->first);
+        first.integer(2, f_.times->second);
+        later.integer(2, f_.times->second);
+        for (size_t i = 0; i < signal_ids_.size(); ++i)
+            rows.integer(static_cast<int>(i) + 3, signal_ids_[i]);
+        int rc = first.step();
+        Statement* key = &first;
+        while (rc == SQLITE_ROW) {
+            // The key's values outlive the resets that follow.
+            sqlite3_value* time = sqlite3_value_dup(column(*key, 0));
+            sqlite3_value* step = sqlite3_value_dup(column(*key, 1));
+            for (Statement* stmt : {&first, &same_time, &later, &rows})
+                sqlite3_reset(stmt->get());
+            sqlite3_bind_value(rows.get(), 1, time);
+            sqlite3_bind_value(rows.get(), 2, step);
+            sqlite3_bind_value(same_time.get(), 1, time);
+            sqlite3_bind_value(same_time.get(), 2, step);
+            sqlite3_bind_value(later.get(), 1, time);
+            sqlite3_value_free(time);
+            sqlite3_value_free(step);
+            if (!each(rows, [&] {
+                    auto it = catalogue_->index.find(integer(column(rows, 4)));
+                    if (it != catalogue_->index.end() && shown_[it->second])
+                        addRow(rows, it->second);
+                }))
+                return false;
+            key = &same_time;
+            rc = same_time.step();
+            if (rc == SQLITE_DONE) {
+                key = &later;
+                rc = later.step();
+            }
+        }
+        return finished(rc);
     }
 
     // Every queue type present anywhere in the table, in region order; found by
@@ -287,7 +450,6 @@ private:
             "1 WHEN 'nba' THEN 2 WHEN 'monitor' THEN 3 WHEN 'observed' THEN 4 WHEN 'future' "
             "THEN 5 ELSE 6 END, type;");
         if (!prepare(stmt) || !each(stmt, [&] {
-                type_index_.emplace(text(column(stmt, 0)), types_.size());
                 types_.push_back(text(column(stmt, 0)));
                 type_keys_.push_back(text(column(stmt, 1)));
             }))
@@ -317,29 +479,60 @@ private:
         });
     }
 
+    // The place of a queue type among the types read; their count when it is
+    // none of them. There are a handful: a look at each beats hashing.
+    size_t typeOf(sqlite3_value* value) const {
+        auto bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+        const std::string_view type(bytes ? bytes : "",
+                                    bytes ? static_cast<size_t>(sqlite3_value_bytes(value)) : 0);
+        return static_cast<size_t>(std::find(types_.begin(), types_.end(), type) - types_.begin());
+    }
+
     // The queue entries of the steps shown, by type, in the order recorded.
+    // They are put in that order here: the index that finds them orders each
+    // step's entries by instance first.
     bool readQueues() {
         if (steps_.empty() || types_.empty() || (f_.instances && paths_.empty()))
             return true;
         const bool few = f_.instances && paths_.size() <= kFewInQuery;
-        Statement stmt(db_, "SELECT type, step, file_id, line, when_line, instance_path FROM "
-                            "queuestate WHERE type IN (" + placeholders(types_.size()) +
-                                ") AND step BETWEEN ? AND ?" +
+        // With few paths and steps each (type, step, path) is sought in the
+        // index; else the steps' range is read through.
+        const bool each_step = few && steps_.size() <= kFewInQuery;
+        const std::string steps =
+            each_step ? "step IN (" + placeholders(steps_.size()) + ")" : "step BETWEEN ? AND ?";
+        Statement stmt(db_, "SELECT type, step, file_id, line, when_line, instance_path, rowid "
+                            "FROM queuestate WHERE type IN (" + placeholders(types_.size()) +
+                                ") AND " + steps +
                                 (few ? " AND instance_path IN (" + placeholders(paths_.size()) +
                                            ")"
                                      : "") +
-                                " ORDER BY type, step, rowid;");
+                                ";");
         if (!prepare(stmt))
             return false;
         int next = 1;
         for (const std::string& type : types_)
             stmt.text(next++, type);
-        stmt.integer(next++, steps_.begin()->first);
-        stmt.integer(next++, steps_.rbegin()->first);
+        if (each_step) {
+            for (const auto& [number, entry] : steps_)
+                stmt.integer(next++, number);
+        } else {
+            stmt.integer(next++, steps_.begin()->first);
+            stmt.integer(next++, steps_.rbegin()->first);
+        }
         if (few)
             for (const std::string& path : paths_)
                 stmt.text(next++, path);
-        return each(stmt, [&] {
+        struct Entry {
+            StepEntry* step;
+            int64_t number;
+            size_t type;
+            int64_t rowid;
+            size_t begin;
+            size_t end;
+        };
+        std::vector<Entry> entries;
+        std::string text_of_all;
+        const bool read = each(stmt, [&] {
             auto step = steps_.find(integer(column(stmt, 1)));
             if (step == steps_.end())
                 return;
@@ -348,41 +541,64 @@ private:
                 if (sqlite3_value_type(path) == SQLITE_NULL || !paths_.count(text(path)))
                     return;
             }
-            auto type = type_index_.find(text(column(stmt, 0)));
-            if (type == type_index_.end())
+            const size_t type = typeOf(column(stmt, 0));
+            if (type == types_.size())
                 return;
-            std::string& entries = step->second.queues[type->second];
-            entries += entries.empty() ? "{" : ",{";
-            if (f_.files)
-                entries += "\"file\":" + fileOf(column(stmt, 2)) + ",";
-            entries += "\"line\":" + json(column(stmt, 3)) + ",\"when\":" +
-                       json(column(stmt, 4)) + "}";
+            const size_t begin = text_of_all.size();
+            text_of_all += '{';
+            if (f_.files) {
+                text_of_all += "\"file\":";
+                text_of_all += fileOf(column(stmt, 2));
+                text_of_all += ',';
+            }
+            text_of_all += "\"line\":";
+            appendJson(text_of_all, column(stmt, 3));
+            text_of_all += ",\"when\":";
+            appendJson(text_of_all, column(stmt, 4));
+            text_of_all += '}';
+            entries.push_back({&step->second, step->first, type,
+                               integer(column(stmt, 6)), begin, text_of_all.size()});
         });
+        if (!read)
+            return false;
+        std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            if (a.number != b.number)
+                return a.number < b.number;
+            return a.type != b.type ? a.type < b.type : a.rowid < b.rowid;
+        });
+        for (const Entry& e : entries) {
+            std::string& queue = e.step->queues[e.type];
+            if (!queue.empty())
+                queue += ',';
+            queue.append(text_of_all, e.begin, e.end - e.begin);
+        }
+        return true;
     }
 
-    void rankSignals() {
-        std::vector<int> order(signals_.size());
+    static void rank(std::vector<Signal>& signals) {
+        std::vector<int> order(signals.size());
         for (size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<int>(i);
         std::sort(order.begin(), order.end(),
-                  [&](int a, int b) { return signals_[a].name < signals_[b].name; });
+                  [&](int a, int b) { return signals[a].name < signals[b].name; });
         for (size_t i = 0; i < order.size(); ++i) {
-            const bool same = i > 0 && signals_[order[i]].name == signals_[order[i - 1]].name;
-            signals_[order[i]].rank = same ? signals_[order[i - 1]].rank : static_cast<int>(i);
+            const bool same = i > 0 && signals[order[i]].name == signals[order[i - 1]].name;
+            signals[order[i]].rank = same ? signals[order[i - 1]].rank : static_cast<int>(i);
         }
     }
 
     void writeSignals(std::string& out, std::vector<Value>& values) const {
+        const std::vector<Signal>& signals = catalogue_->signals;
         std::sort(values.begin(), values.end(), [&](const Value& a, const Value& b) {
-            const int ra = signals_[a.signal].rank;
-            const int rb = signals_[b.signal].rank;
+            const int ra = signals[a.signal].rank;
+            const int rb = signals[b.signal].rank;
             return ra != rb ? ra < rb : a.rowid < b.rowid;
         });
         char number[24];
         for (size_t i = 0; i < values.size(); ++i) {
             if (i)
                 out += ',';
-            out += signals_[values[i].signal].key;
+            out += signals[values[i].signal].key;
             out += ':';
             if (values[i].text >= 0) {
                 out += texts_[values[i].text];
@@ -394,7 +610,6 @@ private:
     }
 
     std::string write() {
-        rankSignals();
         std::string out = "[";
         for (auto& [number, step] : steps_) {
             if (out.size() > 1)
@@ -426,26 +641,26 @@ private:
     }
 
     sqlite3* db_;
+    uint64_t epoch_;
     const TimelineFilter& f_;
     ReadFailure failure_;
     std::map<int64_t, std::string> files_;
     std::unordered_set<int64_t> listed_;
-    std::vector<Signal> signals_;
+    const SignalCatalogue* catalogue_ = nullptr;
+    std::vector<char> shown_; // per catalogue signal, when instances are listed
     std::vector<int64_t> signal_ids_;
-    std::unordered_map<int64_t, int> signal_index_;
     std::map<int64_t, StepEntry> steps_;
     StepEntry* step_ = nullptr;
     int64_t step_number_ = 0;
     std::vector<std::string> texts_;
     std::vector<std::string> types_;
     std::vector<std::string> type_keys_;
-    std::unordered_map<std::string, size_t> type_index_;
     std::unordered_set<std::string> paths_;
 };
 
 // "Retrieval failed" and "" when a statement does not prepare; "" when a step fails.
-std::string retrievedTimeline(sqlite3* db, const TimelineFilter& f) {
-    TimelineReader reader(db, f);
+std::string retrievedTimeline(sqlite3* db, uint64_t epoch, const TimelineFilter& f) {
+    TimelineReader reader(db, epoch, f);
     if (auto text = reader.read())
         return *text;
     if (reader.failure().prepare)
@@ -454,8 +669,9 @@ std::string retrievedTimeline(sqlite3* db, const TimelineFilter& f) {
 }
 
 // "[]" on any failure, which is logged only when asked.
-std::string boundTimeline(sqlite3* db, const TimelineFilter& f, bool log_failure) {
-    TimelineReader reader(db, f);
+std::string boundTimeline(sqlite3* db, uint64_t epoch, const TimelineFilter& f,
+                         bool log_failure) {
+    TimelineReader reader(db, epoch, f);
     if (auto text = reader.read())
         return *text;
     if (log_failure)
@@ -469,19 +685,19 @@ std::string boundTimeline(sqlite3* db, const TimelineFilter& f, bool log_failure
 std::string Database::getTimeline() {
     TimelineFilter all;
     all.files = true;
-    return retrievedTimeline(db, all);
+    return retrievedTimeline(db, content_epoch, all);
 }
 
 std::string Database::getTimelineStep(int step) {
     TimelineFilter one;
     one.step = step;
-    return retrievedTimeline(db, one);
+    return retrievedTimeline(db, content_epoch, one);
 }
 
 std::string Database::getTimelineForInstance(int instance_id) {
     TimelineFilter f;
     f.instances = std::vector<int>{instance_id};
-    return boundTimeline(db, f, false);
+    return boundTimeline(db, content_epoch, f, false);
 }
 
 std::string Database::getTimelineWindow(int64_t t0, int64_t t1,
@@ -490,7 +706,7 @@ std::string Database::getTimelineWindow(int64_t t0, int64_t t1,
     f.files = true;
     f.instances = instance_ids;
     f.times = std::make_pair(t0, t1);
-    return boundTimeline(db, f, true);
+    return boundTimeline(db, content_epoch, f, true);
 }
 
 std::string Database::getTimelineForInstanceListByStep(const std::vector<int>& instance_ids,
@@ -499,5 +715,5 @@ std::string Database::getTimelineForInstanceListByStep(const std::vector<int>& i
     f.files = true;
     f.instances = instance_ids;
     f.step = step;
-    return boundTimeline(db, f, false);
+    return boundTimeline(db, content_epoch, f, false);
 }

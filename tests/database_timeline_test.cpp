@@ -172,3 +172,30 @@ TEST_F(TimelineTest, EveryMemberAnswersAsSqlitesJsonFunctionsWould) {
 }
 
 } // namespace
+
+namespace {
+
+// The readers keep the signals table between calls; any change of it, or a
+// move to another file, is seen by the next call.
+TEST_F(TimelineTest, SignalChangesReachTheNextAnswer) {
+    addRandomRun();
+    const std::string before = db().getTimelineStep(5);
+    db().exec_sql("UPDATE signals SET name = 'renamed' WHERE name = 'clk';");
+    const std::string renamed = db().getTimelineStep(5);
+    EXPECT_EQ(renamed, ref("tl.step = 5", "q.step = 5", false));
+    EXPECT_NE(renamed, before);
+
+    // A table of the same rows made again: no count of changes tells it apart
+    // from the old one, the schema's version does.
+    db().exec_sql("PRAGMA foreign_keys = OFF; CREATE TABLE kept AS SELECT name, signal_id, "
+                  "CASE instance_id WHEN 1 THEN 2 ELSE instance_id END AS instance_id "
+                  "FROM signals; DROP TABLE signals; ALTER TABLE kept RENAME TO signals;"
+                  "PRAGMA foreign_keys = ON;");
+    EXPECT_EQ(db().getTimelineForInstance(1), "[]");
+    EXPECT_NE(db().getTimelineForInstance(2), "[]");
+
+    Database::init(dir.file("other.db"));
+    EXPECT_EQ(db().getTimelineStep(5), "[]");
+}
+
+} // namespace
