@@ -163,8 +163,9 @@ Database& Database::instance() {
 Database::Database(const std::string& path, Passkey) : db_path(path), schema(kSchema) {
     if (db_path.empty())
         throw std::runtime_error("Database::init(path) must be called before Database::instance()");
-    // The engine calls in from one thread at a time: the connection's own
-    // lock, taken on every call into SQLite, would guard nothing.
+    // Calls into the engine take turns, so the connection is used by one
+    // thread at a time: its own lock, taken on every call into SQLite, would
+    // guard nothing.
     if (sqlite3_open_v2(":memory:", &db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
