@@ -47,6 +47,7 @@ void sim_state::add_sentinels() {
     _functions.emplace_back();
     _held.emplace_back();
     _call_outs.emplace_back();
+    _sample_groups.emplace_back();
     _locals.push_back(0);
     _props.emplace_back("__sentinel__", 0);
     for (auto& f : _fanout)
@@ -79,6 +80,7 @@ int sim_state::add_prop(const prop_t& p) { return append(_props, p); }
 int sim_state::add_stable_entry(stable_entry e) { return append(_stable_entries, e); }
 int sim_state::add_held_writes() { return append(_held, held_writes{}); }
 int sim_state::add_call_outs(std::vector<call_out> outs) { return append(_call_outs, std::move(outs)); }
+int sim_state::add_sample_group(sample_group g) { return append(_sample_groups, std::move(g)); }
 int sim_state::add_process(process_t p) {
     const int index = append(_processes, std::move(p));
     process_t& stored = _processes.back();
@@ -246,7 +248,7 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
     }
     if (!changed)
         return false;
-    if (has_properties())
+    if (keeps_sampled_values())
         note_sampled(sig, old);
     // Once the recorder keeps nothing more, telling it costs for nothing.
     if (!_recorder.is_recording_stopped()) {
@@ -456,6 +458,7 @@ void sim_state::clear() {
     _stable_entries.clear();
     _held.clear();
     _call_outs.clear();
+    _sample_groups.clear();
     for (auto& f : _fanout)
         f.clear();
     for (auto& w : _signal_widths)

@@ -140,6 +140,7 @@ enum class assign_t : int {
     BRANCH = 12,     // continues at `target` when `expr` is zero
     CASE = 13,       // continues at the arm of case table `table`
     NBA_DUE = 14,    // hands the writes of held list `table` to the NBA region
+    SAMPLE = 15,     // a clock tick of the stable entries of sample group `table`
 };
 
 enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
@@ -169,7 +170,7 @@ public:
     int target = 0;     // statement index (JUMP, BRANCH)
     int events = 0;     // event list (WAIT)
     // Case table (CASE); property index (PROP); held list (NBA whose update
-    // waits for an event, NBA_DUE).
+    // waits for an event, NBA_DUE); sample group (SAMPLE).
     int table = 0;
     sf_kind task = sf_kind::NONE;
 
@@ -317,14 +318,28 @@ private:
 };
 
 // A signal sampled for $rose/$fell/$stable/$changed: its value at the
-// property's previous clock tick.
+// property's previous clock tick. One in procedural code is sampled at each
+// tick of the procedure's clock (a SAMPLE statement): it compares the value
+// at the latest tick, `tick_value`, with the one at the tick before.
 struct stable_entry {
     int sig_pos = 0;
     operand_t sig_type = operand_t::BIT;
     uint64_t prev_value = 0;
     bool initialized = false;
+    bool procedural = false;
+    uint64_t tick_value = 0;
 
     stable_entry(int pos, operand_t type) : sig_pos(pos), sig_type(type) {}
+};
+
+// The stable entries of one procedure, sampled once a time step at the
+// ticks of its clock. A procedure that other events wake too checks that
+// its clock ticked.
+struct sample_group {
+    std::vector<int> entries;
+    signal_ref clock; // position 0: every wake is a tick
+    edge_t edge = edge_t::ANY;
+    time_t last_step = ~time_t{0};
 };
 
 // The simulation's time base: the finest precision of the design's modules,
@@ -445,6 +460,7 @@ public:
     int add_stable_entry(stable_entry e);
     int add_held_writes();
     int add_call_outs(std::vector<call_out> outs);
+    int add_sample_group(sample_group g);
     held_writes& held(int i) {
         assert(in_range(i, _held));
         return _held[static_cast<size_t>(i)];
@@ -571,7 +587,7 @@ public:
 
     // Sampled values: what every signal held when the current time step
     // began. Kept only for models with properties, which judge by them.
-    bool has_properties() const { return _props.size() > 1; }
+    bool keeps_sampled_values() const { return _props.size() > 1 || _sample_groups.size() > 1; }
     uint64_t sampled_signal_val(int pos, operand_t type);
     void show_sampled_values();
     void show_current_values();
@@ -664,6 +680,7 @@ private:
     void run_system_task(const assignment_t& s);
     bool case_arm(const case_table& t, int& target);
     bool in_range_item(const case_item& item, uint64_t selector);
+    void sample_tick(int group);
 
     std::vector<bit> _bits;
     std::vector<byte_t> _bytes;
@@ -679,6 +696,7 @@ private:
     std::vector<stable_entry> _stable_entries;
     std::vector<held_writes> _held;
     std::vector<std::vector<call_out>> _call_outs;
+    std::vector<sample_group> _sample_groups;
     std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
     std::array<std::vector<int>, 3> _signal_widths;
     std::array<std::vector<std::vector<std::string>>, 3> _aliases;

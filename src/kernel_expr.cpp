@@ -120,7 +120,8 @@ uint64_t sim_state::eval_code(const expr_t& x) {
         }
         case xop::SVF: {
             const stable_entry& entry = stable_entries(in.a);
-            const uint64_t now = sampled_signal_val(entry.sig_pos, entry.sig_type);
+            const uint64_t now = entry.procedural ? entry.tick_value
+                                                  : sampled_signal_val(entry.sig_pos, entry.sig_type);
             const uint64_t past = entry.prev_value;
             bool holds = false;
             switch (in.k) {

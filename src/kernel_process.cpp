@@ -126,6 +126,21 @@ void sim_state::hand_over(int list) {
     h.waiting.swap(h.after_event);
 }
 
+void sim_state::sample_tick(int group) {
+    sample_group& g = _sample_groups[static_cast<size_t>(group)];
+    if (g.last_step == _step_id)
+        return;
+    if (g.clock.pos != 0 &&
+        !edge_matches(g.edge, sampled_signal_val(g.clock.pos, g.clock.type), read(g.clock)))
+        return;
+    g.last_step = _step_id;
+    for (int i : g.entries) {
+        stable_entry& e = stable_entries(i);
+        e.prev_value = e.tick_value;
+        e.tick_value = sampled_signal_val(e.sig_pos, e.sig_type);
+    }
+}
+
 bool sim_state::in_range_item(const case_item& item, uint64_t selector) {
     const uint64_t lo = eval(item.expr);
     const uint64_t hi = eval(item.hi);
@@ -225,6 +240,10 @@ void sim_state::execute(int proc) {
         case assign_t::NBA_DUE:
             ++p.pc;
             hand_over(s.table);
+            break;
+        case assign_t::SAMPLE:
+            ++p.pc;
+            sample_tick(s.table);
             break;
         case assign_t::SF:
             ++p.pc;

@@ -36,6 +36,10 @@ struct Unmodelled {
     slang::SourceLocation where;
 };
 
+inline bool isSampledValueFunction(std::string_view name) {
+    return name == "$rose" || name == "$fell" || name == "$stable" || name == "$changed";
+}
+
 // Restores a value when a compilation step ends, however it ends.
 template <typename T>
 class Restore {
@@ -231,7 +235,22 @@ private:
         // concurrent assertion written inside a clocked block.
         const slang::ast::TimingControl* last_event = nullptr;
         std::set<const slang::ast::SubroutineSymbol*> inlining;
+        // The procedure's own event control when it gives a clock that the
+        // sampled-value functions in its body go by, and that clock.
+        const slang::ast::TimedStatement* clocked_body = nullptr;
+        wsim_kernel::sample_group clock;
+        // While that body is compiled: the stable entries its sampled-value
+        // functions use, and how many blocking waits had been compiled when
+        // its clock's wait was (a call after another wait has no clock).
+        std::vector<int>* sample_group = nullptr;
+        size_t sample_waits = 0;
     };
+
+    // The statement whose event control gives the clock of the
+    // sampled-value functions the procedure's body calls; null when the
+    // body calls none or the event control gives no clock.
+    const slang::ast::TimedStatement* clockedBody(const slang::ast::ProceduralBlockSymbol& block,
+                                                  wsim_kernel::sample_group& clock);
 
     // Answers the process's index in the model.
     int addProcess(wsim_kernel::process_t proc, const Program& prog);
@@ -293,6 +312,8 @@ private:
     std::set<std::tuple<std::string, int, std::string>> _reported;
     // Statements left out so far, reported or not.
     size_t _left_out_count = 0;
+    // Blocking timing controls compiled so far.
+    size_t _blocking_waits = 0;
     // Calls and statements task inlining has made in the design so far.
     size_t _inlining_work = 0;
 

@@ -554,20 +554,30 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
                 put({xop::TRUNC, 32, 0, 0, operand_t::BIT, 0, 0}, 0);
             return false;
         }
-        if (name == "$rose" || name == "$fell" || name == "$stable" || name == "$changed") {
+        if (isSampledValueFunction(name)) {
+            // In procedural code the clock is the procedure's, and only
+            // where no other wait came between.
+            const bool procedural = !b_._ctx.in_property;
+            if (procedural &&
+                (!b_._ctx.sample_group || b_._blocking_waits != b_._ctx.sample_waits))
+                SimulatorBuilder::unmodelled(name + " without a clock", where);
             if (args.empty())
                 SimulatorBuilder::unmodelled("system task " + name, where);
             const Expression& arg = args[0]->unwrapImplicitConversions();
             const Symbol* sym = arg.getSymbolReference();
-            if (!b_._ctx.in_property || !sym ||
+            if (!sym ||
                 (arg.kind != ExpressionKind::NamedValue &&
                  arg.kind != ExpressionKind::HierarchicalValue) ||
                 (sym->kind != SymbolKind::Variable && sym->kind != SymbolKind::Net))
                 SimulatorBuilder::unmodelled("system task " + name, where);
             const wsim_kernel::signal_ref sig = b_.signalOf(sym->as<ValueSymbol>());
-            const int entry = sim_state::instance().add_stable_entry(
-                wsim_kernel::stable_entry(sig.pos, sig.type));
-            b_._ctx.stable_deps.push_back(entry);
+            wsim_kernel::stable_entry sampled(sig.pos, sig.type);
+            // Before the clock's first tick it looks back on the default
+            // value, 0 (IEEE 1800 16.9.3).
+            sampled.procedural = procedural;
+            sampled.initialized = procedural;
+            const int entry = sim_state::instance().add_stable_entry(sampled);
+            (procedural ? *b_._ctx.sample_group : b_._ctx.stable_deps).push_back(entry);
             const uint64_t kind = name == "$rose" ? 0 : name == "$fell" ? 1 : name == "$stable" ? 2 : 3;
             put({xop::SVF, 1, 1, 0, operand_t::BIT, entry, kind}, 1);
             return false;

@@ -71,6 +71,19 @@ int localLoad(int slot, int width) {
     return sim_state::instance().add_expr(std::move(load));
 }
 
+// Whether a statement calls a sampled-value function, and the symbols it
+// names.
+struct BodyScan : public ASTVisitor<BodyScan, true, true> {
+    bool samples = false;
+    std::set<const Symbol*> named;
+    void handle(const CallExpression& c) {
+        if (c.isSystemCall() && isSampledValueFunction(c.getSubroutineName()))
+            samples = true;
+        visitDefault(c);
+    }
+    void handle(const NamedValueExpression& e) { named.insert(&e.symbol); }
+};
+
 // Every variable declared in a subroutine, its nested blocks included.
 void collectVariables(const Scope& scope, std::vector<const VariableSymbol*>& out) {
     for (const Symbol& m : scope.members()) {
@@ -198,6 +211,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             const auto& timed = s.as<TimedStatement>();
             if (timed.timing.kind == TimingControlKind::ImplicitEvent) {
                 // @* waits on what the statement reads.
+                ++_blocking_waits;
                 const size_t wait_at = prog.size();
                 prog.push_back(stmt(assign_t::WAIT));
                 const size_t first_expr = _ctx.exprs_used.size();
@@ -207,6 +221,20 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             }
             compileTiming(timed.timing, s, prog);
             _ctx.last_event = &timed.timing;
+            if (&timed == _ctx.clocked_body) {
+                // Each tick of the clock samples what the body's
+                // sampled-value functions compare.
+                wsim_kernel::sample_group group = _ctx.clock;
+                const size_t at = prog.size();
+                prog.push_back(stmt(assign_t::SAMPLE));
+                Restore<std::vector<int>*> keep_group(_ctx.sample_group);
+                Restore<size_t> keep_waits(_ctx.sample_waits);
+                _ctx.sample_group = &group.entries;
+                _ctx.sample_waits = _blocking_waits;
+                compileStatement(timed.stmt, prog);
+                prog[at].table = sim_state::instance().add_sample_group(std::move(group));
+                return;
+            }
             compileStatement(timed.stmt, prog);
             return;
         }
@@ -377,6 +405,7 @@ void SimulatorBuilder::compileAssignment(const AssignmentExpression& assign, int
     }
     // The value waits in a slot of its own; the target (and any index in
     // it) is taken when the write happens.
+    ++_blocking_waits;
     const int width = sim_state::instance().lvalues(a.lhs).width;
     const int slot = sim_state::instance().add_local();
     assignment_t compute(assign_t::BA, line_ctx, _ctx.process_line);
@@ -535,6 +564,7 @@ int SimulatorBuilder::sensitivityList(size_t first_expr, bool through_functions)
 
 void SimulatorBuilder::compileTiming(const TimingControl& tc, const Statement& where_stmt,
                                      Program& prog) {
+    ++_blocking_waits;
     prog.push_back(timingStatement(tc, addLineContext(where_stmt.sourceRange.start())));
 }
 
@@ -555,6 +585,50 @@ assignment_t SimulatorBuilder::timingStatement(const TimingControl& tc, int line
     default: unmodelled("timing control of this kind", where);
     }
     return s;
+}
+
+const TimedStatement* SimulatorBuilder::clockedBody(const ProceduralBlockSymbol& block,
+                                                    wsim_kernel::sample_group& clock) {
+    const Statement& body = block.getBody();
+    if ((block.procedureKind != ProceduralBlockKind::Always &&
+         block.procedureKind != ProceduralBlockKind::AlwaysFF) ||
+        body.kind != StatementKind::Timed)
+        return nullptr;
+    const auto& timed = body.as<TimedStatement>();
+    BodyScan scan;
+    timed.stmt.visit(scan);
+    if (!scan.samples)
+        return nullptr;
+    if (timed.timing.kind == TimingControlKind::SignalEvent)
+        return timed.timing.as<SignalEventControl>().iffCondition ? nullptr : &timed;
+    if (timed.timing.kind != TimingControlKind::EventList)
+        return nullptr;
+    // Of several events, the clock is the one whose signal the body does
+    // not read (IEEE 1800 16.14.6): the others are resets and the like.
+    const SignalEventControl* found = nullptr;
+    for (const TimingControl* t : timed.timing.as<EventListControl>().events) {
+        if (t->kind != TimingControlKind::SignalEvent)
+            return nullptr;
+        const auto& ev = t->as<SignalEventControl>();
+        const Expression& e = ev.expr.unwrapImplicitConversions();
+        if (ev.iffCondition || e.kind != ExpressionKind::NamedValue)
+            return nullptr;
+        if (scan.named.count(&e.as<NamedValueExpression>().symbol))
+            continue;
+        if (found)
+            return nullptr;
+        found = &ev;
+    }
+    if (!found)
+        return nullptr;
+    const Symbol& sym = found->expr.unwrapImplicitConversions().as<NamedValueExpression>().symbol;
+    if (sym.kind != SymbolKind::Variable && sym.kind != SymbolKind::Net)
+        return nullptr;
+    clock.clock = signalOf(sym.as<ValueSymbol>());
+    clock.edge = found->edge == EdgeKind::PosEdge   ? wsim_kernel::edge_t::POS
+                 : found->edge == EdgeKind::NegEdge ? wsim_kernel::edge_t::NEG
+                                                    : wsim_kernel::edge_t::ANY;
+    return &timed;
 }
 
 // ---- Tasks -----------------------------------------------------------------
@@ -619,6 +693,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     }
 
     Restore<CodeContext> keep(_ctx);
+    _ctx.sample_group = nullptr;
     _ctx.inlining.insert(&task);
     ++_ctx.task_depth;
     _ctx.inline_start = inline_start;
@@ -733,6 +808,7 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     auto& state = sim_state::instance();
     Restore<CodeContext> keep(_ctx);
     _ctx.locals.clear();
+    _ctx.sample_group = nullptr;
     _ctx.scope = &sub;
     _ctx.in_function = true;
     _ctx.process_name = std::string(sub.name);

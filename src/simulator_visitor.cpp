@@ -356,6 +356,7 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     process_t proc(line, _ctx.process_name, type);
     proc.set_instance_id(path.empty() ? _top_module_name : path);
 
+    _ctx.clocked_body = clockedBody(block, _ctx.clock);
     Program prog;
     compileStatement(body, prog);
     switch (type) {

@@ -185,6 +185,39 @@ endmodule
     EXPECT_EQ(Simulation::valueAt("a2", 1), 0);
 }
 
+TEST(Simulate, SampledValueFunctionsInProceduresGoByTheProceduresClock) {
+    // A reset edge between two ticks of the clock is no tick (Verilator
+    // samples there too); where no clock can be inferred, the statement is
+    // left out and reported.
+    Simulation sim(40);
+    const auto r = sim.run(R"(
+module top;
+  bit clk = 0, rst_n = 1, a = 0;
+  bit [3:0] falls = 0, n = 0;
+  always #5 clk = ~clk;
+  always @(posedge clk or negedge rst_n)
+    if (!rst_n) n <= 0; else if ($fell(a)) falls <= falls + 1;
+  initial begin #2 a = 1; #10 a = 0; #1 rst_n = 0; #1 rst_n = 1; end
+  initial if ($rose(a)) n = 1;
+  always @(posedge clk) begin #1 if ($rose(a)) n = 2; end
+  always @(posedge clk or negedge rst_n) if (rst_n && clk && $rose(a)) n = 3;
+  task t; if ($rose(a)) n = 4; endtask
+  always @(posedge clk) t;
+  wire nw;
+  assign nw = $stable(a);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(Simulation::changes("falls"), (Changes{{0, 0}, {15, 1}}));
+    EXPECT_EQ(Simulation::changes("n"), (Changes{{0, 0}}));
+    std::vector<std::string> left;
+    for (const auto& n : r.not_modelled)
+        left.push_back(std::to_string(n.line) + ": " + n.construct);
+    EXPECT_EQ(left, (std::vector<std::string>{"9: $rose without a clock", "10: $rose without a clock",
+                                              "11: $rose without a clock", "12: $rose without a clock",
+                                              "15: $stable without a clock"}));
+}
+
 TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
     // Neither reference simulator takes a lifetime that differs from its
     // subroutine's: an automatic variable of a static function starts each
