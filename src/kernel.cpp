@@ -485,7 +485,6 @@ void sim_state::clear() {
     _ca_unsettled_reported = false;
     _current_simulation_time = 0;
     _step_id = 0;
-    _delta_count = 0;
     add_sentinels();
     sim_config.infinite_loop_abort = false;
     _halt_simulation = false;

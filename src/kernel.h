@@ -131,7 +131,6 @@ enum class assign_t : int {
     SF = 3,          // $display, $write, $finish
     MONITOR_REG = 4, // $monitor: makes its watcher the active one
     PROP = 5,        // evaluates a concurrent property
-    COMBO = 6,       // unused; kept for the numbering
     NOP = 7,
     HALT = 8,        // end of an initial or final process
     DELAY = 9,       // waits `delay` time steps
@@ -283,10 +282,6 @@ public:
 
     const std::string& name() const { return _label; }
     int line() const { return _line; }
-    void set_signal_positions(int ant_pos, int con_pos) {
-        _ant_pos = ant_pos;
-        _con_pos = con_pos;
-    }
     const std::vector<int>& stable_deps() const { return _stable_deps; }
     void add_stable_dep(int idx) { _stable_deps.push_back(idx); }
 
@@ -306,8 +301,6 @@ private:
     std::string _label;
     int _line = 0;
     implication_t _state = implication_t::VACUOUS;
-    int _ant_pos = 0;
-    int _con_pos = 0;
     std::vector<int> _stable_deps;
     uint64_t _ticks = 0;
     std::vector<attempt> _attempts;
@@ -533,9 +526,6 @@ public:
     std::vector<process_t>& all_processes() { return _processes; }
     time_t& sim_time() { return _current_simulation_time; }
     timescale_t& timescale() { return _timescale; }
-    int all_bits_size() const { return static_cast<int>(_bits.size()); }
-    int all_bytes_size() const { return static_cast<int>(_bytes.size()); }
-    int all_longs_size() const { return static_cast<int>(_longs.size()); }
 
     // Value of a signal by its store; a bit reads as 0 or 1.
     uint64_t read_signal_val(int pos, operand_t type) {
@@ -607,7 +597,6 @@ public:
     void halt_simulation();
     void resume_simulation();
     bool simulation_halted() const { return _halt_simulation; }
-    bool simulation_to_be_resumed() const { return _resume_simulation; }
     void finish_simulation() { _simulation_finished = true; }
     bool is_simulation_finished() const { return _simulation_finished; }
     stop_reason_t stop_reason() const { return _stop_reason; }
@@ -623,7 +612,7 @@ public:
     void reset_display_log();
     static void write_banner(std::ostream& out);
 
-    // Queue dump to standard output.
+    // Queue dump to standard output; every run ends with one.
     void print_state();
     void capture_queue_state(wsim_timeseries::QueueState& qs);
     // Every queued entry: its region, its process, the line context of the
@@ -730,7 +719,6 @@ private:
     time_t _step_id = 0;
     bool _showing_sampled = false;
 
-    int _delta_count = 0;
     MonitorWatcher _monitor;
     std::vector<MonitorWatcher> _registered_monitors;
     bool _ca_unsettled_reported = false;

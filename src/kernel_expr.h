@@ -23,7 +23,7 @@ inline time_t time_after(time_t now, time_t delay) {
 
 // The store a signal position refers to. LOCAL is the storage of task and
 // function arguments and locals: plain values, nobody waits on them.
-enum class operand_t : int { BIT = 0, BYTE = 1, LONG = 2, FLOAT = 3, SF = 4, LOCAL = 5 };
+enum class operand_t : int { BIT = 0, BYTE = 1, LONG = 2, LOCAL = 3 };
 
 struct signal_ref {
     operand_t type = operand_t::BIT;

@@ -256,14 +256,16 @@ void sim_state::run() {
         std::cout << "2. Simulation Begins" << std::endl;
         record_step(-1);
         main_loop();
-        return;
+    } else {
+        std::cout << "2. Simulation Begins" << std::endl;
+        if (_resume_simulation && !_simulation_finished) {
+            _resume_simulation = false;
+            _stop_reason = stop_reason_t::NONE;
+            main_loop();
+        }
     }
-    std::cout << "2. Simulation Begins" << std::endl;
-    if (_resume_simulation && !_simulation_finished) {
-        _resume_simulation = false;
-        _stop_reason = stop_reason_t::NONE;
-        main_loop();
-    }
+    // What was left waiting when the run stopped.
+    print_state();
 }
 
 } // namespace wsim_kernel

@@ -276,11 +276,6 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         const std::string ant_name = antecedent ? primarySignalName(*antecedent) : "";
         const std::string con_name =
             steps.size() == 1 ? primarySignalName(*steps[0].condition) : "sequence";
-        auto position = [this](const std::string& name) {
-            auto it = signal_positions.find(name);
-            return it == signal_positions.end() ? 0 : it->second;
-        };
-        prop.set_signal_positions(position(ant_name), position(con_name));
         wsim_timeseries::TimeSeriesDB::instance().register_property(label, stmt_line, ant_name,
                                                                     con_name);
         for (int dep : _ctx.stable_deps)
