@@ -55,10 +55,10 @@ void build_model(int n, const std::string& source) {
     const int clk = add_bit("clk");
     // always #5 clk = ~clk;
     wk::process_t clock(1, "top.clk", wk::proc_t::ALWAYS);
-    wk::assignment_t wait5(wk::assign_t::DELAY, 0, 1);
+    wk::assignment_t wait5(wk::assign_t::DELAY, 0);
     wait5.delay = 5;
     clock.add_statement(wait5);
-    wk::assignment_t tick(wk::assign_t::BA, 0, 1);
+    wk::assignment_t tick(wk::assign_t::BA, 0);
     tick.lhs = whole(clk);
     tick.expr = inverse_of(clk);
     clock.add_statement(tick);
@@ -76,10 +76,10 @@ void build_model(int n, const std::string& source) {
         const int line = static_cast<int>(ctx.size());
         ctx.emplace_back(file_id, 10 + i);
         wk::process_t p(10 + i, "top.r" + std::to_string(i), wk::proc_t::ALWAYS);
-        wk::assignment_t wait(wk::assign_t::WAIT, line, 10 + i);
+        wk::assignment_t wait(wk::assign_t::WAIT, line);
         wait.events = on_rise;
         p.add_statement(wait);
-        wk::assignment_t toggle(wk::assign_t::NBA, line, 10 + i);
+        wk::assignment_t toggle(wk::assign_t::NBA, line);
         toggle.lhs = whole(r);
         toggle.expr = inverse_of(r);
         p.add_statement(toggle);

@@ -154,12 +154,10 @@ class sim_state;
 class assignment_t {
 public:
     assignment_t() = default;
-    assignment_t(assign_t type, int line, int process_line) : _type(type), _line(line),
-                                                              _process_line(process_line) {}
+    assignment_t(assign_t type, int line) : _type(type), _line(line) {}
 
     assign_t type() const { return _type; }
     int line() const { return _line; }
-    int process() const { return _process_line; }
 
     int lhs = 0;        // lvalue index (CA, BA, NBA)
     int expr = 0;       // expression (CA, BA, NBA, BRANCH) or formatter closure (SF, MONITOR_REG)
@@ -176,7 +174,6 @@ public:
 private:
     assign_t _type = assign_t::NOP;
     int _line = -1;
-    int _process_line = 0;
 };
 
 // A user function: its arguments arrive in locals, its body runs to the

@@ -101,21 +101,17 @@ public:
     // ---- Registry --------------------------------------------------------
     // Registers a signal under `name` (once) and answers where it lives.
     signal_ref registerSignal(const std::string& name, int width, int line, bool is_port,
-                              bool is_reg, bool is_signed);
+                              bool is_reg);
     // A second name for a signal: a port bound to it directly.
-    void registerAlias(const std::string& name, signal_ref sig, int width, int line,
-                       bool is_signed);
-    bool isRegistered(const std::string& name) const;
+    void registerAlias(const std::string& name, signal_ref sig, int width, int line);
     int getSignalWidth(const std::string& name) const;
     operand_t getSignalType(const std::string& name) const;
-    bool getSignalSigned(const std::string& name) const;
     int getLineNumber(slang::SourceLocation loc) const;
     int get_file_id(slang::SourceLocation loc) const;
     std::string fileName(slang::SourceLocation loc) const;
     static uint64_t svintToUint64(const slang::SVInt& value);
     // The known bits of a value: `value` holds them, `mask` marks them.
     static void knownBits(const slang::SVInt& v, uint64_t& value, uint64_t& mask);
-    static uint64_t timeScaleUnitToPs(slang::TimeUnit unit, int magnitude);
     // Appends a (file id, line) pair to the line-context table; answers its index.
     int addLineContext(slang::SourceLocation loc);
 
@@ -198,7 +194,6 @@ public:
     std::map<std::string, int> signal_positions;
     std::map<std::string, int> signal_widths;
     std::map<std::string, operand_t> signal_types;
-    std::map<std::string, bool> signal_signed;
 
 private:
     friend class ExpressionCompiler;
@@ -215,7 +210,6 @@ private:
         // Where `return` jumps to inside a task body: statements to patch.
         std::vector<size_t>* returns = nullptr;
         int function_result = 0;
-        bool in_function = false;
         int task_depth = 0;
         // Where the outermost task call being inlined began in the program.
         size_t inline_start = 0;
@@ -281,7 +275,6 @@ private:
     bool claimDriver(int lvalue, slang::SourceLocation where);
     static bool hasDriveStrength(const std::pair<std::optional<slang::ast::DriveStrength>,
                                                  std::optional<slang::ast::DriveStrength>>& strength);
-    time_t delayTicks(double value, const slang::ast::Scope& scope) const;
     uint64_t ticksPerUnit(const slang::ast::Scope& scope) const;
     std::string instancePathOf(const slang::ast::Scope& scope) const;
 
@@ -292,7 +285,6 @@ private:
     mutable std::map<std::string, std::string, std::less<>> _project_paths;
     const std::string& projectPathOf(std::string_view given) const;
     const slang::SourceManager* sourceMgr = nullptr;
-    std::string _current_scope_prefix;
     std::string _top_module_name;
     std::set<std::string> _registered_instances;
     std::unordered_map<const slang::ast::Symbol*, signal_ref> _signals;

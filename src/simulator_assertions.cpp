@@ -284,7 +284,7 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
 
         wsim_kernel::process_t proc(stmt_line, "assert", wsim_kernel::proc_t::ASSERT);
         proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
-        assignment_t s(assign_t::PROP, addLineContext(where), _ctx.process_line);
+        assignment_t s(assign_t::PROP, addLineContext(where));
         s.events = events;
         s.table = prop_index;
         Program prog{s};

@@ -237,7 +237,7 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
     const bool write = name == "$write";
     const bool monitor = name == "$monitor";
     if (name == "$finish") {
-        assignment_t s(assign_t::SF, line_ctx, _ctx.process_line);
+        assignment_t s(assign_t::SF, line_ctx);
         s.task = wsim_kernel::sf_kind::FINISH;
         prog.push_back(s);
         return true;
@@ -329,7 +329,7 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
     };
     auto& state = sim_state::instance();
     const int fmt_index = state.add_exp(std::move(formatter));
-    assignment_t s(monitor ? assign_t::MONITOR_REG : assign_t::SF, line_ctx, _ctx.process_line);
+    assignment_t s(monitor ? assign_t::MONITOR_REG : assign_t::SF, line_ctx);
     s.expr = fmt_index;
     s.task = monitor ? wsim_kernel::sf_kind::MONITOR
                      : write ? wsim_kernel::sf_kind::WRITE : wsim_kernel::sf_kind::DISPLAY;

@@ -886,7 +886,7 @@ wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {
     _signal_owners[name] = &sym;
     const wsim_kernel::signal_ref sig =
         registerSignal(name, width, getLineNumber(sym.location), false,
-                       sym.kind == SymbolKind::Variable, type.isSigned());
+                       sym.kind == SymbolKind::Variable);
     _signals[&sym] = sig;
     return sig;
 }

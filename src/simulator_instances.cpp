@@ -142,8 +142,7 @@ void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::stri
             try {
                 // One signal seen under two names: no copy, no delta between them.
                 const wsim_kernel::signal_ref sig = signalOf(*outside);
-                registerAlias(name, sig, static_cast<int>(type.getBitWidth()), line,
-                              type.isSigned());
+                registerAlias(name, sig, static_cast<int>(type.getBitWidth()), line);
                 _signals[&value] = sig;
                 _collapsed_ports.insert(&port);
                 continue;
@@ -152,7 +151,7 @@ void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::stri
             }
         }
         _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true,
-                                          false, type.isSigned());
+                                          false);
         initialisePort(port, _signals[&value]);
     }
 }

@@ -33,12 +33,10 @@ const std::vector<std::pair<int, int>>& SimulatorBuilder::getLineContextMap() co
 
 
 wsim_kernel::signal_ref SimulatorBuilder::registerSignal(const std::string& name, int width,
-                                                         int line, bool is_port, bool is_reg,
-                                                         bool is_signed) {
+                                                         int line, bool is_port, bool is_reg) {
     if (width < 1)
         width = 1;
     signal_widths[name] = width;
-    signal_signed[name] = is_signed;
     if (auto it = signal_positions.find(name); it != signal_positions.end())
         return {signal_types[name], it->second};
 
@@ -62,9 +60,8 @@ wsim_kernel::signal_ref SimulatorBuilder::registerSignal(const std::string& name
 }
 
 void SimulatorBuilder::registerAlias(const std::string& name, wsim_kernel::signal_ref sig,
-                                     int width, int line, bool is_signed) {
+                                     int width, int line) {
     signal_widths[name] = std::max(width, 1);
-    signal_signed[name] = is_signed;
     signal_positions[name] = sig.pos;
     signal_types[name] = sig.type;
     auto& state = sim_state::instance();
@@ -75,10 +72,6 @@ void SimulatorBuilder::registerAlias(const std::string& name, wsim_kernel::signa
     recorder.record_signal_change(name, static_cast<int64_t>(state.read(sig)));
 }
 
-bool SimulatorBuilder::isRegistered(const std::string& name) const {
-    return signal_positions.count(name) != 0;
-}
-
 int SimulatorBuilder::getSignalWidth(const std::string& name) const {
     auto it = signal_widths.find(name);
     return it == signal_widths.end() ? 1 : it->second;
@@ -87,11 +80,6 @@ int SimulatorBuilder::getSignalWidth(const std::string& name) const {
 operand_t SimulatorBuilder::getSignalType(const std::string& name) const {
     auto it = signal_types.find(name);
     return it == signal_types.end() ? operand_t::BIT : it->second;
-}
-
-bool SimulatorBuilder::getSignalSigned(const std::string& name) const {
-    auto it = signal_signed.find(name);
-    return it != signal_signed.end() && it->second;
 }
 
 int SimulatorBuilder::getLineNumber(slang::SourceLocation loc) const {
@@ -156,20 +144,6 @@ void SimulatorBuilder::knownBits(const slang::SVInt& v, uint64_t& value, uint64_
     // Bits above the value's own width are known zeros.
     if (bits < 64)
         mask |= ~wsim_kernel::width_mask(static_cast<int>(bits));
-}
-
-uint64_t SimulatorBuilder::timeScaleUnitToPs(slang::TimeUnit unit, int magnitude) {
-    uint64_t ps = 1000;
-    switch (unit) {
-    case slang::TimeUnit::Seconds: ps = 1000000000000ULL; break;
-    case slang::TimeUnit::Milliseconds: ps = 1000000000ULL; break;
-    case slang::TimeUnit::Microseconds: ps = 1000000ULL; break;
-    case slang::TimeUnit::Nanoseconds: ps = 1000ULL; break;
-    case slang::TimeUnit::Picoseconds: ps = 1ULL; break;
-    case slang::TimeUnit::Femtoseconds: ps = 0ULL; break;
-    default: break;
-    }
-    return static_cast<uint64_t>(magnitude) * ps;
 }
 
 void SimulatorBuilder::reportNotModelled(slang::SourceLocation where, const std::string& construct) {

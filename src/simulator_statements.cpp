@@ -101,7 +101,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
     try {
         const slang::SourceLocation where = s.sourceRange.start();
         auto stmt = [&](assign_t type) {
-            return assignment_t(type, addLineContext(where), _ctx.process_line);
+            return assignment_t(type, addLineContext(where));
         };
         switch (s.kind) {
         case StatementKind::Empty: return;
@@ -322,7 +322,7 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
     const bool wildcard = c.condition != CaseStatementCondition::Normal;
     wsim_kernel::case_table table;
     table.selector = compileExpression(c.expr);
-    assignment_t dispatch(assign_t::CASE, addLineContext(where), _ctx.process_line);
+    assignment_t dispatch(assign_t::CASE, addLineContext(where));
     const size_t at = prog.size();
     prog.push_back(dispatch);
     std::vector<size_t> to_end;
@@ -361,7 +361,7 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
         }
         compileStatement(*group.stmt, prog);
         to_end.push_back(prog.size());
-        prog.push_back(assignment_t(assign_t::JUMP, prog[at].line(), _ctx.process_line));
+        prog.push_back(assignment_t(assign_t::JUMP, prog[at].line()));
     }
     table.default_target = static_cast<int>(prog.size());
     if (c.defaultCase)
@@ -377,7 +377,7 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
 void SimulatorBuilder::compileAssignment(const AssignmentExpression& assign, int line_ctx,
                                          Program& prog) {
     const bool nonblocking = assign.isNonBlocking();
-    assignment_t a(nonblocking ? assign_t::NBA : assign_t::BA, line_ctx, _ctx.process_line);
+    assignment_t a(nonblocking ? assign_t::NBA : assign_t::BA, line_ctx);
     a.lhs = compileLValue(assign.left());
     {
         Restore<const Expression*> keep(_ctx.compound_target);
@@ -408,7 +408,7 @@ void SimulatorBuilder::compileAssignment(const AssignmentExpression& assign, int
     ++_blocking_waits;
     const int width = sim_state::instance().lvalues(a.lhs).width;
     const int slot = sim_state::instance().add_local();
-    assignment_t compute(assign_t::BA, line_ctx, _ctx.process_line);
+    assignment_t compute(assign_t::BA, line_ctx);
     compute.lhs = localLValue(slot, width);
     compute.expr = a.expr;
     a.expr = localLoad(slot, width);
@@ -422,7 +422,7 @@ int SimulatorBuilder::heldWrites(const assignment_t& wait) {
     const int list = state.add_held_writes();
     wsim_kernel::process_t helper(_ctx.process_line, _ctx.process_name, wsim_kernel::proc_t::ALWAYS);
     helper.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
-    assignment_t due(assign_t::NBA_DUE, wait.line(), _ctx.process_line);
+    assignment_t due(assign_t::NBA_DUE, wait.line());
     due.table = list;
     state.held(list).helper = addProcess(std::move(helper), {wait, due});
     return list;
@@ -570,14 +570,14 @@ void SimulatorBuilder::compileTiming(const TimingControl& tc, const Statement& w
 
 assignment_t SimulatorBuilder::timingStatement(const TimingControl& tc, int line_ctx) {
     const slang::SourceLocation where = tc.sourceRange.start();
-    assignment_t s(assign_t::DELAY, line_ctx, _ctx.process_line);
+    assignment_t s(assign_t::DELAY, line_ctx);
     switch (tc.kind) {
     case TimingControlKind::Delay:
         s.delay = compileDelay(tc.as<DelayControl>().expr);
         break;
     case TimingControlKind::SignalEvent:
     case TimingControlKind::EventList:
-        s = assignment_t(assign_t::WAIT, s.line(), _ctx.process_line);
+        s = assignment_t(assign_t::WAIT, s.line());
         s.events = compileEventList(tc);
         break;
     case TimingControlKind::CycleDelay: unmodelled("cycle delay ##", where);
@@ -667,7 +667,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         const Expression& arg = *args[i];
         switch (formal.direction) {
         case ArgumentDirection::In: {
-            assignment_t in(assign_t::BA, line_ctx, _ctx.process_line);
+            assignment_t in(assign_t::BA, line_ctx);
             in.lhs = localLValue(slot, width);
             in.expr = compileConverted(arg, formal.getType());
             copy_in.push_back(in);
@@ -679,7 +679,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
                                            ? arg.as<AssignmentExpression>().left()
                                            : arg;
             if (formal.direction == ArgumentDirection::InOut) {
-                assignment_t in(assign_t::BA, line_ctx, _ctx.process_line);
+                assignment_t in(assign_t::BA, line_ctx);
                 in.lhs = localLValue(slot, width);
                 in.expr = compileConverted(actual, formal.getType());
                 copy_in.push_back(in);
@@ -713,7 +713,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
         const int slot = state.add_local();
         _ctx.locals[var] = slot;
         // Per-call storage: every call starts from the declared value.
-        assignment_t init(assign_t::BA, line_ctx, _ctx.process_line);
+        assignment_t init(assign_t::BA, line_ctx);
         init.lhs = localLValue(slot, integralWidth(var->getType(), var->location));
         if (const Expression* value = var->getInitializer())
             init.expr = compileConverted(*value, var->getType());
@@ -725,7 +725,7 @@ void SimulatorBuilder::compileTaskCall(const CallExpression& call, int line_ctx,
     for (size_t r : returns)
         prog[r].target = static_cast<int>(prog.size());
     for (const auto& [target, value] : copy_out) {
-        assignment_t out(assign_t::BA, line_ctx, _ctx.process_line);
+        assignment_t out(assign_t::BA, line_ctx);
         out.lhs = target;
         out.expr = value;
         prog.push_back(out);
@@ -810,7 +810,6 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
     _ctx.locals.clear();
     _ctx.sample_group = nullptr;
     _ctx.scope = &sub;
-    _ctx.in_function = true;
     _ctx.process_name = std::string(sub.name);
     _ctx.origin = sub.location;
     std::vector<size_t> returns;
@@ -847,14 +846,14 @@ int SimulatorBuilder::compileFunction(const SubroutineSymbol& sub) {
         }
         const int slot = state.add_local();
         _ctx.locals[var] = slot;
-        assignment_t init(assign_t::BA, addLineContext(var->location), 0);
+        assignment_t init(assign_t::BA, addLineContext(var->location));
         init.lhs = localLValue(slot, integralWidth(var->getType(), var->location));
         if (const Expression* value = var->getInitializer())
             init.expr = compileConverted(*value, var->getType());
         body.push_back(init);
     }
     if (fn.result != 0) {
-        assignment_t init(assign_t::BA, addLineContext(where), 0);
+        assignment_t init(assign_t::BA, addLineContext(where));
         init.lhs = localLValue(fn.result, _ctx.function_result_width);
         body.push_back(init);
     }

@@ -101,7 +101,7 @@ void SimulatorBuilder::handle(const PortSymbol& port) {
         return;
     _signal_owners[std::string(port.name)] = &value;
     _signals[&value] = registerSignal(std::string(port.name), static_cast<int>(type.getBitWidth()),
-                                      getLineNumber(port.location), true, false, type.isSigned());
+                                      getLineNumber(port.location), true, false);
     initialisePort(port, _signals[&value]);
 }
 
@@ -249,7 +249,7 @@ void SimulatorBuilder::addDriver(int target, int expr, slang::SourceLocation whe
     if (!claimDriver(target, where))
         return;
     process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
-    assignment_t s(assign_t::CA, addLineContext(where), getLineNumber(where));
+    assignment_t s(assign_t::CA, addLineContext(where));
     s.lhs = target;
     s.expr = expr;
     s.delay = delay;
@@ -362,7 +362,7 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     switch (type) {
     case wsim_kernel::proc_t::COMBO: {
         // Runs once at time 0, then whenever something it reads changes.
-        assignment_t wait(assign_t::WAIT, addLineContext(block.location), line);
+        assignment_t wait(assign_t::WAIT, addLineContext(block.location));
         wait.events = sensitivityList(0, true);
         prog.push_back(wait);
         break;
@@ -380,9 +380,9 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
             reportNotModelled(block.location, "timing control in a final block");
             return;
         }
-        prog.push_back(assignment_t(assign_t::HALT, addLineContext(block.location), line));
+        prog.push_back(assignment_t(assign_t::HALT, addLineContext(block.location)));
         break;
-    default: prog.push_back(assignment_t(assign_t::HALT, addLineContext(block.location), line)); break;
+    default: prog.push_back(assignment_t(assign_t::HALT, addLineContext(block.location))); break;
     }
     if (prog.size() == 1 && prog[0].type() == assign_t::HALT)
         return;

@@ -39,12 +39,6 @@ struct BuiltDesign {
                 return &p;
         return nullptr;
     }
-    int processCount(const std::string& name) const {
-        int n = 0;
-        for (auto& p : wsim_kernel::sim_state::instance().all_processes())
-            n += p.name() == name;
-        return n;
-    }
 };
 
 // The database the recorder writes through; one per test process.

@@ -90,7 +90,7 @@ protected:
         lv.parts.push_back({r, lv.width, lv.width});
         return state().add_lvalue(lv);
     }
-    static wk::assignment_t stmt(assign_t type, int line) { return wk::assignment_t(type, line, 1); }
+    static wk::assignment_t stmt(assign_t type, int line) { return wk::assignment_t(type, line); }
     static wk::assignment_t assign(assign_t type, int line, int lhs, int e) {
         auto s = stmt(type, line);
         s.lhs = lhs;
