@@ -198,7 +198,7 @@ bool WexlaCore::runSimulation() {
     auto& state = wsim_kernel::sim_state::instance();
     if (state.all_processes().empty())
         return true;
-    // A long run prints a queue dump every cycle: keep only its two ends.
+    // The kernel's log of a long run is kept from both ends only.
     CappedOutput console;
     try {
         CaptureStdout capture(console);
@@ -228,8 +228,7 @@ std::string WexlaCore::stopReasonOfRun(bool built) const {
     // A design without processes has nothing to run: it is out of events at once.
     if (state.all_processes().empty())
         return "no more events";
-    const std::string reason = wsim_kernel::stop_reason_text(state.stop_reason());
-    return reason == "queues drained" ? "no more events" : reason;
+    return wsim_kernel::stop_reason_text(state.stop_reason());
 }
 
 void WexlaCore::captureSimulationOutput() {

@@ -33,7 +33,6 @@ struct SimulationResult {
     bool success = false;
     std::string error_message;
     std::string simulation_json;
-    std::string queue_state_json;
     std::string cfg_json;
     std::string console_log;
     int total_changes = 0;
@@ -82,7 +81,6 @@ public:
     std::string stepBackward(const std::vector<int>& inst_list, int cursor);
 
     std::string getSimulationJSON() const { return result.simulation_json; }
-    std::string getQueueStateJSON() const { return result.queue_state_json; }
     std::string getSignalRegistryJSON() const { return signal_registry_json; }
 
 private:

@@ -49,7 +49,6 @@ public:
     CompilationResult& operator=(const CompilationResult&) = delete;
 
     int get_status_code() const { return status_code; }
-    void set_status_code(int code) { status_code = code; }
 
     std::string get_compile_diagnostics(const std::vector<std::string>& file_paths);
 

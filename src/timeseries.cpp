@@ -86,12 +86,6 @@ void TimeSeriesDB::record_signal_change(const std::string& name, int64_t value) 
         it->second = value;
 }
 
-void TimeSeriesDB::record_signal_change_force(const std::string& name, int64_t value) {
-    // Same store as above; kept apart because the kernel forces values that it
-    // evaluated out of the normal change detection.
-    record_signal_change(name, value);
-}
-
 void TimeSeriesDB::record_cause_line(const std::string& process_name) {
     if (exceed_flag)
         return;

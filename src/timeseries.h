@@ -155,7 +155,6 @@ public:
     void register_signal_in_scope(const std::string& signal_name, const std::string& scope_path);
 
     void record_signal_change(const std::string& name, int64_t value);
-    void record_signal_change_force(const std::string& name, int64_t value);
     void record_cause_line(const std::string& process_name);
 
     void register_property(const std::string& label, int line, const std::string& ant_signal,
