@@ -1,6 +1,20 @@
 // The simulation kernel: typed signal stores, compiled expressions, processes
 // that run as small programs, properties, and the single simulation state with
 // its event-driven region scheduler.
+//
+// A model can be put together by hand through sim_state::instance(), as
+// tests/kernel_test.cpp does (its clock and counter are a complete example):
+// 1. clear(); add each signal's cell to the store of its width (add_bit,
+//    add_byte, add_long) and set_signal_width().
+// 2. add_expr() the expressions (expr_t: a stack program, kernel_expr.h),
+//    add_lvalue() the targets, add_event_list() what WAIT statements wait on.
+// 3. Write each process as a program of assignment_t statements (BA, NBA,
+//    DELAY, WAIT, JUMP, BRANCH, ...) and add_process() it; a continuous
+//    driver is an ASSIGN process of one CA statement. What a process wakes
+//    on is read from its statements.
+// 4. set_line_ctx_map() (statement line -> file and source line) and
+//    set_console_path(), then run(). Steps go to the recorder
+//    (wsim_timeseries::TimeSeriesDB), whose rows need Database::init().
 #pragma once
 
 #include "kernel_expr.h"

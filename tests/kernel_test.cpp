@@ -27,6 +27,8 @@ xins op(xop o, int w = 64, int w2 = 64, int flags = 0, uint64_t k = 0, int a = 0
 }
 xins konst(uint64_t k) { return op(xop::CONST, 64, 64, 0, k); }
 
+// Builds models the way kernel.h describes: a cell per signal, compiled
+// expressions and targets, processes written as programs.
 class KernelTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -272,6 +274,7 @@ TEST_F(KernelTest, LimitsStopTheRunAndSayWhy) {
 TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
     const auto clk = signal("clk", 1);
     const auto q = signal("q", 8);
+    // always #5 clk = ~clk;  always @(posedge clk) q <= q + 1;
     clock(clk, 5);
     process(proc_t::ALWAYS, "count",
             {wait(10, clk, wk::edge_t::POS),
