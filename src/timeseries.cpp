@@ -133,7 +133,6 @@ void TimeSeriesDB::record_property_result(const std::string& label, int line,
     summary->finalResult = result;
     PropertyEvalEvent event{next_event_id++, label, sim_time, result};
     all_eval_events.push_back(event);
-    summary->propertyIds.push_back(event.propertyId);
     if (result == "FAIL")
         summary->failures.push_back(event);
     current_property_state[label] = result;

@@ -103,7 +103,6 @@ struct PropertyResult {
     std::string antecedentSignal;
     std::string consequentSignal;
     std::string finalResult = "VACUOUS";
-    std::vector<int> propertyIds;
     std::vector<PropertyEvalEvent> failures;
 };
 
