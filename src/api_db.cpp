@@ -112,7 +112,8 @@ void retreatCursor() {
 // a window the cursor goes to the first step at the start time and no steps
 // are sent.
 std::string placeCursorOnWindow(Database& db) {
-    const auto [first, second] = db.getMinMaxStepWindow();
+    const TickScale scale = wsim_kernel::sim_state::instance().tick_scale();
+    const auto [first, second] = db.getMinMaxStepWindow(scale);
     if (first == -1 && second != -1) {
         db_cursor = db.getMinStep(second);
         min_db_cursor = 0;
@@ -120,7 +121,7 @@ std::string placeCursorOnWindow(Database& db) {
     }
     db_cursor = static_cast<int>(second);
     min_db_cursor = static_cast<int>(first);
-    const auto [t0, t1] = db.getTimeRange();
+    const auto [t0, t1] = db.getTimeRange(scale);
     return db.getTimelineWindow(t0, t1, db.getSubtreeInstanceIds(db.getCurrentHierarchy()));
 }
 

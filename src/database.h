@@ -1,6 +1,8 @@
 // The project database: an in-memory SQLite store copied to a file on save.
 #pragma once
 
+#include "time_units.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -129,10 +131,12 @@ public:
     int getTotalSteps();
     int64_t getMaxTime();
     // The first and last step of the configured waveform window, (-1, -1) when no
-    // step lies inside it; without a window, -1 and the start time.
-    std::pair<int64_t, int64_t> getMinMaxStepWindow();
-    // The configured (start, start + window size).
-    std::pair<int64_t, int64_t> getTimeRange();
+    // step lies inside it; without a window, -1 and the start time. The project
+    // row keeps the window in the configured unit; `scale` gives the recorded
+    // times' ticks.
+    std::pair<int64_t, int64_t> getMinMaxStepWindow(const TickScale& scale = {});
+    // The configured (start, start + window size), in ticks.
+    std::pair<int64_t, int64_t> getTimeRange(const TickScale& scale = {});
 
     // Signals, properties and project settings as JSON.
     std::string hierSignalList();

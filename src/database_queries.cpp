@@ -305,32 +305,46 @@ bool readWindowSettings(sqlite3* db, int64_t& window, int64_t& start) {
     return true;
 }
 
+// The window's ends in ticks: from the first tick at or after its start to the
+// last tick at or before its end. Negative times stay as they are (nothing is
+// recorded before 0).
+std::pair<int64_t, int64_t> windowTicks(int64_t start, int64_t window, const TickScale& scale) {
+    const auto ticks = [](int64_t t, uint64_t converted) {
+        constexpr auto last = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+        return t < 0 ? t : static_cast<int64_t>(std::min(converted, last));
+    };
+    const int64_t end = addTimes(start, window);
+    return {ticks(start, scale.firstTickFrom(static_cast<uint64_t>(std::max<int64_t>(start, 0)))),
+            ticks(end, scale.lastTickWithin(static_cast<uint64_t>(std::max<int64_t>(end, 0))))};
+}
+
 } // namespace
 
-std::pair<int64_t, int64_t> Database::getMinMaxStepWindow() {
+std::pair<int64_t, int64_t> Database::getMinMaxStepWindow(const TickScale& scale) {
     int64_t window = -1;
     int64_t start = -1;
     if (!readWindowSettings(db, window, start))
         return {-1, -1};
+    const auto [from, to] = windowTicks(start, window, scale);
     if (window == -1)
-        return {-1, start};
+        return {-1, from};
     // The ends need not fall on recorded times: the window holds the steps whose
     // times lie between them.
     const int64_t first =
-        queryNumber(db, "SELECT MIN(step) FROM timeline WHERE time >= ?", {start}, true);
-    const int64_t last = queryNumber(db, "SELECT MAX(step) FROM timeline WHERE time <= ?",
-                                     {addTimes(start, window)}, true);
+        queryNumber(db, "SELECT MIN(step) FROM timeline WHERE time >= ?", {from}, true);
+    const int64_t last =
+        queryNumber(db, "SELECT MAX(step) FROM timeline WHERE time <= ?", {to}, true);
     if (first == -1 || last == -1 || first > last)
         return {-1, -1};
     return {first, last};
 }
 
-std::pair<int64_t, int64_t> Database::getTimeRange() {
+std::pair<int64_t, int64_t> Database::getTimeRange(const TickScale& scale) {
     int64_t window = -1;
     int64_t start = -1;
     if (!readWindowSettings(db, window, start))
         return {-1, -1};
-    return {start, addTimes(start, window)};
+    return windowTicks(start, window, scale);
 }
 
 // ---- Signals, properties and project settings ----

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "kernel_expr.h"
+#include "time_units.h"
 #include "timeseries.h"
 
 #include <array>
@@ -353,6 +354,8 @@ struct timescale_t {
     uint64_t time_unit_ps = 1000;
     uint64_t time_prec_ps = 1;
     bool was_set = false;
+    // One tick of simulation time; a design without a timescale counts in nanoseconds.
+    uint64_t tick_fs = 1000000;
 };
 
 // Region queue indices.
@@ -425,6 +428,7 @@ struct timed_wake {
 
 class sim_state {
 public:
+    // Times are given in `time_unit`; the run converts them to its ticks.
     struct SimConfig {
         uint64_t max_sim_time = 0; // 0: no limit
         int max_sim_cycle = 1000;
@@ -537,6 +541,10 @@ public:
     std::vector<process_t>& all_processes() { return _processes; }
     time_t& sim_time() { return _current_simulation_time; }
     timescale_t& timescale() { return _timescale; }
+    // The configured time unit in ticks of this model.
+    TickScale tick_scale() const {
+        return {unit_femtoseconds(sim_config.time_unit), _timescale.tick_fs};
+    }
 
     // Value of a signal by its store; a bit reads as 0 or 1.
     uint64_t read_signal_val(int pos, operand_t type) {
@@ -704,6 +712,8 @@ private:
     std::vector<process_t> _processes;
     std::vector<prop_t> _props;
     time_t _current_simulation_time = 0;
+    // The last tick the run may reach (max_sim_time in ticks), set as a run starts.
+    time_t _time_limit = end_of_time;
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::string _console_path;
     std::ofstream _display_log;

@@ -160,8 +160,9 @@ bool sim_state::advance_time() {
         next = _wakes.front().when;
     if (!_future_writes.empty())
         next = std::min(next, _future_writes.front().when);
-    if (sim_config.max_sim_time != 0 && next > sim_config.max_sim_time) {
-        std::cerr << "Max simulation time " << sim_config.max_sim_time << " reached — stopping."
+    if (next > _time_limit) {
+        std::cerr << "Max simulation time " << sim_config.max_sim_time << " "
+                  << sim_config.time_unit << " (" << _time_limit << " ticks) reached — stopping."
                   << std::endl;
         stop(stop_reason_t::TIME_LIMIT);
         return false;
@@ -234,6 +235,9 @@ void sim_state::main_loop() {
 }
 
 void sim_state::run() {
+    _time_limit = sim_config.max_sim_time == 0
+                      ? end_of_time
+                      : tick_scale().lastTickWithin(sim_config.max_sim_time);
     write_banner(std::cout);
     std::cout.flush();
     const bool fresh = !_started;

@@ -11,6 +11,7 @@
 #include "kernel.h"
 #include "lsp.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -340,20 +341,6 @@ napi_value guarded(napi_env env, Body&& body) {
 
 // ---- Configuration ----
 
-uint64_t unit_to_ps(const std::string& unit) {
-    if (unit == "fs" || unit == "ps")
-        return 1;
-    if (unit == "ns")
-        return 1000;
-    if (unit == "us")
-        return 1000000;
-    if (unit == "ms")
-        return 1000000000;
-    if (unit == "s")
-        return 1000000000000;
-    return 1000;
-}
-
 struct ProjectConfig {
     int64_t start_time = 0;
     int waveform_window_size = -1;  // no window
@@ -382,22 +369,13 @@ bool readProjectConfig(napi_env env, napi_value object, ProjectConfig& config) {
     return !exceptionPending(env);
 }
 
-// A configured time in kernel units: negative times count as 0, and a product
-// past the 64-bit range stays at its largest value instead of wrapping.
-uint64_t scaledTime(int64_t value, uint64_t scale) {
-    if (value <= 0)
-        return 0;
-    const auto time = static_cast<uint64_t>(value);
-    if (time > std::numeric_limits<uint64_t>::max() / scale)
-        return std::numeric_limits<uint64_t>::max();
-    return time * scale;
-}
-
+// The limits stay in the configured unit: only the run knows the design's
+// time precision, which its ticks count. Negative times count as 0.
 void applyRunLimits(const ProjectConfig& config) {
-    const uint64_t scale = unit_to_ps(config.time_unit);
+    const auto notNegative = [](int64_t t) { return static_cast<uint64_t>(std::max<int64_t>(t, 0)); };
     auto& sim_config = wsim_kernel::sim_state::instance().sim_config;
-    sim_config.max_sim_time = scaledTime(config.max_sim_time, scale);
-    sim_config.start_time = scaledTime(config.start_time, scale);
+    sim_config.max_sim_time = notNegative(config.max_sim_time);
+    sim_config.start_time = notNegative(config.start_time);
     sim_config.max_sim_cycle = config.max_sim_cycle;
     sim_config.time_unit = config.time_unit;
     std::cerr << "[CONFIG] max_time=" << sim_config.max_sim_time

@@ -63,6 +63,7 @@ void SimulatorBuilder::prepareTimescales(const RootSymbol& root) {
     _global_precision_fs = finest == 0 ? 1000000 : finest;
     auto& ts = sim_state::instance().timescale();
     ts = wsim_kernel::timescale_t{};
+    ts.tick_fs = _global_precision_fs;
     if (!declared)
         return;
     ts.was_set = true;

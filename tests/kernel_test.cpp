@@ -254,8 +254,19 @@ TEST_F(KernelTest, LimitsStopTheRunAndSayWhy) {
     state().sim_config.max_sim_time = 30;
     run(&errors);
     EXPECT_EQ(state().stop_reason(), wk::stop_reason_t::TIME_LIMIT);
-    EXPECT_EQ(errors, "Max simulation time 30 reached — stopping.\n");
+    EXPECT_EQ(errors, "Max simulation time 30 ns (30 ticks) reached — stopping.\n");
     EXPECT_EQ(state().sim_time(), 30u);
+
+    // The limit is given in the configured unit and counted in the model's ticks.
+    SetUp();
+    clock(signal("clk", 1), 500);
+    state().timescale().tick_fs = 1000;  // 1 ps
+    state().sim_config.max_sim_time = 3;
+    state().sim_config.time_unit = "ns";
+    run(&errors);
+    EXPECT_EQ(errors, "Max simulation time 3 ns (3000 ticks) reached — stopping.\n");
+    EXPECT_EQ(state().sim_time(), 3000u);
+    state().timescale() = wk::timescale_t{};
 
     // Time never wraps around: what lies past the last time the simulation
     // counts is never reached, and the run says so.

@@ -52,7 +52,7 @@ TEST(SimulateMixed, AluAndFifoTestbenchRunsAsItsSourceSays) {
     }
     auto& config = wsim_kernel::sim_state::instance().sim_config;
     config = wsim_kernel::sim_state::SimConfig{};
-    config.max_sim_time = 200000; // 200 ns in the 1 ps precision
+    config.max_sim_time = 200; // ns, the configured unit
     config.max_sim_cycle = 10000;
 
     std::string diagnostics;

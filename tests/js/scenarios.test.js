@@ -36,10 +36,15 @@ test('failed saves and a recorder stopped at its limit are said in the answers',
   expectPassed(runScenario('said_out_loud'));
 });
 
-test('configuration keys, their defaults and the time-unit scale', () => {
+test('the time limit and the window mean the configured unit at any design precision', () => {
+  expectPassed(runScenario('time_units'));
+});
+
+test('configuration keys and their defaults; the limits stay in the configured unit', () => {
   const run = runScenario('configuration');
   expectPassed(run);
-  // Each case's marker is followed by the run limits the kernel received.
+  // Each case's marker is followed by the run limits the kernel received, in
+  // the configured unit: each run counts them in its design's ticks.
   const limits = {};
   let current = null;
   for (const line of run.stderr.split('\n')) {
@@ -51,13 +56,13 @@ test('configuration keys, their defaults and the time-unit scale', () => {
   }
   assert.deepEqual(limits, {
     defaults: 'max_time=0 max_cycle=1000 unit= start=0',
-    us: 'max_time=5000000 max_cycle=77 unit=us start=2000000',
+    us: 'max_time=5 max_cycle=77 unit=us start=2',
     ps: 'max_time=5 max_cycle=1000 unit=ps start=0',
     fs: 'max_time=5 max_cycle=1000 unit=fs start=0',
-    unknown: 'max_time=5000 max_cycle=1000 unit=minutes start=0',
-    huge: 'max_time=5000000000000 max_cycle=2147483647 unit=ns start=0',
-    overflow: 'max_time=18446744073709551615 max_cycle=1000 unit=s start=0',
-    'window-less run': 'max_time=50000 max_cycle=1000 unit=ns start=0',
+    unknown: 'max_time=5 max_cycle=1000 unit=minutes start=0',
+    huge: 'max_time=5000000000 max_cycle=2147483647 unit=ns start=0',
+    overflow: 'max_time=5000000000 max_cycle=1000 unit=s start=0',
+    'window-less run': 'max_time=50 max_cycle=1000 unit=ns start=0',
   });
   assert.match(run.stderr, /\[CONFIG\] 'start_time' is not a number; the default is used/);
 });

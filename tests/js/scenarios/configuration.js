@@ -1,5 +1,5 @@
-// json2_callback: defaults for absent keys, the time-unit scale on the run
-// limits, what the project row keeps, and a refused configuration that
+// json2_callback: defaults for absent keys, the run limits in the configured
+// unit, what the project row keeps, and a refused configuration that
 // leaves the current project alone.
 'use strict';
 

@@ -25,7 +25,7 @@ const stepOf = (answer) => {
 // ---- Configuration: every key (the row it leaves: configuration.js) ----
 const compiled = JSON.parse(wexla.json2_callback({
   start_time: 5,
-  waveform_window_size: 20000,
+  waveform_window_size: 20,
   max_sim_time: 200,
   max_sim_cycles: 1000,
   time_unit: 'ns',
@@ -52,7 +52,7 @@ for (const name of ['clk', 'count', 'counter.bit0.q', 'counter.bit3.q']) {
   assert.ok(signalNames.includes(name), name);
 }
 assert.ok(init.steps.length > 0);
-// The window holds the steps from 5 ns (5000 in the 1 ps precision) on.
+// The window holds the steps from 5 ns to 25 ns (5000 to 25000 in the 1 ps precision).
 for (const step of init.steps) {
   assert.ok(step.simulationTime >= 5000 && step.simulationTime <= 25000, 'inside the window');
 }
