@@ -348,8 +348,7 @@ struct sample_group {
 };
 
 // The simulation's time base: the finest precision of the design's modules,
-// and the unit of its top module (what $time answers there and what the
-// host's limits are given in).
+// and the unit of its top module (what $time answers there).
 struct timescale_t {
     uint64_t time_unit_ps = 1000;
     uint64_t time_prec_ps = 1;
