@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "nesting_limits.h"
+#include "plain_names.h"
 
 #include <slang/ast/ASTVisitor.h>
 #include <slang/syntax/AllSyntax.h>
@@ -79,11 +80,21 @@ const InstanceBodySymbol* enclosingBody(const Symbol& sym) {
     return nullptr;
 }
 
+// The names of the signals the ports stand for: a port's own name, and the
+// signal it connects to inside (`.a(x)`, or each of `.din({dh, dl})`).
 std::unordered_set<std::string_view> portNames(const InstanceBodySymbol& body) {
     std::unordered_set<std::string_view> names;
-    for (const auto& member : body.members()) {
-        if (member.kind == SymbolKind::Port)
-            names.insert(member.name);
+    auto add = [&names](const PortSymbol& port) {
+        names.insert(port.name);
+        if (port.internalSymbol)
+            names.insert(port.internalSymbol->name);
+    };
+    for (const Symbol* entry : body.getPortList()) {
+        if (entry->kind == SymbolKind::Port)
+            add(entry->as<PortSymbol>());
+        else if (entry->kind == SymbolKind::MultiPort)
+            for (const PortSymbol* port : entry->as<MultiPortSymbol>().ports)
+                add(*port);
     }
     return names;
 }
@@ -429,7 +440,8 @@ void CFGBuilder::forEachMember(const InstanceSymbol& inst,
         std::string generate_path;
         if (scope != &inst.body) {
             const std::string full = scope->asSymbol().getHierarchicalPath();
-            generate_path = full.size() > base.size() ? full.substr(base.size() + 1) + "." : "";
+            generate_path =
+                full.size() > base.size() ? plainPath(full.substr(base.size() + 1)) + "." : "";
         }
         for (const Symbol& member : scope->members()) {
             if (member.kind == SymbolKind::GenerateBlock) {

@@ -253,6 +253,8 @@ private:
     void addDriver(int target, int expr, slang::SourceLocation where,
                    const std::string& process_name, time_t delay);
     void registerPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
+    void registerPort(const slang::ast::InstanceSymbol& inst, const slang::ast::PortSymbol& port,
+                      const std::string& inst_path, int line);
     // An output variable port declared with a value starts with it.
     void initialisePort(const slang::ast::PortSymbol& port, signal_ref sig);
     void bindPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);

@@ -4,6 +4,8 @@
 // node maps to one operation at the node's own width.
 #include "simulator.h"
 
+#include "plain_names.h"
+
 #include <slang/ast/EvalContext.h>
 
 #include <algorithm>
@@ -860,10 +862,8 @@ int SimulatorBuilder::compileLValue(const Expression& target) {
 // ---- Signals ---------------------------------------------------------------
 
 std::string SimulatorBuilder::signalName(const ValueSymbol& sym) const {
-    const std::string path = sym.getHierarchicalPath();
     // The top instance's own name is not part of a signal's name.
-    const auto dot = path.find('.');
-    return dot == std::string::npos ? path : path.substr(dot + 1);
+    return plainPathBelowTop(sym.getHierarchicalPath());
 }
 
 wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {

@@ -1,6 +1,7 @@
 // The instance tree: every child instance is registered with the recorder
 // and its ports, its port connections become continuous drivers, and the
 // design's timescales decide the simulation's time base.
+#include "plain_names.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -110,11 +111,8 @@ void SimulatorBuilder::handle(const InstanceSymbol& inst) {
 std::string SimulatorBuilder::signalPathTail(const InstanceSymbol& inst) const {
     // The instance's name under its parent instance: generate blocks between
     // them are part of it (g[0].u1).
-    const std::string full = inst.getHierarchicalPath();
     const std::string parent = instancePathOf(*inst.getParentScope());
-    std::string below_top;
-    const auto dot = full.find('.');
-    below_top = dot == std::string::npos ? full : full.substr(dot + 1);
+    const std::string below_top = plainPathBelowTop(inst.getHierarchicalPath());
     if (parent.empty())
         return below_top;
     return below_top.substr(std::min(below_top.size(), parent.size() + 1));
@@ -123,38 +121,64 @@ std::string SimulatorBuilder::signalPathTail(const InstanceSymbol& inst) const {
 void SimulatorBuilder::registerPorts(const InstanceSymbol& inst, const std::string& inst_path) {
     const int line = getLineNumber(inst.location);
     for (const Symbol* entry : inst.body.getPortList()) {
-        if (entry->kind != SymbolKind::Port) {
-            if (entry->kind == SymbolKind::MultiPort)
-                reportNotModelled(entry->location, "port of several signals");
-            else
-                reportNotModelled(entry->location, "interface port");
-            continue;
+        if (entry->kind == SymbolKind::Port) {
+            registerPort(inst, entry->as<PortSymbol>(), inst_path, line);
+        } else if (entry->kind == SymbolKind::MultiPort) {
+            // `.din({dh, dl})`: slang connects each signal as a port of its own.
+            for (const PortSymbol* port : entry->as<MultiPortSymbol>().ports)
+                registerPort(inst, *port, inst_path, line);
+        } else {
+            reportNotModelled(entry->location, "interface port");
         }
-        const auto& port = entry->as<PortSymbol>();
-        const Type& type = port.getType();
-        if (!type.isIntegral() || !port.internalSymbol)
-            continue;
-        const auto& value = port.internalSymbol->as<ValueSymbol>();
-        if (_signals.count(&value))
-            continue;
-        const std::string name = inst_path + "." + std::string(port.name);
-        _signal_owners[name] = &value;
-        if (const ValueSymbol* outside = collapsibleConnection(inst, port)) {
-            try {
-                // One signal seen under two names: no copy, no delta between them.
-                const wsim_kernel::signal_ref sig = signalOf(*outside);
-                registerAlias(name, sig, static_cast<int>(type.getBitWidth()), line);
-                _signals[&value] = sig;
-                _collapsed_ports.insert(&port);
-                continue;
-            } catch (const Unmodelled&) {
-                // Bound as any other connection below.
-            }
-        }
+    }
+}
+
+namespace {
+
+// Whether a port is the whole of its internal signal rather than a select
+// of it (`.a(x[3:0])`).
+bool wholeSignalPort(const PortSymbol& port) {
+    const Expression* e = port.getInternalExpr();
+    if (!e)
+        return true;
+    const Expression& u = e->unwrapImplicitConversions();
+    return (u.kind == ExpressionKind::NamedValue || u.kind == ExpressionKind::HierarchicalValue) &&
+           &u.as<ValueExpressionBase>().symbol == port.internalSymbol;
+}
+
+} // namespace
+
+void SimulatorBuilder::registerPort(const InstanceSymbol& inst, const PortSymbol& port,
+                                    const std::string& inst_path, int line) {
+    if (!port.getType().isIntegral() || !port.internalSymbol)
+        return;
+    const auto& value = port.internalSymbol->as<ValueSymbol>();
+    if (_signals.count(&value) || !value.getType().isIntegral())
+        return;
+    // Named as the signal is in the design's structure, whatever the port's
+    // outside name.
+    const Type& type = value.getType();
+    const std::string name = inst_path + "." + std::string(value.name);
+    _signal_owners[name] = &value;
+    if (!wholeSignalPort(port)) {
         _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true,
                                           false);
-        initialisePort(port, _signals[&value]);
+        return;
     }
+    if (const ValueSymbol* outside = collapsibleConnection(inst, port)) {
+        try {
+            // One signal seen under two names: no copy, no delta between them.
+            const wsim_kernel::signal_ref sig = signalOf(*outside);
+            registerAlias(name, sig, static_cast<int>(type.getBitWidth()), line);
+            _signals[&value] = sig;
+            _collapsed_ports.insert(&port);
+            return;
+        } catch (const Unmodelled&) {
+            // Bound as any other connection below.
+        }
+    }
+    _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true, false);
+    initialisePort(port, _signals[&value]);
 }
 
 const ValueSymbol* SimulatorBuilder::collapsibleConnection(const InstanceSymbol& inst,
@@ -217,13 +241,26 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
                 unmodelled("port of this type", where);
             const auto& internal = port.internalSymbol->as<ValueSymbol>();
             const wsim_kernel::signal_ref inside = signalOf(internal);
-            const std::string port_name = inst_path + "." + std::string(port.name);
+            const std::string port_name = inst_path + "." + std::string(internal.name);
+            // A port that is a select of its signal (`.a(x[3:0])`) reads and
+            // writes that select, taken in the instance's own scope.
+            const Expression* select = wholeSignalPort(port) ? nullptr : port.getInternalExpr();
+            auto inner = [&](auto compile) {
+                Restore<const Scope*> keep(_ctx.scope);
+                _ctx.scope = &inst.body;
+                return compile();
+            };
             switch (port.direction) {
             case ArgumentDirection::In: {
-                wsim_kernel::lvalue_t lv;
-                lv.width = state.signal_width(inside);
-                lv.parts.push_back({inside, lv.width, lv.width});
-                const int target = state.add_lvalue(lv);
+                int target = 0;
+                if (select) {
+                    target = inner([&] { return compileLValue(*select); });
+                } else {
+                    wsim_kernel::lvalue_t lv;
+                    lv.width = state.signal_width(inside);
+                    lv.parts.push_back({inside, lv.width, lv.width});
+                    target = state.add_lvalue(lv);
+                }
                 addDriver(target, compileConverted(*expr, port_type), where,
                           port_name + "_input_bind", 0);
                 break;
@@ -234,20 +271,25 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
                                                : *expr;
                 const int target = compileLValue(actual);
                 const int target_width = state.lvalues(target).width;
-                const int width = state.signal_width(inside);
-                wsim_kernel::expr_t load;
-                load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, inside.type, inside.pos, 0});
-                if (target_width < width)
-                    load.code.push_back({wsim_kernel::xop::TRUNC,
-                                         static_cast<uint8_t>(target_width), 0, 0,
-                                         operand_t::BIT, 0, 0});
-                else if (target_width > width && port_type.isSigned())
-                    load.code.push_back({wsim_kernel::xop::SEXT,
-                                         static_cast<uint8_t>(target_width),
-                                         static_cast<uint8_t>(width), 0, operand_t::BIT, 0, 0});
-                load.width = target_width;
-                const int value = state.add_expr(std::move(load));
-                _ctx.exprs_used.push_back(value);
+                int value = 0;
+                if (select) {
+                    value = inner([&] { return compileConverted(*select, *actual.type); });
+                } else {
+                    const int width = state.signal_width(inside);
+                    wsim_kernel::expr_t load;
+                    load.code.push_back({wsim_kernel::xop::LOAD, 64, 64, 0, inside.type, inside.pos, 0});
+                    if (target_width < width)
+                        load.code.push_back({wsim_kernel::xop::TRUNC,
+                                             static_cast<uint8_t>(target_width), 0, 0,
+                                             operand_t::BIT, 0, 0});
+                    else if (target_width > width && port_type.isSigned())
+                        load.code.push_back({wsim_kernel::xop::SEXT,
+                                             static_cast<uint8_t>(target_width),
+                                             static_cast<uint8_t>(width), 0, operand_t::BIT, 0, 0});
+                    load.width = target_width;
+                    value = state.add_expr(std::move(load));
+                    _ctx.exprs_used.push_back(value);
+                }
                 const auto& parts = state.lvalues(target).parts;
                 const std::string parent_sig =
                     parts.empty() ? port_name : state.signal_name(parts.front().sig);

@@ -1,5 +1,6 @@
 // The design visitor: declarations become signals, continuous assignments
 // become drivers, procedural blocks become processes.
+#include "plain_names.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -48,9 +49,7 @@ std::string SimulatorBuilder::instancePathOf(const Scope& scope) const {
     const InstanceSymbol* inst = s->as<InstanceBodySymbol>().parentInstance;
     if (!inst || inst->isTopLevel())
         return "";
-    const std::string path = inst->getHierarchicalPath();
-    const auto dot = path.find('.');
-    return dot == std::string::npos ? path : path.substr(dot + 1);
+    return plainPathBelowTop(inst->getHierarchicalPath());
 }
 
 void SimulatorBuilder::handle(const GenerateBlockSymbol& block) {

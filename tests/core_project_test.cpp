@@ -565,3 +565,54 @@ endmodule
                    "MAX(step) AS last FROM timeline GROUP BY time) s ORDER BY s.time;"),
               (std::vector<std::string>{"0|0|0", "2|0|0", "5|1|0", "9|1|0"}));
 }
+
+TEST_F(ProjectTest, EscapedNamesAndPortsOfSeveralSignalsAreRecordedAsPorts) {
+    // An escaped name has one spelling, the plain one, in the registry and
+    // in the rows; a port made of several signals, or of a select of one,
+    // connects them as ports of their own.
+    const std::string file = dir.file("names.sv");
+    writeFile(file, R"(module leaf(input bit \in-x , output bit \out.y );
+  assign \out.y = ~\in-x ;
+endmodule
+module pack(.din({dh, dl}), .dout({oh, ol}), .a(x[5:2]), .c(w[6:3]));
+  input bit [1:0] dh, dl;
+  output bit [1:0] oh, ol;
+  input bit [7:0] x;
+  output bit [7:0] w;
+  assign oh = dl;
+  assign ol = dh;
+  assign w = x + 8'd3;
+endmodule
+module top;
+  bit \odd"name = 0;
+  bit q;
+  bit [3:0] i = 4'b0110, o, sel_in = 4'b0101, sel_out;
+  leaf \u-1 (.\in-x (\odd"name ), .\out.y (q));
+  pack p(.din(i), .dout(o), .a(sel_in), .c(sel_out));
+  initial #1 \odd"name = 1;
+endmodule
+)");
+    Database::instance().clear(true);
+    Database::instance().insertProjectStructure({file});
+    compile({file});
+    const SimulationResult r = simulate();
+    ASSERT_TRUE(r.success);
+    EXPECT_TRUE(r.not_modelled.empty());
+    const auto names = rows("SELECT name FROM signals;");
+    for (const auto& [name, info] : wsim_timeseries::TimeSeriesDB::instance().get_signals())
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+    EXPECT_EQ(rows("SELECT name FROM signals WHERE isPort = 1 ORDER BY name;"),
+              (std::vector<std::string>{"p.dh", "p.dl", "p.oh", "p.ol", "p.w", "p.x", "u-1.in-x",
+                                        "u-1.out.y"}));
+    for (const char* port : {"p.dh", "p.ol", "p.x", "u-1.in-x"})
+        EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_signals().at(port).isPort) << port;
+    auto last = [this](const std::string& name) {
+        return row("SELECT t.signal_val FROM timeline t JOIN signals s ON t.signal_id = s.signal_id "
+                   "WHERE s.name = '" + name + "' ORDER BY t.step DESC LIMIT 1;");
+    };
+    EXPECT_EQ(last("odd\"name"), "1");
+    EXPECT_EQ(last("q"), "0");
+    EXPECT_EQ(last("o"), "9");       // {oh, ol} = {dl, dh}
+    EXPECT_EQ(last("p.x"), "20");    // the port is x[5:2]
+    EXPECT_EQ(last("sel_out"), "2"); // w[6:3] of 23
+}
