@@ -293,7 +293,6 @@ public:
     prop_t(const std::string& label, int line);
 
     const std::string& name() const { return _label; }
-    int line() const { return _line; }
     const std::vector<int>& stable_deps() const { return _stable_deps; }
     void add_stable_dep(int idx) { _stable_deps.push_back(idx); }
 
