@@ -39,7 +39,8 @@ struct SimulationResult {
     uint64_t final_time = 0;
     std::vector<NotModelled> not_modelled;
     // Why the run stopped: "finish", "time limit", "cycle limit", "delta limit",
-    // "queue overrun", "no more events", or "none" when nothing ran.
+    // "queue overrun", "no more events", "console limit", or "none" when
+    // nothing ran.
     std::string stop_reason = "none";
     // The last step recorded, when the recorder stopped before the run ended.
     std::optional<wsim_timeseries::RecordedUntil> recorded_until;

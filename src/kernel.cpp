@@ -14,6 +14,7 @@ const char* stop_reason_text(stop_reason_t reason) {
     case stop_reason_t::DELTA_LIMIT: return "delta limit";
     case stop_reason_t::QUEUE_OVERRUN: return "queue overrun";
     case stop_reason_t::NO_MORE_EVENTS: return "no more events";
+    case stop_reason_t::CONSOLE_LIMIT: return "console limit";
     case stop_reason_t::NONE: break;
     }
     return "none";
@@ -421,6 +422,7 @@ void sim_state::run_monitor_region() {
     _monitor.last = std::move(now);
     _monitor.printed = true;
     exps(_monitor.exp_idx)();
+    stop_if_console_full();
 }
 
 // ---- Run control -----------------------------------------------------------

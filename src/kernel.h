@@ -17,6 +17,7 @@
 //    (wsim_timeseries::TimeSeriesDB), whose rows need Database::init().
 #pragma once
 
+#include "console_file.h"
 #include "kernel_expr.h"
 #include "time_units.h"
 #include "timeseries.h"
@@ -374,9 +375,10 @@ enum class stop_reason_t : int {
     DELTA_LIMIT,    // one time step took more than max_delta_cycles rounds
     QUEUE_OVERRUN,  // a region held more entries than one drain may take
     NO_MORE_EVENTS, // nothing was left to happen
+    CONSOLE_LIMIT,  // the console file reached max_console_bytes
 };
 // "finish", "time limit", "cycle limit", "delta limit", "queue overrun",
-// "no more events", or "none".
+// "no more events", "console limit", or "none".
 const char* stop_reason_text(stop_reason_t reason);
 
 // Who waits on a signal: a process (at one of its WAIT statements, or at any
@@ -434,6 +436,8 @@ public:
         uint64_t start_time = 0;
         bool infinite_loop_abort = false;
         int max_delta_cycles = 1000;
+        // The console file holds at most this much of what the design prints.
+        uint64_t max_console_bytes = uint64_t{1} << 30;
     };
 
     struct MonitorWatcher {
@@ -623,8 +627,9 @@ public:
     void set_console_path(const std::string& path) { _console_path = path; }
     const std::string& console_path() const { return _console_path; }
 
-    // The console stream; opened (truncating) on first use when closed.
-    std::ofstream& display_log();
+    // The console stream; opened (truncating) on first use when closed. Past
+    // the console limit it takes nothing more, and the run stops.
+    std::ostream& display_log();
     // Starts a fresh console file with the banner.
     void reset_display_log();
     static void write_banner(std::ostream& out);
@@ -655,6 +660,7 @@ private:
     void record_step(int line);
     void stop(stop_reason_t reason);
     void open_console(bool append);
+    void stop_if_console_full();
 
     // Scheduling.
     void start_processes();
@@ -714,7 +720,7 @@ private:
     time_t _time_limit = end_of_time;
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::string _console_path;
-    std::ofstream _display_log;
+    ConsoleFile _console;
 
     // Region queues.
     std::deque<int> _active;   // processes

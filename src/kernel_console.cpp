@@ -27,28 +27,30 @@ void sim_state::write_banner(std::ostream& out) {
 }
 
 void sim_state::open_console(bool append) {
-    if (_display_log.is_open())
-        _display_log.close();
-    _display_log.clear();
-    if (_console_path.empty())
-        return;
-    _display_log.open(_console_path, append ? std::ios::out | std::ios::app
-                                            : std::ios::out | std::ios::trunc);
+    _console.open(_console_path, append, sim_config.max_console_bytes);
 }
 
-std::ofstream& sim_state::display_log() {
-    if (!_display_log.is_open())
+std::ostream& sim_state::display_log() {
+    if (!_console.is_open())
         open_console(false);
-    return _display_log;
+    return _console.stream();
 }
 
 void sim_state::reset_display_log() {
     open_console(false);
-    if (_display_log.is_open()) {
-        write_banner(_display_log);
-        _display_log << "\n";
-        _display_log.flush();
+    if (_console.is_open()) {
+        write_banner(_console.stream());
+        _console.stream() << "\n";
+        _console.stream().flush();
     }
+}
+
+void sim_state::stop_if_console_full() {
+    if (!_console.full() || _stop_reason != stop_reason_t::NONE)
+        return;
+    std::cerr << "[SIM] the console file reached its limit of " << _console.limit()
+              << " bytes at t=" << _current_simulation_time << " — stopping.\n";
+    stop(stop_reason_t::CONSOLE_LIMIT);
 }
 
 // The statement a queued process stands at: the one it runs next.

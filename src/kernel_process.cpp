@@ -360,6 +360,7 @@ void sim_state::run_system_task(const assignment_t& s) {
         if (s.expr != 0) {
             exps(s.expr)();
             display_log().flush();
+            stop_if_console_full();
         }
         break;
     default: break;

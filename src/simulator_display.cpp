@@ -319,7 +319,7 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
         for (const Piece& piece : pieces)
             out += piece.arg < 0 ? piece.text
                                  : argumentText(compiled[static_cast<size_t>(piece.arg)], piece.conv);
-        std::ofstream& log = sim_state::instance().display_log();
+        std::ostream& log = sim_state::instance().display_log();
         log << out;
         if (newline)
             log << "\n";

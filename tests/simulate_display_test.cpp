@@ -118,3 +118,23 @@ endmodule
     EXPECT_EQ(by_process['z'], (Lines{"5 z=0", "15 z=1", "25 z=2", "35 z=3"}));
     EXPECT_EQ(by_process['o'], (Lines{"5 once"}));
 }
+
+TEST(SimulateDisplay, TheConsoleFileStopsTheRunAtItsLimit) {
+    Simulation sim;
+    std::ostringstream banner;
+    wsim_kernel::sim_state::write_banner(banner);
+    // Room for the banner, its blank line and 25 bytes of output.
+    const uint64_t limit = banner.str().size() + 1 + 25;
+    wsim_kernel::sim_state::instance().sim_config.max_console_bytes = limit;
+    WexlaCore::instance().input("module top; always #1 $display(\"0123456789\"); endmodule\n");
+    wexla_test::QuietLogs quiet;
+    const SimulationResult r = WexlaCore::instance().simulate();
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(r.stop_reason, "console limit");
+    EXPECT_EQ(r.final_time, 3u);  // the third line did not fit
+    EXPECT_EQ(printed(sim), "0123456789\n0123456789\n012\n[the console file reached its limit of " +
+                                std::to_string(limit) + " bytes; the run stopped here]\n");
+    EXPECT_NE(quiet.errText.str().find("[SIM] the console file reached its limit of " +
+                                       std::to_string(limit) + " bytes at t=3 — stopping.\n"),
+              std::string::npos);
+}

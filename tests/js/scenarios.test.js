@@ -32,6 +32,12 @@ test('two worker threads running whole sessions at once take turns', () => {
   expectPassed(runScenario('two_threads'));
 });
 
+test('the console file stops the run at its limit (slow: writes 1 GB)', () => {
+  const run = runScenario('console_limit');
+  expectPassed(run);
+  assert.match(run.stderr, /\[SIM\] the console file reached its limit of 1073741824 bytes at t=10738 — stopping\./);
+});
+
 test('failed saves and a recorder stopped at its limit are said in the answers', () => {
   expectPassed(runScenario('said_out_loud'));
 });
