@@ -111,9 +111,10 @@ std::string windowJson(uint64_t center_time, uint64_t radius) {
 }
 
 std::string eventsJson() {
+    const auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     std::string out = "{\"assertionEvents\": [\n";
     const char* separator = "";
-    for (const auto& event : wsim_timeseries::TimeSeriesDB::instance().get_all_events()) {
+    for (const auto& event : recorder.get_all_events()) {
         out += separator;
         out += "  {\"propertyId\": " + std::to_string(event.propertyId) + ", \"label\": \"";
         append_json_escaped(out, event.label);
@@ -122,8 +123,11 @@ std::string eventsJson() {
         out += "\"}";
         separator = ",\n";
     }
-    out += "\n]}";
-    return out;
+    out += "\n]";
+    if (recorder.is_event_recording_stopped())
+        out += ",\n\"recordedUntil\": " + recorder.events_recorded_until_json(false) +
+               ",\n\"properties\": " + recorder.property_summaries_json("", false);
+    return out + "}";
 }
 
 } // namespace

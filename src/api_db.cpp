@@ -125,6 +125,13 @@ std::string placeCursorOnWindow(Database& db) {
     return db.getTimelineWindow(t0, t1, db.getSubtreeInstanceIds(db.getCurrentHierarchy()));
 }
 
+// Whether the project's last run stopped storing assertion events; the
+// answers then say where, and the property results give every summary.
+bool projectEventsStopped() {
+    const auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    return recorder.writes_database() && recorder.is_event_recording_stopped();
+}
+
 std::string initialStateJson(const SimulationResult& result, const std::string& steps) {
     Database& db = Database::instance();
     const std::string signals = db.hierSignalList();
@@ -139,7 +146,10 @@ std::string initialStateJson(const SimulationResult& result, const std::string& 
     out += "    \"totalChanges\": " + std::to_string(result.total_changes) + ",\n";
     out += "    \"stopReason\": \"" + json_escape(result.stop_reason) + "\",\n";
     out += "    \"notModelled\": " + wsim_timeseries::not_modelled_json(result.not_modelled) +
-           wsim_timeseries::recorded_until_member(result.meta(), "    ") + "\n";
+           wsim_timeseries::recorded_until_member(result.meta(), "    ");
+    if (projectEventsStopped())
+        out += wsim_timeseries::TimeSeriesDB::instance().events_recorded_until_member("    ");
+    out += "\n";
     out += "  },\n";
     out += "  \"signals\": " + (signals.empty() ? std::string("[]") : signals) + "\n";
     out += ",   \"steps\": " + (steps.empty() ? std::string("    []") : steps) + "\n";
@@ -312,7 +322,13 @@ const char* get_property_results_db() {
         "",
         [] {
             const std::string events = Database::instance().getAssertionEvents();
-            return last_result.store("{\"assertionEvents\":" + orDefault(events, "[]") + "}");
+            std::string out = "{\"assertionEvents\":" + orDefault(events, "[]");
+            if (projectEventsStopped()) {
+                const auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+                out += ",\"recordedUntil\":" + recorder.events_recorded_until_json(true) +
+                       ",\"properties\":" + recorder.property_summaries_json("", true);
+            }
+            return last_result.store(out + "}");
         },
         [](const std::string& m) {
             return last_result.store("{\"assertionEvents\":[],\"error\":\"" + m + "\"}");

@@ -494,7 +494,8 @@ bool Database::insertSignal(const std::string& name, int signal_id, const std::s
 
 bool Database::insertProperty(const std::string& id, const std::string& label,
                               const std::string& instance_id) {
-    Statement stmt(db, "INSERT OR IGNORE INTO properties (id, label, instance_id) VALUES (?, ?, ?);");
+    Statement stmt(keptStatement(
+        "INSERT OR IGNORE INTO properties (id, label, instance_id) VALUES (?, ?, ?);"));
     if (stmt.ok()) {
         stmt.text(1, id);
         stmt.text(2, label);
@@ -625,7 +626,8 @@ bool Database::insertPropertyTimeline(int step, const std::string& property_id,
 
 bool Database::insertAssertionEvent(const std::string& property_id, int64_t time,
                                     const std::string& result) {
-    Statement stmt(db, "INSERT INTO assertionevents (property_id, time, result) VALUES (?, ?, ?);");
+    Statement stmt(
+        keptStatement("INSERT INTO assertionevents (property_id, time, result) VALUES (?, ?, ?);"));
     if (stmt.ok()) {
         stmt.text(1, property_id);
         stmt.integer(2, time);

@@ -160,7 +160,7 @@ private:
     void startFromFile();
     void switchFile(const std::string& path);
 
-    // Statements run at every recorded step stay prepared for the connection's life.
+    // Statements run at every recorded step or event stay prepared for the connection's life.
     sqlite3_stmt* keptStatement(const char* sql);
     void finalizeKeptStatements();
 

@@ -100,19 +100,39 @@ void TimeSeriesDB::record_cause_line(const std::string& process_name) {
 void TimeSeriesDB::register_property(const std::string& label, int line,
                                      const std::string& ant_signal,
                                      const std::string& con_signal) {
-    auto known = std::find_if(property_results.begin(), property_results.end(),
-                              [&](const PropertyResult& r) { return r.label == label; });
-    if (known != property_results.end())
+    if (property_index.count(label))
         return;
+    PropertyResult& result = summary_of(label, line);
+    result.antecedentSignal = ant_signal;
+    result.consequentSignal = con_signal;
+    current_property_state[label] = "VACUOUS";
+}
+
+PropertyResult& TimeSeriesDB::summary_of(const std::string& label, int line) {
+    auto [it, fresh] = property_index.try_emplace(label, property_results.size());
+    if (!fresh)
+        return property_results[it->second];
     PropertyResult result;
     result.label = label;
     result.line = line;
-    result.antecedentSignal = ant_signal;
-    result.consequentSignal = con_signal;
     property_results.push_back(std::move(result));
-    current_property_state[label] = "VACUOUS";
+    // Events refer to the row: it goes in once, with the summary.
     if (database_writes)
         Database::instance().insertProperty(label, label, "");
+    return property_results.back();
+}
+
+// Past the limit an event costs a count: a long run stays as small and as fast
+// as its design.
+bool TimeSeriesDB::keeps_event(time_t sim_time) {
+    if (events_stopped)
+        return false;
+    if (next_event_id < kEventLimit)
+        return true;
+    events_stopped = true;
+    std::cerr << "[TIMESERIES] assertion event limit reached at event " << next_event_id
+              << ", time " << sim_time << "\n";
+    return false;
 }
 
 void TimeSeriesDB::record_property_result(const std::string& label, int line,
@@ -121,27 +141,22 @@ void TimeSeriesDB::record_property_result(const std::string& label, int line,
         current_property_state[label] = result;
         return;
     }
-    auto summary = std::find_if(property_results.begin(), property_results.end(),
-                                [&](const PropertyResult& r) { return r.label == label; });
-    if (summary == property_results.end()) {
-        PropertyResult fresh;
-        fresh.label = label;
-        fresh.line = line;
-        property_results.push_back(std::move(fresh));
-        summary = property_results.end() - 1;
-    }
-    summary->finalResult = result;
-    PropertyEvalEvent event{next_event_id++, label, sim_time, result};
-    all_eval_events.push_back(event);
-    if (result == "FAIL")
-        summary->failures.push_back(event);
+    PropertyResult& summary = summary_of(label, line);
+    const bool failed = result == "FAIL";
+    summary.finalResult = result;
+    ++summary.evaluations;
+    if (failed)
+        ++summary.failureCount;
     current_property_state[label] = result;
-
-    if (!database_writes)
+    if (!keeps_event(sim_time))
         return;
-    Database& db = Database::instance();
-    db.insertProperty(label, label, "");
-    db.insertAssertionEvent(label, static_cast<int64_t>(sim_time), result);
+
+    PropertyEvalEvent event{next_event_id++, label, sim_time, result};
+    if (failed)
+        summary.failures.push_back(event);
+    all_eval_events.push_back(std::move(event));
+    if (database_writes)
+        Database::instance().insertAssertionEvent(label, static_cast<int64_t>(sim_time), result);
 }
 
 void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
@@ -330,11 +345,13 @@ void TimeSeriesDB::clear() {
     node_by_path.clear();
     pending_cause_lines.clear();
     property_results.clear();
+    property_index.clear();
     _line_to_instance_id.clear();
     all_eval_events.clear();
     step_counter = 0;
     cursor = 0;
     next_event_id = 0;
+    events_stopped = false;
     exceed_flag = 0;
     recorded_rows = 0;
     table_rows = -1;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -103,7 +104,11 @@ struct PropertyResult {
     std::string antecedentSignal;
     std::string consequentSignal;
     std::string finalResult = "VACUOUS";
+    // The failures among the recorded events only; the counts cover the
+    // whole run, past the event limit too.
     std::vector<PropertyEvalEvent> failures;
+    int64_t evaluations = 0;
+    int64_t failureCount = 0;
 };
 
 // A construct the model left out of a run: where, and what.
@@ -141,6 +146,9 @@ public:
     static constexpr int kRowLimit = 20000;
     // Later steps keep no queue entries once this many queue rows were written.
     static constexpr int kQueueRowLimit = 200000;
+    // A run stores this many assertion events (in memory and in the table);
+    // later ones only count in their property's summary.
+    static constexpr int kEventLimit = 20000;
 
     static TimeSeriesDB& instance();
     TimeSeriesDB(const TimeSeriesDB&) = delete;
@@ -189,6 +197,9 @@ public:
     // Where recording stopped; none while it goes on.
     std::optional<RecordedUntil> recorded_until() const;
     bool is_queue_recording_stopped() const { return queue_rows_stopped; }
+    bool is_event_recording_stopped() const { return events_stopped; }
+    // Whether this run's steps and events went to the project database.
+    bool writes_database() const { return database_writes; }
 
     void clear();
 
@@ -210,10 +221,20 @@ public:
                                            const std::string& indent);
     static std::string eval_event_to_json(const PropertyEvalEvent& event,
                                           const std::string& indent);
+    // Once events stopped: how many were kept and the time of the last one
+    // (`{"events": N, "time": T}`), that object as the member of "meta" that
+    // follows "recordedUntil" ("" while events are kept), and each property's
+    // summary for the whole run, one object a line after `indent`. `compact`
+    // leaves out the spaces, as SQLite's JSON functions write.
+    std::string events_recorded_until_json(bool compact) const;
+    std::string events_recorded_until_member(const std::string& indent) const;
+    std::string property_summaries_json(const std::string& indent, bool compact) const;
 
 private:
     TimeSeriesDB() = default;
     bool row_limit_reached();
+    PropertyResult& summary_of(const std::string& label, int line);
+    bool keeps_event(time_t sim_time);
     void find_signals_without_rows();
     // The distinct entries of each queue, in queue order: the rows a step writes.
     static QueueState rows_of(const QueueState& queues, size_t& count);
@@ -233,9 +254,11 @@ private:
     std::map<int, std::string> _line_to_instance_id;
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::vector<PropertyResult> property_results;
+    std::unordered_map<std::string, size_t> property_index;
     std::map<std::string, std::string> current_property_state;
     std::vector<PropertyEvalEvent> all_eval_events;
     int next_event_id = 0;
+    bool events_stopped = false;
     std::map<std::string, int> instance_line_map;
     int exceed_flag = 0;
     bool database_writes = true;

@@ -120,6 +120,15 @@ std::vector<change> collect_changes(const std::vector<TimelineStep>& timeline) {
     return changes;
 }
 
+// The members a property's summary adds, each after ",".
+void append_summary_members(std::string& out, const PropertyResult& p, bool compact) {
+    const char* gap = compact ? "" : " ";
+    out += std::string(",") + gap + "\"finalResult\":" + gap;
+    append_quoted(out, p.finalResult);
+    out += std::string(",") + gap + "\"evaluations\":" + gap + std::to_string(p.evaluations);
+    out += std::string(",") + gap + "\"failures\":" + gap + std::to_string(p.failureCount);
+}
+
 } // namespace
 
 std::string TimeSeriesDB::selected_timestep_to_json(int index) const {
@@ -183,6 +192,30 @@ std::string TimeSeriesDB::eval_event_to_json(const PropertyEvalEvent& event,
     return out;
 }
 
+std::string TimeSeriesDB::events_recorded_until_json(bool compact) const {
+    const char* gap = compact ? "" : " ";
+    const time_t last = all_eval_events.empty() ? 0 : all_eval_events.back().time;
+    return std::string("{\"events\":") + gap + std::to_string(all_eval_events.size()) + "," +
+           gap + "\"time\":" + gap + std::to_string(last) + "}";
+}
+
+std::string TimeSeriesDB::events_recorded_until_member(const std::string& indent) const {
+    if (!events_stopped)
+        return "";
+    return ",\n" + indent + "\"eventsRecordedUntil\": " + events_recorded_until_json(false);
+}
+
+std::string TimeSeriesDB::property_summaries_json(const std::string& indent, bool compact) const {
+    std::string out = compact ? "[" : "[\n";
+    append_joined(out, property_results, compact ? "," : ",\n", [&](const PropertyResult& p) {
+        out += compact ? "{\"label\":" : indent + "  {\"label\": ";
+        append_quoted(out, p.label);
+        append_summary_members(out, p, compact);
+        out += "}";
+    });
+    return out + (compact ? "]" : "\n" + indent + "]");
+}
+
 std::string not_modelled_json(const std::vector<NotModelledEntry>& entries) {
     std::string out = "[";
     append_joined(out, entries, ", ", [&](const NotModelledEntry& e) {
@@ -218,6 +251,7 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
     append_quoted(out, meta.stop_reason);
     out += ",\n    \"notModelled\": " + not_modelled_json(meta.not_modelled);
     out += recorded_until_member(meta, "    ");
+    out += events_recorded_until_member("    ");
     out += "\n  },\n";
     out += "  \"signals\": [\n";
     append_signal_entries(out, signals);
@@ -230,6 +264,8 @@ std::string TimeSeriesDB::simulation_init_to_json(bool success, const std::strin
         append_quoted(out, p.antecedentSignal);
         out += ", \"consequentSignal\": ";
         append_quoted(out, p.consequentSignal);
+        if (events_stopped)
+            append_summary_members(out, p, false);
         out += " }";
     });
     out += "\n  ],\n";
@@ -257,6 +293,7 @@ std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t
     append_quoted(out, meta.stop_reason);
     out += ",\n    \"notModelled\": " + not_modelled_json(meta.not_modelled);
     out += recorded_until_member(meta, "    ");
+    out += events_recorded_until_member("    ");
     out += "\n  },\n";
     out += "  " + hierarchy_to_json("  ") + ",\n";
     out += "  \"simulation\": {\n";
@@ -282,6 +319,8 @@ std::string TimeSeriesDB::to_json(bool success, const std::string& error, time_t
         out += eval_event_to_json(*e, "      ");
     });
     out += "\n    ],\n";
+    if (events_stopped)
+        out += "    \"properties\": " + property_summaries_json("    ", false) + ",\n";
 
     out += "    \"timeline\": [\n";
     append_joined(out, timeline, ",\n", [&](const TimelineStep& step) {

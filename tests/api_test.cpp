@@ -3,11 +3,13 @@
 // database cursor over a recorded run.
 #include "api.h"
 #include "api_db.h"
+#include "kernel.h"
 #include "project_support.h"
 #include "timeseries.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 
@@ -36,6 +38,11 @@ void recordRun(const TempDir& dir, int steps) {
 int stepOf(const std::string& answer) {
     const auto at = answer.find("\"step\":");
     return at == std::string::npos ? -2 : std::stoi(answer.substr(at + 7));
+}
+
+// The last `count` characters of a text, or all of a shorter one.
+std::string tailOf(const std::string& text, size_t count) {
+    return text.substr(text.size() - std::min(count, text.size()));
 }
 
 } // namespace
@@ -158,4 +165,74 @@ TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
     // A failed query says why instead of answering an empty list.
     EXPECT_STREQ(process_sql_query("SELEKT 1"), "{\"error\":\"near \\\"SELEKT\\\": syntax error\"}");
     EXPECT_STREQ(get_property_timeline_step_db(99), "{}");
+}
+
+// p1 passes when the edge after its attempt samples an odd count, p2 when it
+// samples an even one; p3 always passes.
+const char* const kThreeProperties = R"(module top;
+  logic clk = 0;
+  logic on = 1;
+  logic [1:0] count = 0;
+  always #5 clk = ~clk;
+  always @(posedge clk) count <= count + 1;
+  p1: assert property (@(posedge clk) on |-> ##1 count[0]);
+  p2: assert property (@(posedge clk) on |-> ##1 !count[0]);
+  p3: assert property (@(posedge clk) on |-> ##1 on);
+endmodule
+)";
+
+TEST(DatabaseApi, PropertyResultsPastTheEventLimitKeepExactSummaries) {
+    wexla_test::QuietLogs quiet;
+    TempDir dir;
+    const std::string source = dir.file("top.sv");
+    wexla_test::writeFile(source, kThreeProperties);
+    // Clock edges at 5, 15, ...: each judges the attempts of the edge before.
+    auto simulateEdges = [&](uint64_t edges) {
+        initialize_project_structure({source}, dir.file("project.db"), "ns", "top", 0, -1, 0, 0);
+        auto& config = wsim_kernel::sim_state::instance().sim_config;
+        config = wsim_kernel::sim_state::SimConfig{};
+        config.max_sim_time = 10 * edges;
+        config.max_sim_cycle = 1 << 30;
+        return std::string(get_ingest_only_init());
+    };
+    auto counts = [] {
+        return wexla_test::queryRows(Database::instance().handle(),
+                                     "SELECT property_id, result, COUNT(*) FROM assertionevents "
+                                     "GROUP BY property_id, result ORDER BY property_id, result");
+    };
+
+    // A short run keeps every event; its counts are those of the closed form below.
+    const std::string short_init = simulateEdges(70);
+    EXPECT_EQ(counts(), (std::vector<std::string>{"p1|FAIL|34", "p1|PASS|35", "p2|FAIL|35",
+                                                  "p2|PASS|34", "p3|PASS|69"}));
+    EXPECT_EQ(short_init.find("eventsRecordedUntil"), std::string::npos);
+    const std::string short_results = get_property_results_db();
+    EXPECT_EQ(short_results.find("recordedUntil"), std::string::npos);
+    EXPECT_EQ(tailOf(short_results, 4), "\"}]}");
+
+    // 7,000 edges judge 3 x 6,999 attempts: the events stop at the 20,000th,
+    // at the 6,667th edge after the first; the summaries count them all.
+    const std::string init = simulateEdges(7000);
+    // The timeline stopped long before; its place comes first.
+    EXPECT_NE(init.find("\"recordedUntil\": {\"step\": "), std::string::npos) << init;
+    EXPECT_NE(init.find("},\n    \"eventsRecordedUntil\": {\"events\": 20000, \"time\": 66675}\n  },"),
+              std::string::npos)
+        << init;
+    EXPECT_EQ(Database::instance().getRecordCount("assertionevents"), 20000);
+    const std::string tail =
+        "\"result\":\"FAIL\"}],\"recordedUntil\":{\"events\":20000,\"time\":66675},\"properties\":["
+        "{\"label\":\"p1\",\"finalResult\":\"PASS\",\"evaluations\":6999,\"failures\":3499},"
+        "{\"label\":\"p2\",\"finalResult\":\"FAIL\",\"evaluations\":6999,\"failures\":3500},"
+        "{\"label\":\"p3\",\"finalResult\":\"PASS\",\"evaluations\":6999,\"failures\":0}]}";
+    EXPECT_EQ(tailOf(get_property_results_db(), tail.size()), tail);
+
+    // The in-memory answer says the same in its own layout.
+    const std::string events_tail =
+        "\"result\": \"FAIL\"}\n],\n\"recordedUntil\": {\"events\": 20000, \"time\": 66675},\n"
+        "\"properties\": [\n"
+        "  {\"label\": \"p1\", \"finalResult\": \"PASS\", \"evaluations\": 6999, \"failures\": 3499},\n"
+        "  {\"label\": \"p2\", \"finalResult\": \"FAIL\", \"evaluations\": 6999, \"failures\": 3500},\n"
+        "  {\"label\": \"p3\", \"finalResult\": \"PASS\", \"evaluations\": 6999, \"failures\": 0}\n"
+        "]}";
+    EXPECT_EQ(tailOf(get_property_results(), events_tail.size()), events_tail);
 }

@@ -247,4 +247,47 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     EXPECT_EQ(json.substr(json.size() - end.size()), end);
 }
 
+// Past the event limit both documents say where events stopped and give each
+// property's summary for the whole run; the rest keeps its layout.
+TEST_F(RecorderJsonTest, DocumentsPastTheEventLimit) {
+    recordSmallRun();
+    stderrOf([&] {
+        for (uint64_t t = 0; t < TimeSeriesDB::kEventLimit; ++t)
+            rec().record_property_result("r", 9, "PASS", 20 + t);
+    });
+    const std::string init = rec().simulation_init_to_json(true, "", 99, {"finish", {}});
+    const auto has = [](const std::string& text, const std::string& part) {
+        return text.find(part) != std::string::npos;
+    };
+    EXPECT_TRUE(has(init, "    \"notModelled\": [],\n"
+                          "    \"eventsRecordedUntil\": {\"events\": 20000, \"time\": 20017}\n"
+                          "  },\n"))
+        << init;
+    EXPECT_TRUE(has(init, "  \"properties\": [\n"
+                          "    { \"label\": \"p\\\"q\", \"line\": 7, \"antecedentSignal\": \"a\", "
+                          "\"consequentSignal\": \"b\", \"finalResult\": \"FAIL\", \"evaluations\": 2, "
+                          "\"failures\": 1 },\n"
+                          "    { \"label\": \"r\", \"line\": 9, \"antecedentSignal\": \"\", "
+                          "\"consequentSignal\": \"\", \"finalResult\": \"PASS\", \"evaluations\": "
+                          "20000, \"failures\": 0 }\n"
+                          "  ],\n"))
+        << init;
+
+    const std::string json = rec().to_json(true, "", 1234, {"finish", {}});
+    EXPECT_TRUE(has(json, "    \"notModelled\": [],\n"
+                          "    \"eventsRecordedUntil\": {\"events\": 20000, \"time\": 20017}\n"
+                          "  },\n"));
+    EXPECT_TRUE(has(json, "        \"time\": 20017,\n"
+                          "        \"result\": \"PASS\"\n"
+                          "      }\n"
+                          "    ],\n"
+                          "    \"properties\": [\n"
+                          "      {\"label\": \"p\\\"q\", \"finalResult\": \"FAIL\", \"evaluations\": 2, "
+                          "\"failures\": 1},\n"
+                          "      {\"label\": \"r\", \"finalResult\": \"PASS\", \"evaluations\": 20000, "
+                          "\"failures\": 0}\n"
+                          "    ],\n"
+                          "    \"timeline\": [\n"));
+}
+
 } // namespace

@@ -157,6 +157,54 @@ TEST_F(RecorderTest, QueueRowsStopAtTheirLimitWhileStepsGoOn) {
     EXPECT_FALSE(rec().is_queue_recording_stopped());
 }
 
+TEST_F(RecorderTest, EventsStopAtTheirLimitWhileSummariesCountOn) {
+    const int limit = TimeSeriesDB::kEventLimit;
+    rec().register_property("p", 4, "a", "b");
+    // p passes at even times and fails at odd ones; q, never registered,
+    // first reports past the limit.
+    const std::string log = stderrOf([&] {
+        for (int i = 0; i < limit + 11; ++i)
+            rec().record_property_result("p", 4, i % 2 ? "FAIL" : "PASS", static_cast<uint64_t>(i));
+        rec().record_property_result("p", 4, "PENDING", 99999);  // a state, not an evaluation
+        rec().record_property_result("q", 8, "FAIL", 99999);
+    });
+    EXPECT_EQ(log, "[TIMESERIES] assertion event limit reached at event 20000, time 20000\n");
+    EXPECT_TRUE(rec().is_event_recording_stopped());
+
+    // The stored events are the first ones, in memory and in the table alike.
+    ASSERT_EQ(rec().get_all_events().size(), static_cast<size_t>(limit));
+    EXPECT_EQ(rec().get_all_events().back().propertyId, limit - 1);
+    EXPECT_EQ(db().getRecordCount("assertionevents"), limit);
+    EXPECT_EQ(rows("SELECT MAX(time) FROM assertionevents"), std::vector<std::string>{"19999"});
+
+    // The summaries count the whole run.
+    const auto& results = rec().get_property_results();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].evaluations, limit + 11);
+    EXPECT_EQ(results[0].failureCount, (limit + 11) / 2);
+    EXPECT_EQ(results[0].finalResult, "PASS");
+    EXPECT_EQ(results[0].failures.size(), static_cast<size_t>(limit / 2));
+    EXPECT_EQ(results[1].evaluations, 1);
+    EXPECT_EQ(results[1].failureCount, 1);
+    EXPECT_EQ(results[1].finalResult, "FAIL");
+    EXPECT_TRUE(results[1].failures.empty());
+    EXPECT_EQ(rec().get_current_property_state().at("p"), "PENDING");
+    EXPECT_EQ(rows("SELECT id FROM properties ORDER BY id"), (std::vector<std::string>{"p", "q"}));
+
+    EXPECT_EQ(rec().events_recorded_until_json(true), "{\"events\":20000,\"time\":19999}");
+    EXPECT_EQ(rec().property_summaries_json("", true),
+              "[{\"label\":\"p\",\"finalResult\":\"PASS\",\"evaluations\":20011,\"failures\":10005},"
+              "{\"label\":\"q\",\"finalResult\":\"FAIL\",\"evaluations\":1,\"failures\":1}]");
+
+    // The next run records again from its start.
+    rec().clear();
+    EXPECT_FALSE(rec().is_event_recording_stopped());
+    rec().record_property_result("p", 4, "FAIL", 3);
+    EXPECT_EQ(rec().get_all_events().size(), 1u);
+    EXPECT_EQ(rec().get_property_results()[0].evaluations, 1);
+    EXPECT_EQ(db().getRecordCount("assertionevents"), 1);
+}
+
 TEST_F(RecorderTest, HierarchyLinesAndCauses) {
     rec().register_module("top", "top", "", 1);
     rec().register_module("u1", "child", "top", 5);
