@@ -181,7 +181,7 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     }
     TimelineStep record(step, sim_time, current_line);
     record.signalState = current_signal_state;
-    record.propertyState = current_property_state;
+    keep_property_states(record);
     record.causeLines = pending_cause_lines;
     std::sort(record.causeLines.begin(), record.causeLines.end());
     record.causeLines.erase(std::unique(record.causeLines.begin(), record.causeLines.end()),
@@ -209,6 +209,21 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     recorded_rows += static_cast<int>(std::max<size_t>(1, record.signalState.size()));
     pending_cause_lines.clear();
     timeline.push_back(std::move(record));
+}
+
+// A design with many properties and few signals would otherwise write far
+// more state rows than the timeline's limit lets through.
+void TimeSeriesDB::keep_property_states(TimelineStep& record) {
+    if (property_rows_stopped)
+        return;
+    const size_t count = current_property_state.size();
+    if (static_cast<size_t>(property_rows) + count > static_cast<size_t>(kPropertyRowLimit)) {
+        property_rows_stopped = true;
+        std::cerr << "[TIMESERIES] property row limit reached at step " << record.step << "\n";
+        return;
+    }
+    property_rows += static_cast<int>(count);
+    record.propertyState = current_property_state;
 }
 
 void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState& rows,
@@ -357,6 +372,8 @@ void TimeSeriesDB::clear() {
     table_rows = -1;
     queue_rows = 0;
     queue_rows_stopped = false;
+    property_rows = 0;
+    property_rows_stopped = false;
     last_queues.clear();
     signal_rows_checked = false;
     signals_without_rows.clear();

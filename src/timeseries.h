@@ -146,6 +146,8 @@ public:
     static constexpr int kRowLimit = 20000;
     // Later steps keep no queue entries once this many queue rows were written.
     static constexpr int kQueueRowLimit = 200000;
+    // Later steps keep no property states once this many state rows were written.
+    static constexpr int kPropertyRowLimit = 200000;
     // A run stores this many assertion events (in memory and in the table);
     // later ones only count in their property's summary.
     static constexpr int kEventLimit = 20000;
@@ -197,6 +199,7 @@ public:
     // Where recording stopped; none while it goes on.
     std::optional<RecordedUntil> recorded_until() const;
     bool is_queue_recording_stopped() const { return queue_rows_stopped; }
+    bool is_property_state_recording_stopped() const { return property_rows_stopped; }
     bool is_event_recording_stopped() const { return events_stopped; }
     // Whether this run's steps and events went to the project database.
     bool writes_database() const { return database_writes; }
@@ -235,6 +238,7 @@ private:
     bool row_limit_reached();
     PropertyResult& summary_of(const std::string& label, int line);
     bool keeps_event(time_t sim_time);
+    void keep_property_states(TimelineStep& record);
     void find_signals_without_rows();
     // The distinct entries of each queue, in queue order: the rows a step writes.
     static QueueState rows_of(const QueueState& queues, size_t& count);
@@ -272,6 +276,8 @@ private:
     // Once queue rows stop, steps keep no queues; repeated steps are still
     // told apart by the queues they were given.
     QueueState last_queues;
+    int property_rows = 0;
+    bool property_rows_stopped = false;
     // Registered signals that have no row in the signals table: never written.
     bool signal_rows_checked = false;
     std::set<std::string> signals_without_rows;

@@ -157,6 +157,27 @@ TEST_F(RecorderTest, QueueRowsStopAtTheirLimitWhileStepsGoOn) {
     EXPECT_FALSE(rec().is_queue_recording_stopped());
 }
 
+TEST_F(RecorderTest, PropertyStatesStopAtTheirLimitWhileStepsGoOn) {
+    addSignal("a", 1);
+    for (int i = 0; i < 1000; ++i)
+        rec().register_property("p" + std::to_string(i), 1, "", "");
+    std::string log;
+    for (uint64_t t = 0; t < 202; ++t)
+        log += stderrOf([&] { rec().record_timeline_step(t, 0, QueueState{}); });
+    EXPECT_EQ(log, "[TIMESERIES] property row limit reached at step 200\n");
+    EXPECT_TRUE(rec().is_property_state_recording_stopped());
+    EXPECT_EQ(db().getRecordCount("propertytimeline"), TimeSeriesDB::kPropertyRowLimit);
+    EXPECT_EQ(rows("SELECT MAX(step) FROM propertytimeline"), std::vector<std::string>{"199"});
+    ASSERT_EQ(rec().get_timeline().size(), 202u);
+    EXPECT_EQ(rec().get_timeline()[199].propertyState.size(), 1000u);
+    EXPECT_TRUE(rec().get_timeline()[200].propertyState.empty());
+    EXPECT_TRUE(rec().get_timeline()[201].propertyState.empty());
+    EXPECT_EQ(db().getRecordCount("timeline"), 202);
+
+    rec().clear();
+    EXPECT_FALSE(rec().is_property_state_recording_stopped());
+}
+
 TEST_F(RecorderTest, EventsStopAtTheirLimitWhileSummariesCountOn) {
     const int limit = TimeSeriesDB::kEventLimit;
     rec().register_property("p", 4, "a", "b");
