@@ -41,6 +41,13 @@ void sim_state::stop(stop_reason_t reason) {
 // initial block reads settled nets, and a block waiting on a net sees it
 // take its first value.
 void sim_state::start_processes() {
+    // Before a clock's first tick, sampled-value functions look back on the
+    // value each signal was declared with (IEEE 1800 16.5.1).
+    for (stable_entry& e : _stable_entries) {
+        const uint64_t declared = read_signal_val(e.sig_pos, e.sig_type);
+        (e.procedural ? e.tick_value : e.prev_value) = declared;
+        e.initialized = true;
+    }
     for (int i = 0; i < static_cast<int>(_processes.size()); ++i)
         if (_processes[static_cast<size_t>(i)].type() == proc_t::ALWAYS)
             make_ready(i);

@@ -574,10 +574,7 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
                 SimulatorBuilder::unmodelled("system task " + name, where);
             const wsim_kernel::signal_ref sig = b_.signalOf(sym->as<ValueSymbol>());
             wsim_kernel::stable_entry sampled(sig.pos, sig.type);
-            // Before the clock's first tick it looks back on the default
-            // value, 0 (IEEE 1800 16.9.3).
             sampled.procedural = procedural;
-            sampled.initialized = procedural;
             const int entry = sim_state::instance().add_stable_entry(sampled);
             (procedural ? *b_._ctx.sample_group : b_._ctx.stable_deps).push_back(entry);
             const uint64_t kind = name == "$rose" ? 0 : name == "$fell" ? 1 : name == "$stable" ? 2 : 3;

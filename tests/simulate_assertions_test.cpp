@@ -288,6 +288,26 @@ endmodule
     EXPECT_EQ(statesAt("handshake", {25}), "PENDING");
 }
 
+TEST(Assertions, BeforeTheFirstClockSampledValuesLookBackOnTheDeclaredValue) {
+    // The default sampled value is the value a variable was declared with
+    // (IEEE 1800 16.5.1), in properties and procedures alike: `one` never
+    // rises, `late` rises from its declared 0 before the first clock.
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  bit clk = 0, one = 1, late = 0;
+  always #5 clk = ~clk;
+  initial #2 late = 1;
+  rose_late: assert property (@(posedge clk) $rose(late));
+  rose_one: assert property (@(posedge clk) $rose(one));
+  always @(posedge clk) $display("%0t %0d %0d", $time, $rose(late), $rose(one));
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    expectEvents({{"rose_late", "5=PASS 15=FAIL"}, {"rose_one", "5=FAIL"}});
+    EXPECT_EQ(printedOutput(sim.consolePath()), "5 1 0\n15 0 0\n");
+}
+
 TEST(Assertions, UnlabelledAssertionsKeepTheirOwnResults) {
     Simulation sim(30);
     const auto r = sim.run(R"(

@@ -1,7 +1,8 @@
 // $rose, $fell, $stable and $changed in procedural code compare the value
 // sampled at this tick of the procedure's clock (the value the signal had
 // when the time step began) with the one sampled at its previous tick;
-// before the first tick they look back on 0. With a reset in the event
+// before the first tick they look back on the value the signal was
+// declared with. With a reset in the event
 // list the clock is the event whose signal the body does not read. A value
 // written at an edge is seen at the next.
 // Expected output: Verilator
@@ -9,7 +10,7 @@
 // 16.9.3 and 16.14.6 by hand and is checked with Verilator.
 `timescale 1ns/1ns
 module sampled_values_in_procedures;
-  bit clk = 0, rst_n = 1, a = 0, b = 1;
+  bit clk = 0, rst_n = 1, a = 0, b = 0;
   bit [3:0] v = 0, q = 0;
   bit [7:0] rises = 0, falls = 0, resets = 0, edges = 0;
 
@@ -34,7 +35,8 @@ module sampled_values_in_procedures;
   always @(posedge clk) q <= v;
 
   initial begin
-    #2 a = 1;
+    #1 b = 1;
+    #1 a = 1;
     #10 v = 4'd3;
     #6 rst_n = 0;
     #1 rst_n = 1;
