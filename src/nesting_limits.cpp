@@ -1,5 +1,7 @@
 #include "nesting_limits.h"
 
+#include "expansion_limit.h"
+
 #include <slang/diagnostics/Diagnostics.h>
 #include <slang/parsing/Preprocessor.h>
 #include <slang/parsing/Token.h>
@@ -146,6 +148,9 @@ std::optional<Excess> scanBuffers(SourceManager& manager,
                                   const std::vector<slang::SourceBuffer>& buffers) {
     if (buffers.empty())
         return std::nullopt;
+    // Before the preprocessor: it expands a macro whole as it reaches it.
+    if (auto excess = checkExpansions(manager, buffers))
+        return excess;
     slang::BumpAllocator alloc;
     slang::Diagnostics diagnostics;  // the parse reports them
     slang::parsing::Preprocessor preprocessor(manager, alloc, diagnostics, parseOptions());

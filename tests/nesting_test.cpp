@@ -141,3 +141,93 @@ TEST(NestingLimits, IncludesStopAtTheirOwnDepthLimit) {
     EXPECT_TRUE(contains(compiled, "\"status\": 200")) << compiled;
     EXPECT_TRUE(contains(get_ingest_only_init(), "\"success\": true"));
 }
+
+namespace {
+
+// `A0 is `body`; each further level uses the one below twice: `A<depth>
+// stands for 2^depth copies of the body.
+std::string doublingMacros(size_t depth, const std::string& body) {
+    std::string text = "`define A0 " + body + "\n";
+    for (size_t i = 1; i <= depth; ++i)
+        text += "`define A" + std::to_string(i) + " `A" + std::to_string(i - 1) + " `A" +
+                std::to_string(i - 1) + "\n";
+    return text;
+}
+
+std::string expansionExcess(const std::string& text) {
+    const auto excess = nesting::scanText(text);
+    return excess ? excess->describe() : "none";
+}
+
+const std::string kExpansion = "macro expansion limit exceeded: the expansions up to ";
+
+} // namespace
+
+TEST(MacroExpansion, MacrosThatDoubleEachOtherAreRefusedBeforeTheyExpand) {
+    // A kilobyte asking for 2^40 tokens: sized from the definitions, never expanded.
+    EXPECT_EQ(expansionExcess(doublingMacros(40, "x") + "module top; wire w = `A40; endmodule\n"),
+              kExpansion + "`A40 produce more than 4194304 bytes of text (source:42:22)");
+    // The same through arguments, and through nested invocations.
+    EXPECT_EQ(expansionExcess("`define D0(x) x x\n"
+                              "`define D1(x) `D0(x) `D0(x)\n"
+                              "`define D2(x) `D1(`D1(x))\n"
+                              "`define D3(x) `D2(`D2(x))\n"
+                              "`define D4(x) `D3(`D3(x))\n"
+                              "`define D5(x) `D4(`D4(x))\n"
+                              "`define D6(x = y) `D5(`D5(x))\n"
+                              "module top; `D6 endmodule\n"),
+              kExpansion + "`D6 produce more than 4194304 bytes of text (source:8:13)");
+    // Small invocations add up.
+    std::string many = doublingMacros(10, "x") + "module top;\n";
+    for (int i = 0; i < 3000; ++i)
+        many += "wire [`A10:0] w" + std::to_string(i) + ";\n";
+    EXPECT_EQ(expansionExcess(many + "endmodule\n"),
+              kExpansion + "`A10 produce more than 4194304 bytes of text (source:2061:7)");
+    // A macro redefined before use is sized as it stands there.
+    EXPECT_EQ(expansionExcess(doublingMacros(40, "x") + "`define A40 x\n`undef A39\n"
+                              "module top; wire w = `A40 + `A39; endmodule\n"),
+              "none");
+}
+
+TEST(MacroExpansion, DesignsWithinTheLimitCompileAndOnesPastItAnswerNamingTheMacro) {
+    QuietLogs quiet;
+    TempDir dir;
+    // 1024 statements from ten levels of macros: well inside the limit.
+    const std::string inside = dir.file("inside.sv");
+    writeFile(inside, doublingMacros(10, "a = a + 1;") +
+                          "module top; logic [15:0] a = 0; initial begin `A10 end endmodule\n");
+    const std::string compiled =
+        initialize_project_structure({inside}, dir.file("project.db"), "ns", "top", 0, -1, 0, 1000);
+    EXPECT_TRUE(contains(compiled, "\"status\": 200")) << compiled;
+    EXPECT_TRUE(contains(get_ingest_only_init(), "\"success\": true"));
+
+    // The macros in a header, the invocation in the design.
+    writeFile(dir.file("macros.svh"), doublingMacros(40, "x"));
+    const std::string past = dir.file("past.sv");
+    writeFile(past, "`include \"macros.svh\"\nmodule top; wire w = `A40; endmodule\n");
+    const std::string refused =
+        initialize_project_structure({past}, dir.file("project.db"), "ns", "top", 0, -1, 0, 1000);
+    EXPECT_TRUE(contains(refused, "\"status\": 501")) << refused;
+    EXPECT_TRUE(contains(refused, kExpansion + "`A40 produce more than 4194304 bytes of text"))
+        << refused;
+    EXPECT_TRUE(contains(refused, "\"line\": 2,")) << refused;
+    EXPECT_TRUE(contains(ingest(("module top;\n" + doublingMacros(40, "x") +
+                                 "wire w = `A40;\nendmodule\n").c_str()),
+                         kExpansion + "`A40 produce more than 4194304 bytes of text (source:43:10)"));
+}
+
+TEST(MacroExpansion, MacrosTooIntricateToSizeAreRefusedToo) {
+    // Every invocation of `S<i> sizes `S<i-1> with arguments of sizes no other
+    // invocation shares (sums of the `P sizes), and `Z drops what they make:
+    // sizing would take 2^24 steps although nothing comes out.
+    std::string text = "`define Z(x)\n`define P0 a\n`define S0(x) x\n";
+    for (int i = 1; i <= 24; ++i) {
+        const std::string n = std::to_string(i), below = std::to_string(i - 1);
+        text += "`define P" + n + " `P" + below + " `P" + below + "\n";
+        text += "`define S" + n + "(x) `Z(`S" + below + "(x)) `Z(`S" + below + "(x `P" + below +
+                "))\n";
+    }
+    EXPECT_EQ(expansionExcess(text + "module top; `S24(b) endmodule\n"),
+              "macro expansion limit exceeded: `S24 cannot be sized within 4194304 steps "
+              "(source:52:13)");
+}
