@@ -23,15 +23,18 @@ int LSP::get_vscode_token_type(std::string_view kind) const {
     return get_int_vscode_type(VSCODE_TOKEN_TYPE::Identifier);
 }
 
-std::vector<std::vector<int>> LSP::getTokenList(std::string_view document) const {
+std::vector<LSP::TokenRecord> LSP::getTokenList(std::string_view document) const {
     slang::SourceManager sourceManager;
     slang::BumpAllocator alloc;
     slang::Diagnostics diagnostics;  // lexer complaints are not the editor's concern
     auto buffer = sourceManager.assignText(document);
     slang::parsing::Lexer lexer(buffer, alloc, diagnostics, sourceManager);
 
-    std::vector<std::vector<int>> tokens;
-    while (true) {
+    // The lexer allocates each token's details and trivia, which nothing reads
+    // once the record is taken; they are let go every this many tokens.
+    constexpr size_t kBatch = 1 << 16;
+    std::vector<TokenRecord> tokens;
+    for (size_t in_batch = 1;; ++in_batch) {
         auto token = lexer.lex();
         auto loc = token.location();
         // Only real keywords are typed from their kind: an identifier spelled
@@ -44,6 +47,10 @@ std::vector<std::vector<int>> LSP::getTokenList(std::string_view document) const
                           static_cast<int>(token.rawText().size()), type, 0});
         if (token.kind == TokenKind::EndOfFile)
             break;
+        if (in_batch == kBatch) {
+            alloc = slang::BumpAllocator();
+            in_batch = 0;
+        }
     }
     return tokens;
 }

@@ -705,13 +705,29 @@ napi_value LSP_Tokenize(napi_env env, napi_callback_info info) {
         const Arguments args = argumentsOf(env, info, 1);
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (string document)");
+        // Measured before it is copied.
+        size_t bytes = 0;
+        if (typeOf(env, args.values[0]) == napi_string &&
+            napi_get_value_string_utf8(env, args.values[0], nullptr, 0, &bytes) == napi_ok &&
+            bytes > LSP::kMaxDocumentBytes) {
+            const std::string message = "tokenize: the document is " + std::to_string(bytes) +
+                                        " bytes; at most " +
+                                        std::to_string(LSP::kMaxDocumentBytes) + " are tokenized";
+            napi_throw_range_error(env, nullptr, message.c_str());
+            return nullptr;
+        }
         std::string document;
         if (!NapiValueToString(env, args.values[0], document, "document"))
             return nullptr;
         const auto tokens = LSP::instance().getTokenList(document);
+        document = std::string();
         napi_value outer = nullptr;
         napi_create_array_with_length(env, tokens.size(), &outer);
+        // Each record's values go with a scope of their own, or every handle
+        // would live until the call returns.
         for (size_t i = 0; i < tokens.size(); ++i) {
+            napi_handle_scope scope = nullptr;
+            napi_open_handle_scope(env, &scope);
             napi_value inner = nullptr;
             napi_create_array_with_length(env, tokens[i].size(), &inner);
             for (size_t j = 0; j < tokens[i].size(); ++j) {
@@ -720,6 +736,7 @@ napi_value LSP_Tokenize(napi_env env, napi_callback_info info) {
                 napi_set_element(env, inner, static_cast<uint32_t>(j), number);
             }
             napi_set_element(env, outer, static_cast<uint32_t>(i), inner);
+            napi_close_handle_scope(env, scope);
         }
         return outer;
     });

@@ -8,7 +8,7 @@
 
 namespace {
 
-using TokenList = std::vector<std::vector<int>>;
+using TokenList = std::vector<LSP::TokenRecord>;
 
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -57,7 +57,7 @@ TEST(EditorTokens, MixedTextCountsLinesAndColumnsFromZero) {
                   "+:2", "8:2", "'h:2", "FF:2", ";:2",
                   "endmodule:1", ":2"}));
     // The end of file stands on the line after the last newline.
-    EXPECT_EQ(tokens.back(), (std::vector<int>{7, 0, 0, 2, 0}));
+    EXPECT_EQ(tokens.back(), (LSP::TokenRecord{7, 0, 0, 2, 0}));
 
     // Every list ends with the end-of-file record; an identifier spelled like
     // the word "keyword" stays an identifier.
@@ -73,4 +73,24 @@ TEST(EditorTokens, CarriageReturnsEndLinesToo) {
     EXPECT_EQ(describe("module m;\n  wire a;\nendmodule\n", LSP::instance().getTokenList(crlf)),
               (std::vector<std::string>{"module:1", "m:2", ";:2", "wire:1", "a:2", ";:2",
                                         "endmodule:1", ":2"}));
+}
+
+// The lexer's allocations are let go in batches of tokens; records after a
+// batch ends are as right as those before.
+TEST(EditorTokens, LongDocumentsKeepTheirPositionsAcrossBatches) {
+    std::string document;
+    for (int i = 0; i < 30000; ++i)
+        document += "module m" + std::to_string(i) + "; endmodule // " + std::to_string(i) + "\n";
+    const auto tokens = LSP::instance().getTokenList(document);
+    ASSERT_EQ(tokens.size(), 30000u * 4 + 1);
+    for (const size_t line : {0u, 16383u, 16384u, 29999u}) {
+        const auto* t = &tokens[line * 4];
+        const std::string name = "m" + std::to_string(line);
+        EXPECT_EQ((TokenList{t[0], t[1], t[2], t[3]}),
+                  (TokenList{{static_cast<int>(line), 0, 6, 1, 0},
+                             {static_cast<int>(line), 7, static_cast<int>(name.size()), 2, 0},
+                             {static_cast<int>(line), 7 + static_cast<int>(name.size()), 1, 2, 0},
+                             {static_cast<int>(line), 9 + static_cast<int>(name.size()), 9, 1, 0}}));
+    }
+    EXPECT_EQ(tokens.back(), (LSP::TokenRecord{30000, 0, 0, 2, 0}));
 }

@@ -134,3 +134,12 @@ test('a text or path holding a NUL character is refused, naming the argument', (
   // Nothing reached the engine: no project was opened at the refused path.
   assert.equal(require('node:fs').existsSync('never.db'), false);
 });
+
+test('tokenize refuses a document past its size limit before copying it', () => {
+  const limit = 32 * 1024 * 1024;
+  assert.throws(() => wexla.tokenize('x'.repeat(limit + 1)), (err) => err instanceof RangeError &&
+    err.message === `tokenize: the document is ${limit + 1} bytes; at most ${limit} are tokenized`);
+  // Bytes, not characters: two bytes each in UTF-8.
+  assert.throws(() => wexla.tokenize('é'.repeat(limit / 2 + 1)), RangeError);
+  assert.equal(wexla.tokenize('x'.repeat(limit)).length, 2, 'one identifier and the end of file');
+});
