@@ -570,46 +570,146 @@ void Database::finalizeKeptStatements() {
     kept_statements.clear();
 }
 
+namespace {
+
+constexpr const char* kTimelineColumns =
+    "step, time, current_file_id, current_line, signal_id, signal_val";
+constexpr const char* kQueueColumns = "step, type, line, file_id, instance_path, when_line";
+// Rows a batch insert takes: enough to spread a statement's own cost thin.
+constexpr size_t kBatchRows = 32;
+
+void bindTimelineRow(Statement& stmt, int at, int step, int64_t time, int current_file_id,
+                     int current_line, int64_t signal_id, int64_t signal_val) {
+    stmt.integer(at + 1, step);
+    stmt.integer(at + 2, time);
+    if (current_line < 0) {
+        stmt.null(at + 3);
+        stmt.null(at + 4);
+    } else {
+        stmt.integer(at + 3, current_file_id);
+        stmt.integer(at + 4, current_line);
+    }
+    if (signal_id < 0)
+        stmt.null(at + 5);
+    else
+        stmt.integer(at + 5, signal_id);
+    stmt.integer(at + 6, signal_val);
+}
+
+void bindQueueRow(Statement& stmt, int at, int step, std::string_view type, int line,
+                  int file_id, const std::string& instance_path, int64_t when_line) {
+    stmt.integer(at + 1, step);
+    stmt.text(at + 2, type);
+    stmt.integer(at + 3, line);
+    stmt.integer(at + 4, file_id);
+    if (instance_path.empty())
+        stmt.null(at + 5);
+    else
+        stmt.text(at + 5, instance_path);
+    if (when_line < 0)
+        stmt.null(at + 6);
+    else
+        stmt.integer(at + 6, when_line);
+}
+
+// Inserts `rows` in batches of kBatchRows with `batch(first, count)`, a
+// batch that fails row by row with `one(index)`; answers the rows that went in.
+template <typename Batch, typename One>
+int insertInBatches(size_t rows, Batch&& batch, One&& one) {
+    int inserted = 0;
+    for (size_t first = 0; first < rows; first += kBatchRows) {
+        const size_t count = std::min(kBatchRows, rows - first);
+        if (batch(first, count)) {
+            inserted += static_cast<int>(count);
+            continue;
+        }
+        for (size_t i = first; i < first + count; ++i)
+            inserted += one(i) ? 1 : 0;
+    }
+    return inserted;
+}
+
+} // namespace
+
+sqlite3_stmt* Database::keptBatchInsert(const char* table, const char* columns,
+                                        int column_count, size_t rows) {
+    std::string row = "(";
+    for (int c = 0; c < column_count; ++c)
+        row += c ? ", ?" : "?";
+    row += ")";
+    std::string sql = std::string("INSERT INTO ") + table + " (" + columns + ") VALUES ";
+    for (size_t r = 0; r < rows; ++r)
+        sql += (r ? ", " : "") + row;
+    return keptStatement((sql + ";").c_str());
+}
+
+bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,
+                              int64_t signal_id, int64_t signal_val) {
+    Statement stmt(keptBatchInsert("timeline", kTimelineColumns, 6, 1));
+    if (stmt.ok())
+        bindTimelineRow(stmt, 0, step, time, current_file_id, current_line, signal_id,
+                        signal_val);
+    return finishInsert(db, stmt, "[DATABASE] insertTimeline: ");
+}
+
+int Database::insertTimelineRows(int step, int64_t time, int current_file_id, int current_line,
+                                 const std::vector<TimelineRow>& rows) {
+    return insertInBatches(
+        rows.size(),
+        [&](size_t first, size_t count) {
+            Statement stmt(keptBatchInsert("timeline", kTimelineColumns, 6, count));
+            if (!stmt.ok())
+                return false;
+            for (size_t i = 0; i < count; ++i)
+                bindTimelineRow(stmt, static_cast<int>(6 * i), step, time, current_file_id,
+                                current_line, rows[first + i].signal_id, rows[first + i].value);
+            return stmt.step() == SQLITE_DONE;
+        },
+        [&](size_t i) {
+            return insertTimeline(step, time, current_file_id, current_line, rows[i].signal_id,
+                                  rows[i].value);
+        });
+}
+
 bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                               const std::string& sig_name, int64_t signal_val) {
-    Statement stmt(keptStatement(
-        "INSERT INTO timeline (step, time, current_file_id, current_line, signal_id , signal_val) "
-        "VALUES (?, ?, ?, ?, (SELECT signal_id from signals WHERE name = ?) , ?);"));
-    if (stmt.ok()) {
-        stmt.integer(1, step);
-        stmt.integer(2, time);
-        if (current_line < 0) {
-            stmt.null(3);
-            stmt.null(4);
-        } else {
-            stmt.integer(3, current_file_id);
-            stmt.integer(4, current_line);
-        }
-        stmt.text(5, sig_name);
-        stmt.integer(6, signal_val);
+    int64_t signal_id = -1;
+    Statement lookup(keptStatement("SELECT signal_id FROM signals WHERE name = ?;"));
+    if (lookup.ok()) {
+        lookup.text(1, sig_name);
+        if (lookup.step() == SQLITE_ROW)
+            signal_id = lookup.integerAt(0);
     }
-    return finishInsert(db, stmt, "[DATABASE] insertTimeline: ");
+    return insertTimeline(step, time, current_file_id, current_line, signal_id, signal_val);
 }
 
 bool Database::insertQueueState(int step, const std::string& type, int line, int file_id,
                                 const std::string& instance_path, int64_t when_line) {
-    Statement stmt(keptStatement("INSERT INTO queuestate (step, type, line, file_id, "
-                                 "instance_path, when_line) VALUES (?, ?, ?, ?, ?, ?);"));
-    if (stmt.ok()) {
-        stmt.integer(1, step);
-        stmt.text(2, type);
-        stmt.integer(3, line);
-        stmt.integer(4, file_id);
-        if (instance_path.empty())
-            stmt.null(5);
-        else
-            stmt.text(5, instance_path);
-        if (when_line < 0)
-            stmt.null(6);
-        else
-            stmt.integer(6, when_line);
-    }
+    Statement stmt(keptBatchInsert("queuestate", kQueueColumns, 6, 1));
+    if (stmt.ok())
+        bindQueueRow(stmt, 0, step, type, line, file_id, instance_path, when_line);
     return finishInsert(db, stmt, "[DATABASE] insertQueueState: ");
+}
+
+int Database::insertQueueRows(int step, const std::vector<QueueRow>& rows) {
+    return insertInBatches(
+        rows.size(),
+        [&](size_t first, size_t count) {
+            Statement stmt(keptBatchInsert("queuestate", kQueueColumns, 6, count));
+            if (!stmt.ok())
+                return false;
+            for (size_t i = 0; i < count; ++i) {
+                const QueueRow& row = rows[first + i];
+                bindQueueRow(stmt, static_cast<int>(6 * i), step, row.type, row.line,
+                             row.file_id, row.instance_path, row.when);
+            }
+            return stmt.step() == SQLITE_DONE;
+        },
+        [&](size_t i) {
+            const QueueRow& row = rows[i];
+            return insertQueueState(step, row.type, row.line, row.file_id, row.instance_path,
+                                    row.when);
+        });
 }
 
 bool Database::insertPropertyTimeline(int step, const std::string& property_id,

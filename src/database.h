@@ -92,9 +92,28 @@ public:
     bool updateSimulationOutcome(bool success, const std::string& error, uint64_t final_time);
     bool insertProjectStructure(const std::vector<std::string>& paths);
     bool insertTimeline(int step, int64_t time, int current_file_id, int current_line,
+                        int64_t signal_id, int64_t signal_val);
+    // The signal named: its first id in the signals table (none: the insert fails).
+    bool insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                         const std::string& sig_name, int64_t signal_val);
     bool insertQueueState(int step, const std::string& type, int line, int file_id,
                           const std::string& instance_path, int64_t when_line);
+    // One step's rows, several to a statement; each answers how many went in. A
+    // batch that fails goes in row by row, so a bad row loses only itself.
+    struct TimelineRow {
+        int64_t signal_id = 0;
+        int64_t value = 0;
+    };
+    int insertTimelineRows(int step, int64_t time, int current_file_id, int current_line,
+                           const std::vector<TimelineRow>& rows);
+    struct QueueRow {
+        const char* type = "";
+        int line = 0;
+        int file_id = 0;
+        std::string instance_path;
+        int64_t when = 0;
+    };
+    int insertQueueRows(int step, const std::vector<QueueRow>& rows);
     bool insertPropertyTimeline(int step, const std::string& property_id,
                                 const std::string& state);
     bool insertAssertionEvent(const std::string& property_id, int64_t time,
@@ -141,7 +160,8 @@ public:
     // Signals, properties and project settings as JSON.
     std::string hierSignalList();
     std::string getAllSignals();
-    std::set<std::string> getSignalNames();
+    // Each signal name's id; the first by id where a name has several.
+    std::map<std::string, int64_t> getSignalIds();
     std::string getSignalsByModule(const std::string& module);
     std::string getPropertyTimeline();
     std::string getPropertyTimelineStep(int step);
@@ -162,6 +182,9 @@ private:
 
     // Statements run at every recorded step or event stay prepared for the connection's life.
     sqlite3_stmt* keptStatement(const char* sql);
+    // The kept insert of `rows` rows of `columns` values each into `table`.
+    sqlite3_stmt* keptBatchInsert(const char* table, const char* columns, int column_count,
+                                  size_t rows);
     void finalizeKeptStatements();
 
     std::map<std::string, sqlite3_stmt*> kept_statements;

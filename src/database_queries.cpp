@@ -371,13 +371,13 @@ std::string Database::getAllSignals() {
             "signal_id);");
 }
 
-std::set<std::string> Database::getSignalNames() {
-    std::set<std::string> names;
-    Statement stmt(db, "SELECT DISTINCT name FROM signals;");
+std::map<std::string, int64_t> Database::getSignalIds() {
+    std::map<std::string, int64_t> ids;
+    Statement stmt(db, "SELECT name, signal_id FROM signals ORDER BY signal_id;");
     if (stmt.ok())
         while (stmt.step() == SQLITE_ROW)
-            names.insert(stmt.textAt(0));
-    return names;
+            ids.emplace(stmt.textAt(0), stmt.integerAt(1));
+    return ids;
 }
 
 std::string Database::getSignalsByModule(const std::string& module) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class Statement {
 public:
@@ -30,8 +31,8 @@ public:
     bool ok() const { return stmt_ != nullptr; }
     sqlite3_stmt* get() const { return stmt_; }
 
-    void text(int index, const std::string& value) {
-        sqlite3_bind_text(stmt_, index, value.c_str(), static_cast<int>(value.size()),
+    void text(int index, std::string_view value) {
+        sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
                           SQLITE_TRANSIENT);
     }
     void integer(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }

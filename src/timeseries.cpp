@@ -230,16 +230,20 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
                                    int file_id, int source_line) {
     const int step = record.step;
     Database& db = Database::instance();
-    find_signals_without_rows();
+    find_signal_rows();
     // One transaction a step: a row each on its own would be a commit each.
     const bool batched = db.exec_sql("BEGIN TRANSACTION;");
     const auto time = static_cast<int64_t>(record.simulationTime);
+    // The step's signals are those whose rows were looked up, in the same order.
+    std::vector<Database::TimelineRow> signal_rows;
+    signal_rows.reserve(record.signalState.size());
+    auto id = signal_row_ids.begin();
     for (const auto& [name, value] : record.signalState) {
-        if (!signals_without_rows.empty() && signals_without_rows.count(name))
-            continue;
-        if (db.insertTimeline(step, time, file_id, source_line, name, value))
-            ++table_rows;
+        const int64_t signal_id = *id++;
+        if (signal_id >= 0)
+            signal_rows.push_back({signal_id, value});
     }
+    table_rows += db.insertTimelineRows(step, time, file_id, source_line, signal_rows);
     for (const auto& [label, state] : record.propertyState)
         db.insertPropertyTimeline(step, label, state);
     write_queue_rows(step, rows);
@@ -257,13 +261,16 @@ bool TimeSeriesDB::row_limit_reached() {
     return table_rows >= kRowLimit;
 }
 
-void TimeSeriesDB::find_signals_without_rows() {
+void TimeSeriesDB::find_signal_rows() {
     if (signal_rows_checked)
         return;
     signal_rows_checked = true;
-    const std::set<std::string> stored = Database::instance().getSignalNames();
-    for (const auto& [name, info] : signals) {
-        if (stored.count(name) || !signals_without_rows.insert(name).second)
+    const std::map<std::string, int64_t> stored = Database::instance().getSignalIds();
+    signal_row_ids.clear();
+    for (const auto& [name, value] : current_signal_state) {
+        auto row = stored.find(name);
+        signal_row_ids.push_back(row == stored.end() ? -1 : row->second);
+        if (row != stored.end() || !signals_without_rows.insert(name).second)
             continue;
         std::cerr << "[TIMESERIES] signal " << name
                   << " has no row in the signals table; it is not recorded\n";
@@ -293,23 +300,21 @@ QueueState TimeSeriesDB::rows_of(const QueueState& queues, size_t& count) {
 }
 
 void TimeSeriesDB::write_queue_rows(int step, const QueueState& rows) {
-    bind_queue_items(step, rows.active, "active");
-    bind_queue_items(step, rows.inactive, "inactive");
-    bind_queue_items(step, rows.nba, "nba");
-    bind_queue_items(step, rows.monitor, "monitor");
-    bind_queue_items(step, rows.observed, "observed");
-    bind_queue_items(step, rows.future, "future");
-}
-
-void TimeSeriesDB::bind_queue_items(int step, const std::vector<QueueItem>& items,
-                                    const char* type) {
-    Database& db = Database::instance();
-    for (const auto& item : items) {
-        const std::string instance =
-            item.instance_id.empty() ? resolve_instance_for_line(item.line) : item.instance_id;
-        db.insertQueueState(step, type, item.line, item.file_id, instance,
-                            static_cast<int64_t>(item.when));
-    }
+    std::vector<Database::QueueRow> queue_rows;
+    auto add = [&](const std::vector<QueueItem>& items, const char* type) {
+        for (const auto& item : items)
+            queue_rows.push_back({type, item.line, item.file_id,
+                                  item.instance_id.empty() ? resolve_instance_for_line(item.line)
+                                                           : item.instance_id,
+                                  static_cast<int64_t>(item.when)});
+    };
+    add(rows.active, "active");
+    add(rows.inactive, "inactive");
+    add(rows.nba, "nba");
+    add(rows.monitor, "monitor");
+    add(rows.observed, "observed");
+    add(rows.future, "future");
+    Database::instance().insertQueueRows(step, queue_rows);
 }
 
 std::optional<RecordedUntil> TimeSeriesDB::recorded_until() const {
@@ -376,6 +381,7 @@ void TimeSeriesDB::clear() {
     property_rows_stopped = false;
     last_queues.clear();
     signal_rows_checked = false;
+    signal_row_ids.clear();
     signals_without_rows.clear();
     if (database_writes)
         Database::instance().exec_sql("DELETE FROM assertionevents;DELETE FROM propertytimeline;");

@@ -239,11 +239,11 @@ private:
     PropertyResult& summary_of(const std::string& label, int line);
     bool keeps_event(time_t sim_time);
     void keep_property_states(TimelineStep& record);
-    void find_signals_without_rows();
+    // Looks up the signals' rows in the signals table, once until a signal is registered.
+    void find_signal_rows();
     // The distinct entries of each queue, in queue order: the rows a step writes.
     static QueueState rows_of(const QueueState& queues, size_t& count);
     void write_queue_rows(int step, const QueueState& rows);
-    void bind_queue_items(int step, const std::vector<QueueItem>& items, const char* type);
     void write_step_rows(const TimelineStep& record, const QueueState& rows, int file_id,
                          int source_line);
 
@@ -278,8 +278,10 @@ private:
     QueueState last_queues;
     int property_rows = 0;
     bool property_rows_stopped = false;
-    // Registered signals that have no row in the signals table: never written.
+    // The signals table's id of each registered signal, in name order (-1: it
+    // has no row, and is never written); the names without one, told once.
     bool signal_rows_checked = false;
+    std::vector<int64_t> signal_row_ids;
     std::set<std::string> signals_without_rows;
 };
 
