@@ -219,6 +219,24 @@ TEST_F(DatabaseTest, InsertRulesForKeysParentsNullsAndDuplicates) {
     EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(db().insertQueueState(0, "active", 3, -1, "", 0)); }),
               "[DATABASE] insertQueueState: FOREIGN KEY constraint failed\n");
 
+    // Rows of a step go in several to a statement; a bad one loses only itself,
+    // said as a row of its own would say it.
+    db().exec_sql("DELETE FROM timeline; DELETE FROM queuestate;");
+    std::vector<Database::TimelineRow> signal_rows(70, {1, 5});
+    signal_rows[40].signal_id = 99;
+    std::vector<Database::QueueRow> queue_rows(40, {"nba", 3, file_id, "", 7});
+    queue_rows[3].file_id = -1;
+    EXPECT_EQ(stderrOf([&] {
+                  EXPECT_EQ(db().insertTimelineRows(2, 9, file_id, 4, signal_rows), 69);
+                  EXPECT_EQ(db().insertQueueRows(2, queue_rows), 39);
+              }),
+              "[DATABASE] insertTimeline: FOREIGN KEY constraint failed\n"
+              "[DATABASE] insertQueueState: FOREIGN KEY constraint failed\n");
+    EXPECT_EQ(rows("SELECT COUNT(*), MIN(rowid), MAX(rowid), SUM(signal_val) FROM timeline"),
+              std::vector<std::string>{"69|1|69|345"});
+    EXPECT_EQ(rows("SELECT COUNT(*), SUM(when_line) FROM queuestate WHERE line = 3"),
+              std::vector<std::string>{"39|273"});
+
     // The signal's line column holds the decimal text.
     EXPECT_EQ(rows("SELECT line, typeof(line) FROM signals"), std::vector<std::string>{"2|text"});
     EXPECT_EQ(stderrOf([&] {
