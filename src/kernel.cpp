@@ -68,7 +68,10 @@ int sim_state::add_byte(byte_t b) { return append(_bytes, std::move(b)); }
 int sim_state::add_long(long_t l) { return append(_longs, std::move(l)); }
 int sim_state::add_exp(exp_t e) { return append(_exps, std::move(e)); }
 int sim_state::add_expr(expr_t e) { return append(_exprs, std::move(e)); }
-int sim_state::add_lvalue(lvalue_t l) { return append(_lvalues, std::move(l)); }
+int sim_state::add_lvalue(lvalue_t l) {
+    l.whole_signal = l.parts.size() == 1 && l.parts.front().whole;
+    return append(_lvalues, std::move(l));
+}
 int sim_state::add_event_list(std::vector<event_t> events) {
     _event_list_direct.push_back(std::all_of(events.begin(), events.end(),
                                              [](const event_t& e) { return e.direct.pos != 0; }));
@@ -167,6 +170,28 @@ void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
             f.edge == entry.edge)
             return;
     list.push_back(entry);
+    _wake_lists_built = false;
+}
+
+void sim_state::build_wake_lists() {
+    for (size_t store = 0; store < _fanout.size(); ++store) {
+        wake_list& wakes = _wake_lists[store];
+        wakes.start.clear();
+        wakes.entries.clear();
+        for (const std::vector<fanout_t>& list : _fanout[store]) {
+            // Rises, falls, stays: a direct event on the other edge never fires.
+            for (const edge_t skipped : {edge_t::NEG, edge_t::POS, edge_t::ANY}) {
+                wakes.start.push_back(static_cast<uint32_t>(wakes.entries.size()));
+                for (const fanout_t& f : list) {
+                    const bool edge_only = f.direct && f.edge != edge_t::ANY;
+                    if (!edge_only || (skipped != edge_t::ANY && f.edge != skipped))
+                        wakes.entries.push_back(f);
+                }
+            }
+        }
+        wakes.start.push_back(static_cast<uint32_t>(wakes.entries.size()));
+    }
+    _wake_lists_built = true;
 }
 
 const std::string& sim_state::signal_name(signal_ref r) {
@@ -237,7 +262,9 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
     }
     const uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
-    if (!merged_value(old, w.sig_width, w, next))
+    if (w.whole)
+        next = w.value & width_mask(w.sig_width);
+    else if (!merged_value(old, w.sig_width, w, next))
         return false;
     bool changed = false;
     const time_t now = _current_simulation_time;
@@ -463,6 +490,7 @@ void sim_state::clear() {
     _sample_groups.clear();
     for (auto& f : _fanout)
         f.clear();
+    _wake_lists_built = false;
     for (auto& w : _signal_widths)
         w.clear();
     for (auto& a : _aliases)

@@ -94,6 +94,8 @@ struct lvalue_part {
 struct lvalue_t {
     std::vector<lvalue_part> parts;
     int width = 1;
+    // One whole signal: its write needs nothing resolved (set by add_lvalue).
+    bool whole_signal = false;
 };
 
 // One resolved write: `width` bits at bit `offset` of a signal.
@@ -405,6 +407,16 @@ struct pending_write {
     write_list writes;
 };
 
+// A non-blocking update in the NBA region: one resolved write of statement
+// `stmt` of process `proc`. The further parts of a target of several parts
+// follow with `stmt` -1, so that the region lists the statement once.
+struct nba_write {
+    resolved_write write;
+    time_t when = 0;
+    int proc = 0;
+    int stmt = 0;
+};
+
 // Non-blocking updates that wait for an event (`q <= @(posedge c) d`). A
 // helper process waits on the event and, at its NBA_DUE statement, hands
 // over every update made before the event occurred; one made after the
@@ -519,7 +531,7 @@ public:
         return _event_lists[static_cast<size_t>(i)];
     }
     // Whether every event of the list watches a signal itself.
-    bool event_list_direct(int i) const { return _event_list_direct[static_cast<size_t>(i)]; }
+    bool event_list_direct(int i) const { return _event_list_direct[static_cast<size_t>(i)] != 0; }
     const case_table& case_tables(int i) const {
         assert(in_range(i, _case_tables));
         return _case_tables[static_cast<size_t>(i)];
@@ -658,6 +670,12 @@ private:
 
     void add_sentinels();
     void record_step(int line);
+    // Records a step while the recorder keeps them; once it stops, a statement
+    // costs no call for it.
+    void note_step(int line) {
+        if (!_recorder.is_recording_stopped())
+            record_step(line);
+    }
     void stop(stop_reason_t reason);
     void open_console(bool append);
     void stop_if_console_full();
@@ -675,6 +693,8 @@ private:
     bool drain_active();
     void apply_nba_region();
     void apply_pending(const pending_write& w);
+    // Puts an update into the NBA region of the current time step.
+    void queue_nba(const pending_write& w);
     void schedule_write(pending_write w);
     void hold_write(int list, pending_write w);
     void hand_over(int list);
@@ -701,7 +721,7 @@ private:
     std::vector<expr_t> _exprs;
     std::vector<lvalue_t> _lvalues;
     std::vector<std::vector<event_t>> _event_lists;
-    std::vector<bool> _event_list_direct;
+    std::vector<uint8_t> _event_list_direct;
     std::vector<case_table> _case_tables;
     std::vector<function_t> _functions;
     std::vector<uint64_t> _locals;
@@ -710,6 +730,17 @@ private:
     std::vector<std::vector<call_out>> _call_outs;
     std::vector<sample_group> _sample_groups;
     std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
+    // Who a change of a signal may wake, by what the change does to its least
+    // significant bit (rises, falls, stays): per position three ranges of
+    // `entries`, each in the order of _fanout, so that an edge visits no
+    // waiter of the other edge. Built from _fanout before a change wakes anyone.
+    struct wake_list {
+        std::vector<uint32_t> start; // [3 * position + kind]; one more at the end
+        std::vector<fanout_t> entries;
+    };
+    std::array<wake_list, 3> _wake_lists;
+    bool _wake_lists_built = false;
+    void build_wake_lists();
     std::array<std::vector<int>, 3> _signal_widths;
     std::array<std::vector<std::vector<std::string>>, 3> _aliases;
     timescale_t _timescale;
@@ -725,8 +756,8 @@ private:
     // Region queues.
     std::deque<int> _active;   // processes
     std::deque<int> _inactive; // processes after #0
-    std::vector<pending_write> _nba_now;
-    std::vector<pending_write> _nba_applying;
+    std::vector<nba_write> _nba_now;
+    std::vector<nba_write> _nba_applying;
     std::vector<int> _observed; // property processes clocked in this step
     std::vector<timed_wake> _wakes;            // heap of processes
     std::vector<pending_write> _future_writes; // heap by (when, seq)

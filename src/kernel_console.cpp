@@ -70,17 +70,21 @@ void sim_state::for_each_queued(
         if (const assignment_t* s = current_statement(p))
             f(q, p, s->line(), when);
     };
+    auto statement_entry = [&](int q, int proc, int stmt, time_t when) {
+        const process_t& p = _processes[static_cast<size_t>(proc)];
+        if (stmt < p.number_of_statements())
+            f(q, p, p.ith_statement(stmt)->line(), when);
+    };
     auto write_entry = [&](int q, const pending_write& w) {
-        const process_t& p = _processes[static_cast<size_t>(w.proc)];
-        if (w.stmt < p.number_of_statements())
-            f(q, p, p.ith_statement(w.stmt)->line(), w.when);
+        statement_entry(q, w.proc, w.stmt, w.when);
     };
     for (int proc : _active)
         process_entry(active, proc, now);
     for (int proc : _inactive)
         process_entry(inactive, proc, now);
-    for (const pending_write& w : _nba_now)
-        write_entry(nba, w);
+    for (const nba_write& w : _nba_now)
+        if (w.stmt >= 0)
+            statement_entry(nba, w.proc, w.stmt, w.when);
     if (monitor_waiting())
         f(monitor, _processes[static_cast<size_t>(_monitor.proc)], _monitor.line, now);
     for (int proc : _observed)

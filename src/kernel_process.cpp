@@ -54,12 +54,18 @@ bool sim_state::event_fires(const event_t& ev, uint64_t& remembered) {
 }
 
 void sim_state::wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value) {
-    auto& table = _fanout[sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0];
-    if (static_cast<size_t>(sig.pos) >= table.size())
+    if (!_wake_lists_built)
+        build_wake_lists();
+    const wake_list& wakes =
+        _wake_lists[sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0];
+    const size_t kind = (old_value & 1) == (new_value & 1) ? 2 : (new_value & 1) ? 0 : 1;
+    const size_t at = 3 * static_cast<size_t>(sig.pos) + kind;
+    if (at + 1 >= wakes.start.size())
         return;
-    // Waking never adds to this list, so the reference stays valid.
-    const std::vector<fanout_t>& list = table[static_cast<size_t>(sig.pos)];
-    for (const fanout_t& f : list) {
+    // Waking never adds to these lists, so the references stay valid.
+    const fanout_t* const end = wakes.entries.data() + wakes.start[at + 1];
+    for (const fanout_t* entry = wakes.entries.data() + wakes.start[at]; entry != end; ++entry) {
+        const fanout_t& f = *entry;
         process_t& p = _processes[static_cast<size_t>(f.proc)];
         if (f.stmt < 0) {
             if (p.state != proc_state::DONE)
@@ -120,7 +126,7 @@ void sim_state::hand_over(int list) {
     held_writes& h = held(list);
     for (pending_write& w : h.waiting) {
         w.when = _current_simulation_time;
-        _nba_now.push_back(std::move(w));
+        queue_nba(w);
     }
     h.waiting.clear();
     h.waiting.swap(h.after_event);
@@ -215,9 +221,23 @@ void sim_state::execute(int proc) {
         case assign_t::BA:
             ++p.pc;
             write_lvalue(s.lhs, eval(s.expr), p.name());
-            record_step(s.line());
+            note_step(s.line());
             break;
         case assign_t::NBA: {
+            const lvalue_t& target = lvalues(s.lhs);
+            if (target.whole_signal && s.table == 0 && s.delay == 0) {
+                // The common update: one whole signal, in this time step.
+                const lvalue_part& part = target.parts.front();
+                resolved_write write;
+                write.sig = part.sig;
+                write.sig_width = part.sig_width;
+                write.width = part.width;
+                write.value = eval(s.expr) & width_mask(part.width);
+                _nba_now.push_back({write, _current_simulation_time, proc, p.pc});
+                ++p.pc;
+                note_step(s.line());
+                break;
+            }
             pending_write w;
             w.when = _current_simulation_time;
             w.seq = _seq++;
@@ -231,10 +251,10 @@ void sim_state::execute(int proc) {
                 w.nba = true;
                 schedule_write(std::move(w));
             } else {
-                _nba_now.push_back(std::move(w));
+                queue_nba(w);
             }
             ++p.pc;
-            record_step(s.line());
+            note_step(s.line());
             break;
         }
         case assign_t::NBA_DUE:
@@ -248,7 +268,7 @@ void sim_state::execute(int proc) {
         case assign_t::SF:
             ++p.pc;
             run_system_task(s);
-            record_step(s.line());
+            note_step(s.line());
             if (s.task == sf_kind::FINISH) {
                 p.state = proc_state::DONE;
                 return;
@@ -257,7 +277,7 @@ void sim_state::execute(int proc) {
         case assign_t::MONITOR_REG:
             ++p.pc;
             start_monitor(s.expr, proc, s.line());
-            record_step(s.line());
+            note_step(s.line());
             break;
         case assign_t::DELAY:
             ++p.pc;
@@ -339,7 +359,7 @@ void sim_state::run_continuous(int proc) {
     for (size_t i = 0; i < writes.size(); ++i)
         changed = apply_write(writes[i], p.name()) || changed;
     if (changed)
-        record_step(s.line());
+        note_step(s.line());
 }
 
 void sim_state::run_property(int proc) {

@@ -90,13 +90,21 @@ void sim_state::apply_pending(const pending_write& w) {
         apply_write(w.writes[i], p.name());
 }
 
+void sim_state::queue_nba(const pending_write& w) {
+    // A target of no signal still stands in the region.
+    if (w.writes.size() == 0)
+        _nba_now.push_back({resolved_write{}, w.when, w.proc, w.stmt});
+    for (size_t i = 0; i < w.writes.size(); ++i)
+        _nba_now.push_back({w.writes[i], w.when, w.proc, i == 0 ? w.stmt : -1});
+}
+
 void sim_state::apply_nba_region() {
     // Two buffers that keep their room: updates may queue more for later.
     _nba_applying.swap(_nba_now);
-    for (const pending_write& w : _nba_applying)
-        apply_pending(w);
+    for (const nba_write& w : _nba_applying)
+        apply_write(w.write, _processes[static_cast<size_t>(w.proc)].name());
     _nba_applying.clear();
-    record_step(-1);
+    note_step(-1);
 }
 
 void sim_state::run_observed_region() {
@@ -109,10 +117,10 @@ void sim_state::run_observed_region() {
     for (int proc : due) {
         _processes[static_cast<size_t>(proc)].queued = false;
         run_property(proc);
-        record_step(_processes[static_cast<size_t>(proc)].ith_statement(0)->line());
+        note_step(_processes[static_cast<size_t>(proc)].ith_statement(0)->line());
     }
     show_current_values();
-    record_step(-1);
+    note_step(-1);
 }
 
 void sim_state::run_final_processes() {
@@ -153,7 +161,7 @@ bool sim_state::run_time_step() {
     }
     run_monitor_region();
     run_observed_region();
-    record_step(-1);
+    note_step(-1);
     return true;
 }
 
@@ -194,7 +202,7 @@ bool sim_state::advance_time() {
         pending_write w = std::move(_future_writes.back());
         _future_writes.pop_back();
         if (w.nba) {
-            _nba_now.push_back(std::move(w));
+            queue_nba(w);
             continue;
         }
         const process_t& p = _processes[static_cast<size_t>(w.proc)];
@@ -203,7 +211,7 @@ bool sim_state::advance_time() {
             continue;
         apply_pending(w);
     }
-    record_step(-1);
+    note_step(-1);
     return true;
 }
 
@@ -265,7 +273,7 @@ void sim_state::run() {
             update_stable_deps(p);
         start_processes();
         std::cout << "2. Simulation Begins" << std::endl;
-        record_step(-1);
+        note_step(-1);
         main_loop();
     } else {
         std::cout << "2. Simulation Begins" << std::endl;
