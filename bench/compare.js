@@ -38,7 +38,7 @@ const SHOWN_DIFFERENCES = 20;
 const TABLE = [[1, 100000], [100, 1000], [200, 2000], [1000, 1000], [100, 100000], [1000, 10000]];
 // Sweep: the same design at two lengths; the difference is the cost of the
 // extra clock cycles alone, without compiling, building or recording.
-const SWEEP_CELLS = [100, 300, 1000, 3000];
+const SWEEP_CELLS = (process.env.SWEEP_CELLS || "100,300,1000,3000").split(",").map(Number);
 const SWEEP_CYCLES = [500, 1500];
 
 function peakMemoryKb() {

@@ -36,9 +36,9 @@ sim_state& sim_state::instance() {
 }
 
 void sim_state::add_sentinels() {
-    _bits.emplace_back(false, false, "", 0);
-    _bytes.emplace_back(uint8_t{0}, false, "", 0);
-    _longs.emplace_back(uint64_t{0}, false, "", 0);
+    add_bit(bit(false, false, "", 0));
+    add_byte(byte_t(0, false, "", 0));
+    add_long(long_t(0, false, "", 0));
     _exps.emplace_back([] { return true; });
     _exprs.emplace_back();
     _lvalues.emplace_back();
@@ -63,9 +63,18 @@ static int append(V& table, E&& element) {
     return static_cast<int>(table.size()) - 1;
 }
 
-int sim_state::add_bit(bit b) { return append(_bits, std::move(b)); }
-int sim_state::add_byte(byte_t b) { return append(_bytes, std::move(b)); }
-int sim_state::add_long(long_t l) { return append(_longs, std::move(l)); }
+int sim_state::add_bit(bit b) {
+    _names[0].push_back(b.name());
+    return append(_bits, static_cast<uint8_t>(b.state() ? 1 : 0));
+}
+int sim_state::add_byte(byte_t b) {
+    _names[1].push_back(b.name());
+    return append(_bytes, b.state());
+}
+int sim_state::add_long(long_t l) {
+    _names[2].push_back(l.name());
+    return append(_longs, l.state());
+}
 int sim_state::add_exp(exp_t e) { return append(_exps, std::move(e)); }
 int sim_state::add_expr(expr_t e) { return append(_exprs, std::move(e)); }
 int sim_state::add_lvalue(lvalue_t l) {
@@ -196,9 +205,9 @@ void sim_state::build_wake_lists() {
 
 const std::string& sim_state::signal_name(signal_ref r) {
     switch (r.type) {
-    case operand_t::BYTE: return access_bytes(r.pos).name();
-    case operand_t::LONG: return access_longs(r.pos).name();
-    default: return access_bits(r.pos).name();
+    case operand_t::BYTE: return _names[1].at(static_cast<size_t>(r.pos));
+    case operand_t::LONG: return _names[2].at(static_cast<size_t>(r.pos));
+    default: return _names[0].at(static_cast<size_t>(r.pos));
     }
 }
 
@@ -260,21 +269,18 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
             locals(sig.pos) = v;
         return false;
     }
-    const uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
-    if (w.whole)
+    uint64_t old = 0;
+    if (w.whole) {
         next = w.value & width_mask(w.sig_width);
-    else if (!merged_value(old, w.sig_width, w, next))
-        return false;
-    bool changed = false;
-    const time_t now = _current_simulation_time;
-    switch (sig.type) {
-    case operand_t::BIT: changed = access_bits(sig.pos).update(next != 0, now); break;
-    case operand_t::BYTE: changed = access_bytes(sig.pos).update(static_cast<uint8_t>(next), now); break;
-    case operand_t::LONG: changed = access_longs(sig.pos).update(next, now); break;
-    default: break;
+        old = store(sig, next);
+    } else {
+        old = read_signal_val(sig.pos, sig.type);
+        if (!merged_value(old, w.sig_width, w, next))
+            return false;
+        store(sig, next);
     }
-    if (!changed)
+    if (old == read_signal_val(sig.pos, sig.type))
         return false;
     if (keeps_sampled_values())
         note_sampled(sig, old);
@@ -291,6 +297,16 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
     return true;
 }
 
+uint64_t sim_state::store(signal_ref sig, uint64_t v) {
+    const auto at = static_cast<size_t>(sig.pos);
+    switch (sig.type) {
+    case operand_t::BIT: return std::exchange(_bits[at], static_cast<uint8_t>(v != 0 ? 1 : 0));
+    case operand_t::BYTE: return std::exchange(_bytes[at], static_cast<uint8_t>(v));
+    case operand_t::LONG: return std::exchange(_longs[at], v);
+    default: return 0;
+    }
+}
+
 void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
     write_list writes;
     resolve_lvalue(lv, value, writes);
@@ -300,9 +316,9 @@ void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
 
 void sim_state::set_initial_value(signal_ref r, uint64_t v) {
     switch (r.type) {
-    case operand_t::BIT: access_bits(r.pos).update(v != 0, 0); break;
-    case operand_t::BYTE: access_bytes(r.pos).update(static_cast<uint8_t>(v), 0); break;
-    case operand_t::LONG: access_longs(r.pos).update(v, 0); break;
+    case operand_t::BIT:
+    case operand_t::BYTE:
+    case operand_t::LONG: store(r, v); break;
     case operand_t::LOCAL: locals(r.pos) = v; return;
     default: return;
     }
@@ -366,14 +382,7 @@ uint64_t sim_state::sampled_signal_val(int pos, operand_t type) {
 
 void sim_state::exchange_shown_values() {
     for (sampled_cell& c : _sampled) {
-        switch (c.sig.type) {
-        case operand_t::BIT: c.value = access_bits(c.sig.pos).exchange_state(c.value != 0); break;
-        case operand_t::BYTE:
-            c.value = access_bytes(c.sig.pos).exchange_state(static_cast<uint8_t>(c.value));
-            break;
-        case operand_t::LONG: c.value = access_longs(c.sig.pos).exchange_state(c.value); break;
-        default: break;
-        }
+        c.value = store(c.sig, c.value);
     }
 }
 
@@ -476,6 +485,8 @@ void sim_state::clear() {
     _bits.clear();
     _bytes.clear();
     _longs.clear();
+    for (auto& names : _names)
+        names.clear();
     _exps.clear();
     _exprs.clear();
     _lvalues.clear();

@@ -35,8 +35,9 @@
 
 namespace wsim_kernel {
 
-// One signal: its value, its name, and the time of its last write. Cells
-// are plain values; everyone refers to them by position.
+// One signal as the model builder registers it: its starting value and its
+// name. The state keeps the value in the store of its width and the name
+// apart; everyone refers to a signal by its position there.
 template <typename T>
 class value_t {
 public:
@@ -46,24 +47,10 @@ public:
         : _state(std::move(state)), _name(std::move(name)) {}
 
     T state() const { return _state; }
-    time_t time() const { return _time; }
     const std::string& name() const { return _name; }
-
-    // The only write path. Answers whether the value changed.
-    bool update(T v, time_t t) {
-        const bool changed = v != _state;
-        _time = t;
-        _state = std::move(v);
-        return changed;
-    }
-
-    // Swaps the value alone; the time stamp stays. Only the sampled-value
-    // view uses it, to show and then restore a value.
-    T exchange_state(T v) { return std::exchange(_state, std::move(v)); }
 
 private:
     T _state;
-    time_t _time = 0;
     std::string _name;
 };
 
@@ -502,18 +489,6 @@ public:
     // Another name under which changes of a signal are recorded.
     void add_signal_alias(signal_ref sig, const std::string& name);
 
-    bit& access_bits(int i) {
-        assert(in_range(i, _bits));
-        return _bits[static_cast<size_t>(i)];
-    }
-    byte_t& access_bytes(int i) {
-        assert(in_range(i, _bytes));
-        return _bytes[static_cast<size_t>(i)];
-    }
-    long_t& access_longs(int i) {
-        assert(in_range(i, _longs));
-        return _longs[static_cast<size_t>(i)];
-    }
     exp_t& exps(int i) {
         assert(in_range(i, _exps));
         return _exps[static_cast<size_t>(i)];
@@ -563,9 +538,9 @@ public:
     // Value of a signal by its store; a bit reads as 0 or 1.
     uint64_t read_signal_val(int pos, operand_t type) {
         switch (type) {
-        case operand_t::BYTE: return _bytes[static_cast<size_t>(pos)].state();
-        case operand_t::LONG: return _longs[static_cast<size_t>(pos)].state();
-        case operand_t::BIT: return _bits[static_cast<size_t>(pos)].state() ? 1 : 0;
+        case operand_t::BYTE: return _bytes[static_cast<size_t>(pos)];
+        case operand_t::LONG: return _longs[static_cast<size_t>(pos)];
+        case operand_t::BIT: return _bits[static_cast<size_t>(pos)];
         case operand_t::LOCAL: return _locals[static_cast<size_t>(pos)];
         default: return 0;
         }
@@ -714,9 +689,14 @@ private:
     bool in_range_item(const case_item& item, uint64_t selector);
     void sample_tick(int group);
 
-    std::vector<bit> _bits;
-    std::vector<byte_t> _bytes;
-    std::vector<long_t> _longs;
+    // The values, one cell per signal position (a bit holds 0 or 1), and
+    // their names apart: the cells a run touches sit close together.
+    std::vector<uint8_t> _bits;
+    std::vector<uint8_t> _bytes;
+    std::vector<uint64_t> _longs;
+    std::array<std::vector<std::string>, 3> _names;
+    // Puts a value into its cell; answers the value the cell held.
+    uint64_t store(signal_ref sig, uint64_t v);
     std::vector<exp_t> _exps;
     std::vector<expr_t> _exprs;
     std::vector<lvalue_t> _lvalues;

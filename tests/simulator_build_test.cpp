@@ -43,7 +43,7 @@ endmodule
               "]}");
     // An initial value is the starting state and is recorded as such; a
     // parameter is a value in the expressions, not a signal.
-    EXPECT_EQ(sim_state::instance().access_bytes(d.pos("ones")).state(), 15);
+    EXPECT_EQ(sim_state::instance().read({wsim_kernel::operand_t::BYTE, d.pos("ones")}), 15);
     EXPECT_EQ(wsim_timeseries::TimeSeriesDB::instance().get_current_signal_state().at("ones"), 15);
     EXPECT_FALSE(d.has("P"));
 
