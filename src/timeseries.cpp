@@ -100,18 +100,29 @@ void TimeSeriesDB::record_cause_line(const std::string& process_name) {
 void TimeSeriesDB::register_property(const std::string& label, int line,
                                      const std::string& ant_signal,
                                      const std::string& con_signal) {
-    if (property_index.count(label))
+    TrackedProperty& tracked = track(label);
+    if (tracked.summary >= 0)
         return;
-    PropertyResult& result = summary_of(label, line);
+    PropertyResult& result = summary_of(tracked, label, line);
     result.antecedentSignal = ant_signal;
     result.consequentSignal = con_signal;
-    current_property_state[label] = "VACUOUS";
+    *tracked.state = "VACUOUS";
 }
 
-PropertyResult& TimeSeriesDB::summary_of(const std::string& label, int line) {
-    auto [it, fresh] = property_index.try_emplace(label, property_results.size());
-    if (!fresh)
-        return property_results[it->second];
+// One look-up a call finds a property's state and summary: a long run makes
+// millions of calls.
+TimeSeriesDB::TrackedProperty& TimeSeriesDB::track(const std::string& label) {
+    auto [it, fresh] = tracked_properties.try_emplace(label);
+    if (fresh)
+        it->second.state = &current_property_state[label];
+    return it->second;
+}
+
+PropertyResult& TimeSeriesDB::summary_of(TrackedProperty& tracked, const std::string& label,
+                                         int line) {
+    if (tracked.summary >= 0)
+        return property_results[static_cast<size_t>(tracked.summary)];
+    tracked.summary = static_cast<int>(property_results.size());
     PropertyResult result;
     result.label = label;
     result.line = line;
@@ -137,17 +148,16 @@ bool TimeSeriesDB::keeps_event(time_t sim_time) {
 
 void TimeSeriesDB::record_property_result(const std::string& label, int line,
                                           const std::string& result, time_t sim_time) {
-    if (result == "VACUOUS" || result == "PENDING") {
-        current_property_state[label] = result;
+    TrackedProperty& tracked = track(label);
+    *tracked.state = result;
+    if (result == "VACUOUS" || result == "PENDING")
         return;
-    }
-    PropertyResult& summary = summary_of(label, line);
+    PropertyResult& summary = summary_of(tracked, label, line);
     const bool failed = result == "FAIL";
     summary.finalResult = result;
     ++summary.evaluations;
     if (failed)
         ++summary.failureCount;
-    current_property_state[label] = result;
     if (!keeps_event(sim_time))
         return;
 
@@ -365,7 +375,7 @@ void TimeSeriesDB::clear() {
     node_by_path.clear();
     pending_cause_lines.clear();
     property_results.clear();
-    property_index.clear();
+    tracked_properties.clear();
     _line_to_instance_id.clear();
     all_eval_events.clear();
     step_counter = 0;

@@ -236,7 +236,14 @@ public:
 private:
     TimeSeriesDB() = default;
     bool row_limit_reached();
-    PropertyResult& summary_of(const std::string& label, int line);
+    // A property's entry in current_property_state, and its summary's index
+    // once it has one (-1 before).
+    struct TrackedProperty {
+        std::string* state = nullptr;
+        int summary = -1;
+    };
+    TrackedProperty& track(const std::string& label);
+    PropertyResult& summary_of(TrackedProperty& tracked, const std::string& label, int line);
     bool keeps_event(time_t sim_time);
     void keep_property_states(TimelineStep& record);
     // Looks up the signals' rows in the signals table, once until a signal is registered.
@@ -258,8 +265,9 @@ private:
     std::map<int, std::string> _line_to_instance_id;
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::vector<PropertyResult> property_results;
-    std::unordered_map<std::string, size_t> property_index;
     std::map<std::string, std::string> current_property_state;
+    // Points into current_property_state: cleared with it.
+    std::unordered_map<std::string, TrackedProperty> tracked_properties;
     std::vector<PropertyEvalEvent> all_eval_events;
     int next_event_id = 0;
     bool events_stopped = false;

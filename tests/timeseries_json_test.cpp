@@ -255,7 +255,7 @@ TEST_F(RecorderJsonTest, DocumentsPastTheEventLimit) {
         for (uint64_t t = 0; t < TimeSeriesDB::kEventLimit; ++t)
             rec().record_property_result("r", 9, "PASS", 20 + t);
     });
-    const std::string init = rec().simulation_init_to_json(true, "", 99, {"finish", {}});
+    const std::string init = rec().simulation_init_to_json(true, "", 99, {"finish", {}, {}});
     const auto has = [](const std::string& text, const std::string& part) {
         return text.find(part) != std::string::npos;
     };
@@ -273,7 +273,7 @@ TEST_F(RecorderJsonTest, DocumentsPastTheEventLimit) {
                           "  ],\n"))
         << init;
 
-    const std::string json = rec().to_json(true, "", 1234, {"finish", {}});
+    const std::string json = rec().to_json(true, "", 1234, {"finish", {}, {}});
     EXPECT_TRUE(has(json, "    \"notModelled\": [],\n"
                           "    \"eventsRecordedUntil\": {\"events\": 20000, \"time\": 20017}\n"
                           "  },\n"));
