@@ -40,8 +40,8 @@ void sim_state::add_sentinels() {
     add_byte(byte_t(0, false, "", 0));
     add_long(long_t(0, false, "", 0));
     _exps.emplace_back([] { return true; });
-    _exprs.emplace_back();
-    _lvalues.emplace_back();
+    add_expr(expr_t{});
+    add_lvalue(lvalue_t{});
     _event_lists.emplace_back();
     _event_list_direct.push_back(true);
     _case_tables.emplace_back();
@@ -76,9 +76,23 @@ int sim_state::add_long(long_t l) {
     return append(_longs, l.state());
 }
 int sim_state::add_exp(exp_t e) { return append(_exps, std::move(e)); }
-int sim_state::add_expr(expr_t e) { return append(_exprs, std::move(e)); }
+int sim_state::add_expr(expr_t e) {
+    _expr_slots.push_back({static_cast<uint32_t>(_expr_code.size()),
+                           static_cast<uint32_t>(e.code.size()),
+                           static_cast<uint32_t>(std::max(e.max_stack, 1))});
+    _expr_code.insert(_expr_code.end(), e.code.begin(), e.code.end());
+    return append(_exprs, std::move(e));
+}
 int sim_state::add_lvalue(lvalue_t l) {
-    l.whole_signal = l.parts.size() == 1 && l.parts.front().whole;
+    whole_target target;
+    if (l.parts.size() == 1 && l.parts.front().whole) {
+        const lvalue_part& part = l.parts.front();
+        target.sig = part.sig;
+        target.sig_width = part.sig_width;
+        target.width = part.width;
+        target.whole = true;
+    }
+    _whole_targets.push_back(target);
     return append(_lvalues, std::move(l));
 }
 int sim_state::add_event_list(std::vector<event_t> events) {
@@ -97,6 +111,9 @@ int sim_state::add_sample_group(sample_group g) { return append(_sample_groups, 
 int sim_state::add_process(process_t p) {
     const int index = append(_processes, std::move(p));
     process_t& stored = _processes.back();
+    stored.code_base = static_cast<int>(_program.size());
+    for (int i = 0; i < stored.number_of_statements(); ++i)
+        _program.push_back(*stored.ith_statement(i));
     for (int i = 0; i < stored.number_of_statements(); ++i) {
         const assignment_t& s = *stored.ith_statement(i);
         if (s.type() == assign_t::CA) {
@@ -308,6 +325,11 @@ uint64_t sim_state::store(signal_ref sig, uint64_t v) {
 }
 
 void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
+    const whole_target& target = _whole_targets[static_cast<size_t>(lv)];
+    if (target.whole) {
+        apply_write(target.write_of(value), cause);
+        return;
+    }
     write_list writes;
     resolve_lvalue(lv, value, writes);
     for (size_t i = 0; i < writes.size(); ++i)
@@ -490,6 +512,10 @@ void sim_state::clear() {
     _exps.clear();
     _exprs.clear();
     _lvalues.clear();
+    _program.clear();
+    _expr_slots.clear();
+    _expr_code.clear();
+    _whole_targets.clear();
     _event_lists.clear();
     _event_list_direct.clear();
     _case_tables.clear();

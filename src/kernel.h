@@ -81,9 +81,9 @@ struct lvalue_part {
 struct lvalue_t {
     std::vector<lvalue_part> parts;
     int width = 1;
-    // One whole signal: its write needs nothing resolved (set by add_lvalue).
-    bool whole_signal = false;
 };
+
+
 
 // One resolved write: `width` bits at bit `offset` of a signal.
 struct resolved_write {
@@ -93,6 +93,23 @@ struct resolved_write {
     int width = 0;
     bool whole = true;
     uint64_t value = 0;
+};
+
+// A target that is one whole signal: what its write needs, nothing to resolve.
+struct whole_target {
+    signal_ref sig;
+    int sig_width = 0;
+    int width = 0;
+    bool whole = false; // false: the target is not one whole signal
+
+    resolved_write write_of(uint64_t value) const {
+        resolved_write w;
+        w.sig = sig;
+        w.sig_width = sig_width;
+        w.width = width;
+        w.value = value & width_mask(width);
+        return w;
+    }
 };
 
 // The writes of one target. Most targets are one signal: that write is kept
@@ -235,6 +252,10 @@ public:
     proc_t type() const { return _p_type; }
     const std::string& instance_id() const { return _instance_id; }
     void set_instance_id(const std::string& s) { _instance_id = s; }
+
+    // Where its statements start in the state's program, which holds every
+    // process's statements side by side (set by add_process).
+    int code_base = 0;
 
     // Run state.
     int pc = 0;
@@ -555,18 +576,22 @@ public:
     uint64_t eval(int e) {
         if (e == 0)
             return 0;
-        const expr_t& x = _exprs[static_cast<size_t>(e)];
+        const expr_slot& x = _expr_slots[static_cast<size_t>(e)];
+        const xins* code = _expr_code.data() + x.at;
         // Most expressions are one signal or one constant.
-        if (x.code.size() == 1) {
-            const xins& in = x.code[0];
-            if (in.op == xop::LOAD)
-                return read_signal_val(in.a, in.ty);
-            if (in.op == xop::CONST)
-                return in.k;
+        if (x.length == 1) {
+            if (code->op == xop::LOAD)
+                return read_signal_val(code->a, code->ty);
+            if (code->op == xop::CONST)
+                return code->k;
         }
-        return eval_code(x);
+        return eval_program(code, x.length, x.max_stack);
     }
-    uint64_t eval_code(const expr_t& x);
+    uint64_t eval_code(const expr_t& x) {
+        return eval_program(x.code.data(), static_cast<uint32_t>(x.code.size()),
+                            static_cast<uint32_t>(x.max_stack));
+    }
+    uint64_t eval_program(const xins* code, uint32_t length, uint32_t max_stack);
     // Evaluates `e` while the model is built: the functions it calls print
     // nothing and leave every task and function variable as it was.
     uint64_t eval_constant(int e);
@@ -700,6 +725,19 @@ private:
     std::vector<exp_t> _exps;
     std::vector<expr_t> _exprs;
     std::vector<lvalue_t> _lvalues;
+    // What a run reads of the model, laid out so that what one activation
+    // touches sits together: every process's statements side by side, every
+    // expression's code side by side (each expression a slot into it), and
+    // the targets that are one whole signal.
+    struct expr_slot {
+        uint32_t at = 0;
+        uint32_t length = 0;
+        uint32_t max_stack = 1;
+    };
+    std::vector<assignment_t> _program;
+    std::vector<expr_slot> _expr_slots;
+    std::vector<xins> _expr_code;
+    std::vector<whole_target> _whole_targets;
     std::vector<std::vector<event_t>> _event_lists;
     std::vector<uint8_t> _event_list_direct;
     std::vector<case_table> _case_tables;

@@ -64,17 +64,16 @@ uint64_t select(uint64_t value, uint64_t index, const xins& in) {
 
 } // namespace
 
-uint64_t sim_state::eval_code(const expr_t& x) {
+uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max_stack) {
     uint64_t small[32];
     std::unique_ptr<uint64_t[]> large;
     uint64_t* st = small;
-    if (x.max_stack > 32) {
-        large = std::make_unique<uint64_t[]>(static_cast<size_t>(x.max_stack));
+    if (max_stack > 32) {
+        large = std::make_unique<uint64_t[]>(max_stack);
         st = large.get();
     }
     int sp = 0;
-    const xins* code = x.code.data();
-    const int n = static_cast<int>(x.code.size());
+    const int n = static_cast<int>(length);
     for (int pc = 0; pc < n; ++pc) {
         const xins& in = code[pc];
         const uint64_t wmask = width_mask(in.w);

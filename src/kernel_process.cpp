@@ -216,7 +216,7 @@ void sim_state::execute(int proc) {
             p.state = proc_state::DONE;
             return;
         }
-        const assignment_t& s = *p.ith_statement(p.pc);
+        const assignment_t& s = _program[static_cast<size_t>(p.code_base + p.pc)];
         switch (s.type()) {
         case assign_t::BA:
             ++p.pc;
@@ -224,16 +224,11 @@ void sim_state::execute(int proc) {
             note_step(s.line());
             break;
         case assign_t::NBA: {
-            const lvalue_t& target = lvalues(s.lhs);
-            if (target.whole_signal && s.table == 0 && s.delay == 0) {
+            const whole_target& target = _whole_targets[static_cast<size_t>(s.lhs)];
+            if (target.whole && s.table == 0 && s.delay == 0) {
                 // The common update: one whole signal, in this time step.
-                const lvalue_part& part = target.parts.front();
-                resolved_write write;
-                write.sig = part.sig;
-                write.sig_width = part.sig_width;
-                write.width = part.width;
-                write.value = eval(s.expr) & width_mask(part.width);
-                _nba_now.push_back({write, _current_simulation_time, proc, p.pc});
+                _nba_now.push_back(
+                    {target.write_of(eval(s.expr)), _current_simulation_time, proc, p.pc});
                 ++p.pc;
                 note_step(s.line());
                 break;
@@ -339,7 +334,7 @@ void sim_state::run_continuous(int proc) {
         }
         return;
     }
-    const assignment_t& s = *p.ith_statement(0);
+    const assignment_t& s = _program[static_cast<size_t>(p.code_base)];
     const uint64_t value = eval(s.expr);
     if (s.delay != 0) {
         pending_write w;
@@ -354,10 +349,15 @@ void sim_state::run_continuous(int proc) {
         return;
     }
     bool changed = false;
-    write_list writes;
-    resolve_lvalue(s.lhs, value, writes);
-    for (size_t i = 0; i < writes.size(); ++i)
-        changed = apply_write(writes[i], p.name()) || changed;
+    const whole_target& target = _whole_targets[static_cast<size_t>(s.lhs)];
+    if (target.whole) {
+        changed = apply_write(target.write_of(value), p.name());
+    } else {
+        write_list writes;
+        resolve_lvalue(s.lhs, value, writes);
+        for (size_t i = 0; i < writes.size(); ++i)
+            changed = apply_write(writes[i], p.name()) || changed;
+    }
     if (changed)
         note_step(s.line());
 }
