@@ -565,6 +565,7 @@ sqlite3_stmt* Database::keptStatement(const char* sql) {
 }
 
 void Database::finalizeKeptStatements() {
+    batch_inserts.clear();
     for (auto& [sql, stmt] : kept_statements)
         sqlite3_finalize(stmt);
     kept_statements.clear();
@@ -633,6 +634,9 @@ int insertInBatches(size_t rows, Batch&& batch, One&& one) {
 
 sqlite3_stmt* Database::keptBatchInsert(const char* table, const char* columns,
                                         int column_count, size_t rows) {
+    auto known = batch_inserts.find({table, rows});
+    if (known != batch_inserts.end())
+        return known->second;
     std::string row = "(";
     for (int c = 0; c < column_count; ++c)
         row += c ? ", ?" : "?";
@@ -640,7 +644,19 @@ sqlite3_stmt* Database::keptBatchInsert(const char* table, const char* columns,
     std::string sql = std::string("INSERT INTO ") + table + " (" + columns + ") VALUES ";
     for (size_t r = 0; r < rows; ++r)
         sql += (r ? ", " : "") + row;
-    return keptStatement((sql + ";").c_str());
+    sqlite3_stmt* stmt = keptStatement((sql + ";").c_str());
+    if (stmt)
+        batch_inserts.emplace(std::make_pair(table, rows), stmt);
+    return stmt;
+}
+
+bool Database::runKept(const char* sql) {
+    Statement stmt(keptStatement(sql));
+    const int rc = stmt.ok() ? stmt.step() : sqlite3_errcode(db);
+    if (rc == SQLITE_DONE || rc == SQLITE_ROW)
+        return true;
+    std::cerr << "[DATABASE] SQL error: " << sqlite3_errmsg(db) << "\n";
+    return false;
 }
 
 bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,

@@ -52,6 +52,9 @@ public:
     const char* get_path() const { return db_path.c_str(); }
 
     bool exec_sql(const std::string& sql);
+    // Runs one statement, kept prepared for the next time; a failure is
+    // reported as exec_sql reports it.
+    bool runKept(const char* sql);
     void clear(bool structure);
     bool purge(const std::string& table);
     // Empties the tables in one transaction, children before parents, keys
@@ -188,6 +191,8 @@ private:
     void finalizeKeptStatements();
 
     std::map<std::string, sqlite3_stmt*> kept_statements;
+    // The kept batch inserts by table and rows, found without building their text.
+    std::map<std::pair<const char*, size_t>, sqlite3_stmt*> batch_inserts;
     std::string db_path;
     sqlite3* db = nullptr;
     // Counts the starts afresh and moves to another file, whose contents no

@@ -286,18 +286,33 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
             locals(sig.pos) = v;
         return false;
     }
+    const auto at = static_cast<size_t>(sig.pos);
+    uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
-    uint64_t old = 0;
-    if (w.whole) {
+    if (w.whole)
         next = w.value & width_mask(w.sig_width);
-        old = store(sig, next);
-    } else {
-        old = read_signal_val(sig.pos, sig.type);
-        if (!merged_value(old, w.sig_width, w, next))
-            return false;
-        store(sig, next);
+    else if (!merged_value(old, w.sig_width, w, next))
+        return false;
+    // Only a change is stored.
+    bool changed = false;
+    switch (sig.type) {
+    case operand_t::BIT: {
+        const uint8_t bit = next != 0 ? 1 : 0;
+        changed = bit != old;
+        _bits[at] = bit;
+        break;
     }
-    if (old == read_signal_val(sig.pos, sig.type))
+    case operand_t::BYTE:
+        changed = static_cast<uint8_t>(next) != old;
+        _bytes[at] = static_cast<uint8_t>(next);
+        break;
+    case operand_t::LONG:
+        changed = next != old;
+        _longs[at] = next;
+        break;
+    default: break;
+    }
+    if (!changed)
         return false;
     if (keeps_sampled_values())
         note_sampled(sig, old);

@@ -25,7 +25,6 @@
 #include <array>
 #include <cassert>
 #include <cstdint>
-#include <deque>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -684,7 +683,21 @@ private:
     void start_processes();
     void make_ready(int proc);
     void schedule_wake(int proc, time_t when);
-    void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value);
+    // Wakes who waits on a change of `sig`; most signals have no waiter, and
+    // cost no call.
+    void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value) {
+        if (!_wake_lists_built)
+            build_wake_lists();
+        const wake_list& wakes =
+            _wake_lists[sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0];
+        const size_t kind = (old_value & 1) == (new_value & 1) ? 2 : (new_value & 1) ? 0 : 1;
+        const size_t at = 3 * static_cast<size_t>(sig.pos) + kind;
+        if (at + 1 >= wakes.start.size() || wakes.start[at] == wakes.start[at + 1])
+            return;
+        wake(wakes.entries.data() + wakes.start[at], wakes.entries.data() + wakes.start[at + 1],
+             old_value, new_value);
+    }
+    void wake(const fanout_t* entry, const fanout_t* end, uint64_t old_value, uint64_t new_value);
     bool event_fires(const event_t& ev, uint64_t& remembered);
     void snapshot_events(process_t& p, const assignment_t& wait);
     bool run_time_step();
@@ -772,8 +785,31 @@ private:
     ConsoleFile _console;
 
     // Region queues.
-    std::deque<int> _active;   // processes
-    std::deque<int> _inactive; // processes after #0
+    // A queue of processes that is emptied from the front and only grows at
+    // the back until it is empty: a vector and a read position.
+    class process_fifo {
+    public:
+        void push_back(int proc) { _items.push_back(proc); }
+        bool empty() const { return _next == _items.size(); }
+        int pop_front() {
+            const int proc = _items[_next++];
+            if (_next == _items.size())
+                clear();
+            return proc;
+        }
+        void clear() {
+            _items.clear();
+            _next = 0;
+        }
+        auto begin() const { return _items.begin() + static_cast<std::ptrdiff_t>(_next); }
+        auto end() const { return _items.end(); }
+
+    private:
+        std::vector<int> _items;
+        size_t _next = 0;
+    };
+    process_fifo _active;      // processes
+    std::vector<int> _inactive; // processes after #0
     std::vector<nba_write> _nba_now;
     std::vector<nba_write> _nba_applying;
     std::vector<int> _observed; // property processes clocked in this step

@@ -53,18 +53,10 @@ bool sim_state::event_fires(const event_t& ev, uint64_t& remembered) {
     return edge_matches(ev.edge, before, now);
 }
 
-void sim_state::wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value) {
-    if (!_wake_lists_built)
-        build_wake_lists();
-    const wake_list& wakes =
-        _wake_lists[sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0];
-    const size_t kind = (old_value & 1) == (new_value & 1) ? 2 : (new_value & 1) ? 0 : 1;
-    const size_t at = 3 * static_cast<size_t>(sig.pos) + kind;
-    if (at + 1 >= wakes.start.size())
-        return;
-    // Waking never adds to these lists, so the references stay valid.
-    const fanout_t* const end = wakes.entries.data() + wakes.start[at + 1];
-    for (const fanout_t* entry = wakes.entries.data() + wakes.start[at]; entry != end; ++entry) {
+void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_value,
+                     uint64_t new_value) {
+    // Waking never adds to the lists, so the pointers stay valid.
+    for (; entry != end; ++entry) {
         const fanout_t& f = *entry;
         process_t& p = _processes[static_cast<size_t>(f.proc)];
         if (f.stmt < 0) {

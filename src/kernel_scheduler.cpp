@@ -70,8 +70,7 @@ bool sim_state::drain_active() {
             stop(stop_reason_t::QUEUE_OVERRUN);
             return false;
         }
-        const int proc = _active.front();
-        _active.pop_front();
+        const int proc = _active.pop_front();
         process_t& p = _processes[static_cast<size_t>(proc)];
         p.queued = false;
         if (p.type() == proc_t::ASSIGN)

@@ -242,7 +242,7 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     Database& db = Database::instance();
     find_signal_rows();
     // One transaction a step: a row each on its own would be a commit each.
-    const bool batched = db.exec_sql("BEGIN TRANSACTION;");
+    const bool batched = db.runKept("BEGIN TRANSACTION;");
     const auto time = static_cast<int64_t>(record.simulationTime);
     // The step's signals are those whose rows were looked up, in the same order.
     std::vector<Database::TimelineRow> signal_rows;
@@ -257,8 +257,8 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     for (const auto& [label, state] : record.propertyState)
         db.insertPropertyTimeline(step, label, state);
     write_queue_rows(step, rows);
-    if (batched && !db.exec_sql("COMMIT;"))
-        db.exec_sql("ROLLBACK;");
+    if (batched && !db.runKept("COMMIT;"))
+        db.runKept("ROLLBACK;");
 }
 
 bool TimeSeriesDB::row_limit_reached() {
