@@ -21,7 +21,7 @@ const char* stop_reason_text(stop_reason_t reason) {
 }
 
 process_t::process_t(int line, std::string name, proc_t type)
-    : _line_no(line), _name(std::move(name)), _p_type(type) {}
+    : _p_type(type), _line_no(line), _name(std::move(name)) {}
 
 assignment_t& process_t::add_statement(const assignment_t& a) {
     _statements.push_back(a);
@@ -100,7 +100,14 @@ int sim_state::add_event_list(std::vector<event_t> events) {
                                              [](const event_t& e) { return e.direct.pos != 0; }));
     return append(_event_lists, std::move(events));
 }
-int sim_state::add_case_table(case_table t) { return append(_case_tables, std::move(t)); }
+int sim_state::add_case_table(case_table t) {
+    for (case_item& item : t.items) {
+        const expr_slot& x = _expr_slots[static_cast<size_t>(item.expr)];
+        item.constant = item.hi == 0 && x.length == 1 && _expr_code[x.at].op == xop::CONST;
+        item.value = item.constant ? _expr_code[x.at].k : 0;
+    }
+    return append(_case_tables, std::move(t));
+}
 int sim_state::add_function(function_t f) { return append(_functions, std::move(f)); }
 int sim_state::add_local(uint64_t initial) { return append(_locals, initial); }
 int sim_state::add_prop(const prop_t& p) { return append(_props, p); }
@@ -112,6 +119,7 @@ int sim_state::add_process(process_t p) {
     const int index = append(_processes, std::move(p));
     process_t& stored = _processes.back();
     stored.code_base = static_cast<int>(_program.size());
+    stored.code_length = stored.number_of_statements();
     for (int i = 0; i < stored.number_of_statements(); ++i)
         _program.push_back(*stored.ith_statement(i));
     for (int i = 0; i < stored.number_of_statements(); ++i) {
@@ -276,7 +284,7 @@ static bool merged_value(uint64_t old, int sig_width, const resolved_write& w, u
     return true;
 }
 
-bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
+bool sim_state::apply_merged_write(const resolved_write& w, const std::string& cause) {
     const signal_ref sig = w.sig;
     if (sig.pos <= 0)
         return false;
@@ -286,34 +294,19 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
             locals(sig.pos) = v;
         return false;
     }
-    const auto at = static_cast<size_t>(sig.pos);
-    uint64_t old = read_signal_val(sig.pos, sig.type);
+    const uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
     if (w.whole)
         next = w.value & width_mask(w.sig_width);
     else if (!merged_value(old, w.sig_width, w, next))
         return false;
-    // Only a change is stored.
-    bool changed = false;
-    switch (sig.type) {
-    case operand_t::BIT: {
-        const uint8_t bit = next != 0 ? 1 : 0;
-        changed = bit != old;
-        _bits[at] = bit;
-        break;
-    }
-    case operand_t::BYTE:
-        changed = static_cast<uint8_t>(next) != old;
-        _bytes[at] = static_cast<uint8_t>(next);
-        break;
-    case operand_t::LONG:
-        changed = next != old;
-        _longs[at] = next;
-        break;
-    default: break;
-    }
-    if (!changed)
+    if (!store_changed(sig, next))
         return false;
+    signal_changed(sig, old, next, cause);
+    return true;
+}
+
+void sim_state::note_change(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause) {
     if (keeps_sampled_values())
         note_sampled(sig, old);
     // Once the recorder keeps nothing more, telling it costs for nothing.
@@ -325,8 +318,6 @@ bool sim_state::apply_write(const resolved_write& w, const std::string& cause) {
                 _recorder.record_signal_change(alias, static_cast<int64_t>(next));
         _recorder.record_cause_line(cause);
     }
-    wake_fanout(sig, old, next);
-    return true;
 }
 
 uint64_t sim_state::store(signal_ref sig, uint64_t v) {

@@ -227,6 +227,9 @@ struct case_item {
     int hi = 0;
     int width = 64;
     bool is_signed = false;
+    // A constant item's value, known when the table is added.
+    bool constant = false;
+    uint64_t value = 0;
 };
 struct case_table {
     int selector = 0;
@@ -238,6 +241,9 @@ enum class proc_state : int { IDLE, READY, DELAYED, WAITING, DONE };
 
 // One process: its statements, and where it stands while the model runs.
 class process_t {
+    // What a run reads at every activation comes first, on one cache line.
+    proc_t _p_type = proc_t::ALWAYS;
+
 public:
     process_t(int line, std::string name, proc_t type);
 
@@ -252,27 +258,27 @@ public:
     const std::string& instance_id() const { return _instance_id; }
     void set_instance_id(const std::string& s) { _instance_id = s; }
 
-    // Where its statements start in the state's program, which holds every
+    // Where its statements are in the state's program, which holds every
     // process's statements side by side (set by add_process).
     int code_base = 0;
+    int code_length = 0;
 
     // Run state.
     int pc = 0;
     proc_state state = proc_state::IDLE;
-    time_t wake_time = 0;
-    std::vector<uint64_t> event_values; // what the awaited event expressions held
-    bool queued = false;                // in a region queue already
+    bool queued = false; // in a region queue already
     // A continuous driver that never settles is run once per time step.
     bool unsettled = false;
     int runs_this_step = 0;
     time_t runs_step = ~time_t{0};
+    time_t wake_time = 0;
+    std::vector<uint64_t> event_values; // what the awaited event expressions held
 
 private:
     std::string _instance_id;
     int _line_no = 0;
     std::string _name;
     std::vector<assignment_t> _statements;
-    proc_t _p_type = proc_t::ALWAYS;
 };
 
 enum class implication_t : int { VACUOUS = 0, PREDICATE_TRUE = 1, FAIL = 2, TRUE = 3 };
@@ -603,7 +609,42 @@ public:
     // The slices a target covers, with their positions resolved now.
     void resolve_lvalue(int lv, uint64_t value, write_list& out);
     // Answers whether the signal changed.
-    bool apply_write(const resolved_write& w, const std::string& cause);
+    bool apply_write(const resolved_write& w, const std::string& cause) {
+        const signal_ref sig = w.sig;
+        if (!w.whole || sig.pos <= 0 || sig.type == operand_t::LOCAL)
+            return apply_merged_write(w, cause);
+        const uint64_t next = w.value & width_mask(w.sig_width);
+        const uint64_t old = read_signal_val(sig.pos, sig.type);
+        if (!store_changed(sig, next))
+            return false;
+        signal_changed(sig, old, next, cause);
+        return true;
+    }
+    // A write of part of a signal, or of a local, or of no signal.
+    bool apply_merged_write(const resolved_write& w, const std::string& cause);
+    // Stores a value in its cell; answers whether the cell changed.
+    bool store_changed(signal_ref sig, uint64_t next) {
+        const auto at = static_cast<size_t>(sig.pos);
+        switch (sig.type) {
+        case operand_t::BIT: {
+            const uint8_t bit = next != 0 ? 1 : 0;
+            return std::exchange(_bits[at], bit) != bit;
+        }
+        case operand_t::BYTE: {
+            const auto byte = static_cast<uint8_t>(next);
+            return std::exchange(_bytes[at], byte) != byte;
+        }
+        case operand_t::LONG: return std::exchange(_longs[at], next) != next;
+        default: return false;
+        }
+    }
+    // What follows a change: sampled values, the recorder, the waiters.
+    void signal_changed(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause) {
+        if (keeps_sampled_values() || !_recorder.is_recording_stopped())
+            note_change(sig, old, next, cause);
+        wake_fanout(sig, old, next);
+    }
+    void note_change(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause);
     // Sets a signal's value before the run starts: no event, no change mark.
     void set_initial_value(signal_ref r, uint64_t v);
 
@@ -681,7 +722,14 @@ private:
 
     // Scheduling.
     void start_processes();
-    void make_ready(int proc);
+    void make_ready(int proc) {
+        process_t& p = _processes[static_cast<size_t>(proc)];
+        if (p.queued)
+            return;
+        p.queued = true;
+        p.state = proc_state::READY;
+        _active.push_back(proc);
+    }
     void schedule_wake(int proc, time_t when);
     // Wakes who waits on a change of `sig`; most signals have no waiter, and
     // cost no call.
@@ -699,7 +747,13 @@ private:
     }
     void wake(const fanout_t* entry, const fanout_t* end, uint64_t old_value, uint64_t new_value);
     bool event_fires(const event_t& ev, uint64_t& remembered);
-    void snapshot_events(process_t& p, const assignment_t& wait);
+    void snapshot_events(process_t& p, const assignment_t& wait) {
+        // Events on a signal itself are judged from the write; only the others
+        // need their value now.
+        if (!event_list_direct(wait.events))
+            snapshot_expression_events(p, wait);
+    }
+    void snapshot_expression_events(process_t& p, const assignment_t& wait);
     bool run_time_step();
     bool advance_time();
     void main_loop();

@@ -25,20 +25,7 @@ bool edge_matches(edge_t edge, uint64_t before, uint64_t after) {
 
 } // namespace
 
-void sim_state::make_ready(int proc) {
-    process_t& p = _processes[static_cast<size_t>(proc)];
-    if (p.queued)
-        return;
-    p.queued = true;
-    p.state = proc_state::READY;
-    _active.push_back(proc);
-}
-
-void sim_state::snapshot_events(process_t& p, const assignment_t& wait) {
-    // Events on a signal itself are judged from the write; only the others
-    // need their value now.
-    if (event_list_direct(wait.events))
-        return;
+void sim_state::snapshot_expression_events(process_t& p, const assignment_t& wait) {
     const auto& events = event_list(wait.events);
     p.event_values.resize(events.size());
     for (size_t i = 0; i < events.size(); ++i)
@@ -154,7 +141,8 @@ bool sim_state::case_arm(const case_table& t, int& target) {
     const uint64_t selector = eval(t.selector);
     for (const case_item& item : t.items) {
         if (item.hi != 0 ? in_range_item(item, selector)
-                         : (eval(item.expr) & item.mask) == (selector & item.mask)) {
+                         : ((item.constant ? item.value : eval(item.expr)) & item.mask) ==
+                               (selector & item.mask)) {
             target = item.target;
             return true;
         }
@@ -198,7 +186,7 @@ void sim_state::run_function(int f) {
 void sim_state::execute(int proc) {
     process_t& p = _processes[static_cast<size_t>(proc)];
     p.state = proc_state::READY;
-    const int n = p.number_of_statements();
+    const int n = p.code_length;
     for (int budget = statement_budget; budget > 0; --budget) {
         if (p.pc >= n) {
             if (p.type() == proc_t::ALWAYS || p.type() == proc_t::COMBO) {
