@@ -48,6 +48,7 @@ std::string tailOf(const std::string& text, size_t count) {
 } // namespace
 
 TEST(InMemoryApi, AnswersWithoutAProjectDatabase) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
     wexla_test::QuietLogs quiet;
     EXPECT_EQ(std::string(ingest("module m; endmodule")),
               "{\"success\": false, \"error\": \"Exception: " + kNoPath +
@@ -113,6 +114,7 @@ TEST(InMemoryApi, WindowAndEventsOverARecordedRun) {
 }
 
 TEST(DatabaseApi, AnswersWithoutAProject) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
     wexla_test::QuietLogs quiet;
     const std::string plain = "{\"error\":\"" + kNoPath + "\"}";
     const std::string success = "{\"success\":false,\"error\":\"" + kNoPath + "\"}";
@@ -138,6 +140,7 @@ TEST(DatabaseApi, AnswersWithoutAProject) {
 }
 
 TEST(DatabaseApi, PlainCursorWalksTheRecordedRunBetweenItsEnds) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
     wexla_test::QuietLogs quiet;
     TempDir dir;
     Database::init(dir.file("project.db"));

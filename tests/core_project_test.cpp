@@ -139,6 +139,7 @@ const char* const kNotFound = "{\"status\": 502, \"error\": \"Module not found!\
 } // namespace
 
 TEST(CoreCompile, WithoutADatabaseAnswers501) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
     QuietLogs quiet;
     EXPECT_EQ(WexlaCore::instance().compile({"top.v"}),
               "{\"status\": 501, \"error\": \" Parse exception: Database::init(path) must be "
@@ -156,6 +157,7 @@ TEST(CoreCompile, WithoutADatabaseAnswers501) {
 }
 
 TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
     ASSERT_TRUE(simulate().success);
     inject({leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"})});
     EXPECT_TRUE(contains(injectLog, "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! \n"));
@@ -167,6 +169,7 @@ TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
 
 // The diagnostics' layout is pinned in error_handling_test.cpp; here, the gate.
 TEST_F(ProjectTest, CompileStatusCodesTheDiagnosticsGateAndModuleLookup) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
     EXPECT_EQ(compile({}), emptyDiagnostics(498));
     EXPECT_EQ(compile({top, mid, dir.file("missing.v")}), emptyDiagnostics(499));
     EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);

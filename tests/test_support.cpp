@@ -1,11 +1,31 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace wexla_test {
+
+namespace {
+
+int tests_started = 0;
+
+class CountTests : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { ++tests_started; }
+};
+
+// Registered before main() runs the tests.
+const bool counting = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new CountTests);
+    return true;
+}();
+
+} // namespace
+
+bool firstTestOfProcess() { return tests_started == 1; }
 
 TempDir::TempDir() {
     std::random_device random;

@@ -1,5 +1,6 @@
 // Shared helpers for the engine's tests. ctest runs every test in a process of
-// its own, so the engine's single instances start fresh in each test.
+// its own, so the engine's single instances start fresh in each test; run all
+// in one process, the tests that need them fresh are skipped.
 #pragma once
 
 #include <sqlite3.h>
@@ -78,6 +79,16 @@ public:
 private:
     std::filesystem::path saved_;
 };
+
+// Whether the running test is the first of its process. ctest runs every test
+// in a process of its own; a developer may run them all in one.
+bool firstTestOfProcess();
+
+// For a test of the engine before any project, compile or step: the single
+// instances keep what earlier tests of the same process left in them.
+#define SKIP_UNLESS_FIRST_IN_PROCESS()                                                            \
+    if (!wexla_test::firstTestOfProcess())                                                         \
+    GTEST_SKIP() << "needs the engine fresh: ctest runs it in a process of its own"
 
 // The value at `path` ("$.a[0].b") of a JSON text as SQLite's json_extract
 // gives it (objects and arrays minified, NULL as "NULL"), or "invalid JSON".
