@@ -313,3 +313,48 @@ TEST_F(KernelTest, StepsCarryTheirStatementsAndTheQueues) {
                               "   Simulation Time  : 5\n\n"))
         << out;
 }
+
+// A change wakes the waiters of its edge of the least significant bit, in
+// the order they were registered; a change of the other bits wakes only
+// those that wait for any change. A target of several signals stands once
+// in the NBA region.
+TEST_F(KernelTest, ChangesWakeTheirEdgesWaitersInOrder) {
+    const auto v = signal("v", 4);
+    const auto hits = signal("hits", 64);
+    const auto a = signal("a", 2);
+    const auto b = signal("b", 4);
+    // Each waiter adds its own digit to `hits` when it wakes.
+    auto waiter = [&](const std::string& name, wk::edge_t edge, uint64_t digit) {
+        return process(proc_t::ALWAYS, name,
+                       {wait(20, v, edge),
+                        assign(assign_t::BA, 21, whole(hits),
+                               expr({{xop::LOAD, 64, 64, 0, hits.type, hits.pos, 0}, konst(10),
+                                     op(xop::MUL, 64), konst(digit), op(xop::ADD, 64)}))});
+    };
+    waiter("neg", wk::edge_t::NEG, 1);
+    waiter("any1", wk::edge_t::ANY, 2);
+    waiter("pos", wk::edge_t::POS, 3);
+    waiter("any2", wk::edge_t::ANY, 4);
+    // v: 0 -> 1 (rises) -> 3 (bit 1 only) -> 2 (falls); then {a, b} <= 6'h2d.
+    wk::lvalue_t ab;
+    ab.width = 6;
+    ab.parts.push_back({a, 2, 2});
+    ab.parts.push_back({b, 4, 4});
+    process(proc_t::INITIAL, "drive",
+            {delay(1, 1), assign(assign_t::BA, 2, whole(v), expr({konst(1)}, 4)),
+             delay(3, 1), assign(assign_t::BA, 4, whole(v), expr({konst(3)}, 4)),
+             delay(5, 1), assign(assign_t::BA, 6, whole(v), expr({konst(2)}, 4)),
+             delay(7, 1), assign(assign_t::NBA, 8, state().add_lvalue(ab), expr({konst(0x2d)}, 6)),
+             stmt(assign_t::HALT, 9)});
+    run();
+    EXPECT_EQ(history("hits"), (History{{0, 0}, {1, 2}, {1, 23}, {1, 234}, {2, 2342}, {2, 23424},
+                                        {3, 234241}, {3, 2342412}, {3, 23424124}}));
+    EXPECT_EQ(history("a"), (History{{0, 0}, {4, 2}}));
+    EXPECT_EQ(history("b"), (History{{0, 0}, {4, 0xd}}));
+    const auto& steps = rec().get_timeline();
+    auto nba = std::find_if(steps.begin(), steps.end(),
+                            [](const ts::TimelineStep& s) { return s.currentLine == 8; });
+    ASSERT_NE(nba, steps.end());
+    ASSERT_EQ(nba->queues.nba.size(), 1u);
+    EXPECT_EQ(nba->queues.nba[0].line, 108);
+}
