@@ -5,7 +5,9 @@
 // stepBackward and getTimelineWindow on runs that hold the full 20,000
 // timeline rows. Run by hand after a build:
 //
-//   node bench/bindings.js
+//   node bench/bindings.js [--module PATH]
+//
+// (--module: another build of wexla.node than build/'s, to compare.)
 //
 // The engine's own log goes to a file (bench/out/bindings.log); it runs in a
 // child process that sends its timings back.
@@ -51,8 +53,8 @@ endmodule
 
 // ---- The engine side (child process) ----
 
-function engine(workDir) {
-  const wexla = require(path.join(root, 'build', 'wexla.node'));
+function engine(workDir, modulePath) {
+  const wexla = require(modulePath);
   const sql = (query) => wexla.processSQLQuery(query);
   const counterSources = [path.join(root, 'examples', 'counter.sv')];
   const arrayFile = path.join(workDir, 'counter_array.sv');
@@ -153,7 +155,7 @@ function report({ setups, full }) {
 
 function main() {
   if (process.argv[2] === ENGINE_FLAG) {
-    process.send(engine(process.argv[3]), () => process.exit(0));
+    process.send(engine(process.argv[3], process.argv[4]), () => process.exit(0));
     return;
   }
   const outDir = path.join(__dirname, 'out');
@@ -161,7 +163,10 @@ function main() {
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'wexla-bench-'));
   const logPath = path.join(outDir, 'bindings.log');
   const log = fs.openSync(logPath, 'w');
-  const child = fork(__filename, [ENGINE_FLAG, workDir], { stdio: ['ignore', log, log, 'ipc'] });
+  const at = process.argv.indexOf('--module');
+  const modulePath = at > 0 ? path.resolve(process.argv[at + 1]) : path.join(root, 'build', 'wexla.node');
+  const child = fork(__filename, [ENGINE_FLAG, workDir, modulePath],
+    { stdio: ['ignore', log, log, 'ipc'] });
   let result = null;
   child.on('message', (message) => { result = message; });
   child.on('exit', (code, signal) => {

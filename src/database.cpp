@@ -108,7 +108,7 @@ CREATE TABLE IF NOT EXISTS assertionevents (
 );
 CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
 CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, signal_val, current_file_id, current_line);
-CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step, instance_path);
+CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step, instance_path, line, file_id, when_line);
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
 )SQL";

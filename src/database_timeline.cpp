@@ -610,7 +610,18 @@ private:
     }
 
     std::string write() {
-        std::string out = "[";
+        // Room for the whole answer at once: growing it would copy it again and again.
+        size_t room = 2;
+        for (const auto& [number, step] : steps_) {
+            room += 128 + step.time.size() + step.file.size() + step.line.size();
+            for (const Value& value : step.values)
+                room += catalogue_->signals[static_cast<size_t>(value.signal)].key.size() + 22;
+            for (const std::string& queue : step.queues)
+                room += queue.size() + 16;
+        }
+        std::string out;
+        out.reserve(room);
+        out += '[';
         for (auto& [number, step] : steps_) {
             if (out.size() > 1)
                 out += ',';
@@ -628,11 +639,15 @@ private:
             for (size_t type = 0; type < types_.size(); ++type) {
                 if (type)
                     out += ',';
-                out += type_keys_[type] + ":[" + step.queues[type] + "]";
+                out += type_keys_[type];
+                out += ":[";
+                out += step.queues[type];
+                out += ']';
             }
             out += "}}";
         }
-        return out + "]";
+        out += ']';
+        return out;
     }
 
     static void bind(Statement& stmt, const Values& values) {
