@@ -620,31 +620,6 @@ public:
         signal_changed(sig, old, next, cause);
         return true;
     }
-    // A write of part of a signal, or of a local, or of no signal.
-    bool apply_merged_write(const resolved_write& w, const std::string& cause);
-    // Stores a value in its cell; answers whether the cell changed.
-    bool store_changed(signal_ref sig, uint64_t next) {
-        const auto at = static_cast<size_t>(sig.pos);
-        switch (sig.type) {
-        case operand_t::BIT: {
-            const uint8_t bit = next != 0 ? 1 : 0;
-            return std::exchange(_bits[at], bit) != bit;
-        }
-        case operand_t::BYTE: {
-            const auto byte = static_cast<uint8_t>(next);
-            return std::exchange(_bytes[at], byte) != byte;
-        }
-        case operand_t::LONG: return std::exchange(_longs[at], next) != next;
-        default: return false;
-        }
-    }
-    // What follows a change: sampled values, the recorder, the waiters.
-    void signal_changed(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause) {
-        if (keeps_sampled_values() || !_recorder.is_recording_stopped())
-            note_change(sig, old, next, cause);
-        wake_fanout(sig, old, next);
-    }
-    void note_change(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause);
     // Sets a signal's value before the run starts: no event, no change mark.
     void set_initial_value(signal_ref r, uint64_t v);
 
@@ -789,6 +764,31 @@ private:
     std::array<std::vector<std::string>, 3> _names;
     // Puts a value into its cell; answers the value the cell held.
     uint64_t store(signal_ref sig, uint64_t v);
+    // A write of part of a signal, or of a local, or of no signal.
+    bool apply_merged_write(const resolved_write& w, const std::string& cause);
+    // Stores a value in its cell; answers whether the cell changed.
+    bool store_changed(signal_ref sig, uint64_t next) {
+        const auto at = static_cast<size_t>(sig.pos);
+        switch (sig.type) {
+        case operand_t::BIT: {
+            const uint8_t bit = next != 0 ? 1 : 0;
+            return std::exchange(_bits[at], bit) != bit;
+        }
+        case operand_t::BYTE: {
+            const auto byte = static_cast<uint8_t>(next);
+            return std::exchange(_bytes[at], byte) != byte;
+        }
+        case operand_t::LONG: return std::exchange(_longs[at], next) != next;
+        default: return false;
+        }
+    }
+    // What follows a change: sampled values, the recorder, the waiters.
+    void signal_changed(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause) {
+        if (keeps_sampled_values() || !_recorder.is_recording_stopped())
+            note_change(sig, old, next, cause);
+        wake_fanout(sig, old, next);
+    }
+    void note_change(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause);
     std::vector<exp_t> _exps;
     std::vector<expr_t> _exprs;
     std::vector<lvalue_t> _lvalues;
