@@ -335,17 +335,34 @@ std::optional<RecordedUntil> TimeSeriesDB::recorded_until() const {
     return RecordedUntil{timeline.back().step, static_cast<int64_t>(timeline.back().simulationTime)};
 }
 
-int TimeSeriesDB::get_total_changes() const {
+void for_each_change(const std::vector<TimelineStep>& timeline,
+                     const std::function<void(const TimelineStep&, const std::string&, int64_t)>& f) {
     std::map<std::string, int64_t> last;
-    int changes = 0;
     for (const auto& step : timeline) {
+        // Both in name order: one walk along the last values finds each name.
+        auto at = last.begin();
         for (const auto& [name, value] : step.signalState) {
-            auto [it, first] = last.emplace(name, value);
-            if (first ? value != 0 : it->second != value)
-                ++changes;
-            it->second = value;
+            while (at != last.end() && at->first < name)
+                ++at;
+            if (at != last.end() && at->first == name) {
+                if (at->second != value)
+                    f(step, name, value);
+                at->second = value;
+                ++at;
+                continue;
+            }
+            if (value != 0)
+                f(step, name, value);
+            last.emplace_hint(at, name, value);
         }
     }
+}
+
+int TimeSeriesDB::get_total_changes() const {
+    int changes = 0;
+    for_each_change(timeline, [&changes](const TimelineStep&, const std::string&, int64_t) {
+        ++changes;
+    });
     return changes;
 }
 

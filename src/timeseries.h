@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -135,6 +136,11 @@ struct RunMeta {
 // `,\n<indent>"recordedUntil": {"step": S, "time": T}`, or "" while the recorder
 // kept every step: the member that follows "notModelled" in "meta".
 std::string recorded_until_member(const RunMeta& meta, const std::string& indent);
+
+// Calls `f` with every change of a signal's value from one step to the next,
+// and with every signal's first value that is not 0, in step and name order.
+void for_each_change(const std::vector<TimelineStep>& timeline,
+                     const std::function<void(const TimelineStep&, const std::string&, int64_t)>& f);
 
 // `"notModelled": [...]` of a run: one compact object per entry.
 std::string not_modelled_json(const std::vector<NotModelledEntry>& entries);

@@ -108,15 +108,10 @@ struct change {
 // Every value change over the steps, as get_total_changes() counts them.
 std::vector<change> collect_changes(const std::vector<TimelineStep>& timeline) {
     std::vector<change> changes;
-    std::map<std::string, int64_t> last;
-    for (const TimelineStep& step : timeline) {
-        for (const auto& [name, value] : step.signalState) {
-            auto [it, first] = last.emplace(name, value);
-            if (first ? value != 0 : it->second != value)
-                changes.push_back({step.simulationTime, &name, value});
-            it->second = value;
-        }
-    }
+    for_each_change(timeline, [&changes](const TimelineStep& step, const std::string& name,
+                                         int64_t value) {
+        changes.push_back({step.simulationTime, &name, value});
+    });
     return changes;
 }
 
