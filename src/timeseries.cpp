@@ -241,8 +241,10 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     const int step = record.step;
     Database& db = Database::instance();
     find_signal_rows();
-    // One transaction a step: a row each on its own would be a commit each.
-    const bool batched = db.runKept("BEGIN TRANSACTION;");
+    // One transaction a step at least: a row each on its own would be a commit each.
+    if (writes_held && !held_transaction_open)
+        held_transaction_open = db.runKept("BEGIN TRANSACTION;");
+    const bool batched = !writes_held && db.runKept("BEGIN TRANSACTION;");
     const auto time = static_cast<int64_t>(record.simulationTime);
     // The step's signals are those whose rows were looked up, in the same order.
     std::vector<Database::TimelineRow> signal_rows;
@@ -258,6 +260,18 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
         db.insertPropertyTimeline(step, label, state);
     write_queue_rows(step, rows);
     if (batched && !db.runKept("COMMIT;"))
+        db.runKept("ROLLBACK;");
+}
+
+void TimeSeriesDB::hold_writes() { writes_held = true; }
+
+void TimeSeriesDB::release_writes() {
+    writes_held = false;
+    if (!held_transaction_open)
+        return;
+    held_transaction_open = false;
+    Database& db = Database::instance();
+    if (!db.runKept("COMMIT;"))
         db.runKept("ROLLBACK;");
 }
 

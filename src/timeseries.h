@@ -217,6 +217,11 @@ public:
     // belong in the project's tables).
     void set_database_writes(bool on) { database_writes = on; }
 
+    // While held, the steps' rows go into one transaction, committed when the
+    // hold ends: a commit per step would copy the pages it touched each time.
+    void hold_writes();
+    void release_writes();
+
     // JSON documents for the host, written by hand in a fixed layout.
     // `meta` goes into "meta" as "stopReason" and "notModelled".
     std::string to_json(bool success, const std::string& error, time_t final_time,
@@ -280,6 +285,8 @@ private:
     std::map<std::string, int> instance_line_map;
     int exceed_flag = 0;
     bool database_writes = true;
+    bool writes_held = false;
+    bool held_transaction_open = false;
 
     // Rows of the steps kept in `timeline`, and of the database's timeline table
     // (counted once per run, then followed insert by insert; -1 until counted).
