@@ -235,9 +235,7 @@ std::optional<std::shared_ptr<slang::syntax::SyntaxTree>> Analysis::parse() {
     };
     try {
         auto manager = std::make_shared<slang::SourceManager>();
-        std::cerr << "[ANALYSIS] printing File names...\n";
-        for (const std::string& path : fileList)
-            std::cout << path << "\n";
+        logFileList();
 
         std::vector<std::string_view> paths(fileList.begin(), fileList.end());
         auto loaded = SyntaxTree::fromFiles(paths, *manager, nesting::parseOptions());
@@ -254,6 +252,20 @@ std::optional<std::shared_ptr<slang::syntax::SyntaxTree>> Analysis::parse() {
         std::cerr << "[ANALYSIS] ERROR IN PARSING" << e.what() << "\n";
         return std::nullopt;
     }
+}
+
+std::shared_ptr<slang::syntax::SyntaxTree> Analysis::adopt(
+    std::shared_ptr<slang::syntax::SyntaxTree> tree) {
+    logFileList();
+    sourceMgr = std::shared_ptr<slang::SourceManager>(tree, &tree->sourceManager());
+    syntaxTree = std::move(tree);
+    return syntaxTree;
+}
+
+void Analysis::logFileList() const {
+    std::cerr << "[ANALYSIS] printing File names...\n";
+    for (const std::string& path : fileList)
+        std::cout << path << "\n";
 }
 
 void Analysis::cleanup() noexcept {

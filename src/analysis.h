@@ -55,6 +55,9 @@ public:
     // One tree of the whole current file list. The tree keeps its own source
     // manager alive, so it stays valid after a later parse or this object's end.
     std::optional<std::shared_ptr<slang::syntax::SyntaxTree>> parse();
+    // Takes the tree of the current file list that was parsed already, as if
+    // parse() had made it.
+    std::shared_ptr<slang::syntax::SyntaxTree> adopt(std::shared_ptr<slang::syntax::SyntaxTree> tree);
 
     // Removes exactly the copies that inject wrote. Safe to call any number of
     // times and from a destructor or scope guard; never throws.
@@ -71,6 +74,7 @@ private:
     struct FileInjection;
 
     bool injectAll(const std::vector<Query>& queryList);
+    void logFileList() const;
     static std::vector<FileInjection> groupByFile(const std::vector<Query>& queryList);
     bool check(const FileInjection& group) const;
     bool readSource(FileInjection& group);

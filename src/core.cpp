@@ -145,15 +145,21 @@ bool WexlaCore::parseVerilog() {
 
 bool WexlaCore::buildSimulationModel() {
     const auto& tree = activeTree();
-    compilation.reset();
+    // The compile's elaboration of this very tree serves the model as well.
+    const bool elaborated = compilation && compiledTree == tree.get();
+    if (!elaborated)
+        compilation.reset();
     if (auto excess = nesting::checkTree(*tree)) {
         result.success = false;
         result.error_message = excess->describe();
         std::cerr << "[CORE] " << result.error_message << "\n";
         return false;
     }
-    compilation = std::make_unique<slang::ast::Compilation>();
-    compilation->addSyntaxTree(tree);
+    if (!elaborated) {
+        compilation = std::make_unique<slang::ast::Compilation>();
+        compilation->addSyntaxTree(tree);
+        compiledTree = tree.get();
+    }
 
     std::string errors;
     for (const auto& diag : compilation->getAllDiagnostics())
@@ -294,20 +300,24 @@ std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
     try {
         Database::instance().dumpMemoryContents();
         CompilationResult& diagnostics = CompilationResult::instance();
-        const std::string error_json = diagnostics.get_compile_diagnostics(pathlist);
+        ElaboratedDesign elaborated;
+        const std::string error_json = diagnostics.get_compile_diagnostics(pathlist, &elaborated);
         // The project is what the host compiled last, whatever text ran before.
         compileStatus = diagnostics.get_status_code();
         textRoad = false;
         if (compileStatus != 200)
             return error_json;
 
+        // The diagnostics' parse and elaboration serve the export and the model.
         auto analysis = std::make_unique<Analysis>(pathlist);
-        auto tree = analysis->parse();
+        auto tree = elaborated.tree ? analysis->adopt(elaborated.tree) : analysis->parse();
         if (!tree)
             throw std::runtime_error("the sources could not be parsed");
+        if (*tree != elaborated.tree)
+            elaborated.compilation.reset();
         analysisBuilder = std::move(analysis);
         useProjectTree(*tree);
-        exportDesignStructure(*tree);
+        exportDesignStructure(*tree, std::move(elaborated.compilation));
 
         result = SimulationResult{};
         result.success = true;
@@ -323,7 +333,8 @@ std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
     }
 }
 
-void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree) {
+void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                                      std::unique_ptr<slang::ast::Compilation> elaborated) {
     // The old design's rows, and the run recorded against them, go first: ids
     // start again from 0 for every compile.
     Database::instance().purgeTogether({"modules", "instances", "signals", "timeline",
@@ -336,8 +347,12 @@ void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree>
     cfgTree = tree;
     cfg_builder = std::make_unique<CFGBuilder>(&cfgTree->sourceManager());
     compilation.reset();
-    compilation = std::make_unique<slang::ast::Compilation>();
-    compilation->addSyntaxTree(cfgTree);
+    compilation = std::move(elaborated);
+    if (!compilation) {
+        compilation = std::make_unique<slang::ast::Compilation>();
+        compilation->addSyntaxTree(cfgTree);
+    }
+    compiledTree = cfgTree.get();
     const auto& root = compilation->getRoot();
     // Its rows land in one transaction: a row each on its own would be a commit each.
     Database& db = Database::instance();

@@ -101,7 +101,9 @@ private:
     void dropTextTree();
     void useProjectTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
                         std::map<std::string, std::string> copySources = {});
-    void exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree);
+    // `elaborated`, when given, is a compilation of `tree` to use.
+    void exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree,
+                               std::unique_ptr<slang::ast::Compilation> elaborated = nullptr);
     bool prepareInjectedTree(const std::vector<Query>& qlist);
     bool projectFailedToCompile() const;
     std::string notCompiledError() const;
@@ -120,6 +122,8 @@ private:
     int compileStatus = 0;
     bool textRoad = true;
     std::unique_ptr<slang::ast::Compilation> compilation;
+    // The tree `compilation` holds (it keeps it alive); meaningless without one.
+    const slang::syntax::SyntaxTree* compiledTree = nullptr;
     SimulationResult result;
     std::unique_ptr<Analysis> analysisBuilder;
     // The compiled tree stays alive for the exporter, which points into its sources.

@@ -87,7 +87,11 @@ CompilationResult& CompilationResult::instance() {
     return result;
 }
 
-std::string CompilationResult::get_compile_diagnostics(const std::vector<std::string>& file_paths) {
+ElaboratedDesign::ElaboratedDesign() = default;
+ElaboratedDesign::~ElaboratedDesign() = default;
+
+std::string CompilationResult::get_compile_diagnostics(const std::vector<std::string>& file_paths,
+                                                       ElaboratedDesign* keep) {
     if (file_paths.empty()) {
         status_code = 498;
         return build_response(nullptr);
@@ -118,24 +122,35 @@ std::string CompilationResult::get_compile_diagnostics(const std::vector<std::st
     // One tree for the whole list, as the design itself is parsed: macros,
     // `timescale and `default_nettype carry from one file to the next.
     std::vector<std::string_view> views(absolute_paths.begin(), absolute_paths.end());
-    slang::SourceManager sourceManager;  // outlives the compilation over its buffers
-    auto tree = slang::syntax::SyntaxTree::fromFiles(views, sourceManager, nesting::parseOptions());
+    auto sourceManager = std::make_shared<slang::SourceManager>();
+    auto tree = slang::syntax::SyntaxTree::fromFiles(views, *sourceManager, nesting::parseOptions());
     if (!tree) {
         status_code = 499;
         return build_response(nullptr);
     }
     if (auto excess = nesting::checkTree(**tree))
         return refuse(*excess);
-    slang::ast::Compilation compilation;
-    compilation.addSyntaxTree(*tree);
+    // The tree holds the manager it points into: whoever keeps one keeps both.
+    struct TreeWithManager {
+        std::shared_ptr<slang::SourceManager> manager;
+        std::shared_ptr<slang::syntax::SyntaxTree> tree;
+    };
+    auto both = std::make_shared<TreeWithManager>(TreeWithManager{sourceManager, *tree});
+    std::shared_ptr<slang::syntax::SyntaxTree> held(both, both->tree.get());
+    auto compilation = std::make_unique<slang::ast::Compilation>();
+    compilation->addSyntaxTree(held);
 
-    slang::DiagnosticEngine engine(sourceManager);
+    slang::DiagnosticEngine engine(*sourceManager);
     engine.addClient(client);
-    for (const auto& diag : compilation.getAllDiagnostics())
+    for (const auto& diag : compilation->getAllDiagnostics())
         engine.issue(diag);
 
     status_code = client->get_status();
     json = build_response(client.get());
+    if (keep && status_code == 200) {
+        keep->tree = held;
+        keep->compilation = std::move(compilation);
+    }
     return json;
 }
 

@@ -6,6 +6,7 @@
 #include <slang/diagnostics/DiagnosticClient.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,22 @@ private:
     int status_code = 200;
 };
 
+namespace slang::syntax {
+class SyntaxTree;
+}
+namespace slang::ast {
+class Compilation;
+}
+
+// The tree and the elaborated compilation of a file list without errors, for
+// a caller that goes on with the same design.
+struct ElaboratedDesign {
+    std::shared_ptr<slang::syntax::SyntaxTree> tree;  // keeps its source manager alive
+    std::unique_ptr<slang::ast::Compilation> compilation;
+    ElaboratedDesign();
+    ~ElaboratedDesign();
+};
+
 // Runs one side compilation of a file list and keeps the status of the last run.
 class CompilationResult {
 public:
@@ -50,7 +67,9 @@ public:
 
     int get_status_code() const { return status_code; }
 
-    std::string get_compile_diagnostics(const std::vector<std::string>& file_paths);
+    // With `keep`, a list without errors leaves its tree and compilation there.
+    std::string get_compile_diagnostics(const std::vector<std::string>& file_paths,
+                                        ElaboratedDesign* keep = nullptr);
 
 private:
     constexpr CompilationResult() = default;
