@@ -236,6 +236,13 @@ TEST_F(ProjectTest, CompileThenSimulateLandsTheTimelineRows) {
     const auto names = rows("SELECT name FROM signals;");
     for (const auto& [name, info] : wsim_timeseries::TimeSeriesDB::instance().get_signals())
         EXPECT_NE(std::find(names.begin(), names.end(), name), names.end()) << name;
+
+    // The compile's elaboration serves every later run alike.
+    const auto timeline = rows("SELECT * FROM timeline;");
+    const auto queues = rows("SELECT * FROM queuestate;");
+    ASSERT_TRUE(simulate().success);
+    EXPECT_EQ(rows("SELECT * FROM timeline;"), timeline);
+    EXPECT_EQ(rows("SELECT * FROM queuestate;"), queues);
 }
 
 TEST_F(ProjectTest, RunsSayWhyTheyStopped) {
