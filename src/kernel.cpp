@@ -149,8 +149,7 @@ std::vector<signal_ref> sim_state::expression_reads(int expr, bool through_funct
     std::vector<int> seen_functions;
     std::vector<int> pending{expr};
     auto add = [&out](signal_ref r) {
-        if (r.type != operand_t::LOCAL && r.pos != 0 &&
-            std::find(out.begin(), out.end(), r) == out.end())
+        if (r.pos != 0 && std::find(out.begin(), out.end(), r) == out.end())
             out.push_back(r);
     };
     while (!pending.empty()) {
@@ -159,7 +158,9 @@ std::vector<signal_ref> sim_state::expression_reads(int expr, bool through_funct
         if (e == 0)
             continue;
         for (const xins& in : exprs(e).code) {
-            if (in.op == xop::LOAD)
+            // A function's own arguments and variables are no input of its
+            // callers: every call writes them.
+            if (in.op == xop::LOAD && (in.ty != operand_t::LOCAL || e == expr))
                 add({in.ty, in.a});
             if (in.op != xop::CALL || !through_functions ||
                 std::find(seen_functions.begin(), seen_functions.end(), in.a) !=
@@ -193,9 +194,9 @@ static size_t store_index(operand_t type) {
 void sim_state::add_fanout(signal_ref sig, int proc, int stmt) { add_fanout(sig, {proc, stmt}); }
 
 void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
-    if (sig.type == operand_t::LOCAL || sig.pos <= 0)
+    if (sig.pos <= 0)
         return;
-    auto& table = _fanout[store_index(sig.type)];
+    auto& table = _fanout[static_cast<size_t>(sig.type)];
     if (table.size() <= static_cast<size_t>(sig.pos))
         table.resize(static_cast<size_t>(sig.pos) + 1);
     auto& list = table[static_cast<size_t>(sig.pos)];
@@ -205,6 +206,8 @@ void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
             return;
     list.push_back(entry);
     _wake_lists_built = false;
+    if (sig.type == operand_t::LOCAL)
+        _locals_watched_below = std::max(_locals_watched_below, sig.pos + 1);
 }
 
 void sim_state::build_wake_lists() {
@@ -290,9 +293,7 @@ bool sim_state::apply_merged_write(const resolved_write& w, const std::string& c
         return false;
     if (sig.type == operand_t::LOCAL) {
         uint64_t v = 0;
-        if (merged_value(locals(sig.pos), 64, w, v))
-            locals(sig.pos) = v;
-        return false;
+        return merged_value(locals(sig.pos), 64, w, v) && write_local(sig.pos, v);
     }
     const uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
@@ -534,6 +535,7 @@ void sim_state::clear() {
     for (auto& f : _fanout)
         f.clear();
     _wake_lists_built = false;
+    _locals_watched_below = 0;
     for (auto& w : _signal_widths)
         w.clear();
     for (auto& a : _aliases)

@@ -706,21 +706,26 @@ private:
         _active.push_back(proc);
     }
     void schedule_wake(int proc, time_t when);
-    // Wakes who waits on a change of `sig`; most signals have no waiter, and
-    // cost no call.
+    // Wakes who waits on a change of `sig`, a signal of the bit, byte or long
+    // store; most signals have no waiter, and cost no call.
     void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value) {
+        wake_waiters(sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0,
+                     sig.pos, old_value, new_value);
+    }
+    // The same for position `pos` of the store with waiter lists `store`.
+    void wake_waiters(size_t store, int pos, uint64_t old_value, uint64_t new_value) {
         if (!_wake_lists_built)
             build_wake_lists();
-        const wake_list& wakes =
-            _wake_lists[sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0];
+        const wake_list& wakes = _wake_lists[store];
         const size_t kind = (old_value & 1) == (new_value & 1) ? 2 : (new_value & 1) ? 0 : 1;
-        const size_t at = 3 * static_cast<size_t>(sig.pos) + kind;
+        const size_t at = 3 * static_cast<size_t>(pos) + kind;
         if (at + 1 >= wakes.start.size() || wakes.start[at] == wakes.start[at + 1])
             return;
         wake(wakes.entries.data() + wakes.start[at], wakes.entries.data() + wakes.start[at + 1],
              old_value, new_value);
     }
     void wake(const fanout_t* entry, const fanout_t* end, uint64_t old_value, uint64_t new_value);
+    void wake_local(int slot, uint64_t old_value, uint64_t new_value);
     bool event_fires(const event_t& ev, uint64_t& remembered);
     void snapshot_events(process_t& p, const assignment_t& wait) {
         // Events on a signal itself are judged from the write; only the others
@@ -789,6 +794,17 @@ private:
         wake_fanout(sig, old, next);
     }
     void note_change(signal_ref sig, uint64_t old, uint64_t next, const std::string& cause);
+    // Stores a task or function local and wakes who waits on it; answers
+    // whether it changed. Calls write locals all the time and few have a
+    // waiter: the others cost one comparison more.
+    bool write_local(int slot, uint64_t v) {
+        uint64_t& cell = locals(slot);
+        const uint64_t old = cell;
+        cell = v;
+        if (slot < _locals_watched_below) [[unlikely]]
+            wake_local(slot, old, v);
+        return old != v;
+    }
     std::vector<exp_t> _exps;
     std::vector<expr_t> _exprs;
     std::vector<lvalue_t> _lvalues;
@@ -814,7 +830,8 @@ private:
     std::vector<held_writes> _held;
     std::vector<std::vector<call_out>> _call_outs;
     std::vector<sample_group> _sample_groups;
-    std::array<std::vector<std::vector<fanout_t>>, 3> _fanout;
+    // Waiters by store: bits, bytes, longs, task and function locals.
+    std::array<std::vector<std::vector<fanout_t>>, 4> _fanout;
     // Who a change of a signal may wake, by what the change does to its least
     // significant bit (rises, falls, stays): per position three ranges of
     // `entries`, each in the order of _fanout, so that an edge visits no
@@ -823,7 +840,8 @@ private:
         std::vector<uint32_t> start; // [3 * position + kind]; one more at the end
         std::vector<fanout_t> entries;
     };
-    std::array<wake_list, 3> _wake_lists;
+    std::array<wake_list, 4> _wake_lists;
+    int _locals_watched_below = 0; // every local someone waits on has a lower slot
     bool _wake_lists_built = false;
     void build_wake_lists();
     std::array<std::vector<int>, 3> _signal_widths;

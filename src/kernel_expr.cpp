@@ -109,7 +109,7 @@ uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max
             const int argc = static_cast<int>(f.args.size());
             sp -= argc;
             for (int i = 0; i < argc; ++i)
-                locals(f.args[static_cast<size_t>(i)]) = st[sp + i];
+                write_local(f.args[static_cast<size_t>(i)], st[sp + i]);
             run_function(in.a);
             st[sp++] = locals(f.result);
             if (in.k != 0)

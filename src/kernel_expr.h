@@ -22,7 +22,8 @@ inline time_t time_after(time_t now, time_t delay) {
 }
 
 // The store a signal position refers to. LOCAL is the storage of task and
-// function arguments and locals: plain values, nobody waits on them.
+// function arguments and variables: plain values, with no name and no record,
+// though a process may wait on one as on a signal.
 enum class operand_t : int { BIT = 0, BYTE = 1, LONG = 2, LOCAL = 3 };
 
 struct signal_ref {

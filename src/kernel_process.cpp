@@ -76,6 +76,12 @@ void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_va
     }
 }
 
+void sim_state::wake_local(int slot, uint64_t old_value, uint64_t new_value) {
+    // Evaluating a constant while the model is built wakes nobody.
+    if (old_value != new_value && !_evaluating_constant)
+        wake_waiters(static_cast<size_t>(operand_t::LOCAL), slot, old_value, new_value);
+}
+
 void sim_state::schedule_wake(int proc, time_t when) {
     process_t& p = _processes[static_cast<size_t>(proc)];
     p.state = proc_state::DELAYED;

@@ -220,6 +220,10 @@ private:
         // Every expression compiled for the current process, in order: what
         // an implicit sensitivity list is made of.
         std::vector<int> exprs_used;
+        // The task and function variables those expressions name (a task's
+        // own, or t.x from outside), in order: the only locals such a list
+        // takes, for the others are the storage of calls.
+        std::vector<int> locals_named;
         int process_line = 0;
         // The block, task or function being compiled: where a report goes
         // when nothing nearer knows its place.
@@ -268,8 +272,8 @@ private:
                            Program& prog);
     void compileCase(const slang::ast::CaseStatement& c, Program& prog);
     // An event list of every signal the expressions compiled since
-    // `first_expr` read.
-    int sensitivityList(size_t first_expr, bool through_functions);
+    // `first_expr` read, and of the locals named since `first_local`.
+    int sensitivityList(size_t first_expr, size_t first_local, bool through_functions);
     static int integralWidth(const slang::ast::Type& t, slang::SourceLocation where);
     static uint64_t femtoseconds(const slang::TimeScaleValue& v);
     // Takes the bits a continuous driver writes; false (and reported) when

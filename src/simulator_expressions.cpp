@@ -215,12 +215,14 @@ bool ExpressionCompiler::emitNamed(const Expression& e, const Symbol& sym) {
     }
     default: break;
     }
-    if (auto it = b_._ctx.locals.find(&sym); it != b_._ctx.locals.end()) {
-        put({xop::LOAD, 64, 64, 0, operand_t::LOCAL, it->second, 0}, 1);
-        return false;
-    }
-    if (auto slot = b_.subroutineStorage(sym)) {
+    std::optional<int> slot;
+    if (auto it = b_._ctx.locals.find(&sym); it != b_._ctx.locals.end())
+        slot = it->second;
+    else
+        slot = b_.subroutineStorage(sym);
+    if (slot) {
         put({xop::LOAD, 64, 64, 0, operand_t::LOCAL, *slot, 0}, 1);
+        b_._ctx.locals_named.push_back(*slot);
         return false;
     }
     if (sym.kind == SymbolKind::Variable || sym.kind == SymbolKind::Net) {

@@ -215,8 +215,9 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 const size_t wait_at = prog.size();
                 prog.push_back(stmt(assign_t::WAIT));
                 const size_t first_expr = _ctx.exprs_used.size();
+                const size_t first_local = _ctx.locals_named.size();
                 compileStatement(timed.stmt, prog);
-                prog[wait_at].events = sensitivityList(first_expr, false);
+                prog[wait_at].events = sensitivityList(first_expr, first_local, false);
                 return;
             }
             compileTiming(timed.timing, s, prog);
@@ -534,11 +535,12 @@ int SimulatorBuilder::compileEventList(const TimingControl& tc) {
         }
         event.expr = compileExpression(ev.expr);
         const Expression& watched = ev.expr.unwrapImplicitConversions();
-        if ((watched.kind == ExpressionKind::NamedValue ||
-             watched.kind == ExpressionKind::HierarchicalValue) &&
-            !_ctx.locals.count(&watched.as<ValueExpressionBase>().symbol)) {
+        if (watched.kind == ExpressionKind::NamedValue ||
+            watched.kind == ExpressionKind::HierarchicalValue) {
+            // A task or function variable is watched through its expression.
             const Symbol& sym = watched.as<ValueExpressionBase>().symbol;
-            if (sym.kind == SymbolKind::Variable || sym.kind == SymbolKind::Net)
+            if ((sym.kind == SymbolKind::Variable || sym.kind == SymbolKind::Net) &&
+                !_ctx.locals.count(&sym) && !subroutineStorage(sym))
                 event.direct = signalOf(sym.as<ValueSymbol>());
         }
         events.push_back(event);
@@ -546,19 +548,24 @@ int SimulatorBuilder::compileEventList(const TimingControl& tc) {
     return sim_state::instance().add_event_list(std::move(events));
 }
 
-int SimulatorBuilder::sensitivityList(size_t first_expr, bool through_functions) {
+int SimulatorBuilder::sensitivityList(size_t first_expr, size_t first_local,
+                                      bool through_functions) {
     std::vector<wsim_kernel::event_t> events;
     std::vector<wsim_kernel::signal_ref> seen;
-    for (size_t i = first_expr; i < _ctx.exprs_used.size(); ++i) {
-        for (const auto& sig : readsOf(_ctx.exprs_used[i], through_functions)) {
-            if (std::find(seen.begin(), seen.end(), sig) != seen.end())
-                continue;
-            seen.push_back(sig);
-            wsim_kernel::event_t ev;
-            ev.direct = sig;
-            events.push_back(ev);
-        }
-    }
+    auto watch = [&](wsim_kernel::signal_ref sig) {
+        if (std::find(seen.begin(), seen.end(), sig) != seen.end())
+            return;
+        seen.push_back(sig);
+        wsim_kernel::event_t ev;
+        ev.direct = sig;
+        events.push_back(ev);
+    };
+    for (size_t i = first_expr; i < _ctx.exprs_used.size(); ++i)
+        for (const auto& sig : readsOf(_ctx.exprs_used[i], through_functions))
+            if (sig.type != operand_t::LOCAL)
+                watch(sig);
+    for (size_t i = first_local; i < _ctx.locals_named.size(); ++i)
+        watch({operand_t::LOCAL, _ctx.locals_named[i]});
     return sim_state::instance().add_event_list(std::move(events));
 }
 

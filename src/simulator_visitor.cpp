@@ -362,7 +362,7 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     case wsim_kernel::proc_t::COMBO: {
         // Runs once at time 0, then whenever something it reads changes.
         assignment_t wait(assign_t::WAIT, addLineContext(block.location));
-        wait.events = sensitivityList(0, true);
+        wait.events = sensitivityList(0, 0, true);
         prog.push_back(wait);
         break;
     }

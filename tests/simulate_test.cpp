@@ -218,6 +218,43 @@ endmodule
                                               "15: $stable without a clock"}));
 }
 
+TEST(Simulate, ImplicitSensitivityTakesNoStorageOfTheCallsItMakes) {
+    // Two @* blocks calling one static task or one static function with an
+    // output share its storage; each is sensitive to its own arguments only
+    // (IEEE 1800 9.4.2.2), so neither wakes the other. The reference
+    // simulator wakes them on each other's writes for ever; the other runs
+    // @* blocks at time 0.
+    Simulation sim(20);
+    const auto r = sim.run(R"(
+module top;
+  task square(input logic [3:0] a, output logic [7:0] y);
+    logic [7:0] wide;
+    begin
+      wide = a;
+      y = wide * wide;
+    end
+  endtask
+  function logic [7:0] twice(input logic [3:0] a, output logic [3:0] o);
+    o = a;
+    return a + a;
+  endfunction
+  logic [3:0] p = 2, q = 3, op = 0, oq = 0;
+  logic [7:0] yp = 0, yq = 0, tp = 0, tq = 0;
+  always @* square(p, yp);
+  always @* square(q, yq);
+  always @* tp = twice(p, op);
+  always @* tq = twice(q, oq);
+  initial begin #5 p = 4'd5; #5 q = 4'd4; end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(r.stop_reason, "no more events");
+    EXPECT_EQ(Simulation::changes("yp"), (Changes{{0, 0}, {5, 25}}));
+    EXPECT_EQ(Simulation::changes("yq"), (Changes{{0, 0}, {10, 16}}));
+    EXPECT_EQ(Simulation::changes("tp"), (Changes{{0, 0}, {5, 10}}));
+    EXPECT_EQ(Simulation::changes("oq"), (Changes{{0, 0}, {10, 4}}));
+}
+
 TEST(Simulate, StaticAndAutomaticVariablesMixedInOneSubroutine) {
     // Neither reference simulator takes a lifetime that differs from its
     // subroutine's: an automatic variable of a static function starts each
