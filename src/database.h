@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -180,6 +181,7 @@ private:
     static void loadFromFile(sqlite3* memDb, const std::string& path);
     static bool dumpToFile(sqlite3* memDb, const std::string& path, std::string* why);
     void dropAllTables(sqlite3* conn);
+    std::optional<int> childInstanceId(const std::string& name, int parent);
     void startFromFile();
     void switchFile(const std::string& path);
 

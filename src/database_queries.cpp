@@ -147,19 +147,38 @@ int Database::findInstanceIDByPath(const std::string& path) {
     int current = -1;
     for (size_t i = 0; i < segments.size(); ++i) {
         // The top instance has its module's id, so the first segment is a module name.
-        Statement stmt(db, i == 0 ? "SELECT module_id FROM modules WHERE name = ?"
-                                  : "SELECT instance_id FROM instances WHERE instance_name = ? "
-                                    "AND parent_id = ?");
-        if (!stmt.ok())
+        if (i == 0) {
+            Statement stmt(db, "SELECT module_id FROM modules WHERE name = ?");
+            if (!stmt.ok())
+                return -1;
+            stmt.text(1, segments[0]);
+            if (stmt.step() != SQLITE_ROW)
+                return -1;
+            current = static_cast<int>(stmt.integerAt(0));
+            continue;
+        }
+        // An instance inside generate blocks is named with their path
+        // (g[0].u): a segment that names no instance is joined with the next.
+        std::string name = segments[i];
+        std::optional<int> child;
+        while (!(child = childInstanceId(name, current)) && i + 1 < segments.size())
+            name += "." + segments[++i];
+        if (!child)
             return -1;
-        stmt.text(1, segments[i]);
-        if (i > 0)
-            stmt.integer(2, current);
-        if (stmt.step() != SQLITE_ROW)
-            return -1;
-        current = static_cast<int>(stmt.integerAt(0));
+        current = *child;
     }
     return current;
+}
+
+std::optional<int> Database::childInstanceId(const std::string& name, int parent) {
+    Statement stmt(db, "SELECT instance_id FROM instances WHERE instance_name = ? AND parent_id = ?");
+    if (!stmt.ok())
+        return std::nullopt;
+    stmt.text(1, name);
+    stmt.integer(2, parent);
+    if (stmt.step() != SQLITE_ROW)
+        return std::nullopt;
+    return static_cast<int>(stmt.integerAt(0));
 }
 
 std::string Database::getAllModules() {

@@ -276,8 +276,12 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         const std::string ant_name = antecedent ? primarySignalName(*antecedent) : "";
         const std::string con_name =
             steps.size() == 1 ? primarySignalName(*steps[0].condition) : "sequence";
+        // The property's window shows the instance that holds it.
+        const std::string holder = _ctx.instance_path.empty()
+                                       ? _top_module_name
+                                       : _top_module_name + "." + _ctx.instance_path;
         wsim_timeseries::TimeSeriesDB::instance().register_property(label, stmt_line, ant_name,
-                                                                    con_name);
+                                                                    con_name, holder);
         for (int dep : _ctx.stable_deps)
             prop.add_stable_dep(dep);
         const int prop_index = state.add_prop(prop);

@@ -99,11 +99,12 @@ void TimeSeriesDB::record_cause_line(const std::string& process_name) {
 
 void TimeSeriesDB::register_property(const std::string& label, int line,
                                      const std::string& ant_signal,
-                                     const std::string& con_signal) {
+                                     const std::string& con_signal,
+                                     const std::string& instance) {
     TrackedProperty& tracked = track(label);
     if (tracked.summary >= 0)
         return;
-    PropertyResult& result = summary_of(tracked, label, line);
+    PropertyResult& result = summary_of(tracked, label, line, instance);
     result.antecedentSignal = ant_signal;
     result.consequentSignal = con_signal;
     *tracked.state = "VACUOUS";
@@ -119,7 +120,7 @@ TimeSeriesDB::TrackedProperty& TimeSeriesDB::track(const std::string& label) {
 }
 
 PropertyResult& TimeSeriesDB::summary_of(TrackedProperty& tracked, const std::string& label,
-                                         int line) {
+                                         int line, const std::string& instance) {
     if (tracked.summary >= 0)
         return property_results[static_cast<size_t>(tracked.summary)];
     tracked.summary = static_cast<int>(property_results.size());
@@ -127,9 +128,10 @@ PropertyResult& TimeSeriesDB::summary_of(TrackedProperty& tracked, const std::st
     result.label = label;
     result.line = line;
     property_results.push_back(std::move(result));
-    // Events refer to the row: it goes in once, with the summary.
+    // Events refer to the row: it goes in once, with the summary. An injected
+    // property's row, written first, keeps the module it was injected into.
     if (database_writes)
-        Database::instance().insertProperty(label, label, "");
+        Database::instance().insertProperty(label, label, instance);
     return property_results.back();
 }
 

@@ -172,8 +172,10 @@ public:
     void record_signal_change(const std::string& name, int64_t value);
     void record_cause_line(const std::string& process_name);
 
+    // `instance`: the path of the instance that holds the property, from the
+    // top module's name, as the property's database row keeps it.
     void register_property(const std::string& label, int line, const std::string& ant_signal,
-                           const std::string& con_signal);
+                           const std::string& con_signal, const std::string& instance = "");
     void record_property_result(const std::string& label, int line, const std::string& result,
                                 time_t sim_time);
 
@@ -254,7 +256,8 @@ private:
         int summary = -1;
     };
     TrackedProperty& track(const std::string& label);
-    PropertyResult& summary_of(TrackedProperty& tracked, const std::string& label, int line);
+    PropertyResult& summary_of(TrackedProperty& tracked, const std::string& label, int line,
+                               const std::string& instance = "");
     bool keeps_event(time_t sim_time);
     void keep_property_states(TimelineStep& record);
     // Looks up the signals' rows in the signals table, once until a signal is registered.

@@ -546,6 +546,39 @@ endmodule
               "12");
 }
 
+TEST_F(ProjectTest, ADesignPropertysWindowShowsTheInstanceThatHoldsIt) {
+    const std::string checked = dir.file("checked.sv");
+    writeFile(checked, R"(module leaf_chk(input logic clk, input logic [3:0] d);
+  in_leaf: assert property (@(posedge clk) d != 4'hf);
+endmodule
+module top;
+  logic clk = 0;
+  logic [3:0] v = 0;
+  always #5 clk = ~clk;
+  always @(posedge clk) v <= v + 1;
+  in_top: assert property (@(posedge clk) v < 4'hc);
+  for (genvar i = 0; i < 1; i++) begin : g
+    leaf_chk u(.clk(clk), .d(v));
+  end
+endmodule
+)");
+    Database::instance().clear(true);
+    Database::instance().insertProjectStructure({checked});
+    compile({checked});
+    ASSERT_TRUE(simulate().success);
+    EXPECT_EQ(rows("SELECT id, instance_id FROM properties ORDER BY id;"),
+              (std::vector<std::string>{"in_leaf|top.g[0].u", "in_top|top"}));
+
+    Database& db = Database::instance();
+    const std::string leafWindow = db.getPropertyWaveformTimeline(30, 10, "in_leaf");
+    EXPECT_TRUE(contains(leafWindow, "\"simulationTime\":20,")) << leafWindow;
+    EXPECT_TRUE(contains(leafWindow, "\"g[0].u.d\":")) << leafWindow;
+    EXPECT_FALSE(contains(leafWindow, "\"v\":")) << leafWindow;
+    const std::string topWindow = db.getPropertyWaveformTimeline(30, 10, "in_top");
+    EXPECT_TRUE(contains(topWindow, "\"v\":")) << topWindow;
+    EXPECT_FALSE(contains(topWindow, "g[0].u.")) << topWindow;
+}
+
 TEST_F(ProjectTest, AnActiveMonitorWaitsInTheMonitorQueueUntilItsRegionRuns) {
     const std::string watch = dir.file("watch.sv");
     writeFile(watch, R"(module watch;
