@@ -139,6 +139,10 @@ int sim_state::add_process(process_t p) {
                 for (const signal_ref& sig : expression_reads(ev.expr, false))
                     add_fanout(sig, index, i);
             }
+            const int disable = s.type() == assign_t::PROP ? props(s.table).disable_iff_expr : 0;
+            if (disable != 0)
+                for (const signal_ref& sig : expression_reads(disable, true))
+                    add_fanout(sig, index, disable_watch);
         }
     }
     return index;
@@ -429,16 +433,16 @@ void sim_state::show_current_values() {
     _showing_sampled = false;
 }
 
-bool sim_state::evaluate_on_current_values(int e) {
+bool sim_state::holds_on_current_values(int expr) {
     if (!_showing_sampled)
-        return exps(e)();
+        return eval(expr) != 0;
     struct reshow {
         sim_state& s;
         ~reshow() { s.show_sampled_values(); }
     };
     show_current_values();
     reshow guard{*this};
-    return exps(e)();
+    return eval(expr) != 0;
 }
 
 void sim_state::update_stable(int i) {
@@ -551,6 +555,7 @@ void sim_state::clear() {
     _nba_now.clear();
     _nba_applying.clear();
     _observed.clear();
+    _disable_checks.clear();
     _wakes.clear();
     _future_writes.clear();
     _seq = 0;

@@ -315,8 +315,13 @@ public:
     bool disabled() const;
     // One tick of the property's clock at simulation time `now`.
     void evaluate(time_t now);
+    bool in_flight() const { return !_attempts.empty(); }
+    // Between ticks: when the disable condition holds, the attempts in flight
+    // end with no result.
+    void disable_in_flight(time_t now);
 
-    int disable_iff_exp = 0;
+    int disable_iff_expr = 0; // compiled expression, judged on current values; 0: none
+    bool disable_check_queued = false; // stands in the kernel's list of checks
     int antecedent_exp = 0; // closure; 0: every tick starts an attempt
     std::vector<prop_step> steps;
 
@@ -324,6 +329,7 @@ private:
     enum class outcome { PENDING, PASS, FAIL };
     outcome advance(attempt& a, uint64_t tick);
     bool step_holds(size_t step);
+    void report(const char* result, time_t now);
 
     std::string _label;
     int _line = 0;
@@ -397,10 +403,13 @@ enum class stop_reason_t : int {
 const char* stop_reason_text(stop_reason_t reason);
 
 // Who waits on a signal: a process (at one of its WAIT statements, or at any
-// point for a continuous driver) or a property's clock.
+// point for a continuous driver), a property's clock or its disable condition.
+inline constexpr int disable_watch = -2;
 struct fanout_t {
     int proc = 0;
-    int stmt = -1; // WAIT statement index; -1: the process runs on any change
+    // WAIT statement index; -1: the process runs on any change; disable_watch:
+    // the property of the process checks its disable condition.
+    int stmt = -1;
     // The event watches this signal itself, on this edge: no expression to
     // evaluate again.
     bool direct = false;
@@ -629,7 +638,7 @@ public:
     uint64_t sampled_signal_val(int pos, operand_t type);
     void show_sampled_values();
     void show_current_values();
-    bool evaluate_on_current_values(int e);
+    bool holds_on_current_values(int expr);
     void update_stable(int i);
     void update_stable_deps(const prop_t& p);
 
@@ -747,6 +756,15 @@ private:
     void hand_over(int list);
     void run_monitor_region();
     void run_observed_region();
+    void queue_disable_check(int proc);
+    // Disable conditions are judged once a region has run, on the values it
+    // left, as a process waiting on their operands would see them: not
+    // halfway through one process's writes or one NBA region's updates.
+    void settle_disables() {
+        if (!_disable_checks.empty())
+            check_disables();
+    }
+    void check_disables();
     void run_final_processes();
     void note_sampled(signal_ref sig, uint64_t old_value);
     void begin_sampling_step();
@@ -885,6 +903,7 @@ private:
     std::vector<nba_write> _nba_now;
     std::vector<nba_write> _nba_applying;
     std::vector<int> _observed; // property processes clocked in this step
+    std::vector<int> _disable_checks; // properties whose disable condition may have come true
     std::vector<timed_wake> _wakes;            // heap of processes
     std::vector<pending_write> _future_writes; // heap by (when, seq)
     uint64_t _seq = 0;

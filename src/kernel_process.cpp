@@ -47,7 +47,9 @@ void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_va
         const fanout_t& f = *entry;
         process_t& p = _processes[static_cast<size_t>(f.proc)];
         if (f.stmt < 0) {
-            if (p.state != proc_state::DONE)
+            if (f.stmt == disable_watch)
+                queue_disable_check(f.proc);
+            else if (p.state != proc_state::DONE)
                 make_ready(f.proc);
             continue;
         }
@@ -354,6 +356,24 @@ void sim_state::run_property(int proc) {
     prop.evaluate(_current_simulation_time);
     // $rose and its kind compare with the values at the previous clock tick.
     update_stable_deps(prop);
+}
+
+void sim_state::queue_disable_check(int proc) {
+    const int index = _processes[static_cast<size_t>(proc)].ith_statement(0)->table;
+    prop_t& prop = props(index);
+    if (!prop.in_flight() || prop.disable_check_queued)
+        return;
+    prop.disable_check_queued = true;
+    _disable_checks.push_back(index);
+}
+
+void sim_state::check_disables() {
+    for (int index : _disable_checks) {
+        prop_t& prop = props(index);
+        prop.disable_check_queued = false;
+        prop.disable_in_flight(_current_simulation_time);
+    }
+    _disable_checks.clear();
 }
 
 void sim_state::run_system_task(const assignment_t& s) {

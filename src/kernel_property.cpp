@@ -37,7 +37,27 @@ void add_window(std::vector<prop_t::window>& waits, size_t step, uint64_t from, 
 
 prop_t::prop_t(const std::string& label, int line) : _label(label), _line(line) {}
 
-bool prop_t::disabled() const { return disable_iff_exp != 0 && call_exp(disable_iff_exp); }
+bool prop_t::disabled() const {
+    return disable_iff_expr != 0 &&
+           sim_state::instance().holds_on_current_values(disable_iff_expr);
+}
+
+// The disable condition counts at any time an attempt is in flight, not only
+// at the ticks.
+void prop_t::disable_in_flight(time_t now) {
+    if (_attempts.empty() || !disabled())
+        return;
+    _attempts.clear();
+    if (_state != implication_t::VACUOUS) {
+        _state = implication_t::VACUOUS;
+        report(state_result(_state), now);
+    }
+}
+
+void prop_t::report(const char* result, time_t now) {
+    _shown = result;
+    wsim_timeseries::TimeSeriesDB::instance().record_property_result(_label, _line, result, now);
+}
 
 bool prop_t::step_holds(size_t step) {
     int8_t& h = _holds[step];
@@ -115,21 +135,16 @@ void prop_t::evaluate(time_t now) {
     else if (passed || failed)
         _state = failed ? implication_t::FAIL : implication_t::TRUE;
 
-    auto report = [&](const char* result) {
-        _shown = result;
-        wsim_timeseries::TimeSeriesDB::instance().record_property_result(_label, _line, result,
-                                                                         now);
-    };
     if (passed)
-        report("PASS");
+        report("PASS", now);
     if (failed)
-        report("FAIL");
+        report("FAIL", now);
     if (decided) {
         const char* result = state_result(_state);
         if (_shown != result)
-            report(result);
+            report(result, now);
     } else if (!passed && !failed && _state != entry) {
-        report(state_result(_state));
+        report(state_result(_state), now);
     }
 }
 

@@ -144,6 +144,7 @@ bool sim_state::run_time_step() {
         }
         if (!drain_active())
             return false;
+        settle_disables();
         if (!_inactive.empty()) {
             for (int proc : _inactive) {
                 _processes[static_cast<size_t>(proc)].queued = false;
@@ -154,6 +155,7 @@ bool sim_state::run_time_step() {
         }
         if (!_nba_now.empty()) {
             apply_nba_region();
+            settle_disables();
             continue;
         }
         break;

@@ -247,13 +247,9 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         }
 
         const int events = compileEventList(*clock);
-        int disable = 0;
-        if (disable_expr) {
-            // A disable condition reads current values: a reset that lands
-            // at a clock edge counts at that edge.
-            const int raw = conditionClosure(*disable_expr);
-            disable = state.add_exp([raw] { return sim_state::instance().evaluate_on_current_values(raw); });
-        }
+        // A disable condition reads current values: a reset that lands at a
+        // clock edge counts at that edge.
+        const int disable = disable_expr ? compileExpression(*disable_expr) : 0;
 
         const int stmt_line = getLineNumber(where);
         std::string label;
@@ -267,7 +263,7 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         }
 
         wsim_kernel::prop_t prop(label, stmt_line);
-        prop.disable_iff_exp = disable;
+        prop.disable_iff_expr = disable;
         if (antecedent)
             prop.antecedent_exp = conditionClosure(*antecedent);
         for (const SequenceStep& step : steps)

@@ -146,6 +146,46 @@ endmodule
     EXPECT_EQ(statesAt("imp", {15, 45, 55}), "PENDING VACUOUS PENDING");
 }
 
+TEST(Assertions, DisableIffEndsAttemptsInFlightWheneverItHolds) {
+    Simulation sim(100);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0;
+  always #5 clk = ~clk;
+  logic a = 0, b = 0, rst = 0, en = 0, g = 0;
+  initial begin
+    #12 a = 1;
+    #10 a = 0;
+    #4 en = 1;
+    #2 rst = 1;
+    #2 rst = 0;
+    #2 en = 0;
+    #20 a = 1;
+    #10 a = 0;
+  end
+  initial begin #55 rst = 1; en = 1; #0 rst = 0; en = 0; end
+  initial begin #65 g = 1; #0 g = 0; end
+  plain: assert property (@(posedge clk) a |-> ##2 b);
+  pulse: assert property (@(posedge clk) disable iff (rst && en) a |-> ##2 b);
+  glitch: assert property (@(posedge clk) disable iff (g) a |-> ##2 b);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    // IEEE 1800 16.12: an attempt is disabled when its disable condition,
+    // on current values, is true at any time from its start in the
+    // observed region to its end. Attempts start at 15 and 55 (a sampled
+    // high) and end at 35 and 75, b being low: plain fails at both.
+    // rst && en holds from 28 to 30, between ticks, while the attempt of
+    // 15 is in flight: pulse drops it. Its pulse at 55 comes before that
+    // tick's observed region, where the second attempt starts: that one
+    // fails at 75. g is high for no time at 65, when the attempt of 55 is
+    // in flight: glitch drops it, and fails only at 35.
+    expectEvents({{"plain", "35=FAIL 75=FAIL"}, {"pulse", "75=FAIL"}, {"glitch", "35=FAIL"}});
+    EXPECT_EQ(statesAt("pulse", {28, 35, 55}), "VACUOUS VACUOUS PENDING");
+    EXPECT_EQ(statesAt("plain", {28}), "PENDING");
+    EXPECT_EQ(statesAt("glitch", {65, 75}), "VACUOUS VACUOUS");
+}
+
 TEST(Assertions, DelayRangesJudgeEveryAttemptInItsOwnWindow) {
     Simulation sim(110);
     const auto r = sim.run(R"(
