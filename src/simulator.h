@@ -184,6 +184,12 @@ public:
     // ---- Concurrent assertions (simulator_assertions.cpp) -----------------
     void compileAssertion(const slang::ast::ConcurrentAssertionStatement& stmt,
                           const slang::ast::TimingControl* enclosing_clock);
+    // Results are kept by label, so every property gets one of its own: an
+    // unlabelled one is named after its line, and a label met again (another
+    // instance of its module, or another assertion on the line) takes "_2", "_3"...
+    std::string uniqueLabel(const std::string& base, bool written);
+    // The labels the design writes on its assertions, before any is built.
+    void collectWrittenLabels(const slang::ast::RootSymbol& root);
     // The registry name of the signal an expression is mainly about (what
     // the recorder lists as a property's antecedent or consequent).
     std::string primarySignalName(const slang::ast::Expression& e);
@@ -304,7 +310,8 @@ private:
     // While a parameter is tried: what it leaves out is not reported.
     bool _reports_muted = false;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;
-    std::map<int, int> _unlabelled_assertions_by_line;
+    std::set<std::string> _property_labels;
+    std::set<std::string> _written_labels;
     CodeContext _ctx;
     std::vector<NotModelled> _not_modelled;
     std::set<std::tuple<std::string, int, std::string>> _reported;

@@ -198,6 +198,41 @@ int SimulatorBuilder::conditionClosure(const Expression& e) {
         [expr] { return sim_state::instance().eval(expr) != 0; });
 }
 
+namespace {
+
+struct WrittenLabels : public ASTVisitor<WrittenLabels, true, false> {
+    std::set<std::string> labels;
+    void handle(const ConcurrentAssertionStatement& stmt) {
+        if (stmt.syntax && stmt.syntax->label)
+            labels.insert(std::string(stmt.syntax->label->name.valueText()));
+    }
+    void handle(const GenerateBlockSymbol& block) {
+        if (!block.isUninstantiated)
+            visitDefault(block);
+    }
+};
+
+} // namespace
+
+void SimulatorBuilder::collectWrittenLabels(const RootSymbol& root) {
+    WrittenLabels written;
+    root.visit(written);
+    _written_labels = std::move(written.labels);
+}
+
+std::string SimulatorBuilder::uniqueLabel(const std::string& base, bool written) {
+    // No property takes a label the design writes on another one.
+    const auto free = [&](const std::string& label) {
+        return !_property_labels.contains(label) &&
+               (!_written_labels.contains(label) || (written && label == base));
+    };
+    std::string label = base;
+    for (int seen = 2; !free(label); ++seen)
+        label = base + "_" + std::to_string(seen);
+    _property_labels.insert(label);
+    return label;
+}
+
 void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt,
                                         const TimingControl* enclosing_clock) {
     const slang::SourceLocation where = stmt.sourceRange.start();
@@ -252,15 +287,12 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         const int disable = disable_expr ? compileExpression(*disable_expr) : 0;
 
         const int stmt_line = getLineNumber(where);
-        std::string label;
-        if (stmt.syntax && stmt.syntax->label && !stmt.syntax->label->name.valueText().empty())
-            label = std::string(stmt.syntax->label->name.valueText());
-        else {
-            // Results are kept by label, so two unlabelled assertions must not share one.
-            const std::string base = "assert_L" + std::to_string(stmt_line);
-            const int seen = ++_unlabelled_assertions_by_line[stmt_line];
-            label = seen == 1 ? base : base + "_" + std::to_string(seen);
-        }
+        const bool labelled =
+            stmt.syntax && stmt.syntax->label && !stmt.syntax->label->name.valueText().empty();
+        const std::string label = uniqueLabel(
+            labelled ? std::string(stmt.syntax->label->name.valueText())
+                     : "assert_L" + std::to_string(stmt_line),
+            labelled);
 
         wsim_kernel::prop_t prop(label, stmt_line);
         prop.disable_iff_expr = disable;

@@ -47,6 +47,8 @@ uint64_t SimulatorBuilder::femtoseconds(const slang::TimeScaleValue& v) {
 
 void SimulatorBuilder::prepareTimescales(const RootSymbol& root) {
     _timescales_prepared = true;
+    // Labels are handed out as assertions are met: every written one must be known first.
+    collectWrittenLabels(root);
     InstanceCollector all;
     root.visit(all);
     uint64_t finest = 0;

@@ -353,6 +353,7 @@ TEST(Assertions, UnlabelledAssertionsKeepTheirOwnResults) {
     const auto r = sim.run(R"(
 module checker_unit(input logic clk, input logic v);
   assert property (@(posedge clk) v);
+  held: assert property (@(posedge clk) v);
 endmodule
 module top;
   logic clk = 0;
@@ -363,14 +364,17 @@ module top;
   named: assert property (@(posedge clk) a |-> b);
   checker_unit u1(.clk(clk), .v(a));
   checker_unit u2(.clk(clk), .v(b));
+  held_2: assert property (@(posedge clk) a);
 endmodule
 )");
     ASSERT_TRUE(r.success) << r.error_message;
-    // One line, two instances: the second is told apart by a suffix.
-    expectEvents({{"assert_L9", "5=PASS"}, {"assert_L10", "5=FAIL"}, {"named", "5=FAIL"},
-                  {"assert_L3", "5=PASS"}, {"assert_L3_2", "5=FAIL"}});
-    EXPECT_EQ(recorder().get_property_results().size(), 5u);
-    EXPECT_EQ(summaryOf("assert_L10"), "10||b|FAIL|1");
+    // One line or one label, two instances: the second is told apart by a
+    // suffix, which steps over a label the design already uses.
+    expectEvents({{"assert_L10", "5=PASS"}, {"assert_L11", "5=FAIL"}, {"named", "5=FAIL"},
+                  {"held_2", "5=PASS"}, {"assert_L3", "5=PASS"}, {"held", "5=PASS"},
+                  {"assert_L3_2", "5=FAIL"}, {"held_3", "5=FAIL"}});
+    EXPECT_EQ(recorder().get_property_results().size(), 8u);
+    EXPECT_EQ(summaryOf("assert_L11"), "11||b|FAIL|1");
 }
 
 TEST(Assertions, ShapesAndWhatIsLeftOut) {
