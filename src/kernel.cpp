@@ -79,7 +79,7 @@ int sim_state::add_exp(exp_t e) { return append(_exps, std::move(e)); }
 int sim_state::add_expr(expr_t e) {
     _expr_slots.push_back({static_cast<uint32_t>(_expr_code.size()),
                            static_cast<uint32_t>(e.code.size()),
-                           static_cast<uint32_t>(std::max(e.max_stack, 1))});
+                           static_cast<uint32_t>(std::max(e.max_stack, 1)), shape_of(e.code)});
     _expr_code.insert(_expr_code.end(), e.code.begin(), e.code.end());
     return append(_exprs, std::move(e));
 }

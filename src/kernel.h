@@ -592,14 +592,20 @@ public:
             return 0;
         const expr_slot& x = _expr_slots[static_cast<size_t>(e)];
         const xins* code = _expr_code.data() + x.at;
-        // Most expressions are one signal or one constant.
-        if (x.length == 1) {
-            if (code->op == xop::LOAD)
-                return read_signal_val(code->a, code->ty);
-            if (code->op == xop::CONST)
-                return code->k;
+        switch (x.shape) {
+        case expr_shape::LEAF: return leaf_value(code[0]);
+        case expr_shape::UNARY: return unary_result(code[1], leaf_value(code[0]));
+        case expr_shape::BINARY:
+            return binary_result(code[2], leaf_value(code[0]), leaf_value(code[1]));
+        case expr_shape::BINARY_UNARY:
+            return unary_result(code[3],
+                                binary_result(code[2], leaf_value(code[0]), leaf_value(code[1])));
+        case expr_shape::PROGRAM: break;
         }
         return eval_program(code, x.length, x.max_stack);
+    }
+    uint64_t leaf_value(const xins& in) {
+        return in.op == xop::CONST ? in.k : read_signal_val(in.a, in.ty);
     }
     uint64_t eval_code(const expr_t& x) {
         return eval_program(x.code.data(), static_cast<uint32_t>(x.code.size()),
@@ -834,6 +840,7 @@ private:
         uint32_t at = 0;
         uint32_t length = 0;
         uint32_t max_stack = 1;
+        expr_shape shape = expr_shape::PROGRAM;
     };
     std::vector<assignment_t> _program;
     std::vector<expr_slot> _expr_slots;

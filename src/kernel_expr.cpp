@@ -64,6 +64,68 @@ uint64_t select(uint64_t value, uint64_t index, const xins& in) {
 
 } // namespace
 
+uint64_t unary_result(const xins& in, uint64_t x) {
+    const uint64_t wmask = width_mask(in.w);
+    switch (in.op) {
+    case xop::NEG: return (0 - x) & wmask;
+    case xop::NOT: return ~x & wmask;
+    case xop::LNOT: return x == 0;
+    case xop::RAND: return x == width_mask(in.w2);
+    case xop::ROR:
+    case xop::BOOL: return x != 0;
+    case xop::RXOR: return std::popcount(x) & 1;
+    case xop::SEXT: return static_cast<uint64_t>(sign_extend(x, in.w2)) & wmask;
+    case xop::TRUNC: return x & wmask;
+    case xop::SLICE: return (in.a >= 64 ? 0 : x >> in.a) & wmask;
+    case xop::REPL: {
+        const uint64_t piece = x & width_mask(in.w2);
+        uint64_t out = 0;
+        for (uint64_t i = 0; i < in.k && i < 64; ++i)
+            out = (in.w2 >= 64 ? 0 : out << in.w2) | piece;
+        return out & wmask;
+    }
+    default: return x;
+    }
+}
+
+uint64_t binary_result(const xins& in, uint64_t l, uint64_t r) {
+    const uint64_t wmask = width_mask(in.w);
+    const bool sgn = in.flags & 1;
+    switch (in.op) {
+    case xop::ADD: return (l + r) & wmask;
+    case xop::SUB: return (l - r) & wmask;
+    case xop::MUL: return (l * r) & wmask;
+    case xop::DIV: return divide(l, r, in.w, sgn, false);
+    case xop::MOD: return divide(l, r, in.w, sgn, true);
+    case xop::POW: return power(l, r, in.w, sgn, (in.flags & 2) != 0);
+    case xop::AND: return l & r;
+    case xop::OR: return l | r;
+    case xop::XOR: return l ^ r;
+    case xop::XNOR: return ~(l ^ r) & wmask;
+    case xop::SHL: return r >= in.w ? 0 : (l << r) & wmask;
+    case xop::SHR: return r >= 64 ? 0 : l >> r;
+    case xop::ASHR:
+        if (sgn) {
+            const int64_t v = sign_extend(l, in.w);
+            return static_cast<uint64_t>(v >> (r >= 63 ? 63 : r)) & wmask;
+        }
+        return r >= 64 ? 0 : l >> r;
+    case xop::EQ: return l == r;
+    case xop::NE: return l != r;
+    case xop::LT: return less(l, r, in.w2, sgn);
+    case xop::LE: return !less(r, l, in.w2, sgn);
+    case xop::GT: return less(r, l, in.w2, sgn);
+    case xop::GE: return !less(l, r, in.w2, sgn);
+    case xop::WEQ: return (l & in.k) == (r & in.k);
+    case xop::WNE: return (l & in.k) != (r & in.k);
+    case xop::LIMP: return l == 0 || r != 0;
+    case xop::LEQV: return (l == 0) == (r == 0);
+    case xop::CAT: return ((in.w2 >= 64 ? 0 : l << in.w2) | r) & wmask;
+    case xop::SEL: return select(l, r, in);
+    default: return l;
+    }
+}
+
 uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max_stack) {
     uint64_t small[32];
     std::unique_ptr<uint64_t[]> large;
@@ -76,7 +138,6 @@ uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max
     const int n = static_cast<int>(length);
     for (int pc = 0; pc < n; ++pc) {
         const xins& in = code[pc];
-        const uint64_t wmask = width_mask(in.w);
         switch (in.op) {
         case xop::CONST: st[sp++] = in.k; break;
         case xop::LOAD:
@@ -87,18 +148,17 @@ uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max
             st[sp++] = in.k <= 1 ? t : t / in.k + ((t % in.k) * 2 >= in.k ? 1 : 0);
             break;
         }
-        case xop::NEG: st[sp - 1] = (0 - st[sp - 1]) & wmask; break;
-        case xop::NOT: st[sp - 1] = ~st[sp - 1] & wmask; break;
-        case xop::LNOT: st[sp - 1] = st[sp - 1] == 0; break;
-        case xop::RAND: st[sp - 1] = st[sp - 1] == width_mask(in.w2); break;
+        case xop::NEG:
+        case xop::NOT:
+        case xop::LNOT:
+        case xop::RAND:
         case xop::ROR:
-        case xop::BOOL: st[sp - 1] = st[sp - 1] != 0; break;
-        case xop::RXOR: st[sp - 1] = std::popcount(st[sp - 1]) & 1; break;
+        case xop::BOOL:
+        case xop::RXOR:
         case xop::SEXT:
-            st[sp - 1] = static_cast<uint64_t>(sign_extend(st[sp - 1], in.w2)) & wmask;
-            break;
-        case xop::TRUNC: st[sp - 1] &= wmask; break;
-        case xop::SLICE: st[sp - 1] = (in.a >= 64 ? 0 : st[sp - 1] >> in.a) & wmask; break;
+        case xop::TRUNC:
+        case xop::SLICE:
+        case xop::REPL: st[sp - 1] = unary_result(in, st[sp - 1]); break;
         case xop::JZ:
             if (st[--sp] == 0)
                 pc = in.a - 1;
@@ -132,53 +192,9 @@ uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max
             st[sp++] = holds;
             break;
         }
-        case xop::REPL: {
-            const uint64_t piece = st[sp - 1] & width_mask(in.w2);
-            uint64_t out = 0;
-            for (uint64_t i = 0; i < in.k && i < 64; ++i)
-                out = (in.w2 >= 64 ? 0 : out << in.w2) | piece;
-            st[sp - 1] = out & wmask;
-            break;
-        }
         default: {
             const uint64_t r = st[--sp];
-            uint64_t& l = st[sp - 1];
-            const bool sgn = in.flags & 1;
-            switch (in.op) {
-            case xop::ADD: l = (l + r) & wmask; break;
-            case xop::SUB: l = (l - r) & wmask; break;
-            case xop::MUL: l = (l * r) & wmask; break;
-            case xop::DIV: l = divide(l, r, in.w, sgn, false); break;
-            case xop::MOD: l = divide(l, r, in.w, sgn, true); break;
-            case xop::POW: l = power(l, r, in.w, sgn, (in.flags & 2) != 0); break;
-            case xop::AND: l &= r; break;
-            case xop::OR: l |= r; break;
-            case xop::XOR: l ^= r; break;
-            case xop::XNOR: l = ~(l ^ r) & wmask; break;
-            case xop::SHL: l = r >= in.w ? 0 : (l << r) & wmask; break;
-            case xop::SHR: l = r >= 64 ? 0 : l >> r; break;
-            case xop::ASHR:
-                if (sgn) {
-                    const int64_t v = sign_extend(l, in.w);
-                    l = static_cast<uint64_t>(v >> (r >= 63 ? 63 : r)) & wmask;
-                } else {
-                    l = r >= 64 ? 0 : l >> r;
-                }
-                break;
-            case xop::EQ: l = l == r; break;
-            case xop::NE: l = l != r; break;
-            case xop::LT: l = less(l, r, in.w2, sgn); break;
-            case xop::LE: l = !less(r, l, in.w2, sgn); break;
-            case xop::GT: l = less(r, l, in.w2, sgn); break;
-            case xop::GE: l = !less(l, r, in.w2, sgn); break;
-            case xop::WEQ: l = (l & in.k) == (r & in.k); break;
-            case xop::WNE: l = (l & in.k) != (r & in.k); break;
-            case xop::LIMP: l = l == 0 || r != 0; break;
-            case xop::LEQV: l = (l == 0) == (r == 0); break;
-            case xop::CAT: l = ((in.w2 >= 64 ? 0 : l << in.w2) | r) & wmask; break;
-            case xop::SEL: l = select(l, r, in); break;
-            default: break;
-            }
+            st[sp - 1] = binary_result(in, st[sp - 1], r);
             break;
         }
         }

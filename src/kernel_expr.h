@@ -134,6 +134,42 @@ struct xins {
     uint64_t k = 0;
 };
 
+// What one operation makes of its operands: a unary operation of `x`, a
+// binary one of `l` and `r`.
+uint64_t unary_result(const xins& in, uint64_t x);
+uint64_t binary_result(const xins& in, uint64_t l, uint64_t r);
+
+inline bool is_unary(xop op) { return (op >= xop::NEG && op <= xop::SLICE) || op == xop::REPL; }
+inline bool is_binary(xop op) {
+    return op >= xop::ADD && op <= xop::SEL && op != xop::REPL;
+}
+inline bool is_leaf(xop op) { return op == xop::CONST || op == xop::LOAD; }
+
+// The commonest expressions are one operation on signals and constants: they
+// are evaluated without the stack program.
+enum class expr_shape : uint8_t {
+    PROGRAM,      // anything else
+    LEAF,         // a signal or a constant
+    UNARY,        // leaf, unary operation
+    BINARY,       // leaf, leaf, binary operation
+    BINARY_UNARY, // leaf, leaf, binary operation, unary operation
+};
+
+inline expr_shape shape_of(const std::vector<xins>& code) {
+    const size_t n = code.size();
+    if (n == 0 || !is_leaf(code[0].op))
+        return expr_shape::PROGRAM;
+    if (n == 1)
+        return expr_shape::LEAF;
+    if (n == 2)
+        return is_unary(code[1].op) ? expr_shape::UNARY : expr_shape::PROGRAM;
+    if (n > 4 || !is_leaf(code[1].op) || !is_binary(code[2].op))
+        return expr_shape::PROGRAM;
+    if (n == 3)
+        return expr_shape::BINARY;
+    return is_unary(code[3].op) ? expr_shape::BINARY_UNARY : expr_shape::PROGRAM;
+}
+
 struct expr_t {
     std::vector<xins> code;
     int max_stack = 1;

@@ -72,11 +72,15 @@ protected:
         return r;
     }
 
+    // The stack program's value; the same expression added to the model, which
+    // may take a shorter way, must give it too.
     static uint64_t eval(std::vector<xins> code) {
         wk::expr_t e;
         e.code = std::move(code);
         e.max_stack = 8;
-        return state().eval_code(e);
+        const uint64_t value = state().eval_code(e);
+        EXPECT_EQ(state().eval(state().add_expr(e)), value);
+        return value;
     }
     static int expr(std::vector<xins> code, int width = 64) {
         wk::expr_t e;
@@ -203,6 +207,17 @@ TEST_F(KernelTest, ExpressionsAtTheEdgesOfTheirWidths) {
     EXPECT_EQ(eval({konst(0xA5), konst(1), op(xop::SEL, 1, 8, 2, 0, 7)}), 0u);
     // Short-circuit jumps leave one value.
     EXPECT_EQ(eval({konst(0), op(xop::JZ, 1, 1, 0, 0, 3), konst(7), konst(9)}), 9u);
+    // Operations on signals, and a result cut to the target's width.
+    const auto byte = signal("b", 8, 0xF0);
+    const auto bit = signal("c", 1, 1);
+    const xins b{xop::LOAD, 64, 64, 0, byte.type, byte.pos, 0};
+    const xins c{xop::LOAD, 64, 64, 0, bit.type, bit.pos, 0};
+    EXPECT_EQ(eval({b, konst(0x20), op(xop::ADD, 32, 32), op(xop::TRUNC, 8, 32)}), 0x10u);
+    EXPECT_EQ(eval({b, c, op(xop::SUB, 8)}), 0xEFu);
+    EXPECT_EQ(eval({c, op(xop::NOT, 1)}), 0u);
+    EXPECT_EQ(eval({b, op(xop::REPL, 16, 8, 0, 2)}), 0xF0F0u);
+    EXPECT_EQ(eval({b, c, c, op(xop::ADD, 8)}), 2u);
+    EXPECT_EQ(eval({b, c, op(xop::CAT, 9, 1), op(xop::SLICE, 4, 9, 0, 0, 4)}), 0xEu);
 }
 
 TEST_F(KernelTest, ContinuousLoopsAreNamedOnceAndStopCostingEveryStep) {
