@@ -135,7 +135,12 @@ std::string CFGBuilder::getFile(slang::SourceLocation loc) const {
     const std::string_view name = sourceMgr->getFileName(loc);
     if (name.empty())
         return "source";
-    return Database::projectPath(std::string(name));
+    auto known = project_paths.find(name);
+    if (known == project_paths.end()) {
+        const std::string file(name);
+        known = project_paths.emplace(file, Database::projectPath(file)).first;
+    }
+    return known->second;
 }
 
 std::string CFGBuilder::extractSignalName(const Expression& expr) const {

@@ -159,6 +159,8 @@ private:
     void recordInstance(const slang::ast::InstanceSymbol& inst, int line);
 
     const slang::SourceManager* sourceMgr;
+    // Each file's path in the project, found once: finding it asks the file system.
+    mutable std::map<std::string, std::string, std::less<>> project_paths;
     std::map<std::string, CFGModuleDef> module_defs;
     // Keyed by the zero-padded id, so the document lists instances in visit order.
     std::map<std::string, CFGInstance> instances;
