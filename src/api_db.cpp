@@ -184,7 +184,7 @@ const char* get_simulate_multi_file() {
     return answerGuarded(
         "",
         [] {
-            WexlaCore::instance().simulateProject();
+            WexlaCore::instance().runProject();
             return last_result.store(Database::instance().getTimeline());
         },
         [](const std::string& m) { return last_result.store(simulationError(m)); });
@@ -197,7 +197,7 @@ const char* get_ingest_only_init() {
         "",
         [] {
             db_cursor = 0;
-            const SimulationResult result = WexlaCore::instance().simulateProject();
+            const SimulationResult result = WexlaCore::instance().runProject();
             const std::string steps = placeCursorOnWindow(Database::instance());
             std::cerr << "[INITIALIZE PROJECT STATE] " << db_cursor << std::endl;
             return last_init_result.store(initialStateJson(result, steps));

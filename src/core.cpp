@@ -241,8 +241,9 @@ void WexlaCore::captureSimulationOutput() {
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     auto& state = wsim_kernel::sim_state::instance();
     result.recorded_until = recorder.recorded_until();
-    result.simulation_json = recorder.to_json(result.success, result.error_message,
-                                              state.sim_time(), result.meta());
+    if (documentWanted)
+        result.simulation_json = recorder.to_json(result.success, result.error_message,
+                                                  state.sim_time(), result.meta());
 
     const std::string path = Database::instance().get_path();
     sqlite3* conn = nullptr;
@@ -262,6 +263,12 @@ SimulationResult WexlaCore::simulateProject() {
     if (compileStatus != 0)
         textRoad = false;
     return simulate();
+}
+
+SimulationResult WexlaCore::runProject() {
+    documentWanted = false;
+    ScopeExit wantedAgain([this] { documentWanted = true; });
+    return simulateProject();
 }
 
 SimulationResult WexlaCore::simulateActiveRoad() {

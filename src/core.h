@@ -66,6 +66,9 @@ public:
     // project whose last compile failed is not simulated. Before any compile
     // this is simulate().
     SimulationResult simulateProject();
+    // simulateProject() for a caller that answers from the database: the run's
+    // JSON document (simulation_json, getSimulationJSON()) is left empty.
+    SimulationResult runProject();
 
     // Checks the files, parses them and exports the design structure into the
     // database; answers the diagnostics JSON (status 200, 498, 499 or 501).
@@ -94,6 +97,8 @@ private:
     bool buildSimulationModel();
     bool runSimulation();
     void captureSimulationOutput();
+    // Whether a run writes its JSON document; building it walks the whole run.
+    bool documentWanted = true;
     std::string stopReasonOfRun(bool built) const;
     // The tree the next simulation runs, and its copies' sources.
     const std::shared_ptr<slang::syntax::SyntaxTree>& activeTree() const;

@@ -288,10 +288,17 @@ TEST_F(ProjectTest, TextRunsLeaveTheProjectAndAFailedCompileIsNotSimulated) {
     EXPECT_EQ(count("queuestate"), queueRows);
     EXPECT_EQ(count("assertionevents"), 1);
 
-    // The project runs again, not the text.
+    // The project runs again, not the text; a run for the database only
+    // leaves the document out, and the next run writes it again.
+    const SimulationResult rowsOnly = WexlaCore::instance().runProject();
+    ASSERT_TRUE(rowsOnly.success) << rowsOnly.error_message;
+    EXPECT_EQ(rowsOnly.simulation_json, "");
+    EXPECT_GT(rowsOnly.total_changes, 0);
+    expectTimelineRowsOfThisRun();
     const SimulationResult project = WexlaCore::instance().simulateProject();
     ASSERT_TRUE(project.success) << project.error_message;
     EXPECT_TRUE(contains(project.simulation_json, "\"signal\": \"value\""));
+    EXPECT_EQ(project.total_changes, rowsOnly.total_changes);
     expectTimelineRowsOfThisRun();
 
     // A compile that fails leaves nothing to simulate until one succeeds.
