@@ -466,6 +466,16 @@ void CFGBuilder::forEachMember(const InstanceSymbol& inst,
 
 void CFGBuilder::elaborateInstanceTree(const InstanceSymbol& inst, int pID,
                                        std::string inst_path, const std::string& generate_path) {
+    // The outermost call writes the signal rows of the whole tree, many to a
+    // statement, however it ends.
+    struct WriteSignals {
+        CFGBuilder& builder;
+        bool outermost;
+        ~WriteSignals() {
+            if (outermost)
+                builder.writeSignalRows();
+        }
+    } write{*this, scopeDepth == 0};
     const nesting::DepthGuard level(scopeDepth, "instances");
     const DefinitionSymbol& def = inst.getDefinition();
     const std::string inst_name = generate_path + std::string(inst.name);
@@ -509,8 +519,7 @@ void CFGBuilder::elaborateInstanceTree(const InstanceSymbol& inst, int pID,
 void CFGBuilder::elaborateSignalList(const InstanceSymbol& inst, std::string mod_name,
                                      int inst_id, std::string inst_path) {
     const InstanceBodySymbol& body = inst.body;
-    const std::string sig_file = getFile(body.location);
-    Database& db = Database::instance();
+    const int sig_file = fileId(getFile(body.location));
     const auto ports = portNames(body);
     forEachMember(inst, [&](const Symbol& member, const std::string& generate_path) {
         if (!isSignal(member))
@@ -523,7 +532,19 @@ void CFGBuilder::elaborateSignalList(const InstanceSymbol& inst, std::string mod
         const int width = bitWidth(member.as<ValueSymbol>().getType());
         const int line = getLine(member.location);
         const int sig_id = fresh();
-        db.insertSignal(sig_name, sig_id, sig_file, line, width, isReg ? 1 : 0, isPort,
-                        isReg ? "reg" : "wire", mod_name, inst_id);
+        pending_signals.push_back({sig_name, sig_id, sig_file, line, width, isReg ? 1 : 0, isPort,
+                                   isReg ? "reg" : "wire", mod_name, inst_id});
     });
+}
+
+int CFGBuilder::fileId(const std::string& file) {
+    auto known = file_ids.find(file);
+    if (known == file_ids.end())
+        known = file_ids.emplace(file, Database::instance().getFileID(file)).first;
+    return known->second;
+}
+
+void CFGBuilder::writeSignalRows() {
+    Database::instance().insertSignalRows(pending_signals);
+    pending_signals.clear();
 }

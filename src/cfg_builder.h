@@ -2,6 +2,8 @@
 // port dataflow of an elaborated design, as JSON and as project database rows.
 #pragma once
 
+#include "database.h"
+
 #include <slang/ast/ASTVisitor.h>
 
 #include <functional>
@@ -161,6 +163,11 @@ private:
     const slang::SourceManager* sourceMgr;
     // Each file's path in the project, found once: finding it asks the file system.
     mutable std::map<std::string, std::string, std::less<>> project_paths;
+    // Each file's id in the project, and the signal rows not written yet.
+    std::map<std::string, int> file_ids;
+    std::vector<Database::SignalRow> pending_signals;
+    int fileId(const std::string& file);
+    void writeSignalRows();
     std::map<std::string, CFGModuleDef> module_defs;
     // Keyed by the zero-padded id, so the document lists instances in visit order.
     std::map<std::string, CFGInstance> instances;

@@ -474,22 +474,8 @@ bool Database::insertInstance(int inst_id, const std::string& inst_name, const s
 bool Database::insertSignal(const std::string& name, int signal_id, const std::string& file,
                             int line, int width, int isReg, int isPort, const std::string& type,
                             const std::string& module, int inst_id) {
-    const int file_id = getFileID(file);
-    Statement stmt(keptStatement("INSERT INTO signals (name, signal_id, file_id,  line, width, isReg, "
-                       "isPort, type, module, instance_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?);"));
-    if (stmt.ok()) {
-        stmt.text(1, name);
-        stmt.integer(2, signal_id);
-        stmt.integer(3, file_id);
-        stmt.integer(4, line);
-        stmt.integer(5, width);
-        stmt.integer(6, isReg);
-        stmt.integer(7, isPort);
-        stmt.text(8, type);
-        stmt.text(9, module);
-        stmt.integer(10, inst_id);
-    }
-    return finishInsert(db, stmt, "[DATABASE] Insert signal failed: ");
+    return insertSignalRow({name, signal_id, getFileID(file), line, width, isReg, isPort, type,
+                            module, inst_id});
 }
 
 bool Database::insertProperty(const std::string& id, const std::string& label,
@@ -576,6 +562,8 @@ namespace {
 constexpr const char* kTimelineColumns =
     "step, time, current_file_id, current_line, signal_id, signal_val";
 constexpr const char* kQueueColumns = "step, type, line, file_id, instance_path, when_line";
+constexpr const char* kSignalColumns =
+    "name, signal_id, file_id, line, width, isReg, isPort, type, module, instance_id";
 // Rows a batch insert takes: enough to spread a statement's own cost thin.
 constexpr size_t kBatchRows = 32;
 
@@ -595,6 +583,19 @@ void bindTimelineRow(Statement& stmt, int at, int step, int64_t time, int curren
     else
         stmt.integer(at + 5, signal_id);
     stmt.integer(at + 6, signal_val);
+}
+
+void bindSignalRow(Statement& stmt, int at, const Database::SignalRow& row) {
+    stmt.text(at + 1, row.name);
+    stmt.integer(at + 2, row.signal_id);
+    stmt.integer(at + 3, row.file_id);
+    stmt.integer(at + 4, row.line);
+    stmt.integer(at + 5, row.width);
+    stmt.integer(at + 6, row.isReg);
+    stmt.integer(at + 7, row.isPort);
+    stmt.text(at + 8, row.type);
+    stmt.text(at + 9, row.module);
+    stmt.integer(at + 10, row.instance_id);
 }
 
 void bindQueueRow(Statement& stmt, int at, int step, std::string_view type, int line,
@@ -648,6 +649,27 @@ sqlite3_stmt* Database::keptBatchInsert(const char* table, const char* columns,
     if (stmt)
         batch_inserts.emplace(std::make_pair(table, rows), stmt);
     return stmt;
+}
+
+bool Database::insertSignalRow(const SignalRow& row) {
+    Statement stmt(keptBatchInsert("signals", kSignalColumns, 10, 1));
+    if (stmt.ok())
+        bindSignalRow(stmt, 0, row);
+    return finishInsert(db, stmt, "[DATABASE] Insert signal failed: ");
+}
+
+int Database::insertSignalRows(const std::vector<SignalRow>& rows) {
+    return insertInBatches(
+        rows.size(),
+        [&](size_t first, size_t count) {
+            Statement stmt(keptBatchInsert("signals", kSignalColumns, 10, count));
+            if (!stmt.ok())
+                return false;
+            for (size_t i = 0; i < count; ++i)
+                bindSignalRow(stmt, static_cast<int>(10 * i), rows[first + i]);
+            return stmt.step() == SQLITE_DONE;
+        },
+        [&](size_t i) { return insertSignalRow(rows[i]); });
 }
 
 bool Database::runKept(const char* sql) {

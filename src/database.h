@@ -110,6 +110,22 @@ public:
     };
     int insertTimelineRows(int step, int64_t time, int current_file_id, int current_line,
                            const std::vector<TimelineRow>& rows);
+    // Signal rows of a design, in the order given; `file_id` is the id of
+    // their file in the project (getFileID).
+    struct SignalRow {
+        std::string name;
+        int signal_id = 0;
+        int file_id = -1;
+        int line = 0;
+        int width = 1;
+        int isReg = 0;
+        int isPort = 0;
+        std::string type;
+        std::string module;
+        int instance_id = 0;
+    };
+    int insertSignalRows(const std::vector<SignalRow>& rows);
+    bool insertSignalRow(const SignalRow& row);
     struct QueueRow {
         const char* type = "";
         int line = 0;

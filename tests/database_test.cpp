@@ -244,6 +244,17 @@ TEST_F(DatabaseTest, InsertRulesForKeysParentsNullsAndDuplicates) {
                   EXPECT_FALSE(db().insertSignal("clk2", 1, source, 2, 1, 0, 1, "wire", "top", 1));
               }),
               "[DATABASE] Insert signal failed: UNIQUE constraint failed: signals.signal_id\n");
+
+    // A design's signal rows go in many to a statement: in order, a bad one lost alone.
+    std::vector<Database::SignalRow> signals;
+    for (int id = 2; id < 42; ++id)
+        signals.push_back({"s" + std::to_string(id), id, file_id, id, 8, 1, 0, "reg", "top", 1});
+    signals[5].module = "nomodule";
+    EXPECT_EQ(stderrOf([&] { EXPECT_EQ(db().insertSignalRows(signals), 39); }),
+              "[DATABASE] Insert signal failed: FOREIGN KEY constraint failed\n");
+    EXPECT_EQ(rows("SELECT COUNT(*), MIN(name), SUM(signal_id), SUM(rowid = signal_id) FROM "
+                   "signals WHERE line = signal_id AND file_id = " + std::to_string(file_id)),
+              std::vector<std::string>{"39|s10|853|39"});
 }
 
 TEST_F(DatabaseTest, SourcePathsAreStoredAbsoluteAndCanonical) {
