@@ -592,18 +592,15 @@ public:
             return 0;
         const expr_slot& x = _expr_slots[static_cast<size_t>(e)];
         const xins* code = _expr_code.data() + x.at;
-        switch (x.shape) {
-        case expr_shape::LEAF: return leaf_value(code[0]);
-        case expr_shape::UNARY: return unary_result(code[1], leaf_value(code[0]));
-        case expr_shape::BINARY:
-            return binary_result(code[2], leaf_value(code[0]), leaf_value(code[1]));
-        case expr_shape::BINARY_UNARY:
-            return unary_result(code[3],
-                                binary_result(code[2], leaf_value(code[0]), leaf_value(code[1])));
-        case expr_shape::PROGRAM: break;
-        }
-        return eval_program(code, x.length, x.max_stack);
+        // Most expressions are one signal or one constant.
+        if (x.shape == expr_shape::LEAF)
+            return leaf_value(code[0]);
+        return eval_operations(code, x.length, x.max_stack, x.shape);
     }
+    // An expression of operations: the short shapes directly, the rest as a
+    // stack program.
+    uint64_t eval_operations(const xins* code, uint32_t length, uint32_t max_stack,
+                             expr_shape shape);
     uint64_t leaf_value(const xins& in) {
         return in.op == xop::CONST ? in.k : read_signal_val(in.a, in.ty);
     }

@@ -126,6 +126,21 @@ uint64_t binary_result(const xins& in, uint64_t l, uint64_t r) {
     }
 }
 
+uint64_t sim_state::eval_operations(const xins* code, uint32_t length, uint32_t max_stack,
+                                    expr_shape shape) {
+    switch (shape) {
+    case expr_shape::LEAF: return leaf_value(code[0]);
+    case expr_shape::UNARY: return unary_result(code[1], leaf_value(code[0]));
+    case expr_shape::BINARY:
+        return binary_result(code[2], leaf_value(code[0]), leaf_value(code[1]));
+    case expr_shape::BINARY_UNARY:
+        return unary_result(code[3],
+                            binary_result(code[2], leaf_value(code[0]), leaf_value(code[1])));
+    case expr_shape::PROGRAM: break;
+    }
+    return eval_program(code, length, max_stack);
+}
+
 uint64_t sim_state::eval_program(const xins* code, uint32_t length, uint32_t max_stack) {
     uint64_t small[32];
     std::unique_ptr<uint64_t[]> large;
