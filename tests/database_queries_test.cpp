@@ -277,6 +277,20 @@ TEST_F(QueriesTest, SignalLists) {
         db().hierSignalList(),
         R"([{"name":"m1.a","id":"m1.a","line":"3","isReg":1,"isPort":0,"width":4,"type":"reg"},)"
         R"({"name":"m1.l1.q","id":"m1.l1.q","line":"2","isReg":1,"isPort":0,"width":1,"type":"reg"}])");
+    // Any name as SQLite's JSON functions would write it; a value of a kind the
+    // list does not write itself is left to them.
+    const auto bySqlite = [&] {
+        return rows("SELECT json_group_array(json_object('name', name, 'id', name, 'line', line, "
+                    "'isReg', isReg, 'isPort', isPort, 'width', width, 'type', type)) FROM "
+                    "(SELECT * FROM signals WHERE instance_id IN (2, 4) ORDER BY signal_id)")
+            .front();
+    };
+    db().insertSignal("m1.\"q\\\t\x01\x1f\x7f\xc3\xa9/", 5, mid, 9, 2, 0, 1, "wire", "mid", 2);
+    EXPECT_EQ(db().hierSignalList(), bySqlite());
+    EXPECT_TRUE(db().hierSignalList().find(R"("m1.\"q\\\t\u0001\u001f)") != std::string::npos);
+    db().exec_sql("UPDATE signals SET width = 2.5 WHERE signal_id = 5;");
+    EXPECT_EQ(db().hierSignalList(), bySqlite());
+    EXPECT_TRUE(db().hierSignalList().find(R"("width":2.5)") != std::string::npos);
 }
 
 TEST_F(QueriesTest, PropertiesChangesAndProjectState) {
