@@ -106,12 +106,20 @@ CREATE TABLE IF NOT EXISTS assertionevents (
     result TEXT NOT NULL,
     FOREIGN KEY (property_id) REFERENCES properties(id)
 );
+)SQL";
+
+// The indexes come last, and in this order, in the schema.
+const char* const kIndexes = R"SQL(
 CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
 CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, signal_val, current_file_id, current_line);
 CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step, instance_path, line, file_id, when_line);
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
 )SQL";
+const char* const kDropIndexes =
+    "DROP INDEX IF EXISTS timeline_by_step; DROP INDEX IF EXISTS timeline_by_time; "
+    "DROP INDEX IF EXISTS queuestate_by_type; DROP INDEX IF EXISTS signals_by_name; "
+    "DROP INDEX IF EXISTS signals_by_instance;";
 
 const char* const kListTables =
     "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%';";
@@ -160,7 +168,8 @@ Database& Database::instance() {
     return db;
 }
 
-Database::Database(const std::string& path, Passkey) : db_path(path), schema(kSchema) {
+Database::Database(const std::string& path, Passkey)
+    : db_path(path), schema(std::string(kSchema) + kIndexes) {
     if (db_path.empty())
         throw std::runtime_error("Database::init(path) must be called before Database::instance()");
     // Calls into the engine take turns, so the connection is used by one
@@ -258,6 +267,10 @@ void Database::dropAllTables(sqlite3* conn) {
                      nullptr);
     sqlite3_exec(conn, "PRAGMA foreign_keys = ON;", nullptr, nullptr, nullptr);
 }
+
+bool Database::dropIndexes() { return exec_sql(kDropIndexes); }
+
+bool Database::createIndexes() { return exec_sql(kIndexes); }
 
 bool Database::exec_sql(const std::string& sql) {
     char* error = nullptr;

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <set>
 #include <tuple>
+#include <utility>
 
 namespace wsim_timeseries {
 
@@ -244,8 +245,11 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     Database& db = Database::instance();
     find_signal_rows();
     // One transaction a step at least: a row each on its own would be a commit each.
-    if (writes_held && !held_transaction_open)
+    if (writes_held && !held_transaction_open) {
         held_transaction_open = db.runKept("BEGIN TRANSACTION;");
+        // A fresh run's first rows: the indexes are built once all are in.
+        indexes_dropped = held_transaction_open && step == 0 && db.dropIndexes();
+    }
     const bool batched = !writes_held && db.runKept("BEGIN TRANSACTION;");
     const auto time = static_cast<int64_t>(record.simulationTime);
     // The step's signals are those whose rows were looked up, in the same order.
@@ -273,7 +277,8 @@ void TimeSeriesDB::release_writes() {
         return;
     held_transaction_open = false;
     Database& db = Database::instance();
-    if (!db.runKept("COMMIT;"))
+    const bool indexed = !std::exchange(indexes_dropped, false) || db.createIndexes();
+    if (!indexed || !db.runKept("COMMIT;"))
         db.runKept("ROLLBACK;");
 }
 

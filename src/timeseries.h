@@ -290,6 +290,7 @@ private:
     bool database_writes = true;
     bool writes_held = false;
     bool held_transaction_open = false;
+    bool indexes_dropped = false; // by the held transaction, to be built at its end
 
     // Rows of the steps kept in `timeline`, and of the database's timeline table
     // (counted once per run, then followed insert by insert; -1 until counted).

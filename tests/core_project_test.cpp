@@ -270,7 +270,14 @@ TEST_F(ProjectTest, RunsSayWhyTheyStopped) {
 
 TEST_F(ProjectTest, TextRunsLeaveTheProjectAndAFailedCompileIsNotSimulated) {
     compile(sources());
+    // A run builds the indexes it left out while it filled the tables: the
+    // schema lists them as before, and queries by them find every row.
+    const char* const schema = "SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY rowid";
+    const auto fresh = rows(schema);
     ASSERT_TRUE(simulate().success);
+    EXPECT_EQ(rows(schema), fresh);
+    EXPECT_EQ(rows("SELECT count(*) FROM timeline INDEXED BY timeline_by_time WHERE time >= 0"),
+              rows("SELECT count(*) FROM timeline NOT INDEXED"));
     const auto recorded = rows("SELECT * FROM timeline ORDER BY step, signal_id;");
     const int queueRows = count("queuestate");
     Database::instance().insertProperty("p_kept", "p_kept", "top");
