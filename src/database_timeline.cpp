@@ -98,6 +98,26 @@ struct SignalCatalogue {
     uint64_t epoch = 0;
     std::vector<Signal> signals;
     std::unordered_map<int64_t, int> index; // signal_id -> position in `signals`
+    // The same for ids from 0 up, which are most: a step looks up every row's.
+    std::vector<int> dense;
+
+    void index_densely() {
+        dense.clear();
+        for (const auto& [id, at] : index) {
+            if (id < 0 || static_cast<uint64_t>(id) > 4 * signals.size() + 1024)
+                continue;
+            if (dense.size() <= static_cast<size_t>(id))
+                dense.resize(static_cast<size_t>(id) + 1, -1);
+            dense[static_cast<size_t>(id)] = at;
+        }
+    }
+    // The position of a signal id, or -1.
+    int position(int64_t id) const {
+        if (id >= 0 && static_cast<uint64_t>(id) < dense.size())
+            return dense[static_cast<size_t>(id)];
+        auto it = index.find(id);
+        return it == index.end() ? -1 : it->second;
+    }
 };
 
 class TimelineReader {
@@ -244,6 +264,7 @@ private:
             }))
             return false;
         rank(fresh.signals);
+        fresh.index_densely();
         fresh.changes = changes;
         fresh.schema = version;
         fresh.epoch = epoch_;
@@ -324,8 +345,8 @@ private:
             sqlite3_value* id = column(stmt, 0);
             if (sqlite3_value_type(id) != SQLITE_INTEGER)
                 return;
-            auto it = catalogue_->index.find(sqlite3_value_int64(id));
-            if (it == catalogue_->index.end() || (!shown_.empty() && !shown_[it->second]))
+            const int signal = catalogue_->position(sqlite3_value_int64(id));
+            if (signal < 0 || (!shown_.empty() && !shown_[static_cast<size_t>(signal)]))
                 return;
             if (!step_) {
                 Statement head(db_, "SELECT time, current_file_id, current_line FROM timeline "
@@ -336,7 +357,7 @@ private:
                 step_ = &steps_[*f_.step];
                 setHeader(head, 0);
             }
-            addValue(stmt, it->second, 1);
+            addValue(stmt, signal, 1);
         });
     }
 
@@ -372,9 +393,9 @@ private:
             sqlite3_value* id = column(stmt, 4);
             if (sqlite3_value_type(id) != SQLITE_INTEGER)
                 return;
-            auto it = catalogue_->index.find(sqlite3_value_int64(id));
-            if (it != catalogue_->index.end() && (shown_.empty() || shown_[it->second]))
-                addRow(stmt, it->second);
+            const int signal = catalogue_->position(sqlite3_value_int64(id));
+            if (signal >= 0 && (shown_.empty() || shown_[static_cast<size_t>(signal)]))
+                addRow(stmt, signal);
         });
     }
 
@@ -423,9 +444,9 @@ private:
             sqlite3_value_free(time);
             sqlite3_value_free(step);
             if (!each(rows, [&] {
-                    auto it = catalogue_->index.find(integer(column(rows, 4)));
-                    if (it != catalogue_->index.end() && shown_[it->second])
-                        addRow(rows, it->second);
+                    const int signal = catalogue_->position(integer(column(rows, 4)));
+                    if (signal >= 0 && shown_[static_cast<size_t>(signal)])
+                        addRow(rows, signal);
                 }))
                 return false;
             key = &same_time;

@@ -79,9 +79,14 @@ protected:
                                           "\xc3\xa9t\xc3\xa9", "z\x7f", "u2.n\n", "u3.\t"};
         for (int i = 0; i < 290; ++i)
             names.push_back("sig." + std::to_string(i * 37 % 290));
+        // Ids from 1 up, and a few far from them or below 0.
+        auto id = [](size_t i) {
+            const int n = static_cast<int>(i);
+            return i % 50 == 7 ? 2000000000 - n : i % 50 == 9 ? -n : n + 1;
+        };
         for (size_t i = 0; i < names.size(); ++i)
-            db().insertSignal(names[i], static_cast<int>(i) + 1, i % 2 ? a : b, 3, 8, 1, 0,
-                              "reg", "top", static_cast<int>(i % kInstances) + 1);
+            db().insertSignal(names[i], id(i), i % 2 ? a : b, 3, 8, 1, 0, "reg", "top",
+                              static_cast<int>(i % kInstances) + 1);
 
         db().exec_sql("PRAGMA foreign_keys = OFF;");  // rows naming no file as well
         const char* types[] = {"active", "nba", "future", "monitor", "observed", "zz\"top"};
