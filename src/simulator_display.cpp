@@ -88,25 +88,21 @@ std::string padded(std::string text, const Conversion& c, bool zero_pad, bool ne
     return std::string(pad, '0') + text;
 }
 
-int storeBits(int width) { return width <= 1 ? 1 : width <= 8 ? 8 : 64; }
-
-std::string binaryText(uint64_t v, int bits, bool keep_leading_zeros) {
-    std::string out;
-    for (int b = bits - 1; b >= 0; --b)
-        out += ((v >> b) & 1) ? '1' : '0';
-    if (keep_leading_zeros)
-        return out;
-    const size_t first_one = out.find('1');
-    return first_one == std::string::npos ? "0" : out.substr(first_one);
-}
-
-std::string radixText(uint64_t v, unsigned radix) {
+// The digits of a value in binary, octal or hexadecimal. With a field
+// width they cover the whole width of the value (a 4-bit 3 in %4b is 0011),
+// without one they start at the first digit that is not zero.
+std::string radixText(uint64_t v, unsigned bits_per_digit, int value_width, bool every_digit) {
     static const char digits[] = "0123456789abcdef";
+    const uint64_t radix = uint64_t{1} << bits_per_digit;
+    const int all = (std::clamp(value_width, 1, 64) + static_cast<int>(bits_per_digit) - 1) /
+                    static_cast<int>(bits_per_digit);
     std::string out;
     do {
         out += digits[v % radix];
         v /= radix;
     } while (v != 0);
+    if (every_digit && static_cast<int>(out.size()) < all)
+        out.append(static_cast<size_t>(all) - out.size(), '0');
     std::reverse(out.begin(), out.end());
     return out;
 }
@@ -172,10 +168,10 @@ std::string argumentText(const Arg& a, const Conversion& c) {
     bool negative = false;
     std::string text;
     switch (c.letter) {
-    case 'b': text = binaryText(uval, storeBits(a.width), c.zero_pad); break;
+    case 'b': text = radixText(uval, 1, a.width, c.width > 0); break;
     case 'h':
-    case 'x': text = radixText(uval, 16); break;
-    case 'o': text = radixText(uval, 8); break;
+    case 'x': text = radixText(uval, 4, a.width, c.width > 0); break;
+    case 'o': text = radixText(uval, 3, a.width, c.width > 0); break;
     case 's': return padded(stringText(uval, a.width), c, false, false);
     case 't': text = std::to_string(uval * a.ticks_per_unit); break;
     case 'c': text = std::string(1, static_cast<char>(uval & 0xff)); break;
