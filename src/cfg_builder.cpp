@@ -62,8 +62,13 @@ std::string binaryOpText(BinaryOperator op) {
 }
 
 // An instance named like its definition stands for a top in both passes.
-bool isTopLike(const InstanceSymbol& inst) {
-    return inst.name == inst.getDefinition().name;
+// Paths are named below the first top instance; another top's signals and
+// instances keep its name first (tb.u), as the model names them.
+bool isFirstTop(const InstanceSymbol& inst) {
+    if (!inst.isTopLevel())
+        return false;
+    const auto& tops = inst.getParentScope()->getCompilation().getRoot().topInstances;
+    return !tops.empty() && tops[0] == &inst;
 }
 
 int bitWidth(const slang::ast::Type& type) {
@@ -401,11 +406,11 @@ void CFGBuilder::handle(const InstanceSymbol& inst) {
 
     if (!module_defs.contains(def_name)) {
         CFGModuleDef def = buildModuleDef(inst);
-        if (isTopLike(inst))
+        if (isFirstTop(inst))
             top_module_id = def_name;
         module_defs.emplace(def_name, std::move(def));
     }
-    if (!isTopLike(inst))
+    if (!inst.isTopLevel())
         recordInstance(inst, inst_line);
     const nesting::DepthGuard level(scopeDepth, "generate blocks and instances");
     visitDefault(inst);
@@ -491,15 +496,15 @@ void CFGBuilder::elaborateInstanceTree(const InstanceSymbol& inst, int pID,
 
     int id = 0;
     std::string path;
-    if (isTopLike(inst)) {
-        // The instance row shares the module row's id, and the instance's
+    if (inst.isTopLevel()) {
+        // The instance row shares the module row's id, and the first top's
         // name is no part of the paths below it.
         id = fresh();
         db.insertModule(id, def_name, def_file, def_start_line, def_end_line);
         db.insertInstance(id, def_name, def_file, def_start_line, def_end_line, def_name, id,
                           def_name, true);
-        elaborateSignalList(inst, def_name, id, "");
-        path = inst_path;
+        path = isFirstTop(inst) ? "" : def_name;
+        elaborateSignalList(inst, def_name, id, path);
     } else {
         path = inst_path.empty() ? inst_name : inst_path + "." + inst_name;
         id = fresh();

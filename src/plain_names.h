@@ -38,9 +38,3 @@ inline std::string plainPath(std::string_view path, size_t first = 0) {
         out += (i > first ? "." : "") + parts[i];
     return out;
 }
-
-// The plain path below its first component (the top instance); a path of
-// one component is that component.
-inline std::string plainPathBelowTop(std::string_view path) {
-    return plainPath(path, plainComponents(path).size() > 1 ? 1 : 0);
-}

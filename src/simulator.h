@@ -288,7 +288,13 @@ private:
     static bool hasDriveStrength(const std::pair<std::optional<slang::ast::DriveStrength>,
                                                  std::optional<slang::ast::DriveStrength>>& strength);
     uint64_t ticksPerUnit(const slang::ast::Scope& scope) const;
+    // The instance a scope belongs to, named as its signals are (empty for
+    // the first top), and with every component from its top on.
     std::string instancePathOf(const slang::ast::Scope& scope) const;
+    std::string fullInstancePathOf(const slang::ast::Scope& scope) const;
+    // A hierarchical path without the first top's name; the names under
+    // another top keep that top's name first (tb.u.q), so that no two share one.
+    std::string nameBelowTop(std::string_view hierarchical_path) const;
 
     std::vector<std::pair<int, int>> _line_ctx_map_builder;
     std::map<std::string, int> _file_id_map;

@@ -305,9 +305,8 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         const std::string con_name =
             steps.size() == 1 ? primarySignalName(*steps[0].condition) : "sequence";
         // The property's window shows the instance that holds it.
-        const std::string holder = _ctx.instance_path.empty()
-                                       ? _top_module_name
-                                       : _top_module_name + "." + _ctx.instance_path;
+        const std::string holder =
+            _ctx.scope ? fullInstancePathOf(*_ctx.scope) : _top_module_name;
         wsim_timeseries::TimeSeriesDB::instance().register_property(label, stmt_line, ant_name,
                                                                     con_name, holder);
         for (int dep : _ctx.stable_deps)

@@ -861,8 +861,7 @@ int SimulatorBuilder::compileLValue(const Expression& target) {
 // ---- Signals ---------------------------------------------------------------
 
 std::string SimulatorBuilder::signalName(const ValueSymbol& sym) const {
-    // The top instance's own name is not part of a signal's name.
-    return plainPathBelowTop(sym.getHierarchicalPath());
+    return nameBelowTop(sym.getHierarchicalPath());
 }
 
 wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {

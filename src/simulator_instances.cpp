@@ -114,7 +114,7 @@ std::string SimulatorBuilder::signalPathTail(const InstanceSymbol& inst) const {
     // The instance's name under its parent instance: generate blocks between
     // them are part of it (g[0].u1).
     const std::string parent = instancePathOf(*inst.getParentScope());
-    const std::string below_top = plainPathBelowTop(inst.getHierarchicalPath());
+    const std::string below_top = nameBelowTop(inst.getHierarchicalPath());
     if (parent.empty())
         return below_top;
     return below_top.substr(std::min(below_top.size(), parent.size() + 1));

@@ -38,18 +38,35 @@ bool declaresSignal(const Type& t) { return t.isIntegral(); }
 
 } // namespace
 
-std::string SimulatorBuilder::instancePathOf(const Scope& scope) const {
+namespace {
+
+const InstanceSymbol* enclosingInstance(const Scope& scope) {
     const Symbol* s = &scope.asSymbol();
     while (s && s->kind != SymbolKind::InstanceBody) {
         const Scope* parent = s->getParentScope();
         s = parent ? &parent->asSymbol() : nullptr;
     }
-    if (!s)
+    return s ? s->as<InstanceBodySymbol>().parentInstance : nullptr;
+}
+
+} // namespace
+
+std::string SimulatorBuilder::nameBelowTop(std::string_view hierarchical_path) const {
+    const std::vector<std::string> parts = plainComponents(hierarchical_path);
+    return plainPath(hierarchical_path,
+                     parts.size() > 1 && parts[0] == _top_module_name ? 1 : 0);
+}
+
+std::string SimulatorBuilder::instancePathOf(const Scope& scope) const {
+    const InstanceSymbol* inst = enclosingInstance(scope);
+    if (!inst || (inst->isTopLevel() && inst->name == _top_module_name))
         return "";
-    const InstanceSymbol* inst = s->as<InstanceBodySymbol>().parentInstance;
-    if (!inst || inst->isTopLevel())
-        return "";
-    return plainPathBelowTop(inst->getHierarchicalPath());
+    return nameBelowTop(inst->getHierarchicalPath());
+}
+
+std::string SimulatorBuilder::fullInstancePathOf(const Scope& scope) const {
+    const InstanceSymbol* inst = enclosingInstance(scope);
+    return inst ? plainPath(inst->getHierarchicalPath()) : _top_module_name;
 }
 
 void SimulatorBuilder::handle(const GenerateBlockSymbol& block) {

@@ -593,6 +593,56 @@ endmodule
     EXPECT_FALSE(contains(topWindow, "g[0].u.")) << topWindow;
 }
 
+TEST_F(ProjectTest, EveryTopAndAnInstanceNamedAsItsModuleKeepRowsOfTheirOwn) {
+    // Two tops with the same names inside, and an instance named as its
+    // module: each signal, instance, queue entry and property is its own.
+    const std::string tops = dir.file("tops.sv");
+    writeFile(tops, R"(module cnt(input logic clk, output logic [3:0] q);
+  logic [3:0] r = 0;
+  always @(posedge clk) r <= r + 1;
+  assign q = r;
+endmodule
+module ta;
+  logic clk = 0;
+  wire [3:0] q;
+  cnt cnt(.clk(clk), .q(q));
+  always #5 clk = ~clk;
+  p_a: assert property (@(posedge clk) q < 4'hf);
+endmodule
+module tb;
+  logic clk = 0;
+  wire [3:0] q;
+  cnt cnt(.clk(clk), .q(q));
+  always #3 clk = ~clk;
+  p_b: assert property (@(posedge clk) q != 4'h7);
+  initial #40 $finish;
+endmodule
+)");
+    Database::instance().clear(true);
+    Database::instance().insertProjectStructure({tops});
+    compile({tops});
+    ASSERT_TRUE(simulate().success);
+    EXPECT_EQ(rows("SELECT i.instance_path, p.instance_path FROM instances i LEFT JOIN "
+                   "instances p ON i.parent_id = p.instance_id ORDER BY i.instance_path;"),
+              (std::vector<std::string>{"cnt|ta", "ta|NULL", "tb|NULL", "tb.cnt|tb"}));
+    EXPECT_EQ(rows("SELECT s.name, COUNT(t.step) > 0 FROM signals s LEFT JOIN timeline t "
+                   "USING (signal_id) GROUP BY s.signal_id ORDER BY s.name;"),
+              (std::vector<std::string>{"clk|1", "cnt.clk|1", "cnt.q|1", "cnt.r|1", "q|1",
+                                        "tb.clk|1", "tb.cnt.clk|1", "tb.cnt.q|1", "tb.cnt.r|1",
+                                        "tb.q|1"}));
+    // Each counter counts the rises of its own top's clock by 40.
+    EXPECT_EQ(rows("SELECT s.name, MAX(t.signal_val) FROM timeline t JOIN signals s USING "
+                   "(signal_id) WHERE s.name LIKE '%cnt.r' GROUP BY s.name ORDER BY 1;"),
+              (std::vector<std::string>{"cnt.r|4", "tb.cnt.r|7"}));
+    EXPECT_EQ(rows("SELECT DISTINCT instance_path FROM queuestate ORDER BY 1;"),
+              (std::vector<std::string>{"cnt", "ta", "tb", "tb.cnt"}));
+    EXPECT_EQ(rows("SELECT id, instance_id FROM properties ORDER BY id;"),
+              (std::vector<std::string>{"p_a|ta", "p_b|tb"}));
+    const std::string window = Database::instance().getPropertyWaveformTimeline(20, 5, "p_b");
+    EXPECT_TRUE(contains(window, "\"tb.q\":")) << window;
+    EXPECT_FALSE(contains(window, "\"q\":")) << window;
+}
+
 TEST_F(ProjectTest, AnActiveMonitorWaitsInTheMonitorQueueUntilItsRegionRuns) {
     const std::string watch = dir.file("watch.sv");
     writeFile(watch, R"(module watch;
