@@ -108,18 +108,20 @@ CREATE TABLE IF NOT EXISTS assertionevents (
 );
 )SQL";
 
-// The indexes come last, and in this order, in the schema.
-const char* const kIndexes = R"SQL(
-CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
-CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, signal_val, current_file_id, current_line);
-CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step, instance_path, line, file_id, when_line);
+// The indexes of the run's tables come last in the schema: a run that drops
+// and makes them again leaves the schema as it was.
+const char* const kDesignIndexes = R"SQL(
 CREATE INDEX IF NOT EXISTS signals_by_name ON signals (name);
 CREATE INDEX IF NOT EXISTS signals_by_instance ON signals (instance_id);
 )SQL";
-const char* const kDropIndexes =
+const char* const kRunIndexes = R"SQL(
+CREATE INDEX IF NOT EXISTS timeline_by_step ON timeline (step);
+CREATE INDEX IF NOT EXISTS timeline_by_time ON timeline (time, step, signal_id, signal_val, current_file_id, current_line);
+CREATE INDEX IF NOT EXISTS queuestate_by_type ON queuestate (type, step, instance_path, line, file_id, when_line);
+)SQL";
+const char* const kDropRunIndexes =
     "DROP INDEX IF EXISTS timeline_by_step; DROP INDEX IF EXISTS timeline_by_time; "
-    "DROP INDEX IF EXISTS queuestate_by_type; DROP INDEX IF EXISTS signals_by_name; "
-    "DROP INDEX IF EXISTS signals_by_instance;";
+    "DROP INDEX IF EXISTS queuestate_by_type;";
 
 const char* const kListTables =
     "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%';";
@@ -169,7 +171,7 @@ Database& Database::instance() {
 }
 
 Database::Database(const std::string& path, Passkey)
-    : db_path(path), schema(std::string(kSchema) + kIndexes) {
+    : db_path(path), schema(std::string(kSchema) + kDesignIndexes + kRunIndexes) {
     if (db_path.empty())
         throw std::runtime_error("Database::init(path) must be called before Database::instance()");
     // Calls into the engine take turns, so the connection is used by one
@@ -268,9 +270,9 @@ void Database::dropAllTables(sqlite3* conn) {
     sqlite3_exec(conn, "PRAGMA foreign_keys = ON;", nullptr, nullptr, nullptr);
 }
 
-bool Database::dropIndexes() { return exec_sql(kDropIndexes); }
+bool Database::dropRunIndexes() { return exec_sql(kDropRunIndexes); }
 
-bool Database::createIndexes() { return exec_sql(kIndexes); }
+bool Database::createRunIndexes() { return exec_sql(kRunIndexes); }
 
 bool Database::exec_sql(const std::string& sql) {
     char* error = nullptr;

@@ -53,10 +53,10 @@ public:
     const char* get_path() const { return db_path.c_str(); }
 
     bool exec_sql(const std::string& sql);
-    // A run fills its empty tables faster without the indexes, and builds them
-    // again, as the schema makes them, before its rows are committed.
-    bool dropIndexes();
-    bool createIndexes();
+    // A run fills its empty tables faster without their indexes, and builds
+    // them again, as the schema makes them, before its rows are committed.
+    bool dropRunIndexes();
+    bool createRunIndexes();
     // Runs one statement, kept prepared for the next time; a failure is
     // reported as exec_sql reports it.
     bool runKept(const char* sql);

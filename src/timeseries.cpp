@@ -248,7 +248,7 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     if (writes_held && !held_transaction_open) {
         held_transaction_open = db.runKept("BEGIN TRANSACTION;");
         // A fresh run's first rows: the indexes are built once all are in.
-        indexes_dropped = held_transaction_open && step == 0 && db.dropIndexes();
+        indexes_dropped = held_transaction_open && step == 0 && db.dropRunIndexes();
     }
     const bool batched = !writes_held && db.runKept("BEGIN TRANSACTION;");
     const auto time = static_cast<int64_t>(record.simulationTime);
@@ -277,7 +277,7 @@ void TimeSeriesDB::release_writes() {
         return;
     held_transaction_open = false;
     Database& db = Database::instance();
-    const bool indexed = !std::exchange(indexes_dropped, false) || db.createIndexes();
+    const bool indexed = !std::exchange(indexes_dropped, false) || db.createRunIndexes();
     if (!indexed || !db.runKept("COMMIT;"))
         db.runKept("ROLLBACK;");
 }
