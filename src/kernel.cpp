@@ -462,7 +462,31 @@ void sim_state::register_monitor(int exp_idx, const std::vector<int>& watched) {
     MonitorWatcher w;
     w.exp_idx = exp_idx;
     w.watched = watched;
+    const int index = static_cast<int>(_registered_monitors.size());
+    // A value that changes and changes back within a time step has changed:
+    // the monitor prints then too. An argument that calls a function is
+    // judged only at the end of the step: calling it more often could change
+    // what the function keeps.
+    for (size_t i = 0; i < watched.size(); ++i) {
+        const auto& code = exprs(watched[i]).code;
+        if (std::any_of(code.begin(), code.end(), [](const xins& in) { return in.op == xop::CALL; }))
+            continue;
+        w.followed.push_back(i);
+        for (const signal_ref& sig : expression_reads(watched[i], false))
+            add_fanout(sig, index, monitor_watch);
+    }
     _registered_monitors.push_back(std::move(w));
+}
+
+void sim_state::note_monitor_change(int watcher) {
+    if (!_monitor.active || !_monitor.printed || _monitor.moved ||
+        _monitor.exp_idx != _registered_monitors[static_cast<size_t>(watcher)].exp_idx)
+        return;
+    for (size_t i : _monitor.followed)
+        if (eval(_monitor.watched[i]) != _monitor.last[i]) {
+            _monitor.moved = true;
+            return;
+        }
 }
 
 void sim_state::start_monitor(int exp_idx, int proc, int line) {
@@ -471,6 +495,7 @@ void sim_state::start_monitor(int exp_idx, int proc, int line) {
             _monitor = w;
             _monitor.active = true;
             _monitor.printed = false;
+            _monitor.moved = false;
             _monitor.proc = proc;
             _monitor.line = line;
             return;
@@ -486,7 +511,8 @@ void sim_state::run_monitor_region() {
     now.reserve(_monitor.watched.size());
     for (int e : _monitor.watched)
         now.push_back(eval(e));
-    if (_monitor.printed && now == _monitor.last)
+    const bool moved = std::exchange(_monitor.moved, false);
+    if (_monitor.printed && now == _monitor.last && !moved)
         return;
     _monitor.last = std::move(now);
     _monitor.printed = true;

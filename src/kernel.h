@@ -403,12 +403,15 @@ enum class stop_reason_t : int {
 const char* stop_reason_text(stop_reason_t reason);
 
 // Who waits on a signal: a process (at one of its WAIT statements, or at any
-// point for a continuous driver), a property's clock or its disable condition.
+// point for a continuous driver), a property's clock or its disable condition,
+// or a $monitor.
 inline constexpr int disable_watch = -2;
+inline constexpr int monitor_watch = -3;
 struct fanout_t {
     int proc = 0;
     // WAIT statement index; -1: the process runs on any change; disable_watch:
-    // the property of the process checks its disable condition.
+    // the property of the process checks its disable condition; monitor_watch:
+    // `proc` is a $monitor's watcher, told that one of its values may move.
     int stmt = -1;
     // The event watches this signal itself, on this edge: no expression to
     // evaluate again.
@@ -477,7 +480,9 @@ public:
     struct MonitorWatcher {
         int exp_idx = 0;          // formatter closure
         std::vector<int> watched; // expressions whose change makes it print
+        std::vector<size_t> followed; // those whose every change is seen as it happens
         std::vector<uint64_t> last;
+        bool moved = false; // a followed value changed in this time step
         bool active = false;
         bool printed = false;
         int proc = 0;  // the process whose $monitor statement started it
@@ -758,6 +763,7 @@ private:
     void hold_write(int list, pending_write w);
     void hand_over(int list);
     void run_monitor_region();
+    void note_monitor_change(int watcher);
     void run_observed_region();
     void queue_disable_check(int proc);
     // Disable conditions are judged once a region has run, on the values it

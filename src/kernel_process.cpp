@@ -45,14 +45,16 @@ void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_va
     // Waking never adds to the lists, so the pointers stay valid.
     for (; entry != end; ++entry) {
         const fanout_t& f = *entry;
-        process_t& p = _processes[static_cast<size_t>(f.proc)];
         if (f.stmt < 0) {
             if (f.stmt == disable_watch)
                 queue_disable_check(f.proc);
-            else if (p.state != proc_state::DONE)
+            else if (f.stmt == monitor_watch)
+                note_monitor_change(f.proc);
+            else if (_processes[static_cast<size_t>(f.proc)].state != proc_state::DONE)
                 make_ready(f.proc);
             continue;
         }
+        process_t& p = _processes[static_cast<size_t>(f.proc)];
         bool fired = false;
         if (f.direct) {
             fired = edge_matches(f.edge, old_value, new_value);
