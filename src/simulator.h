@@ -36,6 +36,12 @@ struct Unmodelled {
     slang::SourceLocation where;
 };
 
+// How a report names a call the compiler builds in: a system task or
+// function (`$random`), or a method of a built-in type (an enum's `next`).
+inline std::string builtInCallPhrase(std::string_view name) {
+    return (name.starts_with('$') ? "system task " : "method ") + std::string(name);
+}
+
 inline bool isSampledValueFunction(std::string_view name) {
     return name == "$rose" || name == "$fell" || name == "$stable" || name == "$changed";
 }

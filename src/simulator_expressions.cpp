@@ -593,7 +593,7 @@ bool ExpressionCompiler::emitCall(const CallExpression& call, int depth) {
             putConst(*v & wsim_kernel::width_mask(widthOf(call)));
             return true;
         }
-        SimulatorBuilder::unmodelled("system task " + name, where);
+        SimulatorBuilder::unmodelled(builtInCallPhrase(name), where);
     }
     const SubroutineSymbol* sub = std::get<const SubroutineSymbol*>(call.subroutine);
     if (sub->subroutineKind != SubroutineKind::Function)

@@ -153,7 +153,7 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 const auto& call = e.as<CallExpression>();
                 if (call.isSystemCall()) {
                     if (!compileSystemTask(call, addLineContext(where), prog))
-                        unmodelled("system task " + std::string(call.getSubroutineName()), where);
+                        unmodelled(builtInCallPhrase(call.getSubroutineName()), where);
                     return;
                 }
                 const SubroutineSymbol* sub = std::get<const SubroutineSymbol*>(call.subroutine);
