@@ -204,9 +204,10 @@ void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
     if (table.size() <= static_cast<size_t>(sig.pos))
         table.resize(static_cast<size_t>(sig.pos) + 1);
     auto& list = table[static_cast<size_t>(sig.pos)];
-    for (const fanout_t& f : list)
-        if (f.proc == entry.proc && f.stmt == entry.stmt && f.direct == entry.direct &&
-            f.edge == entry.edge)
+    // Processes are added one after another: the process's own entries, the
+    // only ones it could repeat, are the last of the list.
+    for (auto f = list.rbegin(); f != list.rend() && f->proc == entry.proc; ++f)
+        if (f->stmt == entry.stmt && f->direct == entry.direct && f->edge == entry.edge)
             return;
     list.push_back(entry);
     _wake_lists_built = false;

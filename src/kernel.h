@@ -523,7 +523,9 @@ public:
     // calls too when asked.
     std::vector<signal_ref> expression_reads(int e, bool through_functions);
     // Process `proc` runs when the signal changes (stmt -1), or when it
-    // waits at WAIT statement `stmt` and one of its events occurs.
+    // waits at WAIT statement `stmt` and one of its events occurs. A repeat
+    // is dropped when it follows the process's other entries, as the entries
+    // add_process() makes do; any other is only a waiter visited twice.
     void add_fanout(signal_ref sig, int proc, int stmt);
     void add_fanout(signal_ref sig, fanout_t entry);
     // Another name under which changes of a signal are recorded.
