@@ -86,7 +86,7 @@ bool Analysis::injectAll(const std::vector<Query>& queryList) {
     std::vector<FileInjection> groups = groupByFile(queryList);
     for (FileInjection& group : groups) {
         failedFile = group.source;
-        if (!check(group) || !readSource(group))
+        if (!check(group) || !readSource(group) || !placesAll(group))
             return false;
     }
     for (const FileInjection& group : groups) {
@@ -153,6 +153,19 @@ bool Analysis::check(const FileInjection& group) const {
     return true;
 }
 
+// A property asked for at a line the file does not have would be left out of
+// a run that still answered success.
+bool Analysis::placesAll(const FileInjection& group) const {
+    for (const Query* query : group.queries) {
+        if (!group.placesAt(query->line_no)) {
+            refuse(group.source + " has no line " + std::to_string(query->line_no) + " (it has " +
+                   std::to_string(group.lines.size()) + ")");
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Analysis::readSource(FileInjection& group) {
     std::ifstream in(group.source, std::ios::binary);
     if (!in.is_open()) {
@@ -200,11 +213,6 @@ bool Analysis::writeCopy(const FileInjection& group) {
 
 void Analysis::recordProperties(const FileInjection& group) {
     for (const Query* query : group.queries) {
-        if (!group.placesAt(query->line_no)) {
-            std::cerr << "[ANALYSIS] " << group.source << " has no line " << query->line_no
-                      << ": nothing inserted\n";
-            continue;
-        }
         for (size_t i = 0; i < query->property_list.size(); ++i) {
             const std::string& label = query->label_list[i];
             Database::instance().insertProperty(label, label, query->module_name);

@@ -78,6 +78,7 @@ private:
     static std::vector<FileInjection> groupByFile(const std::vector<Query>& queryList);
     bool check(const FileInjection& group) const;
     bool readSource(FileInjection& group);
+    bool placesAll(const FileInjection& group) const;
     bool writeCopy(const FileInjection& group);
     void recordProperties(const FileInjection& group);
     std::string compiledEntryFor(const std::string& canonicalPath) const;

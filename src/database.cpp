@@ -505,6 +505,19 @@ bool Database::insertProperty(const std::string& id, const std::string& label,
     return finishInsert(db, stmt, "[DATABASE] Insert property failed: ");
 }
 
+bool Database::insertPropertyOfInstance(const std::string& id, const std::string& label,
+                                        const std::string& instance_path) {
+    Statement stmt(keptStatement(
+        "INSERT INTO properties (id, label, instance_id) VALUES (?, ?, ?) ON CONFLICT (id) "
+        "DO UPDATE SET instance_id = excluded.instance_id WHERE excluded.instance_id <> '';"));
+    if (stmt.ok()) {
+        stmt.text(1, id);
+        stmt.text(2, label);
+        stmt.text(3, instance_path);
+    }
+    return finishInsert(db, stmt, "[DATABASE] Insert property failed: ");
+}
+
 bool Database::insertProjectState(int def_max_sim_time, int def_max_sim_cycle, int def_sim_start,
                                   int waveform_window_size, const std::string& def_sim_time_unit,
                                   const std::string& def_hierarchy) {

@@ -93,6 +93,10 @@ public:
                       const std::string& module, int inst_id);
     bool insertProperty(const std::string& id, const std::string& label,
                         const std::string& instance_id);
+    // The model's own record of a property: the instance that holds it
+    // replaces what an injection guessed (a module's name, a partial path).
+    bool insertPropertyOfInstance(const std::string& id, const std::string& label,
+                                  const std::string& instance_path);
     bool insertProjectState(int def_max_sim_time, int def_max_sim_cycle, int def_sim_start,
                             int waveform_window_size, const std::string& def_sim_time_unit,
                             const std::string& def_hierarchy);

@@ -130,9 +130,10 @@ PropertyResult& TimeSeriesDB::summary_of(TrackedProperty& tracked, const std::st
     result.line = line;
     property_results.push_back(std::move(result));
     // Events refer to the row: it goes in once, with the summary. An injected
-    // property's row, written first, keeps the module it was injected into.
+    // property's row, written first, takes the instance that holds it, which
+    // its timeline window shows.
     if (database_writes)
-        Database::instance().insertProperty(label, label, instance);
+        Database::instance().insertPropertyOfInstance(label, label, instance);
     return property_results.back();
 }
 

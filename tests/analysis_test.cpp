@@ -183,14 +183,21 @@ TEST_F(InjectionTest, RefusedRequestsWriteNothing) {
     EXPECT_EQ(readFile(top), kFiveLines);
 }
 
-TEST_F(InjectionTest, LinesOutsideTheFileInsertNothing) {
+TEST_F(InjectionTest, LinesOutsideTheFileAreRefused) {
     const std::string top = dir.file("top.v");
     writeFile(top, kFiveLines);
     Analysis analysis({top});
-    ASSERT_TRUE(quietInject(analysis, {query(top, 0, {"X;"}, {"x"}), query(top, 6, {"Y;"}, {"y"})}));
-    EXPECT_TRUE(contains(log, "has no line 0"));
-    EXPECT_TRUE(contains(log, "has no line 6"));
-    EXPECT_EQ(readFile(dir.file("top(copy).v")), std::string(kFiveLines) + "\n");
-    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{dir.file("top(copy).v")});
+    // Refused whole: a run without the property must not answer as if it held it.
+    for (int line : {0, 6, -1}) {
+        EXPECT_FALSE(quietInject(analysis, {query(top, 1, {"W;"}, {"w"}),
+                                            query(top, line, {"X;"}, {"x"})}));
+        EXPECT_TRUE(contains(log, "has no line " + std::to_string(line) + " (it has 5)")) << log;
+        EXPECT_EQ(analysis.getFailedFile(), top);
+    }
+    EXPECT_FALSE(fs::exists(dir.file("top(copy).v")));
+    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{top});
     EXPECT_TRUE(propertyRows().empty());
+    // The last line is still a place.
+    ASSERT_TRUE(quietInject(analysis, {query(top, 5, {"Y;"}, {"y"})}));
+    EXPECT_EQ(analysis.getFileList(), std::vector<std::string>{dir.file("top(copy).v")});
 }

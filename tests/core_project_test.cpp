@@ -440,11 +440,14 @@ TEST_F(ProjectTest, InjectedRunReplacesTheLastRunAndLeavesTheSourcesAlone) {
     EXPECT_TRUE(contains(injectLog, "[MODEL] " + canonical(top) + ":")) << injectLog;
     EXPECT_FALSE(contains(injectLog, "(copy)")) << injectLog;
     EXPECT_EQ(rows("SELECT id, label, instance_id FROM properties ORDER BY id;"),
-              (std::vector<std::string>{"p_fails|p_fails|u_mid.u_leaf",
-                                        "p_holds|p_holds|u_mid.u_leaf",
-                                        "p_known|p_known|u_mid.u_leaf",
-                                        "p_phase|p_phase|u_mid.u_leaf",
+              (std::vector<std::string>{"p_fails|p_fails|top.u_mid.u_leaf",
+                                        "p_holds|p_holds|top.u_mid.u_leaf",
+                                        "p_known|p_known|top.u_mid.u_leaf",
+                                        "p_phase|p_phase|top.u_mid.u_leaf",
                                         "p_ranged|p_ranged|top", "p_value|p_value|top"}));
+    // The query named the instance without its top: the window still shows the leaf.
+    const std::string leafWindow = Database::instance().getPropertyWaveformTimeline(10, 10, "p_holds");
+    EXPECT_TRUE(contains(leafWindow, "\"u_mid.u_leaf.q\":")) << leafWindow;
     EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
                          "{\"success\": 1,\"error\": \"\",\"finalTime\": 60,\"timeline\": ["));
     // q flips at every clock; each clock judges the value q had before it.
