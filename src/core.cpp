@@ -343,7 +343,10 @@ std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
 void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree> tree,
                                       std::unique_ptr<slang::ast::Compilation> elaborated) {
     // The old design's rows, and the run recorded against them, go first: ids
-    // start again from 0 for every compile.
+    // start again from 0 for every compile. The working hierarchy is held by
+    // id, so it is found again by its path among the new rows.
+    const std::string working = Database::instance().instancePathOf(
+        Database::instance().getCurrentHierarchy());
     Database::instance().purgeTogether({"modules", "instances", "signals", "timeline",
                                         "queuestate", "propertytimeline", "assertionevents"});
     wsim_timeseries::TimeSeriesDB::instance().set_database_writes(true);
@@ -369,6 +372,8 @@ void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree>
         cfg_builder->elaborateInstanceTree(*top, -1, "");
     if (batched && !db.exec_sql("COMMIT;"))
         db.exec_sql("ROLLBACK;");
+    if (!working.empty())
+        db.setCurrentHierarchy(db.findInstanceIDByPath(working));
 }
 
 std::string WexlaCore::getModuleByName(const std::string& n) {

@@ -156,6 +156,8 @@ public:
     std::string getHierarchy(int inst_id);
     std::string getHierarchy(const std::string& inst_path);
     int findInstanceIDByPath(const std::string& path);
+    // The dotted path findInstanceIDByPath reads back (top first); "" for no instance.
+    std::string instancePathOf(int instance_id);
     std::string getAllModules();
     std::vector<int> getSubtreeInstanceIds(int root);
     std::string getParentHierarchy(int instance_id);

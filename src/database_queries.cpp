@@ -208,6 +208,24 @@ std::vector<int> Database::getSubtreeInstanceIds(int root) {
     return ids;
 }
 
+std::string Database::instancePathOf(int instance_id) {
+    std::string path;
+    // A parent row names its parent in turn; the count stops a cycle.
+    for (int id = instance_id, hops = 0; hops < 100000; ++hops) {
+        Statement stmt(db, "SELECT instance_name, parent_id FROM instances WHERE instance_id = ?");
+        if (!stmt.ok())
+            return "";
+        stmt.integer(1, id);
+        if (stmt.step() != SQLITE_ROW)
+            return "";
+        path = stmt.textAt(0) + (path.empty() ? "" : ".") + path;
+        if (stmt.isNull(1))
+            return path;
+        id = static_cast<int>(stmt.integerAt(1));
+    }
+    return "";
+}
+
 std::string Database::getParentHierarchy(int instance_id) {
     int shown = instance_id;  // a top instance shows its own tree
     {

@@ -76,3 +76,7 @@ test('configuration keys and their defaults; the limits stay in the configured u
   });
   assert.match(run.stderr, /\[CONFIG\] 'start_time' is not a number; the default is used/);
 });
+
+test('an edit compiled again keeps the working hierarchy; injected properties keep their instances', () => {
+  expectPassed(runScenario('edit_and_inject'));
+});
