@@ -419,8 +419,23 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
     recorder.set_database_writes(true);
     recorder.clear();
     wsim_kernel::sim_state::instance().clear();
+    // The recorder was just cleared: the tables follow it, so the injected
+    // run's steps, numbered from 0, never sit beside an older run's.
+    auto purgeRun = [] {
+        Database& db = Database::instance();
+        for (const char* table : {"timeline", "queuestate", "propertytimeline", "assertionevents"})
+            db.purge(table);
+    };
     if (!analysisBuilder) {
         std::cerr << "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! " << "\n";
+        // The answer is read from the project row: without this it would be a
+        // failure with no reason beside the previous run's steps.
+        purgeRun();
+        Database::instance().updateSimulationOutcome(
+            false,
+            projectFailedToCompile() ? notCompiledError()
+                                     : "no project was compiled: injection needs its sources",
+            0);
         return;
     }
     Analysis& analysis = *analysisBuilder;
@@ -428,11 +443,7 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
     result = SimulationResult{};
     result.success = true;
     try {
-        // The recorder was just cleared: the tables follow it, so the injected
-        // run's steps, numbered from 0, never sit beside an older run's.
-        Database& db = Database::instance();
-        for (const char* table : {"timeline", "queuestate", "propertytimeline", "assertionevents"})
-            db.purge(table);
+        purgeRun();
         bool built = false;
         if (projectFailedToCompile()) {
             result.success = false;

@@ -164,7 +164,9 @@ TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
     EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
     EXPECT_TRUE(wsim_kernel::sim_state::instance().all_processes().empty());
     EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
-    EXPECT_EQ(outcome(), "NULL|NULL|NULL");
+    // The answer says why, and shows no step of the run before.
+    EXPECT_EQ(outcome(), "0|no project was compiled: injection needs its sources|0");
+    EXPECT_EQ(row("SELECT COUNT(*) FROM timeline;"), "0");
 }
 
 // The diagnostics' layout is pinned in error_handling_test.cpp; here, the gate.

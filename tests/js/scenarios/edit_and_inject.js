@@ -13,6 +13,18 @@ const sources = writeSources(dir, counterFiles);
 const [tffFile, rippleFile] = sources;
 const sql = (query) => wexla.processSQLQuery(query);
 
+// ---- The project first opened with an error: an injection says why it failed ----
+const brokenFile = path.join(dir, 'broken.sv');
+fs.writeFileSync(brokenFile, 'module top;\n  assign a = ;\nendmodule\n');
+assert.equal(JSON.parse(wexla.json2_callback({
+  time_unit: 'ns', working_hierarchy: 'top', db_path: path.join(dir, 'broken.db'), sources: [brokenFile],
+})).status, 501);
+const early = JSON.parse(wexla.injectAndSim([{
+  file: brokenFile, module: 'top', line: 2, property_list: ['assert property (1);'], label_list: ['p'],
+}]));
+assert.deepEqual(early, { success: 0, finalTime: 0, timeline: [],
+  error: 'the sources did not compile (compile status 501); the compile answer lists why' });
+
 assert.equal(JSON.parse(wexla.json2_callback({
   start_time: 0,
   waveform_window_size: 20,
