@@ -280,6 +280,9 @@ SimulationResult WexlaCore::simulateActiveRoad() {
     if (!textRoad) {
         Database::instance().purge("timeline");
         Database::instance().purge("queuestate");
+        // The run's model writes the rows of the properties it holds; an
+        // earlier injection's would name properties this run does not have.
+        Database::instance().purge("properties");
     }
 
     result = SimulationResult{};
@@ -423,7 +426,8 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
     // run's steps, numbered from 0, never sit beside an older run's.
     auto purgeRun = [] {
         Database& db = Database::instance();
-        for (const char* table : {"timeline", "queuestate", "propertytimeline", "assertionevents"})
+        for (const char* table :
+             {"timeline", "queuestate", "propertytimeline", "assertionevents", "properties"})
             db.purge(table);
     };
     if (!analysisBuilder) {

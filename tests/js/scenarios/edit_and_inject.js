@@ -85,5 +85,14 @@ for (const line of [0, lines + 1]) {
 assert.equal(sql("SELECT COUNT(*) FROM properties WHERE id = 'p_nowhere'"), '0');
 assert.ok(!fs.readdirSync(dir).some((name) => name.includes('(copy)')), 'no copy left');
 
+// ---- Each injection starts from the sources: the run before's properties are gone ----
+const topFile = sources[2];
+assert.equal(JSON.parse(wexla.injectAndSim([{
+  file: topFile, module: 'top', line: 6, property_list: ['assert property (@(posedge clk) 1);'],
+  label_list: ['p_top'],
+}])).success, 1);
+assert.equal(sql('SELECT json_group_array(id) FROM properties'), '["p_top"]');
+assert.deepEqual(JSON.parse(wexla.getTimelineWindow(40000, 10000, 'p_tff')).steps, []);
+
 wexla.shutdown();
 console.log(PASS_MARK);
