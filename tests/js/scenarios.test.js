@@ -77,6 +77,6 @@ test('configuration keys and their defaults; the limits stay in the configured u
   assert.match(run.stderr, /\[CONFIG\] 'start_time' is not a number; the default is used/);
 });
 
-test('an edit compiled again keeps the working hierarchy; injected properties keep their instances', () => {
+test('a project opened broken, edited and compiled again, then injected twice', () => {
   expectPassed(runScenario('edit_and_inject'));
 });
