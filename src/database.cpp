@@ -274,6 +274,54 @@ bool Database::dropRunIndexes() { return exec_sql(kDropRunIndexes); }
 
 bool Database::createRunIndexes() { return exec_sql(kRunIndexes); }
 
+bool Database::checkRunKeysHere() {
+    ParentKeys keys;
+    auto collect = [this](const char* sql, auto&& add) {
+        Statement stmt(db, sql);
+        if (!stmt.ok())
+            return false;
+        int rc;
+        while ((rc = stmt.step()) == SQLITE_ROW)
+            add(stmt);
+        return rc == SQLITE_DONE;
+    };
+    const bool read =
+        collect("SELECT id FROM projectstructure;",
+                [&](Statement& s) { keys.file_ids.insert(s.integerAt(0)); }) &&
+        collect("SELECT signal_id FROM signals;",
+                [&](Statement& s) { keys.signal_ids.insert(s.integerAt(0)); }) &&
+        collect("SELECT instance_path FROM instances;",
+                [&](Statement& s) { keys.instance_paths.insert(s.textAt(0)); });
+    if (!read || !exec_sql("PRAGMA foreign_keys = OFF;"))
+        return false;
+    keys_checked_here = std::move(keys);
+    return true;
+}
+
+void Database::checkKeysInSQLite() {
+    if (!keys_checked_here)
+        return;
+    keys_checked_here.reset();
+    exec_sql("PRAGMA foreign_keys = ON;");
+}
+
+// Only the keys: a row SQLite refuses for another reason is left to it.
+bool Database::timelineRowRefersToNothing(int current_file_id, int current_line,
+                                          int64_t signal_id) const {
+    // A row without a signal fails its NOT NULL first.
+    if (!keys_checked_here || signal_id < 0)
+        return false;
+    return !keys_checked_here->signal_ids.count(signal_id) ||
+           (current_line >= 0 && !keys_checked_here->file_ids.count(current_file_id));
+}
+
+bool Database::queueRowRefersToNothing(int file_id, const std::string& instance_path) const {
+    if (!keys_checked_here)
+        return false;
+    return !keys_checked_here->file_ids.count(file_id) ||
+           (!instance_path.empty() && !keys_checked_here->instance_paths.count(instance_path));
+}
+
 bool Database::exec_sql(const std::string& sql) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
@@ -439,6 +487,8 @@ void Database::dumpMemoryContents() {
 namespace {
 
 // Steps an insert once; reports a failure under `prefix`.
+constexpr const char* kKeyFailure = "FOREIGN KEY constraint failed";
+
 bool finishInsert(sqlite3* conn, Statement& stmt, const char* prefix) {
     if (stmt.ok() && stmt.step() == SQLITE_DONE)
         return true;
@@ -711,6 +761,10 @@ bool Database::runKept(const char* sql) {
 
 bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                               int64_t signal_id, int64_t signal_val) {
+    if (timelineRowRefersToNothing(current_file_id, current_line, signal_id)) {
+        std::cerr << "[DATABASE] insertTimeline: " << kKeyFailure << "\n";
+        return false;
+    }
     Statement stmt(keptBatchInsert("timeline", kTimelineColumns, 6, 1));
     if (stmt.ok())
         bindTimelineRow(stmt, 0, step, time, current_file_id, current_line, signal_id,
@@ -723,6 +777,9 @@ int Database::insertTimelineRows(int step, int64_t time, int current_file_id, in
     return insertInBatches(
         rows.size(),
         [&](size_t first, size_t count) {
+            for (size_t i = first; i < first + count; ++i)
+                if (timelineRowRefersToNothing(current_file_id, current_line, rows[i].signal_id))
+                    return false;
             Statement stmt(keptBatchInsert("timeline", kTimelineColumns, 6, count));
             if (!stmt.ok())
                 return false;
@@ -751,6 +808,10 @@ bool Database::insertTimeline(int step, int64_t time, int current_file_id, int c
 
 bool Database::insertQueueState(int step, const std::string& type, int line, int file_id,
                                 const std::string& instance_path, int64_t when_line) {
+    if (queueRowRefersToNothing(file_id, instance_path)) {
+        std::cerr << "[DATABASE] insertQueueState: " << kKeyFailure << "\n";
+        return false;
+    }
     Statement stmt(keptBatchInsert("queuestate", kQueueColumns, 6, 1));
     if (stmt.ok())
         bindQueueRow(stmt, 0, step, type, line, file_id, instance_path, when_line);
@@ -761,6 +822,9 @@ int Database::insertQueueRows(int step, const std::vector<QueueRow>& rows) {
     return insertInBatches(
         rows.size(),
         [&](size_t first, size_t count) {
+            for (size_t i = first; i < first + count; ++i)
+                if (queueRowRefersToNothing(rows[i].file_id, rows[i].instance_path))
+                    return false;
             Statement stmt(keptBatchInsert("queuestate", kQueueColumns, 6, count));
             if (!stmt.ok())
                 return false;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -57,6 +58,13 @@ public:
     // them again, as the schema makes them, before its rows are committed.
     bool dropRunIndexes();
     bool createRunIndexes();
+    // A run that writes timeline and queue rows only may check their keys
+    // here instead of in SQLite (a lookup in a set instead of a search of the
+    // parent table per row): a row that refers to nothing still fails, with
+    // SQLite's own message. Called outside a transaction; answers whether
+    // SQLite's checks are off.
+    bool checkRunKeysHere();
+    void checkKeysInSQLite();
     // Runs one statement, kept prepared for the next time; a failure is
     // reported as exec_sql reports it.
     bool runKept(const char* sql);
@@ -221,6 +229,17 @@ private:
     std::map<std::string, sqlite3_stmt*> kept_statements;
     // The kept batch inserts by table and rows, found without building their text.
     std::map<std::pair<const char*, size_t>, sqlite3_stmt*> batch_inserts;
+    // The parents rows may refer to while checkRunKeysHere() holds.
+    struct ParentKeys {
+        std::unordered_set<int64_t> file_ids;
+        std::unordered_set<int64_t> signal_ids;
+        std::unordered_set<std::string> instance_paths;
+    };
+    std::optional<ParentKeys> keys_checked_here;
+    bool timelineRowRefersToNothing(int current_file_id, int current_line,
+                                    int64_t signal_id) const;
+    bool queueRowRefersToNothing(int file_id, const std::string& instance_path) const;
+
     std::string db_path;
     sqlite3* db = nullptr;
     // Counts the starts afresh and moves to another file, whose contents no

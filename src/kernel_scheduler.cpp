@@ -254,9 +254,11 @@ void sim_state::run() {
     // The rows the run records share one transaction, however the run ends.
     struct HeldWrites {
         wsim_timeseries::TimeSeriesDB& recorder;
-        explicit HeldWrites(wsim_timeseries::TimeSeriesDB& r) : recorder(r) { r.hold_writes(); }
+        HeldWrites(wsim_timeseries::TimeSeriesDB& r, bool rows_only) : recorder(r) {
+            r.hold_writes(rows_only);
+        }
         ~HeldWrites() { recorder.release_writes(); }
-    } held(_recorder);
+    } held(_recorder, _props.size() <= 1);
     _time_limit = sim_config.max_sim_time == 0
                       ? end_of_time
                       : tick_scale().lastTickWithin(sim_config.max_sim_time);

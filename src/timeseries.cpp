@@ -247,6 +247,8 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
     find_signal_rows();
     // One transaction a step at least: a row each on its own would be a commit each.
     if (writes_held && !held_transaction_open) {
+        keys_checked_here = held_rows_only && current_property_state.empty() &&
+                            db.checkRunKeysHere();
         held_transaction_open = db.runKept("BEGIN TRANSACTION;");
         // A fresh run's first rows: the indexes are built once all are in.
         indexes_dropped = held_transaction_open && step == 0 && db.dropRunIndexes();
@@ -270,17 +272,23 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState&
         db.runKept("ROLLBACK;");
 }
 
-void TimeSeriesDB::hold_writes() { writes_held = true; }
+void TimeSeriesDB::hold_writes(bool rows_only) {
+    writes_held = true;
+    held_rows_only = rows_only;
+}
 
 void TimeSeriesDB::release_writes() {
     writes_held = false;
-    if (!held_transaction_open)
-        return;
-    held_transaction_open = false;
+    held_rows_only = false;
     Database& db = Database::instance();
-    const bool indexed = !std::exchange(indexes_dropped, false) || db.createRunIndexes();
-    if (!indexed || !db.runKept("COMMIT;"))
-        db.runKept("ROLLBACK;");
+    if (held_transaction_open) {
+        held_transaction_open = false;
+        const bool indexed = !std::exchange(indexes_dropped, false) || db.createRunIndexes();
+        if (!indexed || !db.runKept("COMMIT;"))
+            db.runKept("ROLLBACK;");
+    }
+    if (std::exchange(keys_checked_here, false))
+        db.checkKeysInSQLite();
 }
 
 bool TimeSeriesDB::row_limit_reached() {

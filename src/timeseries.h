@@ -221,7 +221,9 @@ public:
 
     // While held, the steps' rows go into one transaction, committed when the
     // hold ends: a commit per step would copy the pages it touched each time.
-    void hold_writes();
+    // `rows_only`: the run records no property, so only timeline and queue
+    // rows go in while held, and their keys are checked without SQLite.
+    void hold_writes(bool rows_only = false);
     void release_writes();
 
     // JSON documents for the host, written by hand in a fixed layout.
@@ -291,6 +293,8 @@ private:
     bool writes_held = false;
     bool held_transaction_open = false;
     bool indexes_dropped = false; // by the held transaction, to be built at its end
+    bool held_rows_only = false;
+    bool keys_checked_here = false; // for the held transaction, by Database
 
     // Rows of the steps kept in `timeline`, and of the database's timeline table
     // (counted once per run, then followed insert by insert; -1 until counted).

@@ -257,6 +257,42 @@ TEST_F(DatabaseTest, InsertRulesForKeysParentsNullsAndDuplicates) {
               std::vector<std::string>{"39|s10|853|39"});
 }
 
+// A run may check its rows' keys itself: every row fares as under SQLite's
+// own checks, which come back on afterwards.
+TEST_F(DatabaseTest, RunRowsCheckedHereFareAsUnderSQLite) {
+    const int file_id = addDesign();
+    ASSERT_TRUE(db().insertInstance(2, "a", source, 1, 2, "top", 1, "top.a", false));
+    auto insertAll = [&] {
+        std::vector<Database::TimelineRow> signal_rows(40, {1, 5});
+        signal_rows[7].signal_id = 99;
+        signal_rows[9].signal_id = -1;
+        std::vector<Database::QueueRow> queue_rows(40, {"nba", 3, file_id, "top.a", 7});
+        queue_rows[3].file_id = -1;
+        queue_rows[5].instance_path = "top.nowhere";
+        queue_rows[6].instance_path = "";
+        std::string out = stderrOf([&] {
+            db().insertTimelineRows(2, 9, file_id, 4, signal_rows);
+            db().insertTimelineRows(3, 9, file_id + 7, 4, {{1, 1}});
+            db().insertTimelineRows(4, 9, file_id + 7, -1, {{1, 2}});
+            db().insertQueueRows(2, queue_rows);
+        });
+        for (const auto& row : rows("SELECT rowid, * FROM timeline"))
+            out += row + "\n";
+        for (const auto& row : rows("SELECT rowid, * FROM queuestate"))
+            out += row + "\n";
+        db().exec_sql("DELETE FROM timeline; DELETE FROM queuestate;");
+        return out;
+    };
+    const std::string under_sqlite = insertAll();
+    ASSERT_TRUE(db().checkRunKeysHere());
+    EXPECT_EQ(rows("PRAGMA foreign_keys"), std::vector<std::string>{"0"});
+    EXPECT_EQ(insertAll(), under_sqlite);
+    db().checkKeysInSQLite();
+    EXPECT_EQ(rows("PRAGMA foreign_keys"), std::vector<std::string>{"1"});
+    EXPECT_EQ(insertAll(), under_sqlite);
+    EXPECT_NE(under_sqlite.find("insertQueueState: FOREIGN KEY"), std::string::npos);
+}
+
 TEST_F(DatabaseTest, SourcePathsAreStoredAbsoluteAndCanonical) {
     EXPECT_TRUE(db().getFileIDMap().empty());
     std::filesystem::create_directories(dir.path() / "rtl");
