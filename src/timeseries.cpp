@@ -222,6 +222,8 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     // A step without signals still counts, so that a design without any stays bounded.
     recorded_rows += static_cast<int>(std::max<size_t>(1, record.signalState.size()));
     pending_cause_lines.clear();
+    total_changes += changes_since(timeline.empty() ? nullptr : &timeline.back().signalState,
+                                   record.signalState);
     timeline.push_back(std::move(record));
 }
 
@@ -320,7 +322,7 @@ void TimeSeriesDB::find_signal_rows() {
 QueueState TimeSeriesDB::rows_of(const QueueState& queues, size_t& count) {
     auto distinct = [&count](const std::vector<QueueItem>& items) {
         std::vector<QueueItem> kept;
-        std::set<std::tuple<int, int, int64_t, std::string>> seen;
+        std::set<std::tuple<int, int, int64_t, std::string_view>> seen;
         for (const auto& item : items) {
             const auto when = static_cast<int64_t>(item.when);
             if (seen.emplace(item.file_id, item.line, when, item.instance_id).second)
@@ -388,13 +390,33 @@ void for_each_change(const std::vector<TimelineStep>& timeline,
     }
 }
 
-int TimeSeriesDB::get_total_changes() const {
+// The changes for_each_change finds in `now` after `before`. Names are only
+// ever added, so the step before holds every name seen so far, and one as
+// long holds the same names.
+int changes_since(const std::map<std::string, int64_t>* before,
+                  const std::map<std::string, int64_t>& now) {
     int changes = 0;
-    for_each_change(timeline, [&changes](const TimelineStep&, const std::string&, int64_t) {
-        ++changes;
-    });
+    if (before && before->size() == now.size()) {
+        auto was = before->begin();
+        for (const auto& [name, value] : now)
+            changes += (was++)->second != value;
+        return changes;
+    }
+    static const std::map<std::string, int64_t> none;
+    const auto& last = before ? *before : none;
+    auto was = last.cbegin();
+    for (const auto& [name, value] : now) {
+        while (was != last.cend() && was->first < name)
+            ++was;
+        if (was != last.cend() && was->first == name)
+            changes += (was++)->second != value;
+        else
+            changes += value != 0;
+    }
     return changes;
 }
+
+int TimeSeriesDB::get_total_changes() const { return total_changes; }
 
 bool TimeSeriesDB::step_forward() {
     ++cursor;
@@ -426,6 +448,7 @@ void TimeSeriesDB::clear() {
     _line_to_instance_id.clear();
     all_eval_events.clear();
     step_counter = 0;
+    total_changes = 0;
     cursor = 0;
     next_event_id = 0;
     events_stopped = false;

@@ -141,6 +141,10 @@ std::string recorded_until_member(const RunMeta& meta, const std::string& indent
 // and with every signal's first value that is not 0, in step and name order.
 void for_each_change(const std::vector<TimelineStep>& timeline,
                      const std::function<void(const TimelineStep&, const std::string&, int64_t)>& f);
+// How many values of `now` for_each_change finds changed after the step
+// `before` (none: the first step).
+int changes_since(const std::map<std::string, int64_t>* before,
+                  const std::map<std::string, int64_t>& now);
 
 // `"notModelled": [...]` of a run: one compact object per entry.
 std::string not_modelled_json(const std::vector<NotModelledEntry>& entries);
@@ -274,6 +278,7 @@ private:
     std::map<std::string, SignalInfo> signals;
     std::map<std::string, int64_t> current_signal_state;
     int step_counter = 0;
+    int total_changes = 0; // over `timeline`, counted as each step goes in
     static int cursor;
     std::vector<std::shared_ptr<ModuleNode>> hierarchy_roots;
     std::map<std::string, std::shared_ptr<ModuleNode>> node_by_path;

@@ -303,13 +303,25 @@ TEST_F(RecorderTest, TotalChangesAndCursor) {
     }
     // a: 0,0,1,1,0 gives 2 changes; b: 5 throughout gives 1.
     EXPECT_EQ(rec().get_total_changes(), 3);
+    // A signal that comes later counts from its first value that is not 0,
+    // as the walk over all steps counts it.
+    addSignal("0first", 3);
+    rec().record_signal_change("0first", 7);
+    rec().record_signal_change("a", 1);
+    rec().record_timeline_step(5, -1, QueueState{});
+    int walked = 0;
+    for_each_change(rec().get_timeline(), [&](const auto&, const auto&, int64_t) { ++walked; });
+    EXPECT_EQ(walked, 5);
+    EXPECT_EQ(rec().get_total_changes(), walked);
 
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(rec().step_forward());
+    EXPECT_TRUE(rec().step_forward());
     EXPECT_FALSE(rec().step_forward());
-    EXPECT_EQ(TimeSeriesDB::get_cursor(), 4);
+    EXPECT_EQ(TimeSeriesDB::get_cursor(), 5);
     rec().clear();
     EXPECT_EQ(TimeSeriesDB::get_cursor(), 0);
+    EXPECT_EQ(rec().get_total_changes(), 0);
     EXPECT_FALSE(rec().step_forward());
     EXPECT_EQ(TimeSeriesDB::get_cursor(), -1);
     EXPECT_FALSE(rec().step_backward());
