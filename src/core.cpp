@@ -189,7 +189,7 @@ bool WexlaCore::buildSimulationModel() {
     wsim_timeseries::TimeSeriesDB::instance().set_line_ctx_map(builder.getLineContextMap());
     state.set_line_ctx_map(builder.getLineContextMap());
     state.set_console_path(consolePathBeside(Database::instance().get_path()));
-    signal_registry_json = builder.exportRegistryJSON();
+    signal_registry = builder.takeRegistry();
     if (state.all_processes().empty() && !result.not_modelled.empty()) {
         result.success = false;
         result.error_message = "Nothing in the design could be modelled: " +

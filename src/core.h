@@ -2,6 +2,7 @@
 // one simulation from text to recorded timeline.
 #pragma once
 
+#include "signal_registry.h"
 #include "timeseries.h"
 
 #include <cstdint>
@@ -85,7 +86,7 @@ public:
     std::string stepBackward(const std::vector<int>& inst_list, int cursor);
 
     std::string getSimulationJSON() const { return result.simulation_json; }
-    std::string getSignalRegistryJSON() const { return signal_registry_json; }
+    std::string getSignalRegistryJSON() const { return signal_registry.json(); }
 
 private:
     WexlaCore();
@@ -134,5 +135,5 @@ private:
     // The compiled tree stays alive for the exporter, which points into its sources.
     std::shared_ptr<slang::syntax::SyntaxTree> cfgTree;
     std::unique_ptr<CFGBuilder> cfg_builder;
-    std::string signal_registry_json;
+    SignalRegistry signal_registry;
 };

@@ -82,6 +82,8 @@ public:
                                const std::string& parent_path);
     const std::vector<std::pair<int, int>>& getLineContextMap() const;
     std::string exportRegistryJSON() const;
+    // The registry, its maps moved out: the builder is done with them.
+    SignalRegistry takeRegistry();
     const std::vector<NotModelled>& notModelled() const { return _not_modelled; }
 
     // ---- Visitor handlers (public: slang finds them with a requires check)

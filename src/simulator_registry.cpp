@@ -164,22 +164,39 @@ void SimulatorBuilder::unmodelled(const std::string& construct, slang::SourceLoc
     throw Unmodelled{construct, where};
 }
 
-std::string SimulatorBuilder::exportRegistryJSON() const {
+namespace {
+
+std::vector<std::pair<bool, bool>> recordedPortAndReg(const std::map<std::string, int>& positions) {
     const auto& recorded = wsim_timeseries::TimeSeriesDB::instance().get_signals();
+    std::vector<std::pair<bool, bool>> flags;
+    flags.reserve(positions.size());
+    for (const auto& [name, pos] : positions) {
+        auto info = recorded.find(name);
+        flags.emplace_back(info != recorded.end() && info->second.isPort,
+                           info != recorded.end() && info->second.isReg);
+    }
+    return flags;
+}
+
+} // namespace
+
+std::string SignalRegistry::json() const {
     std::string out = "{\"signals\":[\n";
     bool first = true;
-    for (const auto& [name, pos] : signal_positions) {
+    auto flags = port_and_reg.begin();
+    for (const auto& [name, pos] : positions) {
         if (!first)
             out += ",\n";
         first = false;
-        const operand_t type = getSignalType(name);
-        auto info = recorded.find(name);
-        const bool is_port = info != recorded.end() && info->second.isPort;
-        const bool is_reg = info != recorded.end() && info->second.isReg;
+        auto found_type = types.find(name);
+        const operand_t type = found_type == types.end() ? operand_t::BIT : found_type->second;
+        auto found_width = widths.find(name);
+        const int width = found_width == widths.end() ? 1 : found_width->second;
+        const auto [is_port, is_reg] = *flags++;
         out += "  {\"name\":\"";
         append_json_escaped(out, name);
         out += "\",\"position\":" + std::to_string(pos);
-        out += ",\"width\":" + std::to_string(getSignalWidth(name));
+        out += ",\"width\":" + std::to_string(width);
         out += ",\"type\":\"";
         out += type == operand_t::BYTE ? "BYTE" : type == operand_t::LONG ? "LONG" : "BIT";
         out += "\",\"isPort\":";
@@ -190,4 +207,16 @@ std::string SimulatorBuilder::exportRegistryJSON() const {
     }
     out += "\n]}";
     return out;
+}
+
+std::string SimulatorBuilder::exportRegistryJSON() const {
+    return SignalRegistry{signal_positions, signal_widths, signal_types,
+                          recordedPortAndReg(signal_positions)}
+        .json();
+}
+
+SignalRegistry SimulatorBuilder::takeRegistry() {
+    auto flags = recordedPortAndReg(signal_positions);
+    return SignalRegistry{std::move(signal_positions), std::move(signal_widths),
+                          std::move(signal_types), std::move(flags)};
 }
