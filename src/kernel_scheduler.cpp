@@ -28,7 +28,7 @@ void sim_state::record_step(int line) {
     wsim_timeseries::QueueState qs;
     if (!_recorder.is_queue_recording_stopped())
         capture_queue_state(qs);
-    _recorder.record_timeline_step(_current_simulation_time, line, qs);
+    _recorder.record_timeline_step(_current_simulation_time, line, std::move(qs));
 }
 
 void sim_state::stop(stop_reason_t reason) {

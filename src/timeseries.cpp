@@ -173,8 +173,7 @@ void TimeSeriesDB::record_property_result(const std::string& label, int line,
         Database::instance().insertAssertionEvent(label, static_cast<int64_t>(sim_time), result);
 }
 
-void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
-                                        const QueueState& queues) {
+void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line, QueueState queues) {
     if (exceed_flag)
         return;
     const auto [file_id, source_line] = get_line_context(current_line);
@@ -201,21 +200,22 @@ void TimeSeriesDB::record_timeline_step(time_t sim_time, int current_line,
     record.causeLines.erase(std::unique(record.causeLines.begin(), record.causeLines.end()),
                             record.causeLines.end());
 
-    QueueState rows;
+    // The rows point into the step's queues, which stay where they are as the
+    // step moves into the timeline.
+    QueueRowRefs rows;
     if (!queue_rows_stopped) {
-        size_t count = 0;
-        rows = rows_of(queues, count);
-        if (static_cast<size_t>(queue_rows) + count > static_cast<size_t>(kQueueRowLimit)) {
+        rows = rows_of(queues);
+        if (static_cast<size_t>(queue_rows) + rows.size() > static_cast<size_t>(kQueueRowLimit)) {
             queue_rows_stopped = true;
             rows.clear();
             std::cerr << "[TIMESERIES] queue row limit reached at step " << step << "\n";
         } else {
-            queue_rows += static_cast<int>(count);
-            record.queues = queues;
+            queue_rows += static_cast<int>(rows.size());
+            record.queues = std::move(queues);
         }
     }
     if (queue_rows_stopped)
-        last_queues = queues;
+        last_queues = std::move(queues);
 
     if (database_writes)
         write_step_rows(record, rows, file_id, source_line);
@@ -242,7 +242,7 @@ void TimeSeriesDB::keep_property_states(TimelineStep& record) {
     record.propertyState = current_property_state;
 }
 
-void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueState& rows,
+void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueRowRefs& rows,
                                    int file_id, int source_line) {
     const int step = record.step;
     Database& db = Database::instance();
@@ -319,43 +319,33 @@ void TimeSeriesDB::find_signal_rows() {
     }
 }
 
-QueueState TimeSeriesDB::rows_of(const QueueState& queues, size_t& count) {
-    auto distinct = [&count](const std::vector<QueueItem>& items) {
-        std::vector<QueueItem> kept;
+TimeSeriesDB::QueueRowRefs TimeSeriesDB::rows_of(const QueueState& queues) {
+    QueueRowRefs rows;
+    auto distinct = [&rows](const std::vector<QueueItem>& items, const char* type) {
         std::set<std::tuple<int, int, int64_t, std::string_view>> seen;
         for (const auto& item : items) {
             const auto when = static_cast<int64_t>(item.when);
             if (seen.emplace(item.file_id, item.line, when, item.instance_id).second)
-                kept.push_back(item);
+                rows.emplace_back(type, &item);
         }
-        count += kept.size();
-        return kept;
     };
-    QueueState rows;
-    rows.active = distinct(queues.active);
-    rows.inactive = distinct(queues.inactive);
-    rows.nba = distinct(queues.nba);
-    rows.monitor = distinct(queues.monitor);
-    rows.observed = distinct(queues.observed);
-    rows.future = distinct(queues.future);
+    distinct(queues.active, "active");
+    distinct(queues.inactive, "inactive");
+    distinct(queues.nba, "nba");
+    distinct(queues.monitor, "monitor");
+    distinct(queues.observed, "observed");
+    distinct(queues.future, "future");
     return rows;
 }
 
-void TimeSeriesDB::write_queue_rows(int step, const QueueState& rows) {
+void TimeSeriesDB::write_queue_rows(int step, const QueueRowRefs& rows) {
     std::vector<Database::QueueRow> queue_rows;
-    auto add = [&](const std::vector<QueueItem>& items, const char* type) {
-        for (const auto& item : items)
-            queue_rows.push_back({type, item.line, item.file_id,
-                                  item.instance_id.empty() ? resolve_instance_for_line(item.line)
-                                                           : item.instance_id,
-                                  static_cast<int64_t>(item.when)});
-    };
-    add(rows.active, "active");
-    add(rows.inactive, "inactive");
-    add(rows.nba, "nba");
-    add(rows.monitor, "monitor");
-    add(rows.observed, "observed");
-    add(rows.future, "future");
+    queue_rows.reserve(rows.size());
+    for (const auto& [type, item] : rows)
+        queue_rows.push_back({type, item->line, item->file_id,
+                              item->instance_id.empty() ? resolve_instance_for_line(item->line)
+                                                        : item->instance_id,
+                              static_cast<int64_t>(item->when)});
     Database::instance().insertQueueRows(step, queue_rows);
 }
 

@@ -183,7 +183,7 @@ public:
     void record_property_result(const std::string& label, int line, const std::string& result,
                                 time_t sim_time);
 
-    void record_timeline_step(time_t sim_time, int current_line, const QueueState& queues);
+    void record_timeline_step(time_t sim_time, int current_line, QueueState queues);
 
     std::string resolve_instance_for_line(int line) const;
     int get_instance_line(const std::string& name) const;
@@ -268,10 +268,12 @@ private:
     void keep_property_states(TimelineStep& record);
     // Looks up the signals' rows in the signals table, once until a signal is registered.
     void find_signal_rows();
-    // The distinct entries of each queue, in queue order: the rows a step writes.
-    static QueueState rows_of(const QueueState& queues, size_t& count);
-    void write_queue_rows(int step, const QueueState& rows);
-    void write_step_rows(const TimelineStep& record, const QueueState& rows, int file_id,
+    // The distinct entries of each queue, in queue order, with the queue's
+    // name: the rows a step writes. They point into `queues`.
+    using QueueRowRefs = std::vector<std::pair<const char*, const QueueItem*>>;
+    static QueueRowRefs rows_of(const QueueState& queues);
+    void write_queue_rows(int step, const QueueRowRefs& rows);
+    void write_step_rows(const TimelineStep& record, const QueueRowRefs& rows, int file_id,
                          int source_line);
 
     std::vector<TimelineStep> timeline;
