@@ -729,6 +729,23 @@ sqlite3_stmt* Database::keptBatchInsert(const char* table, const char* columns,
     return stmt;
 }
 
+// Rows of one step: the step, time and place are parameters 1 to 4 of
+// every row, each row's signal and value two more.
+sqlite3_stmt* Database::keptTimelineBatch(size_t rows) {
+    static const char* const kStepRows = "timeline rows of a step";
+    auto known = batch_inserts.find({kStepRows, rows});
+    if (known != batch_inserts.end())
+        return known->second;
+    std::string sql = std::string("INSERT INTO timeline (") + kTimelineColumns + ") VALUES ";
+    for (size_t r = 0; r < rows; ++r)
+        sql += (r ? ", " : "") + std::string("(?1, ?2, ?3, ?4, ?") + std::to_string(5 + 2 * r) +
+               ", ?" + std::to_string(6 + 2 * r) + ")";
+    sqlite3_stmt* stmt = keptStatement((sql + ";").c_str());
+    if (stmt)
+        batch_inserts.emplace(std::make_pair(kStepRows, rows), stmt);
+    return stmt;
+}
+
 bool Database::insertSignalRow(const SignalRow& row) {
     Statement stmt(keptBatchInsert("signals", kSignalColumns, 10, 1));
     if (stmt.ok())
@@ -780,12 +797,20 @@ int Database::insertTimelineRows(int step, int64_t time, int current_file_id, in
             for (size_t i = first; i < first + count; ++i)
                 if (timelineRowRefersToNothing(current_file_id, current_line, rows[i].signal_id))
                     return false;
-            Statement stmt(keptBatchInsert("timeline", kTimelineColumns, 6, count));
+            Statement stmt(keptTimelineBatch(count));
             if (!stmt.ok())
                 return false;
-            for (size_t i = 0; i < count; ++i)
-                bindTimelineRow(stmt, static_cast<int>(6 * i), step, time, current_file_id,
-                                current_line, rows[first + i].signal_id, rows[first + i].value);
+            // The step's own values are bound once, for every row.
+            bindTimelineRow(stmt, 0, step, time, current_file_id, current_line,
+                            rows[first].signal_id, rows[first].value);
+            for (size_t i = 1; i < count; ++i) {
+                const int at = static_cast<int>(5 + 2 * i);
+                if (rows[first + i].signal_id < 0)
+                    stmt.null(at);
+                else
+                    stmt.integer(at, rows[first + i].signal_id);
+                stmt.integer(at + 1, rows[first + i].value);
+            }
             return stmt.step() == SQLITE_DONE;
         },
         [&](size_t i) {

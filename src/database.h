@@ -224,6 +224,7 @@ private:
     // The kept insert of `rows` rows of `columns` values each into `table`.
     sqlite3_stmt* keptBatchInsert(const char* table, const char* columns, int column_count,
                                   size_t rows);
+    sqlite3_stmt* keptTimelineBatch(size_t rows);
     void finalizeKeptStatements();
 
     std::map<std::string, sqlite3_stmt*> kept_statements;

@@ -274,6 +274,7 @@ TEST_F(DatabaseTest, RunRowsCheckedHereFareAsUnderSQLite) {
             db().insertTimelineRows(2, 9, file_id, 4, signal_rows);
             db().insertTimelineRows(3, 9, file_id + 7, 4, {{1, 1}});
             db().insertTimelineRows(4, 9, file_id + 7, -1, {{1, 2}});
+            db().insertTimelineRows(5, 9, file_id, 4, {{1, 3}, {-1, 4}, {1, 5}});
             db().insertQueueRows(2, queue_rows);
         });
         for (const auto& row : rows("SELECT rowid, * FROM timeline"))
