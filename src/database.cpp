@@ -664,28 +664,28 @@ void bindTimelineRow(Statement& stmt, int at, int step, int64_t time, int curren
 }
 
 void bindSignalRow(Statement& stmt, int at, const Database::SignalRow& row) {
-    stmt.text(at + 1, row.name);
+    stmt.borrowedText(at + 1, row.name);
     stmt.integer(at + 2, row.signal_id);
     stmt.integer(at + 3, row.file_id);
     stmt.integer(at + 4, row.line);
     stmt.integer(at + 5, row.width);
     stmt.integer(at + 6, row.isReg);
     stmt.integer(at + 7, row.isPort);
-    stmt.text(at + 8, row.type);
-    stmt.text(at + 9, row.module);
+    stmt.borrowedText(at + 8, row.type);
+    stmt.borrowedText(at + 9, row.module);
     stmt.integer(at + 10, row.instance_id);
 }
 
 void bindQueueRow(Statement& stmt, int at, int step, std::string_view type, int line,
                   int file_id, const std::string& instance_path, int64_t when_line) {
     stmt.integer(at + 1, step);
-    stmt.text(at + 2, type);
+    stmt.borrowedText(at + 2, type);
     stmt.integer(at + 3, line);
     stmt.integer(at + 4, file_id);
     if (instance_path.empty())
         stmt.null(at + 5);
     else
-        stmt.text(at + 5, instance_path);
+        stmt.borrowedText(at + 5, instance_path);
     if (when_line < 0)
         stmt.null(at + 6);
     else

@@ -35,6 +35,11 @@ public:
         sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
                           SQLITE_TRANSIENT);
     }
+    // Text that outlives the statement's next step, bound without a copy.
+    void borrowedText(int index, std::string_view value) {
+        sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()),
+                          SQLITE_STATIC);
+    }
     void integer(int index, int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
     void null(int index) { sqlite3_bind_null(stmt_, index); }
     int step() { return sqlite3_step(stmt_); }
