@@ -543,29 +543,38 @@ bool Database::insertSignal(const std::string& name, int signal_id, const std::s
                             module, inst_id});
 }
 
-bool Database::insertProperty(const std::string& id, const std::string& label,
-                              const std::string& instance_id) {
-    Statement stmt(keptStatement(
-        "INSERT OR IGNORE INTO properties (id, label, instance_id) VALUES (?, ?, ?);"));
+namespace {
+
+// A property row; `kept` decides what an existing row of the same id keeps.
+bool insertPropertyRow(sqlite3* conn, sqlite3_stmt* kept, const std::string& id,
+                       const std::string& label, const std::string& instance) {
+    Statement stmt(kept);
     if (stmt.ok()) {
         stmt.text(1, id);
         stmt.text(2, label);
-        stmt.text(3, instance_id);
+        stmt.text(3, instance);
     }
-    return finishInsert(db, stmt, "[DATABASE] Insert property failed: ");
+    return finishInsert(conn, stmt, "[DATABASE] Insert property failed: ");
+}
+
+} // namespace
+
+bool Database::insertProperty(const std::string& id, const std::string& label,
+                              const std::string& instance_id) {
+    return insertPropertyRow(
+        db,
+        keptStatement("INSERT OR IGNORE INTO properties (id, label, instance_id) VALUES (?, ?, ?);"),
+        id, label, instance_id);
 }
 
 bool Database::insertPropertyOfInstance(const std::string& id, const std::string& label,
                                         const std::string& instance_path) {
-    Statement stmt(keptStatement(
-        "INSERT INTO properties (id, label, instance_id) VALUES (?, ?, ?) ON CONFLICT (id) "
-        "DO UPDATE SET instance_id = excluded.instance_id WHERE excluded.instance_id <> '';"));
-    if (stmt.ok()) {
-        stmt.text(1, id);
-        stmt.text(2, label);
-        stmt.text(3, instance_path);
-    }
-    return finishInsert(db, stmt, "[DATABASE] Insert property failed: ");
+    return insertPropertyRow(
+        db,
+        keptStatement(
+            "INSERT INTO properties (id, label, instance_id) VALUES (?, ?, ?) ON CONFLICT (id) "
+            "DO UPDATE SET instance_id = excluded.instance_id WHERE excluded.instance_id <> '';"),
+        id, label, instance_path);
 }
 
 bool Database::insertProjectState(int def_max_sim_time, int def_max_sim_cycle, int def_sim_start,
