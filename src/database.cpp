@@ -486,9 +486,9 @@ void Database::dumpMemoryContents() {
 
 namespace {
 
-// Steps an insert once; reports a failure under `prefix`.
 constexpr const char* kKeyFailure = "FOREIGN KEY constraint failed";
 
+// Steps an insert once; reports a failure under `prefix`.
 bool finishInsert(sqlite3* conn, Statement& stmt, const char* prefix) {
     if (stmt.ok() && stmt.step() == SQLITE_DONE)
         return true;
