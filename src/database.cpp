@@ -654,6 +654,15 @@ constexpr const char* kSignalColumns =
 // Rows a batch insert takes: enough to spread a statement's own cost thin.
 constexpr size_t kBatchRows = 32;
 
+// A timeline row's signal and value, at parameters `at` and `at + 1`.
+void bindSignalValue(Statement& stmt, int at, int64_t signal_id, int64_t signal_val) {
+    if (signal_id < 0)
+        stmt.null(at);
+    else
+        stmt.integer(at, signal_id);
+    stmt.integer(at + 1, signal_val);
+}
+
 void bindTimelineRow(Statement& stmt, int at, int step, int64_t time, int current_file_id,
                      int current_line, int64_t signal_id, int64_t signal_val) {
     stmt.integer(at + 1, step);
@@ -665,11 +674,7 @@ void bindTimelineRow(Statement& stmt, int at, int step, int64_t time, int curren
         stmt.integer(at + 3, current_file_id);
         stmt.integer(at + 4, current_line);
     }
-    if (signal_id < 0)
-        stmt.null(at + 5);
-    else
-        stmt.integer(at + 5, signal_id);
-    stmt.integer(at + 6, signal_val);
+    bindSignalValue(stmt, at + 5, signal_id, signal_val);
 }
 
 void bindSignalRow(Statement& stmt, int at, const Database::SignalRow& row) {
@@ -812,14 +817,9 @@ int Database::insertTimelineRows(int step, int64_t time, int current_file_id, in
             // The step's own values are bound once, for every row.
             bindTimelineRow(stmt, 0, step, time, current_file_id, current_line,
                             rows[first].signal_id, rows[first].value);
-            for (size_t i = 1; i < count; ++i) {
-                const int at = static_cast<int>(5 + 2 * i);
-                if (rows[first + i].signal_id < 0)
-                    stmt.null(at);
-                else
-                    stmt.integer(at, rows[first + i].signal_id);
-                stmt.integer(at + 1, rows[first + i].value);
-            }
+            for (size_t i = 1; i < count; ++i)
+                bindSignalValue(stmt, static_cast<int>(5 + 2 * i), rows[first + i].signal_id,
+                                rows[first + i].value);
             return stmt.step() == SQLITE_DONE;
         },
         [&](size_t i) {
