@@ -73,6 +73,12 @@ protected:
         QuietLogs quiet;
         return WexlaCore::instance().compile(paths);
     }
+    // Makes `path` the project's only file and compiles it.
+    std::string compileAlone(const std::string& path) {
+        Database::instance().clear(true);
+        Database::instance().insertProjectStructure({path});
+        return compile({path});
+    }
     SimulationResult simulate() {
         QuietLogs quiet;
         return WexlaCore::instance().simulate();
@@ -547,9 +553,7 @@ module top;
   end
 endmodule
 )");
-    Database::instance().clear(true);
-    Database::instance().insertProjectStructure({gen});
-    const std::string compiled = compile({gen});
+    const std::string compiled = compileAlone(gen);
     EXPECT_NE(compiled.find("\"status\": 200"), std::string::npos) << compiled;
     ASSERT_TRUE(simulate().success);
     EXPECT_EQ(rows("SELECT instance_path FROM instances WHERE instance_path LIKE 'g%' ORDER BY 1;"),
@@ -581,9 +585,7 @@ module top;
   end
 endmodule
 )");
-    Database::instance().clear(true);
-    Database::instance().insertProjectStructure({checked});
-    compile({checked});
+    compileAlone(checked);
     ASSERT_TRUE(simulate().success);
     EXPECT_EQ(rows("SELECT id, instance_id FROM properties ORDER BY id;"),
               (std::vector<std::string>{"in_leaf|top.g[0].u", "in_top|top"}));
@@ -623,9 +625,7 @@ module tb;
   initial #40 $finish;
 endmodule
 )");
-    Database::instance().clear(true);
-    Database::instance().insertProjectStructure({tops});
-    compile({tops});
+    compileAlone(tops);
     ASSERT_TRUE(simulate().success);
     EXPECT_EQ(rows("SELECT i.instance_path, p.instance_path FROM instances i LEFT JOIN "
                    "instances p ON i.parent_id = p.instance_id ORDER BY i.instance_path;"),
@@ -659,9 +659,7 @@ TEST_F(ProjectTest, AnActiveMonitorWaitsInTheMonitorQueueUntilItsRegionRuns) {
   end
 endmodule
 )");
-    Database::instance().clear(true);
-    Database::instance().insertProjectStructure({watch});
-    compile({watch});
+    compileAlone(watch);
     ASSERT_TRUE(simulate().success);
     // Not before the $monitor runs; at every later time step, as its own line.
     EXPECT_EQ(rows("SELECT DISTINCT line, file_id, instance_path, when_line FROM queuestate "
@@ -704,9 +702,7 @@ module top;
   initial #1 \odd"name = 1;
 endmodule
 )");
-    Database::instance().clear(true);
-    Database::instance().insertProjectStructure({file});
-    compile({file});
+    compileAlone(file);
     const SimulationResult r = simulate();
     ASSERT_TRUE(r.success);
     EXPECT_TRUE(r.not_modelled.empty());
