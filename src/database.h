@@ -64,6 +64,7 @@ public:
     // SQLite's own message. Called outside a transaction; answers whether
     // SQLite's checks are off.
     bool checkRunKeysHere();
+    // Back to SQLite's checks; nothing to do when they are on.
     void checkKeysInSQLite();
     // Runs one statement, kept prepared for the next time; a failure is
     // reported as exec_sql reports it.

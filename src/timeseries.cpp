@@ -249,8 +249,8 @@ void TimeSeriesDB::write_step_rows(const TimelineStep& record, const QueueRowRef
     find_signal_rows();
     // One transaction a step at least: a row each on its own would be a commit each.
     if (writes_held && !held_transaction_open) {
-        keys_checked_here = held_rows_only && current_property_state.empty() &&
-                            db.checkRunKeysHere();
+        if (held_rows_only && current_property_state.empty())
+            db.checkRunKeysHere();
         held_transaction_open = db.runKept("BEGIN TRANSACTION;");
         // A fresh run's first rows: the indexes are built once all are in.
         indexes_dropped = held_transaction_open && step == 0 && db.dropRunIndexes();
@@ -289,8 +289,7 @@ void TimeSeriesDB::release_writes() {
         if (!indexed || !db.runKept("COMMIT;"))
             db.runKept("ROLLBACK;");
     }
-    if (std::exchange(keys_checked_here, false))
-        db.checkKeysInSQLite();
+    db.checkKeysInSQLite();
 }
 
 bool TimeSeriesDB::row_limit_reached() {

@@ -301,7 +301,6 @@ private:
     bool held_transaction_open = false;
     bool indexes_dropped = false; // by the held transaction, to be built at its end
     bool held_rows_only = false;
-    bool keys_checked_here = false; // for the held transaction, by Database
 
     // Rows of the steps kept in `timeline`, and of the database's timeline table
     // (counted once per run, then followed insert by insert; -1 until counted).
