@@ -302,9 +302,7 @@ bool sim_state::apply_merged_write(const resolved_write& w, const std::string& c
     }
     const uint64_t old = read_signal_val(sig.pos, sig.type);
     uint64_t next = 0;
-    if (w.whole)
-        next = w.value & width_mask(w.sig_width);
-    else if (!merged_value(old, w.sig_width, w, next))
+    if (!merged_value(old, w.sig_width, w, next))
         return false;
     if (!store_changed(sig, next))
         return false;
