@@ -334,16 +334,16 @@ uint64_t sim_state::store(signal_ref sig, uint64_t v) {
     }
 }
 
-void sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
+bool sim_state::write_lvalue(int lv, uint64_t value, const std::string& cause) {
     const whole_target& target = _whole_targets[static_cast<size_t>(lv)];
-    if (target.whole) {
-        apply_write(target.write_of(value), cause);
-        return;
-    }
+    if (target.whole)
+        return apply_write(target.write_of(value), cause);
     write_list writes;
     resolve_lvalue(lv, value, writes);
+    bool changed = false;
     for (size_t i = 0; i < writes.size(); ++i)
-        apply_write(writes[i], cause);
+        changed = apply_write(writes[i], cause) || changed;
+    return changed;
 }
 
 void sim_state::set_initial_value(signal_ref r, uint64_t v) {

@@ -82,8 +82,6 @@ struct lvalue_t {
     int width = 1;
 };
 
-
-
 // One resolved write: `width` bits at bit `offset` of a signal.
 struct resolved_write {
     signal_ref sig;
@@ -623,8 +621,9 @@ public:
     void run_function(int f);
 
     // Writes a value into a target now: wakes whoever waits on what changed
-    // and tells the recorder. `cause` names the writing process.
-    void write_lvalue(int lv, uint64_t value, const std::string& cause);
+    // and tells the recorder. `cause` names the writing process. Answers
+    // whether anything changed.
+    bool write_lvalue(int lv, uint64_t value, const std::string& cause);
     // The slices a target covers, with their positions resolved now.
     void resolve_lvalue(int lv, uint64_t value, write_list& out);
     // Answers whether the signal changed.

@@ -338,17 +338,7 @@ void sim_state::run_continuous(int proc) {
         schedule_write(std::move(w));
         return;
     }
-    bool changed = false;
-    const whole_target& target = _whole_targets[static_cast<size_t>(s.lhs)];
-    if (target.whole) {
-        changed = apply_write(target.write_of(value), p.name());
-    } else {
-        write_list writes;
-        resolve_lvalue(s.lhs, value, writes);
-        for (size_t i = 0; i < writes.size(); ++i)
-            changed = apply_write(writes[i], p.name()) || changed;
-    }
-    if (changed)
+    if (write_lvalue(s.lhs, value, p.name()))
         note_step(s.line());
 }
 
