@@ -162,12 +162,8 @@ void SimulatorBuilder::registerPort(const InstanceSymbol& inst, const PortSymbol
     const Type& type = value.getType();
     const std::string name = inst_path + "." + std::string(value.name);
     _signal_owners[name] = &value;
-    if (!wholeSignalPort(port)) {
-        _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true,
-                                          false);
-        return;
-    }
-    if (const ValueSymbol* outside = collapsibleConnection(inst, port)) {
+    const bool whole = wholeSignalPort(port);
+    if (const ValueSymbol* outside = whole ? collapsibleConnection(inst, port) : nullptr) {
         try {
             // One signal seen under two names: no copy, no delta between them.
             const wsim_kernel::signal_ref sig = signalOf(*outside);
@@ -180,7 +176,8 @@ void SimulatorBuilder::registerPort(const InstanceSymbol& inst, const PortSymbol
         }
     }
     _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()), line, true, false);
-    initialisePort(port, _signals[&value]);
+    if (whole)
+        initialisePort(port, _signals[&value]);
 }
 
 const ValueSymbol* SimulatorBuilder::collapsibleConnection(const InstanceSymbol& inst,
