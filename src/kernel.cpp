@@ -187,14 +187,6 @@ std::vector<signal_ref> sim_state::expression_reads(int expr, bool through_funct
     return out;
 }
 
-static size_t store_index(operand_t type) {
-    switch (type) {
-    case operand_t::BYTE: return 1;
-    case operand_t::LONG: return 2;
-    default: return 0;
-    }
-}
-
 void sim_state::add_fanout(signal_ref sig, int proc, int stmt) { add_fanout(sig, {proc, stmt}); }
 
 void sim_state::add_fanout(signal_ref sig, fanout_t entry) {
@@ -237,11 +229,7 @@ void sim_state::build_wake_lists() {
 }
 
 const std::string& sim_state::signal_name(signal_ref r) {
-    switch (r.type) {
-    case operand_t::BYTE: return _names[1].at(static_cast<size_t>(r.pos));
-    case operand_t::LONG: return _names[2].at(static_cast<size_t>(r.pos));
-    default: return _names[0].at(static_cast<size_t>(r.pos));
-    }
+    return _names[store_index(r.type)].at(static_cast<size_t>(r.pos));
 }
 
 void sim_state::resolve_lvalue(int lv, uint64_t value, write_list& out) {

@@ -727,8 +727,7 @@ private:
     // Wakes who waits on a change of `sig`, a signal of the bit, byte or long
     // store; most signals have no waiter, and cost no call.
     void wake_fanout(signal_ref sig, uint64_t old_value, uint64_t new_value) {
-        wake_waiters(sig.type == operand_t::BYTE ? 1 : sig.type == operand_t::LONG ? 2 : 0,
-                     sig.pos, old_value, new_value);
+        wake_waiters(store_index(sig.type), sig.pos, old_value, new_value);
     }
     // The same for position `pos` of the store with waiter lists `store`.
     void wake_waiters(size_t store, int pos, uint64_t old_value, uint64_t new_value) {

@@ -39,6 +39,15 @@ inline operand_t store_for_width(int width) {
     return width <= 8 ? operand_t::BYTE : operand_t::LONG;
 }
 
+// The index of a signal's store among the bit, byte and long stores.
+inline size_t store_index(operand_t type) {
+    switch (type) {
+    case operand_t::BYTE: return 1;
+    case operand_t::LONG: return 2;
+    default: return 0;
+    }
+}
+
 inline uint64_t width_mask(int width) {
     if (width >= 64)
         return ~uint64_t{0};
