@@ -356,52 +356,51 @@ std::optional<RecordedUntil> TimeSeriesDB::recorded_until() const {
     return RecordedUntil{timeline.back().step, static_cast<int64_t>(timeline.back().simulationTime)};
 }
 
-void for_each_change(const std::vector<TimelineStep>& timeline,
-                     const std::function<void(const TimelineStep&, const std::string&, int64_t)>& f) {
-    std::map<std::string, int64_t> last;
-    for (const auto& step : timeline) {
-        // Both in name order: one walk along the last values finds each name.
-        auto at = last.begin();
-        for (const auto& [name, value] : step.signalState) {
-            while (at != last.end() && at->first < name)
-                ++at;
-            if (at != last.end() && at->first == name) {
-                if (at->second != value)
-                    f(step, name, value);
-                at->second = value;
-                ++at;
-                continue;
-            }
-            if (value != 0)
-                f(step, name, value);
-            last.emplace_hint(at, name, value);
-        }
-    }
-}
+namespace {
 
-// The changes for_each_change finds in `now` after `before`. Names are only
-// ever added, so the step before holds every name seen so far, and one as
-// long holds the same names.
-int changes_since(const std::map<std::string, int64_t>* before,
-                  const std::map<std::string, int64_t>& now) {
-    int changes = 0;
+// Calls `f` with every value of `now` that differs from the step `before`
+// (none: the first step), or that is not 0 where `before` lacks the name.
+// Names are only ever added, so the step before holds every name seen so far,
+// and one as long holds the same names.
+template <typename F>
+void each_change_since(const std::map<std::string, int64_t>* before,
+                       const std::map<std::string, int64_t>& now, F&& f) {
     if (before && before->size() == now.size()) {
         auto was = before->begin();
         for (const auto& [name, value] : now)
-            changes += (was++)->second != value;
-        return changes;
+            if ((was++)->second != value)
+                f(name, value);
+        return;
     }
     static const std::map<std::string, int64_t> none;
     const auto& last = before ? *before : none;
+    // Both in name order: one walk along the step before finds each name.
     auto was = last.cbegin();
     for (const auto& [name, value] : now) {
         while (was != last.cend() && was->first < name)
             ++was;
-        if (was != last.cend() && was->first == name)
-            changes += (was++)->second != value;
-        else
-            changes += value != 0;
+        const bool known = was != last.cend() && was->first == name;
+        if (known ? (was++)->second != value : value != 0)
+            f(name, value);
     }
+}
+
+} // namespace
+
+void for_each_change(const std::vector<TimelineStep>& timeline,
+                     const std::function<void(const TimelineStep&, const std::string&, int64_t)>& f) {
+    const std::map<std::string, int64_t>* before = nullptr;
+    for (const auto& step : timeline) {
+        each_change_since(before, step.signalState,
+                          [&](const std::string& name, int64_t value) { f(step, name, value); });
+        before = &step.signalState;
+    }
+}
+
+int changes_since(const std::map<std::string, int64_t>* before,
+                  const std::map<std::string, int64_t>& now) {
+    int changes = 0;
+    each_change_since(before, now, [&changes](const std::string&, int64_t) { ++changes; });
     return changes;
 }
 
