@@ -17,4 +17,13 @@ struct SignalRegistry {
     // Port and reg, as the recorder had them, in the order of `positions`.
     std::vector<std::pair<bool, bool>> port_and_reg;
     std::string json() const;
+    // A name registered without a width or a type is one bit.
+    int width_of(const std::string& name) const {
+        auto it = widths.find(name);
+        return it == widths.end() ? 1 : it->second;
+    }
+    wsim_kernel::operand_t type_of(const std::string& name) const {
+        auto it = types.find(name);
+        return it == types.end() ? wsim_kernel::operand_t::BIT : it->second;
+    }
 };

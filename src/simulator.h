@@ -112,8 +112,6 @@ public:
                               bool is_reg);
     // A second name for a signal: a port bound to it directly.
     void registerAlias(const std::string& name, signal_ref sig, int width, int line);
-    int getSignalWidth(const std::string& name) const;
-    operand_t getSignalType(const std::string& name) const;
     int getLineNumber(slang::SourceLocation loc) const;
     int get_file_id(slang::SourceLocation loc) const;
     std::string fileName(slang::SourceLocation loc) const;

@@ -72,16 +72,6 @@ void SimulatorBuilder::registerAlias(const std::string& name, wsim_kernel::signa
     recorder.record_signal_change(name, static_cast<int64_t>(state.read(sig)));
 }
 
-int SimulatorBuilder::getSignalWidth(const std::string& name) const {
-    auto it = signal_widths.find(name);
-    return it == signal_widths.end() ? 1 : it->second;
-}
-
-operand_t SimulatorBuilder::getSignalType(const std::string& name) const {
-    auto it = signal_types.find(name);
-    return it == signal_types.end() ? operand_t::BIT : it->second;
-}
-
 int SimulatorBuilder::getLineNumber(slang::SourceLocation loc) const {
     if (!sourceMgr || !loc.valid())
         return 0;
@@ -188,10 +178,8 @@ std::string SignalRegistry::json() const {
         if (!first)
             out += ",\n";
         first = false;
-        auto found_type = types.find(name);
-        const operand_t type = found_type == types.end() ? operand_t::BIT : found_type->second;
-        auto found_width = widths.find(name);
-        const int width = found_width == widths.end() ? 1 : found_width->second;
+        const operand_t type = type_of(name);
+        const int width = width_of(name);
         const auto [is_port, is_reg] = *flags++;
         out += "  {\"name\":\"";
         append_json_escaped(out, name);
