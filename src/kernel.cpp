@@ -568,6 +568,7 @@ void sim_state::clear() {
     _nba_now.clear();
     _nba_applying.clear();
     _observed.clear();
+    _reached.clear();
     _disable_checks.clear();
     _wakes.clear();
     _future_writes.clear();

@@ -159,6 +159,7 @@ enum class assign_t : int {
     CASE = 13,       // continues at the arm of case table `table`
     NBA_DUE = 14,    // hands the writes of held list `table` to the NBA region
     SAMPLE = 15,     // a clock tick of the stable entries of sample group `table`
+    ATTEMPT = 16,    // a procedure reaches the concurrent assertion of property `table`
 };
 
 enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
@@ -185,8 +186,8 @@ public:
     time_t delay = 0;
     int target = 0;     // statement index (JUMP, BRANCH)
     int events = 0;     // event list (WAIT)
-    // Case table (CASE); property index (PROP); held list (NBA whose update
-    // waits for an event, NBA_DUE); sample group (SAMPLE).
+    // Case table (CASE); property index (PROP, ATTEMPT); held list (NBA whose
+    // update waits for an event, NBA_DUE); sample group (SAMPLE).
     int table = 0;
     sf_kind task = sf_kind::NONE;
 
@@ -291,7 +292,8 @@ struct prop_step {
 
 // One concurrent property: an optional boolean antecedent and a sequence of
 // steps. Every clock tick whose antecedent holds starts an attempt, and each
-// attempt is judged on its own.
+// attempt is judged on its own. A property written in a procedure starts
+// one only at the first tick after the procedure reached it.
 class prop_t {
 public:
     // A step an attempt waits at, tested at every tick from `from` to `to`.
@@ -314,6 +316,9 @@ public:
     // One tick of the property's clock at simulation time `now`.
     void evaluate(time_t now);
     bool in_flight() const { return !_attempts.empty(); }
+    // The procedure reached the assertion and that time step has ended: the
+    // next tick starts an attempt (IEEE 1800 16.14.6).
+    void request_attempt() { _requested = true; }
     // Between ticks: when the disable condition holds, the attempts in flight
     // end with no result.
     void disable_in_flight(time_t now);
@@ -322,6 +327,7 @@ public:
     bool disable_check_queued = false; // stands in the kernel's list of checks
     int antecedent_exp = 0; // closure; 0: every tick starts an attempt
     std::vector<prop_step> steps;
+    bool procedural = false; // attempts start only where request_attempt() asks
 
 private:
     enum class outcome { PENDING, PASS, FAIL };
@@ -335,6 +341,7 @@ private:
     std::vector<int> _stable_deps;
     uint64_t _ticks = 0;
     std::vector<attempt> _attempts;
+    bool _requested = false;
     attempt _fresh;
     std::vector<int8_t> _holds; // this tick's step conditions: -1 not yet read
     std::vector<uint8_t> _reached;
@@ -765,6 +772,11 @@ private:
     void run_monitor_region();
     void note_monitor_change(int watcher);
     void run_observed_region();
+    // A procedure reached a concurrent assertion: the attempt waits for the
+    // observed region, where it matures, unless the procedure resumes from
+    // an event control before then (IEEE 1800 16.14.6.2).
+    void reach_assertion(int prop, int proc, int stmt) { _reached.push_back({prop, proc, stmt}); }
+    void flush_reached(int proc);
     void queue_disable_check(int proc);
     // Disable conditions are judged once a region has run, on the values it
     // left, as a process waiting on their operands would see them: not
@@ -913,6 +925,12 @@ private:
     std::vector<nba_write> _nba_now;
     std::vector<nba_write> _nba_applying;
     std::vector<int> _observed; // property processes clocked in this step
+    struct reached_assertion {
+        int prop = 0;
+        int proc = 0; // the procedure, at its ATTEMPT statement `stmt`
+        int stmt = 0;
+    };
+    std::vector<reached_assertion> _reached; // attempts not yet matured, in order
     std::vector<int> _disable_checks; // properties whose disable condition may have come true
     std::vector<timed_wake> _wakes;            // heap of processes
     std::vector<pending_write> _future_writes; // heap by (when, seq)

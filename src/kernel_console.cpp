@@ -89,6 +89,8 @@ void sim_state::for_each_queued(
         f(monitor, _processes[static_cast<size_t>(_monitor.proc)], _monitor.line, now);
     for (int proc : _observed)
         process_entry(observed, proc, now);
+    for (const reached_assertion& r : _reached)
+        statement_entry(observed, r.proc, r.stmt, now);
     // The future in time order, ties in the order they were scheduled.
     std::vector<timed_wake> wakes(_wakes);
     std::sort(wakes.begin(), wakes.end(),

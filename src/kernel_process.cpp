@@ -75,6 +75,8 @@ void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_va
             }
         } else if (p.state == proc_state::WAITING && p.pc == f.stmt) {
             ++p.pc;
+            if (!_reached.empty())
+                flush_reached(f.proc);
             make_ready(f.proc);
         }
     }
@@ -250,6 +252,11 @@ void sim_state::execute(int proc) {
             ++p.pc;
             sample_tick(s.table);
             break;
+        case assign_t::ATTEMPT:
+            reach_assertion(s.table, proc, p.pc);
+            ++p.pc;
+            note_step(s.line());
+            break;
         case assign_t::SF:
             ++p.pc;
             run_system_task(s);
@@ -348,6 +355,10 @@ void sim_state::run_property(int proc) {
     prop.evaluate(_current_simulation_time);
     // $rose and its kind compare with the values at the previous clock tick.
     update_stable_deps(prop);
+}
+
+void sim_state::flush_reached(int proc) {
+    std::erase_if(_reached, [proc](const reached_assertion& r) { return r.proc == proc; });
 }
 
 void sim_state::queue_disable_check(int proc) {

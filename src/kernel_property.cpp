@@ -4,6 +4,7 @@
 #include "kernel.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace wsim_kernel {
 
@@ -94,8 +95,10 @@ prop_t::outcome prop_t::advance(attempt& a, uint64_t tick) {
 // a property that keeps failing (or passing) shows one event until it
 // changes.
 void prop_t::evaluate(time_t now) {
-    if (steps.empty())
+    // A procedure's assertion that nobody reached has no attempt to judge.
+    if (steps.empty() || (procedural && !_requested && _attempts.empty()))
         return;
+    const bool requested = std::exchange(_requested, false);
     const uint64_t tick = _ticks++;
     _holds.assign(steps.size(), -1);
     const implication_t entry = _state;
@@ -116,7 +119,8 @@ void prop_t::evaluate(time_t now) {
 
     bool started = false;
     outcome fresh = outcome::PENDING;
-    if (!off && (antecedent_exp == 0 || call_exp(antecedent_exp))) {
+    if (!off && (!procedural || requested) &&
+        (antecedent_exp == 0 || call_exp(antecedent_exp))) {
         started = true;
         // Most attempts are decided at once: their storage is kept for the next.
         _fresh.waits.assign(1, {0, tick + steps[0].min_delay, tick + steps[0].max_delay});

@@ -107,6 +107,11 @@ void sim_state::apply_nba_region() {
 }
 
 void sim_state::run_observed_region() {
+    // Attempts the procedures asked for start at this tick of their
+    // property's clock, or at its next.
+    for (const reached_assertion& r : _reached)
+        props(r.prop).request_attempt();
+    _reached.clear();
     if (_observed.empty())
         return;
     std::vector<int> due;

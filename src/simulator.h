@@ -188,8 +188,11 @@ public:
     bool compileSystemTask(const slang::ast::CallExpression& call, int line_ctx, Program& prog);
 
     // ---- Concurrent assertions (simulator_assertions.cpp) -----------------
+    // `procedure`: the program of the procedure that holds the assertion,
+    // which gets the statement that asks for its attempts; null for an
+    // assertion outside procedures, attempted at every tick of its clock.
     void compileAssertion(const slang::ast::ConcurrentAssertionStatement& stmt,
-                          const slang::ast::TimingControl* enclosing_clock);
+                          Program* procedure);
     // Results are kept by label, so every property gets one of its own: an
     // unlabelled one is named after its line, and a label met again (another
     // instance of its module, or another assertion on the line) takes "_2", "_3"...
@@ -241,9 +244,10 @@ private:
         // when nothing nearer knows its place.
         slang::SourceLocation origin;
         int function_result_width = 1;
-        // The event control the latest statement waited on: the clock of a
-        // concurrent assertion written inside a clocked block.
-        const slang::ast::TimingControl* last_event = nullptr;
+        // The procedure being compiled, and the clock it gives concurrent
+        // assertions that name none (found when the first is met; null: none).
+        const slang::ast::ProceduralBlockSymbol* procedure = nullptr;
+        std::optional<const slang::ast::TimingControl*> inferred_clock;
         std::set<const slang::ast::SubroutineSymbol*> inlining;
         // The procedure's own event control when it gives a clock that the
         // sampled-value functions in its body go by, and that clock.

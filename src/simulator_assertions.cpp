@@ -3,11 +3,17 @@
 // cycle delays (a lone boolean is a sequence of one step), asserted on its
 // own or as the consequent of an implication whose antecedent is a boolean.
 // Any other operator is reported and the assertion is left out rather than
-// checked as something else.
+// checked as something else. One written in a procedure is attempted only
+// where the procedure reaches it, clocked by its own clock or the one the
+// procedure gives.
 #include "simulator.h"
 #include "timeseries.h"
 
 #include <slang/syntax/AllSyntax.h>
+
+#include <algorithm>
+#include <set>
+#include <vector>
 
 using namespace slang::ast;
 using wsim_kernel::assign_t;
@@ -146,6 +152,89 @@ const AssertionExpr& unwrapProperty(const AssertionExpr& ae, const Expression*& 
     }
 }
 
+// What a procedure's body does besides waiting at the event control in
+// front of it: whether it waits anywhere else (also inside the tasks it
+// calls), and the symbols it names outside its concurrent assertions.
+struct ProcedureScan : public ASTVisitor<ProcedureScan, true, true> {
+    bool waits = false;
+    std::set<const Symbol*> named;
+    std::set<const SubroutineSymbol*>* tasks_scanned = nullptr;
+
+    void handle(const TimedStatement&) { waits = true; }
+    void handle(const WaitStatement&) { waits = true; }
+    void handle(const WaitForkStatement&) { waits = true; }
+    void handle(const WaitOrderStatement&) { waits = true; }
+    void handle(const ConcurrentAssertionStatement&) {}
+    void handle(const AssignmentExpression& a) {
+        if (a.timingControl && !a.isNonBlocking())
+            waits = true;
+        visitDefault(a);
+    }
+    void handle(const CallExpression& c) {
+        const auto* sub = std::get_if<const SubroutineSymbol*>(&c.subroutine);
+        if (sub && *sub && (*sub)->subroutineKind == SubroutineKind::Task &&
+            tasks_scanned->insert(*sub).second) {
+            ProcedureScan inner;
+            inner.tasks_scanned = tasks_scanned;
+            (*sub)->getBody().visit(inner);
+            waits = waits || inner.waits;
+        }
+        visitDefault(c);
+    }
+    void handle(const NamedValueExpression& e) { named.insert(&e.symbol); }
+    void handle(const HierarchicalValueExpression& e) { named.insert(&e.symbol); }
+};
+
+struct NamesIn : public ASTVisitor<NamesIn, false, true> {
+    std::vector<const Symbol*> names;
+    void handle(const NamedValueExpression& e) { names.push_back(&e.symbol); }
+    void handle(const HierarchicalValueExpression& e) { names.push_back(&e.symbol); }
+};
+
+// The clock a procedure gives the concurrent assertions in it that name
+// none (IEEE 1800 16.14.6): its one event control, in front of a body that
+// waits nowhere else, holds exactly one edge event whose signals the body
+// does not read; the other events are resets and the like.
+const TimingControl* inferredClock(const ProceduralBlockSymbol& block) {
+    const ProceduralBlockKind kind = block.procedureKind;
+    if (kind != ProceduralBlockKind::Always && kind != ProceduralBlockKind::AlwaysFF &&
+        kind != ProceduralBlockKind::Initial)
+        return nullptr;
+    const Statement& body = block.getBody();
+    if (body.kind != StatementKind::Timed)
+        return nullptr;
+    const auto& timed = body.as<TimedStatement>();
+    std::vector<const TimingControl*> events;
+    if (timed.timing.kind == TimingControlKind::SignalEvent)
+        events.push_back(&timed.timing);
+    else if (timed.timing.kind == TimingControlKind::EventList)
+        for (const TimingControl* t : timed.timing.as<EventListControl>().events)
+            events.push_back(t);
+    if (events.empty())
+        return nullptr;
+    std::set<const SubroutineSymbol*> tasks_scanned;
+    ProcedureScan scan;
+    scan.tasks_scanned = &tasks_scanned;
+    timed.stmt.visit(scan);
+    if (scan.waits)
+        return nullptr;
+    const TimingControl* found = nullptr;
+    for (const TimingControl* t : events) {
+        if (t->kind != TimingControlKind::SignalEvent ||
+            t->as<SignalEventControl>().edge == EdgeKind::None)
+            continue;
+        NamesIn signals;
+        t->as<SignalEventControl>().expr.visit(signals);
+        if (std::any_of(signals.names.begin(), signals.names.end(),
+                        [&](const Symbol* s) { return scan.named.count(s) != 0; }))
+            continue;
+        if (found)
+            return nullptr;
+        found = t;
+    }
+    return found;
+}
+
 } // namespace
 
 std::string SimulatorBuilder::primarySignalName(const Expression& expr) {
@@ -234,7 +323,7 @@ std::string SimulatorBuilder::uniqueLabel(const std::string& base, bool written)
 }
 
 void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt,
-                                        const TimingControl* enclosing_clock) {
+                                        Program* procedure) {
     const slang::SourceLocation where = stmt.sourceRange.start();
     if (!isChecked(stmt.assertionKind)) {
         reportNotModelled(where, stmt.assertionKind == AssertionKind::CoverProperty
@@ -243,6 +332,8 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         return;
     }
     auto& state = sim_state::instance();
+    if (procedure && !_ctx.inferred_clock)
+        _ctx.inferred_clock = inferredClock(*_ctx.procedure);
     try {
         Restore keep(_ctx);
         _ctx.in_property = true;
@@ -251,10 +342,12 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         const Expression* disable_expr = nullptr;
         const TimingControl* clock = nullptr;
         const AssertionExpr& property = unwrapProperty(stmt.propertySpec, disable_expr, clock);
+        if (!clock && procedure)
+            clock = *_ctx.inferred_clock;
         if (!clock)
-            clock = enclosing_clock;
-        if (!clock)
-            unmodelled("assertion without a clock", where);
+            unmodelled(procedure ? "assertion in a procedure that gives no clock"
+                                 : "assertion without a clock",
+                       where);
 
         // Take the property apart before anything is registered.
         const Expression* antecedent = nullptr;
@@ -296,6 +389,7 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
 
         wsim_kernel::prop_t prop(label, stmt_line);
         prop.disable_iff_expr = disable;
+        prop.procedural = procedure != nullptr;
         if (antecedent)
             prop.antecedent_exp = conditionClosure(*antecedent);
         for (const SequenceStep& step : steps)
@@ -320,6 +414,11 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         s.table = prop_index;
         Program prog{s};
         addProcess(std::move(proc), prog);
+        if (procedure) {
+            assignment_t reach(assign_t::ATTEMPT, s.line());
+            reach.table = prop_index;
+            procedure->push_back(reach);
+        }
         // Its results are recorded; what it runs when it passes or fails is not.
         for (const Statement* action : {stmt.ifTrue, stmt.ifFalse})
             if (action && action->kind != StatementKind::Empty)

@@ -221,7 +221,6 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
                 return;
             }
             compileTiming(timed.timing, s, prog);
-            _ctx.last_event = &timed.timing;
             if (&timed == _ctx.clocked_body) {
                 // Each tick of the clock samples what the body's
                 // sampled-value functions compare.
@@ -240,7 +239,8 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
             return;
         }
         case StatementKind::ConcurrentAssertion:
-            compileAssertion(s.as<ConcurrentAssertionStatement>(), _ctx.last_event);
+            compileAssertion(s.as<ConcurrentAssertionStatement>(),
+                             _ctx.procedure ? &prog : nullptr);
             return;
         case StatementKind::Return: {
             const auto& ret = s.as<ReturnStatement>();

@@ -350,6 +350,8 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     _ctx.origin = block.location;
 
     const Statement& body = block.getBody();
+    // An assertion outside procedures comes as a procedure of its own, its
+    // label making it a block.
     if (block.isFromAssertion) {
         if (body.kind == StatementKind::ConcurrentAssertion)
             compileAssertion(body.as<ConcurrentAssertionStatement>(), nullptr);
@@ -372,6 +374,7 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     process_t proc(line, _ctx.process_name, type);
     proc.set_instance_id(path.empty() ? _top_module_name : path);
 
+    _ctx.procedure = &block;
     _ctx.clocked_body = clockedBody(block, _ctx.clock);
     Program prog;
     compileStatement(body, prog);

@@ -424,3 +424,52 @@ endmodule
     // ##1 b alone: b must hold one clock after every clock.
     EXPECT_EQ(eventsOf("delayed"), "15=FAIL");
 }
+
+TEST(Assertions, InAProcedureAnAttemptStartsOnlyWhereTheProcedureReachesIt) {
+    Simulation sim(60);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0, req = 0, ack = 0, go = 0, rst_n = 1, y = 0, x = 0;
+  logic [1:0] mode = 0;
+  always #5 clk = ~clk;
+  always_ff @(posedge clk) if (go) hs: assert property (req |-> ##2 ack);
+  every_clock: assert property (@(posedge clk) req |-> ##2 ack);
+  always @(posedge clk) case (mode) 2'd1: m1: assert property (req); default: ; endcase
+  always @(posedge clk or negedge rst_n) if (!rst_n) in_reset: assert property (y);
+  initial @(posedge clk) once: assert property (req);
+  always @(x) if (x) glitch: assert property (@(posedge clk) req);
+  initial begin
+    #12 go = 1; req = 1; x = 1;
+    #0 x = 0;
+    #5 rst_n = 0;
+    #3 y = 1;
+    #2 go = 0; mode = 1; x = 1;
+    #1 rst_n = 1;
+    #9 req = 0; ack = 1;
+    #6 mode = 2;
+    #4 ack = 0;
+  end
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_TRUE(r.not_modelled.empty());
+    // Rising edges at 5, 15, 25, 35, 45. go is high at 15 only: hs is
+    // attempted there and passes two clocks later, with ack high at 35;
+    // the same property outside the procedure is attempted at 25 as well
+    // and fails at 45. m1 is reached at 25 and 35, mode being 1 from 22 to
+    // 38. in_reset (clocked by posedge clk: the body reads rst_n) is reached
+    // at 17, between clocks; its attempt starts at the next clock, 25, and
+    // judges y as sampled there. once is reached at the first clock. x
+    // rises and falls within 12: the procedure reached glitch, then resumed
+    // before the observed region, which drops that attempt; x rises again
+    // at 22, and the attempt starts at 25.
+    expectEvents({{"hs", "35=PASS"}, {"every_clock", "35=PASS 45=FAIL"},
+                  {"m1", "25=PASS 35=FAIL"}, {"in_reset", "25=PASS"}, {"once", "5=FAIL"},
+                  {"glitch", "25=PASS"}});
+    // The attempt in_reset asked for waits in the observed region of 17.
+    bool waits_at_17 = false;
+    for (const auto& step : recorder().get_timeline())
+        for (const auto& item : step.queues.observed)
+            waits_at_17 = waits_at_17 || (step.simulationTime == 17 && item.line == 9);
+    EXPECT_TRUE(waits_at_17);
+}

@@ -1,7 +1,8 @@
 // The design corpus (tests/designs/): every design is simulated the way a
 // front end does it, and what it printed is compared with what Icarus Verilog
 // prints for it (NAME.expected), or what the engine reports as left out of
-// the model is compared with NAME.notmodelled.
+// the model is compared with NAME.notmodelled. Where NAME.assertions exists,
+// the concurrent assertions' recorded results are compared with it too.
 //
 // Each design runs in a Node process of its own (scenarios/run_design.js):
 // the engine keeps the simulation in process-wide state, and a design that
@@ -98,6 +99,34 @@ function formatReport(entries) {
   return entries.map((entry) => `${entry.line}: ${entry.construct}`).sort();
 }
 
+// NAME.assertions holds one line per property label, its recorded results
+// in order: `pa: 15=FAIL 25=PASS` (a label alone: no result). Every label
+// that records a result must be listed. Answers null when they agree.
+function assertionsVerdict(name, result) {
+  const file = path.join(designsDir, `${name}.assertions`);
+  if (!fs.existsSync(file)) return null;
+  if (!Array.isArray(result.assertionEvents)) return 'getPropertyResults() answered no "assertionEvents" list';
+  const got = new Map();
+  for (const e of result.assertionEvents) {
+    got.set(e.label, [...(got.get(e.label) ?? []), `${e.time}=${e.result}`]);
+  }
+  const want = new Map();
+  const problems = [];
+  for (const line of fs.readFileSync(file, 'utf8').split('\n').filter((l) => l.trim())) {
+    const at = line.indexOf(':');
+    if (at < 0) problems.push(`${name}.assertions: no "label:" in ${JSON.stringify(line)}`);
+    else want.set(line.slice(0, at).trim(), line.slice(at + 1).trim());
+  }
+  for (const [label, events] of want) {
+    const have = (got.get(label) ?? []).join(' ');
+    if (have !== events) problems.push(`${label}: expected "${events}", got "${have}"`);
+  }
+  for (const [label, events] of got) {
+    if (!want.has(label)) problems.push(`${label} is not listed but recorded "${events.join(' ')}"`);
+  }
+  return problems.length ? `assertion results differ:\n  ${problems.join('\n  ')}` : null;
+}
+
 // Answers null when the design behaves as its files say, else why not.
 function verdict(name, result) {
   if (result.crash) return result.crash;
@@ -120,6 +149,8 @@ function verdict(name, result) {
   }
   const difference = firstDifference(fs.readFileSync(path.join(designsDir, `${name}.expected`), 'utf8'), output);
   if (difference) return `${difference}\n--- printed ---\n${output.split('\n').slice(0, 40).join('\n')}`;
+  const assertions = assertionsVerdict(name, result);
+  if (assertions) return assertions;
   if (Array.isArray(result.notModelled) && result.notModelled.length > 0) {
     return `printed the right output but reports left-out constructs: ${formatReport(result.notModelled).join('; ')}`;
   }
@@ -131,6 +162,11 @@ test('every design has either an expected output or a left-out report, and the k
     const expected = fs.existsSync(path.join(designsDir, `${name}.expected`));
     const left = fs.existsSync(path.join(designsDir, `${name}.notmodelled`));
     assert.ok(expected !== left, `${name} needs exactly one of ${name}.expected and ${name}.notmodelled`);
+    const assertions = fs.existsSync(path.join(designsDir, `${name}.assertions`));
+    assert.ok(!assertions || expected, `${name}.assertions goes with ${name}.expected`);
+  }
+  for (const file of fs.readdirSync(designsDir).filter((f) => f.endsWith('.assertions'))) {
+    assert.ok(designs.includes(file.slice(0, -'.assertions'.length)), `${file} belongs to no design`);
   }
   for (const name of readKnownFailures()) {
     assert.ok(designs.includes(name), `known-failures.txt names ${name}, which is no design`);

@@ -12,7 +12,9 @@ const { loadModule } = require('../support');
 const design = path.resolve(process.argv[2]);
 const dir = process.cwd();
 const dbPath = path.join(dir, 'project.db');
-const result = { compiled: null, success: null, error: null, notModelled: null, console: null };
+const result = {
+  compiled: null, success: null, error: null, notModelled: null, console: null, assertionEvents: null,
+};
 const save = () => fs.writeFileSync(path.join(dir, 'result.json'), JSON.stringify(result));
 
 // Every corpus design ends well within this many cycles; a run that reaches
@@ -35,5 +37,6 @@ if (compiled.status === 200) {
   result.notModelled = init.meta?.notModelled ?? null;
   const consolePath = path.join(dir, 'wexla_sim_console.txt');
   result.console = fs.existsSync(consolePath) ? fs.readFileSync(consolePath, 'utf8') : null;
+  result.assertionEvents = JSON.parse(wexla.getPropertyResults()).assertionEvents ?? null;
   save();
 }
