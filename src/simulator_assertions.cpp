@@ -191,6 +191,28 @@ struct NamesIn : public ASTVisitor<NamesIn, false, true> {
     void handle(const HierarchicalValueExpression& e) { names.push_back(&e.symbol); }
 };
 
+// The first value that an assertion in a procedure takes as the procedure
+// reaches it rather than at its clock (IEEE 1800 16.14.6.1): an automatic
+// variable's, or a const cast's. Not modelled.
+struct ValuesTakenWhenReached : public ASTVisitor<ValuesTakenWhenReached, false, true> {
+    const Expression* found = nullptr;
+    std::string phrase;
+    void handle(const NamedValueExpression& e) {
+        if (!found && e.symbol.kind == SymbolKind::Variable &&
+            e.symbol.as<VariableSymbol>().lifetime == VariableLifetime::Automatic) {
+            found = &e;
+            phrase = "automatic variable in a procedural assertion";
+        }
+    }
+    void handle(const ConversionExpression& c) {
+        if (!found && c.isConstCast) {
+            found = &c;
+            phrase = "const cast in a procedural assertion";
+        }
+        visitDefault(c);
+    }
+};
+
 // The clock a procedure gives the concurrent assertions in it that name
 // none (IEEE 1800 16.14.6): its one event control, in front of a body that
 // waits nowhere else, holds exactly one edge event whose signals the body
@@ -348,6 +370,12 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
             unmodelled(procedure ? "assertion in a procedure that gives no clock"
                                  : "assertion without a clock",
                        where);
+        if (procedure) {
+            ValuesTakenWhenReached taken;
+            stmt.propertySpec.visit(taken);
+            if (taken.found)
+                unmodelled(taken.phrase, taken.found->sourceRange.start());
+        }
 
         // Take the property apart before anything is registered.
         const Expression* antecedent = nullptr;
