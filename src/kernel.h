@@ -293,7 +293,8 @@ struct prop_step {
 // One concurrent property: an optional boolean antecedent and a sequence of
 // steps. Every clock tick whose antecedent holds starts an attempt, and each
 // attempt is judged on its own. A property written in a procedure starts
-// one only at the first tick after the procedure reached it.
+// one only where the procedure reached it: at that time step's tick, or at
+// the next tick.
 class prop_t {
 public:
     // A step an attempt waits at, tested at every tick from `from` to `to`.

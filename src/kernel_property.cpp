@@ -95,9 +95,10 @@ prop_t::outcome prop_t::advance(attempt& a, uint64_t tick) {
 // a property that keeps failing (or passing) shows one event until it
 // changes.
 void prop_t::evaluate(time_t now) {
-    // A procedure's assertion that nobody reached has no attempt to judge.
-    if (steps.empty() || (procedural && !_requested && _attempts.empty()))
+    if (steps.empty())
         return;
+    // A tick at which a procedure's assertion was not reached starts no
+    // attempt, as a false antecedent starts none.
     const bool requested = std::exchange(_requested, false);
     const uint64_t tick = _ticks++;
     _holds.assign(steps.size(), -1);

@@ -466,6 +466,9 @@ endmodule
     expectEvents({{"hs", "35=PASS"}, {"every_clock", "35=PASS 45=FAIL"},
                   {"m1", "25=PASS 35=FAIL"}, {"in_reset", "25=PASS"}, {"once", "5=FAIL"},
                   {"glitch", "25=PASS"}});
+    // A clock at which the procedure did not reach m1 shows no attempt, as
+    // a false antecedent does.
+    EXPECT_EQ(statesAt("m1", {15, 25, 35, 45}), "VACUOUS PASS FAIL VACUOUS");
     // The attempt in_reset asked for waits in the observed region of 17.
     bool waits_at_17 = false;
     for (const auto& step : recorder().get_timeline())

@@ -16,9 +16,11 @@
 //   at 5, and no attempt after.
 // - pr: clocked by posedge clk (the body reads rst_n). rst_n is 0 from 12 to
 //   22, b with it: at 15 the procedure takes the reset branch and pr is not
-//   attempted. At 5, 25, 35 and 45 b is 1: each attempt passes, recorded
-//   once, at 5 (a result decided where its attempt starts is recorded when
-//   it differs from the last one recorded, as for any assertion).
+//   attempted. At 5, 25, 35 and 45 b is 1: each attempt passes.
+// As for any assertion, a result decided at the clock its attempt starts is
+// recorded when it differs from the last one: a clock without an attempt
+// counts as a vacuous one (as a false antecedent of an implication does),
+// so pr's passes are recorded at 5 and again at 25, after 15.
 `timescale 1ns/1ns
 module procedural_assertions;
   logic clk = 0, a = 0, en = 0, rst_n = 1, b = 1;
