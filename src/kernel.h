@@ -317,8 +317,9 @@ public:
     // One tick of the property's clock at simulation time `now`.
     void evaluate(time_t now);
     bool in_flight() const { return !_attempts.empty(); }
-    // The procedure reached the assertion and that time step has ended: the
-    // next tick starts an attempt (IEEE 1800 16.14.6).
+    // A procedure reached the assertion, and its time step has come to the
+    // observed region: this step's tick, or the next, starts an attempt
+    // (IEEE 1800 16.14.6).
     void request_attempt() { _requested = true; }
     // Between ticks: when the disable condition holds, the attempts in flight
     // end with no result.

@@ -191,9 +191,9 @@ struct NamesIn : public ASTVisitor<NamesIn, false, true> {
     void handle(const HierarchicalValueExpression& e) { names.push_back(&e.symbol); }
 };
 
-// The first value that an assertion in a procedure takes as the procedure
-// reaches it rather than at its clock (IEEE 1800 16.14.6.1): an automatic
-// variable's, or a const cast's. Not modelled.
+// The first operand of an assertion in a procedure whose value is taken as
+// the procedure reaches the assertion, not at its clock (IEEE 1800
+// 16.14.6.1): an automatic variable or a const cast. Not modelled.
 struct ValuesTakenWhenReached : public ASTVisitor<ValuesTakenWhenReached, false, true> {
     const Expression* found = nullptr;
     std::string phrase;
