@@ -4,8 +4,8 @@
 # standard error, the example's summary to standard output.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-echo "[example] building first; on a machine that has never built the engine this" \
-  "installs packages and compiles fmt and slang: expect 10 to 20 minutes" >&2
+echo "[example] building first: on a machine that has never built the engine this" \
+  "installs packages and compiles fmt, slang and the engine, which takes several minutes" >&2
 bash "$root/scripts/build.sh" >&2
 cd "$root"
 echo "[example] running examples/simulate_counter.js" >&2

@@ -41,7 +41,7 @@ build_deps() {
     return
   fi
   log "building fmt $FMT_VERSION and slang $SLANG_VERSION into $DEPS_DIR"
-  log "this happens once per machine and takes several minutes (about 5 on 8 cores)"
+  log "this happens once per machine and takes several minutes"
   rm -rf "$DEPS_DIR"
   mkdir -p "$DEPS_DIR"
   local work
