@@ -726,8 +726,6 @@ std::string Database::getTimeline() {
 
 std::string Database::getTimelineStep(int step) {
     TimelineFilter one;
-    // Every step answer names its files, whichever instances it shows.
-    one.files = true;
     one.step = step;
     return retrievedTimeline(db, content_epoch, one);
 }
