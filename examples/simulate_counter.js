@@ -57,13 +57,32 @@ function runEngine({ dbPath, sources }) {
   for (let i = 0; i < 5; i++) walk.push({ direction: 'forward', ...describeStep(wexla.stepForward()) });
   for (let i = 0; i < 2; i++) walk.push({ direction: 'backward', ...describeStep(wexla.stepBackward()) });
 
-  const finalValues = JSON.parse(wexla.processSQLQuery(
+  // The recorder may have stopped before the run ended (init.meta.recordedUntil):
+  // these are the values at the last step it kept.
+  const lastStep = JSON.parse(wexla.processSQLQuery(
+    'SELECT json_object(\'step\', step, \'time\', time) FROM timeline ORDER BY step DESC LIMIT 1'));
+  const lastValues = JSON.parse(wexla.processSQLQuery(
     `SELECT json_group_object(s.name, t.signal_val) FROM timeline t
        JOIN signals s ON s.signal_id = t.signal_id
       WHERE t.step = (SELECT MAX(step) FROM timeline)`));
   const properties = JSON.parse(wexla.getPropertyResults()).assertionEvents;
+  const windows = properties.length === 0 ? null : windowsAround(wexla, properties[0]);
   const saved = JSON.parse(wexla.shutdown());
-  return { compiled, init, walk, finalValues, properties, saved };
+  return { compiled, init, walk, lastStep, lastValues, properties, windows, saved };
+}
+
+// Windows around a property's first result: their times count ticks of the
+// design's precision, like every recorded time, not the configured time unit.
+function windowsAround(wexla, event) {
+  const count = (center, radius) =>
+    JSON.parse(wexla.getTimelineWindow(center, radius, event.label)).steps.length;
+  const inTicks = { center: event.time, radius: 1000 };
+  const asIfUnits = { center: Math.floor(event.time / 1000), radius: 1 };
+  return {
+    event,
+    inTicks: { ...inTicks, steps: count(inTicks.center, inTicks.radius) },
+    asIfUnits: { ...asIfUnits, steps: count(asIfUnits.center, asIfUnits.radius) },
+  };
 }
 
 // ---- The summary side (this process) ----
@@ -76,7 +95,7 @@ function printSummary(options, logPath, outcome) {
     for (const error of outcome.compiled.errors || []) console.log(`  ${error.description || JSON.stringify(error)}`);
     return false;
   }
-  const { init, walk, finalValues, properties, saved } = outcome;
+  const { init, walk, lastStep, lastValues, properties, windows, saved } = outcome;
   out('success:', init.success ? 'yes' : `no (${init.error})`);
   out('final time:', `${init.meta.finalTime} (in the design's time precision)`);
   out('stopped by:', init.meta.stopReason);
@@ -89,10 +108,12 @@ function printSummary(options, logPath, outcome) {
   out('steps recorded:', init.meta.totalCycles + (until
     ? ` (the recorder's limit stopped it at step ${until.step}, t=${until.time})` : ''));
   out('signal changes:', init.meta.totalChanges);
-  console.log(`signals (${init.signals.length}):`);
+  console.log(`signals (${init.signals.length}), with their values at the last recorded step` +
+    (lastStep ? ` (step ${lastStep.step}, t=${lastStep.time}):` : ':'));
+  if (until) console.log(`  (not the end of the run: that came at t=${init.meta.finalTime})`);
   for (const signal of init.signals) {
-    const value = finalValues[signal.name];
-    console.log(`  ${signal.name.padEnd(20)} width ${String(signal.width).padEnd(3)} final ${value ?? '-'}`);
+    const value = lastValues[signal.name];
+    console.log(`  ${signal.name.padEnd(20)} width ${String(signal.width).padEnd(3)} value ${value ?? '-'}`);
   }
   console.log('stepping through the run:');
   for (const step of walk) {
@@ -112,6 +133,11 @@ function printSummary(options, logPath, outcome) {
     for (const [label, results] of Object.entries(tally)) {
       console.log(`  ${label}: ${Object.entries(results).map(([r, n]) => `${n} ${r}`).join(', ')}`);
     }
+    const { event, inTicks, asIfUnits } = windows;
+    const call = ({ center, radius }) => `getTimelineWindow(${center}, ${radius}, "${event.label}")`;
+    console.log(`windows around ${event.label} ${event.result} at t=${event.time} (times in ticks of the design's precision):`);
+    console.log(`  ${call(inTicks)} finds ${inTicks.steps} steps`);
+    console.log(`  ${call(asIfUnits)} finds ${asIfUnits.steps} (its times are not in time_unit)`);
   }
   const dir = path.dirname(options.dbPath);
   out('database:', path.relative(process.cwd(), options.dbPath) +

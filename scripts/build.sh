@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets the machine up if needed, then builds the engine, the module, the tests
 # and the examples into build/ (with WEXLA_SANITIZE=1: the sanitizer build,
-# into build-asan/).
+# into build-asan/). WEXLA_JOBS sets the number of parallel compile jobs.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$root/scripts/setup.sh"
@@ -12,4 +12,5 @@ if [ "${WEXLA_SANITIZE:-0}" = 1 ]; then
   options=(-DWEXLA_SANITIZE=ON)
 fi
 cmake -S "$root" -B "$build_dir" -G Ninja -DWEXLA_DEPS_DIR="$DEPS_DIR" "${options[@]}" >/dev/null
+echo "[build] compiling the engine, its Node module, the tests and the examples into $build_dir"
 cmake --build "$build_dir" -j "${WEXLA_JOBS:-$(nproc)}"

@@ -2,6 +2,9 @@
 # Prepares a machine to build the engine: system packages, then fmt and slang
 # built once into a cache outside the repository. Safe to run again: a warm
 # machine returns in seconds.
+#
+# Reads WEXLA_DEPS_DIR (where fmt and slang go) and WEXLA_JOBS (parallel
+# compile jobs; all cores when unset).
 set -euo pipefail
 
 FMT_VERSION=12.1.0
@@ -37,7 +40,8 @@ build_deps() {
     log "dependencies ready in $DEPS_DIR"
     return
   fi
-  log "building fmt $FMT_VERSION and slang $SLANG_VERSION into $DEPS_DIR (several minutes, once)"
+  log "building fmt $FMT_VERSION and slang $SLANG_VERSION into $DEPS_DIR"
+  log "this happens once per machine and takes several minutes"
   rm -rf "$DEPS_DIR"
   mkdir -p "$DEPS_DIR"
   local work
@@ -88,7 +92,7 @@ PY
 
   log "building slang (progress below)"
   # Print ninja's step counter every 20 seconds; on failure show the errors.
-  cmake --build "$work/build" -j "$(nproc)" >"$work/build.log" 2>&1 &
+  cmake --build "$work/build" -j "${WEXLA_JOBS:-$(nproc)}" >"$work/build.log" 2>&1 &
   local builder=$!
   while kill -0 "$builder" 2>/dev/null; do
     sleep 20

@@ -4,6 +4,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/build.sh"
-(cd "$root/build" && ctest --output-on-failure -j "$(nproc)")
+(cd "$root/build" && ctest --output-on-failure -j "${WEXLA_JOBS:-$(nproc)}")
 cd "$root"
 node --test tests/js/*.test.js

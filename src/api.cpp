@@ -24,38 +24,46 @@ ResultBuffer last_events_result;
 const char* const kEmptyCfg = "{\"modules\":[],\"instances\":[],\"connections\":[]}";
 
 std::string ingestError(const std::string& message) {
-    return "{\"success\": false, \"error\": \"" + message +
-           "\", \"meta\": {\"finalTime\": 0, \"totalCycles\": 0, \"totalChanges\": 0}, "
-           "\"hierarchy\": [], \"signals\": [], \"timeline\": []}";
+    return "{\"success\": false, \"error\": \"" + message + "\", \"meta\": " + kNothingRanMeta +
+           ", \"hierarchy\": [], \"signals\": [], \"timeline\": []}";
 }
 
 std::string successError(const std::string& message) {
     return "{\"success\": false, \"error\": \"" + message + "\"}";
 }
 
-std::string plainError(const std::string& message) { return "{\"error\": \"" + message + "\"}"; }
-
-// Whether the project database file opens; the readers then query the
-// singleton's own connection.
-bool databaseFileOpens() {
-    const std::string path = Database::instance().get_path();
-    sqlite3* conn = nullptr;
-    const bool opened = sqlite3_open(path.c_str(), &conn) == SQLITE_OK;
-    if (!opened)
-        std::cerr << "Cannot open database '" << path << "': " << sqlite3_errmsg(conn) << "\n";
-    sqlite3_close(conn);
-    return opened;
+std::string initError(const std::string& message) {
+    return "{\"success\": false, \"error\": \"" + message + "\", \"meta\": " + kNothingRanMeta +
+           "}";
 }
 
-// Answers a database reader's text, or "" when the database file does not open.
+std::string plainError(const std::string& message) { return "{\"error\": \"" + message + "\"}"; }
+
+// Why the project database file does not open, or "" when it does; the
+// readers then query the singleton's own connection.
+std::string databaseFileProblem() {
+    const std::string path = Database::instance().get_path();
+    sqlite3* conn = nullptr;
+    std::string problem;
+    if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK) {
+        problem = "Cannot open database '" + path + "': " + sqlite3_errmsg(conn);
+        std::cerr << problem << "\n";
+    }
+    sqlite3_close(conn);
+    return problem;
+}
+
+// Answers a database reader's text, or the error JSON when the database file
+// does not open.
 template <typename Query>
 const char* readDatabase(Query&& query) {
     return answerGuarded(
         "",
         [&]() -> const char* {
             last_result.release();
-            if (!databaseFileOpens())
-                return "";
+            const std::string problem = databaseFileProblem();
+            if (!problem.empty())
+                return last_result.store(plainError(json_escape(problem)));
             return last_result.store(query(Database::instance()));
         },
         [](const std::string& m) { return last_result.store(plainError(m)); });
@@ -181,7 +189,7 @@ const char* ingest_only_init(const char* verilogCode) {
                     result.success, result.error_message,
                     wsim_kernel::sim_state::instance().sim_time(), result.meta()));
         },
-        [](const std::string& m) { return last_init_result.store(successError(m)); });
+        [](const std::string& m) { return last_init_result.store(initError(m)); });
 }
 
 const char* get_timeline_window(uint64_t center_time, uint64_t radius) {

@@ -32,8 +32,8 @@ public:
     explicit FileConnection(const char* caller) {
         const std::string path = Database::instance().get_path();
         if (sqlite3_open(path.c_str(), &conn_) != SQLITE_OK) {
-            std::cerr << "[" << caller << "] Cannot open " << path << ": " << sqlite3_errmsg(conn_)
-                      << "\n";
+            problem_ = "Cannot open " + path + ": " + sqlite3_errmsg(conn_);
+            std::cerr << "[" << caller << "] " << problem_ << "\n";
             close();
         }
     }
@@ -42,6 +42,8 @@ public:
     FileConnection& operator=(const FileConnection&) = delete;
 
     explicit operator bool() const { return conn_ != nullptr; }
+    // Why the file did not open.
+    const std::string& problem() const { return problem_; }
     sqlite3* get() const { return conn_; }
     void close() {
         sqlite3_close_v2(conn_);
@@ -50,6 +52,7 @@ public:
 
 private:
     sqlite3* conn_ = nullptr;
+    std::string problem_;
 };
 
 std::string orDefault(std::string text, const char* fallback) {
@@ -60,9 +63,16 @@ std::string plainError(const std::string& m) { return "{\"error\":\"" + m + "\"}
 std::string successError(const std::string& m) {
     return "{\"success\":false,\"error\":\"" + m + "\"}";
 }
-std::string simulationError(const std::string& m) {
+std::string simulationError(const std::string& m, const std::string& timeline = "[]") {
     return "{\"success\":false,\"error\":\"" + m +
-           "\",\"hierarchy\":[],\"signals\":[],\"timeline\":[]}";
+           "\",\"hierarchy\":[],\"signals\":[],\"timeline\":" + timeline + "}";
+}
+std::string initError(const std::string& m) {
+    return "{\"success\":false,\"error\":\"" + m + "\",\"meta\":" + kNothingRanMeta + "}";
+}
+std::string injectionError(const std::string& m) {
+    return "{\"success\":false,\"error\":\"" + m + "\",\"finalTime\": -1, \"timeline\": [], \"meta\": " +
+           kNothingRanMeta + "}";
 }
 
 // Runs a query of the record store and keeps its text, or the error JSON.
@@ -132,6 +142,30 @@ bool projectEventsStopped() {
     return recorder.writes_database() && recorder.is_event_recording_stopped();
 }
 
+// The "meta" object of a project run, its members one to a line at `indent`
+// and its closing brace at `indent` less two spaces.
+std::string projectRunMeta(const SimulationResult& result, const std::string& indent) {
+    Database& db = Database::instance();
+    std::string out = "{\n";
+    // The time the run reached, recorded or not.
+    out += indent + "\"finalTime\": " + std::to_string(result.final_time) + ",\n";
+    out += indent + "\"totalCycles\": " + std::to_string(db.getTotalSteps()) + ",\n";
+    out += indent + "\"totalChanges\": " + std::to_string(result.total_changes) + ",\n";
+    out += indent + "\"stopReason\": \"" + json_escape(result.stop_reason) + "\",\n";
+    out += indent + "\"notModelled\": " + wsim_timeseries::not_modelled_json(result.not_modelled) +
+           wsim_timeseries::recorded_until_member(result.meta(), indent);
+    if (projectEventsStopped())
+        out += wsim_timeseries::TimeSeriesDB::instance().events_recorded_until_member(indent);
+    out += "\n" + indent.substr(std::min<size_t>(2, indent.size())) + "}";
+    return out;
+}
+
+// A JSON object's text with one more member at its end.
+std::string withLastMember(std::string object, const std::string& name, const std::string& value) {
+    const auto close = object.rfind('}');
+    return object.substr(0, close) + ",\"" + name + "\": " + value + object.substr(close);
+}
+
 std::string initialStateJson(const SimulationResult& result, const std::string& steps) {
     Database& db = Database::instance();
     const std::string signals = db.hierSignalList();
@@ -139,18 +173,7 @@ std::string initialStateJson(const SimulationResult& result, const std::string& 
     std::string out = "{\n";
     out += std::string("  \"success\": ") + (result.success ? "true" : "false") + ",\n";
     out += "  \"error\": \"" + json_escape(result.error_message) + "\",\n";
-    out += "  \"meta\": {\n";
-    // The time the run reached, recorded or not.
-    out += "    \"finalTime\": " + std::to_string(result.final_time) + ",\n";
-    out += "    \"totalCycles\": " + std::to_string(db.getTotalSteps()) + ",\n";
-    out += "    \"totalChanges\": " + std::to_string(result.total_changes) + ",\n";
-    out += "    \"stopReason\": \"" + json_escape(result.stop_reason) + "\",\n";
-    out += "    \"notModelled\": " + wsim_timeseries::not_modelled_json(result.not_modelled) +
-           wsim_timeseries::recorded_until_member(result.meta(), "    ");
-    if (projectEventsStopped())
-        out += wsim_timeseries::TimeSeriesDB::instance().events_recorded_until_member("    ");
-    out += "\n";
-    out += "  },\n";
+    out += "  \"meta\": " + projectRunMeta(result, "    ") + ",\n";
     out += "  \"signals\": " + (signals.empty() ? std::string("[]") : signals) + "\n";
     out += ",   \"steps\": " + (steps.empty() ? std::string("    []") : steps) + "\n";
     out += "}\n";
@@ -184,8 +207,15 @@ const char* get_simulate_multi_file() {
     return answerGuarded(
         "",
         [] {
-            WexlaCore::instance().runProject();
-            return last_result.store(Database::instance().getTimeline());
+            const SimulationResult result = WexlaCore::instance().runProject();
+            const std::string timeline = Database::instance().getTimeline();
+            if (timeline.empty())
+                return last_result.store(simulationError(
+                    "the recorded timeline could not be read from the project database"));
+            // A failed run answers so, with whatever it recorded.
+            if (!result.success)
+                return last_result.store(simulationError(json_escape(result.error_message), timeline));
+            return last_result.store(timeline);
         },
         [](const std::string& m) { return last_result.store(simulationError(m)); });
 }
@@ -202,7 +232,7 @@ const char* get_ingest_only_init() {
             std::cerr << "[INITIALIZE PROJECT STATE] " << db_cursor << std::endl;
             return last_init_result.store(initialStateJson(result, steps));
         },
-        [](const std::string& m) { return last_init_result.store(successError(m)); });
+        [](const std::string& m) { return last_init_result.store(initError(m)); });
 }
 
 const char* inject_and_simulate_db(const std::vector<Query>& qlist) {
@@ -212,18 +242,19 @@ const char* inject_and_simulate_db(const std::vector<Query>& qlist) {
         [&] {
             FileConnection conn("injectAndSim");
             if (!conn)
-                return last_result.store("{}");
+                return last_result.store(injectionError(json_escape(conn.problem())));
             WexlaCore::instance().injectAndSimulate(qlist);
             const std::string response = Database::instance().injectAndSimResponse();
             conn.close();
-            if (response.empty())
+            if (response.empty()) {
                 std::cerr << "[INJECT AND SIM DB] EMPTY JSON" << std::endl;
-            return last_result.store(response);
+                return last_result.store(injectionError(
+                    "the injected run's outcome could not be read from the project database"));
+            }
+            return last_result.store(withLastMember(
+                response, "meta", projectRunMeta(WexlaCore::instance().lastResult(), "  ")));
         },
-        [](const std::string& m) {
-            return last_init_result.store("{\"success\":false,\"error\":\"" + m +
-                                          "\",\"finalTime\": -1, \"timeline\": []}");
-        });
+        [](const std::string& m) { return last_init_result.store(injectionError(m)); });
 }
 
 const char* get_next_timestep_db() {
@@ -400,12 +431,7 @@ std::string initialize_project_structure(const std::vector<std::string>& pathlis
         [](const std::string& m) { return plainError(m); });
 }
 
-void set_current_hierarchy(int inst_id) {
-    std::cerr << "[DB] Set Current Hierarchy" << std::endl;
-    answerGuarded(
-        "", [&] { Database::instance().setCurrentHierarchy(inst_id); },
-        [](const std::string&) {});
-}
+void set_current_hierarchy(int inst_id) { current_hierarchy_answer(inst_id); }
 
 void reset_cursor_db() {
     const EngineTurn turn;
@@ -440,6 +466,17 @@ void freeResult_db(const char* result) {
 void shutdown() { shutdown_project(); }
 
 } // extern "C"
+
+std::string current_hierarchy_answer(int inst_id) {
+    std::cerr << "[DB] Set Current Hierarchy" << std::endl;
+    return answerGuarded(
+        "",
+        [&] {
+            Database::instance().setCurrentHierarchy(inst_id);
+            return std::string("null");
+        },
+        [](const std::string& m) { return plainError(m); });
+}
 
 std::string shutdown_project() {
     const auto answer = [](const std::string& error) {

@@ -55,3 +55,6 @@ void freeResult_db(const char* result);
 // project to its file; answers {"success": ..., "error": ...}, the error
 // saying why the save failed (the folder gone, the disk full).
 std::string shutdown_project();
+// set_current_hierarchy() with an answer: "null", or {"error": ...} when no
+// project is configured.
+std::string current_hierarchy_answer(int inst_id);

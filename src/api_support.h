@@ -73,5 +73,11 @@ private:
     wsim_kernel::sim_state::SimConfig saved_;
 };
 
+// The "meta" of a simulation answer when nothing ran: every simulation answer
+// carries one, so that a host reads "stopReason" the same way on any answer.
+inline constexpr const char* kNothingRanMeta =
+    "{\"finalTime\": 0, \"totalCycles\": 0, \"totalChanges\": 0, \"stopReason\": \"none\", "
+    "\"notModelled\": []}";
+
 // A C string argument from a host; a null pointer reads as the empty text.
 inline std::string textArgument(const char* text) { return text ? std::string(text) : std::string(); }

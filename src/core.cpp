@@ -52,6 +52,12 @@ private:
     F f_;
 };
 
+// A text run has no file of its own for what the design prints: it goes to
+// the project's console file.
+const char* const kNoProjectError =
+    "no project is configured: call json2_callback first (a text run writes what the design "
+    "prints to the console file beside the project database)";
+
 std::string consolePathBeside(const std::string& db_path) {
     std::error_code ec;
     const std::filesystem::path dir = std::filesystem::path(db_path).parent_path();
@@ -245,11 +251,13 @@ void WexlaCore::captureSimulationOutput() {
         result.simulation_json = recorder.to_json(result.success, result.error_message,
                                                   state.sim_time(), result.meta());
 
-    const std::string path = Database::instance().get_path();
-    sqlite3* conn = nullptr;
-    if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK)
-        std::cerr << "Cannot open database '" << path << "': " << sqlite3_errmsg(conn) << "\n";
-    sqlite3_close(conn);
+    if (Database::configured()) {
+        const std::string path = Database::instance().get_path();
+        sqlite3* conn = nullptr;
+        if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK)
+            std::cerr << "Cannot open database '" << path << "': " << sqlite3_errmsg(conn) << "\n";
+        sqlite3_close(conn);
+    }
 
     result.total_changes = recorder.get_total_changes();
     result.final_time = state.sim_time();
@@ -288,7 +296,11 @@ SimulationResult WexlaCore::simulateActiveRoad() {
     result = SimulationResult{};
     result.success = true;
     bool built = false;
-    if (!textRoad && projectFailedToCompile()) {
+    if (textRoad && !Database::configured()) {
+        result.success = false;
+        result.error_message = kNoProjectError;
+        std::cerr << "[CORE] " << result.error_message << "\n";
+    } else if (!textRoad && projectFailedToCompile()) {
         result.success = false;
         result.error_message = notCompiledError();
         std::cerr << "[CORE] " << result.error_message << "\n";
@@ -435,11 +447,11 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
         // The answer is read from the project row: without this it would be a
         // failure with no reason beside the previous run's steps.
         purgeRun();
-        Database::instance().updateSimulationOutcome(
-            false,
-            projectFailedToCompile() ? notCompiledError()
-                                     : "no project was compiled: injection needs its sources",
-            0);
+        result = SimulationResult{};
+        result.error_message = projectFailedToCompile()
+                                   ? notCompiledError()
+                                   : "no project was compiled: injection needs its sources";
+        Database::instance().updateSimulationOutcome(false, result.error_message, 0);
         return;
     }
     Analysis& analysis = *analysisBuilder;

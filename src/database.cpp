@@ -165,6 +165,8 @@ void Database::init(const std::string& path) {
         live->switchFile(path);
 }
 
+bool Database::configured() { return live_() != nullptr || !path_().empty(); }
+
 Database& Database::instance() {
     static Database db(path_(), Passkey{});
     return db;

@@ -47,6 +47,8 @@ public:
     // database to the new file (starting it afresh there).
     static void init(const std::string& path);
     static Database& instance();
+    // Whether a project path was given: instance() throws until one is.
+    static bool configured();
 
     // Copies the project to its file; on failure answers false and, when
     // asked, says why in `why`.

@@ -669,8 +669,7 @@ napi_value SetCurrentHierarchy(napi_env env, napi_callback_info info) {
         int id = 0;
         if (!NapiValueToInt(env, args.values[0], id))
             return nullptr;
-        set_current_hierarchy(id);
-        return stringResult(env, "null");
+        return stringResult(env, current_hierarchy_answer(id));
     });
 }
 

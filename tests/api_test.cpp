@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -50,12 +51,18 @@ std::string tailOf(const std::string& text, size_t count) {
 TEST(InMemoryApi, AnswersWithoutAProjectDatabase) {
     SKIP_UNLESS_FIRST_IN_PROCESS();
     wexla_test::QuietLogs quiet;
-    EXPECT_EQ(std::string(ingest("module m; endmodule")),
-              "{\"success\": false, \"error\": \"Exception: " + kNoPath +
-                  "\", \"meta\": {\"finalTime\": 0, \"totalCycles\": 0, \"totalChanges\": 0}, "
-                  "\"hierarchy\": [], \"signals\": [], \"timeline\": []}");
-    EXPECT_EQ(std::string(ingest_only_init(nullptr)),
-              "{\"success\": false, \"error\": \"Exception: " + kNoPath + "\"}");
+    // A text run says what it needs, in the shape of any run that failed.
+    const std::string no_project = "\"success\": false,\n  \"error\": \"no project is configured: "
+                                   "call json2_callback first (a text run writes what the design "
+                                   "prints to the console file beside the project database)\",\n";
+    const std::string run = ingest("module m; initial $display(1); endmodule");
+    EXPECT_EQ(run.find(no_project), 4u) << run;
+    EXPECT_NE(run.find("\"meta\": {\n    \"stopReason\": \"none\""), std::string::npos) << run;
+    const std::string init = ingest_only_init(nullptr);
+    EXPECT_EQ(init.find(no_project), 4u) << init;
+    EXPECT_NE(init.find("\"stopReason\": \"none\""), std::string::npos) << init;
+    EXPECT_FALSE(Database::configured());
+
     const std::string no_db = "{\"error\": \"" + kNoPath + "\"}";
     EXPECT_EQ(get_all_modules(), no_db);
     EXPECT_EQ(get_hierarchy_int(0), no_db);
@@ -118,9 +125,7 @@ TEST(DatabaseApi, AnswersWithoutAProject) {
     wexla_test::QuietLogs quiet;
     const std::string plain = "{\"error\":\"" + kNoPath + "\"}";
     const std::string success = "{\"success\":false,\"error\":\"" + kNoPath + "\"}";
-    EXPECT_EQ(get_ingest("module m; endmodule"),
-              "{\"success\":false,\"error\":\"" + kNoPath +
-                  "\",\"hierarchy\":[],\"signals\":[],\"timeline\":[]}");
+    EXPECT_EQ(wexla_test::jsonAt(get_ingest("module m; endmodule"), "$.meta.stopReason"), "none");
     EXPECT_EQ(get_next_timestep_db(), success);
     EXPECT_EQ(get_prev_timestep_hier_db({}), success);
     EXPECT_EQ(process_sql_query("SELECT 1"), plain);
@@ -129,11 +134,20 @@ TEST(DatabaseApi, AnswersWithoutAProject) {
     EXPECT_EQ(initialize_project_structure({"a.sv"}, "", "ns", "top", 0, -1, 0, 1000), plain);
 
     const char* init = get_ingest_only_init();
-    EXPECT_EQ(init, success);
+    const std::string nothing_ran =
+        "{\"finalTime\": 0, \"totalCycles\": 0, \"totalChanges\": 0, \"stopReason\": \"none\", "
+        "\"notModelled\": []}";
+    const std::string init_error = "{\"success\":false,\"error\":\"" + kNoPath + "\",\"meta\":" +
+                                   nothing_ran + "}";
+    EXPECT_EQ(init, init_error);
     freeResult_db(init);  // not the family's kept buffer
-    EXPECT_EQ(init, success);
+    EXPECT_EQ(init, init_error);
     EXPECT_EQ(inject_and_simulate_db({}), "{\"success\":false,\"error\":\"" + kNoPath +
-                                              "\",\"finalTime\": -1, \"timeline\": []}");
+                                              "\",\"finalTime\": -1, \"timeline\": [], \"meta\": " +
+                                              nothing_ran + "}");
+    EXPECT_EQ(get_simulate_multi_file(), "{\"success\":false,\"error\":\"" + kNoPath +
+                                             "\",\"hierarchy\":[],\"signals\":[],\"timeline\":[]}");
+    EXPECT_EQ(current_hierarchy_answer(3), plain);
     set_current_hierarchy(3);
     EXPECT_EQ(shutdown_project(), "{\"success\":true,\"error\":\"\"}");  // nothing to save
     EXPECT_EQ(get_cursor_db(), 0);
@@ -238,4 +252,47 @@ TEST(DatabaseApi, PropertyResultsPastTheEventLimitKeepExactSummaries) {
         "  {\"label\": \"p3\", \"finalResult\": \"PASS\", \"evaluations\": 6999, \"failures\": 0}\n"
         "]}";
     EXPECT_EQ(tailOf(get_property_results(), events_tail.size()), events_tail);
+}
+
+// Failures answer JSON that says so, with what the run recorded, never an
+// empty text or a bare success.
+TEST(DatabaseApi, FailuresAnswerJsonWithWhatWasRecorded) {
+    wexla_test::QuietLogs quiet;
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("project"));
+    const std::string source = dir.file("loop.sv");
+    wexla_test::writeFile(source, "module m; logic a = 0; always #0 a = ~a; endmodule\n");
+    const std::string db_path = dir.file("project/project.db");
+    initialize_project_structure({source}, db_path, "ns", "m", 0, -1, 0, 5000);
+    auto& config = wsim_kernel::sim_state::instance().sim_config;
+    config = wsim_kernel::sim_state::SimConfig{};
+    config.max_sim_cycle = 5000;
+
+    // A run stopped by its delta limit: the bare array would hide it.
+    const std::string multi = get_simulate_multi_file();
+    using wexla_test::jsonAt;
+    EXPECT_EQ(jsonAt(multi, "$.success"), "0");
+    EXPECT_EQ(jsonAt(multi, "$.error"), "Simulation aborted: delta limit at t=0");
+    EXPECT_EQ(jsonAt(multi, "$.timeline"), jsonAt(Database::instance().getTimeline(), "$"));
+    EXPECT_NE(jsonAt(multi, "$.timeline[0].step"), "NULL");
+
+    // The injected run's outcome gains its meta, as init()'s has.
+    const std::string injected = inject_and_simulate_db({});
+    EXPECT_EQ(jsonAt(injected, "$.success"), "0");
+    EXPECT_EQ(jsonAt(injected, "$.error"), "Simulation aborted: delta limit at t=0");
+    EXPECT_EQ(jsonAt(injected, "$.meta.stopReason"), "delta limit");
+    EXPECT_EQ(jsonAt(injected, "$.meta.totalCycles"),
+              std::to_string(Database::instance().getTotalSteps()));
+    EXPECT_EQ(jsonAt(injected, "$.meta.finalTime"), jsonAt(injected, "$.finalTime"));
+
+    // With the project's folder gone, readers say why instead of answering "".
+    std::filesystem::remove_all(dir.file("project"));
+    const std::string cannot_open =
+        "Cannot open database '" + db_path + "': unable to open database file";
+    EXPECT_EQ(jsonAt(get_hierarchy_int(1), "$.error"), cannot_open);
+    EXPECT_EQ(jsonAt(get_hierarchy_string("m"), "$.error"), cannot_open);
+    EXPECT_EQ(jsonAt(get_all_modules(), "$.error"), cannot_open);
+    const std::string refused = inject_and_simulate_db({});
+    EXPECT_EQ(jsonAt(refused, "$.error"), "Cannot open " + db_path + ": unable to open database file");
+    EXPECT_EQ(jsonAt(refused, "$.meta.stopReason"), "none");
 }

@@ -145,7 +145,8 @@ TEST_F(RecorderJsonTest, DocumentsOfARun) {
     EXPECT_EQ(rec().selected_timestep_to_json(3), kNoStep);
 
     EXPECT_EQ(rec().simulation_init_to_json(
-                  true, "", 99, {"finish", {{"top \"a\".sv", 4, "for loop"}, {"b.sv", 9, "wait statement"}}}),
+                  true, "", 99,
+                  {"finish", {{"top \"a\".sv", 4, "for loop"}, {"b.sv", 9, "wait statement"}}, {}}),
               "{\n"
               "  \"success\": true,\n"
               "  \"error\": \"\",\n"

@@ -24,7 +24,8 @@ const inject = (file, line, label) => JSON.parse(wexla.injectAndSim([{
 fs.writeFileSync(path.join(dir, 'broken.sv'), 'module top;\n  assign a = ;\nendmodule\n');
 assert.equal(configure([path.join(dir, 'broken.sv')]), 501);
 assert.deepEqual(inject(path.join(dir, 'broken.sv'), 2, 'p'), { success: 0, finalTime: 0, timeline: [],
-  error: 'the sources did not compile (compile status 501); the compile answer lists why' });
+  error: 'the sources did not compile (compile status 501); the compile answer lists why',
+  meta: { finalTime: 0, totalCycles: 0, totalChanges: 0, stopReason: 'none', notModelled: [] } });
 
 // An edit compiled again moves the ids; the working hierarchy is found again.
 assert.equal(configure(sources), 200);

@@ -124,6 +124,10 @@ const injected = JSON.parse(wexla.injectAndSim([{
 }]));
 assert.equal(injected.success, 1);
 assert.ok(Array.isArray(injected.timeline) && injected.timeline.length > 0);
+// Its meta is that of any project run, beside the members it always had.
+assert.equal(injected.meta.stopReason, 'time limit');
+assert.equal(injected.meta.finalTime, injected.finalTime);
+assert.equal(injected.meta.totalCycles, injected.timeline.length);
 assert.equal(sql("SELECT label FROM properties WHERE id = 'p_not_full'"), 'p_not_full');
 const results = JSON.parse(wexla.getPropertyResults());
 assert.ok(Array.isArray(results.assertionEvents));
