@@ -148,7 +148,7 @@ struct event_t {
     int iff = 0; // expression; 0: none
 };
 
-enum class assign_t : int {
+enum class assign_t : uint8_t {
     CA = 0,          // continuous driver: lhs <- expr, whenever a source changes
     BA = 1,          // blocking assignment
     NBA = 2,         // non-blocking assignment
@@ -169,12 +169,13 @@ enum class assign_t : int {
 enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
 
 // System functions an SF statement runs.
-enum class sf_kind : int { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };
+enum class sf_kind : uint8_t { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };
 
 class sim_state;
 
 // One statement of a process: an assignment, a system task, a wait, or a
 // step of control flow. Statements refer to everything by index.
+// Statements sit side by side in the program a run walks: keep them small.
 class assignment_t {
 public:
     assignment_t() = default;
@@ -188,7 +189,7 @@ public:
     // Time steps (DELAY; CA: transport of a delayed driver; NBA: the update
     // lands in the NBA region this much later). With `delay_expr` the delay
     // is that expression's value when the statement runs, counted in units
-    // of `delay` time steps.
+    // of `delay` (at least 1) time steps.
     time_t delay = 0;
     int delay_expr = 0;
     int target = 0;     // statement index (JUMP, BRANCH)

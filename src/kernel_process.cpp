@@ -240,7 +240,8 @@ void sim_state::execute(int proc) {
             break;
         case assign_t::NBA: {
             const whole_target& target = _whole_targets[static_cast<size_t>(s.lhs)];
-            if (target.whole && s.table == 0 && s.delay == 0 && s.delay_expr == 0) {
+            // A delay expression comes with a unit of at least one step.
+            if (target.whole && s.table == 0 && s.delay == 0) {
                 // The common update: one whole signal, in this time step.
                 _nba_now.push_back(
                     {target.write_of(eval(s.expr)), _current_simulation_time, proc, p.pc});
