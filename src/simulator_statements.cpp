@@ -84,6 +84,16 @@ struct BodyScan : public ASTVisitor<BodyScan, true, true> {
     void handle(const NamedValueExpression& e) { named.insert(&e.symbol); }
 };
 
+wsim_kernel::edge_t edgeOf(EdgeKind edge) {
+    switch (edge) {
+    case EdgeKind::PosEdge: return wsim_kernel::edge_t::POS;
+    case EdgeKind::NegEdge: return wsim_kernel::edge_t::NEG;
+    case EdgeKind::BothEdges: return wsim_kernel::edge_t::BOTH;
+    case EdgeKind::None: break;
+    }
+    return wsim_kernel::edge_t::ANY;
+}
+
 // Every variable declared in a subroutine, its nested blocks included.
 void collectVariables(const Scope& scope, std::vector<const VariableSymbol*>& out) {
     for (const Symbol& m : scope.members()) {
@@ -525,12 +535,7 @@ int SimulatorBuilder::compileEventList(const TimingControl& tc) {
         if (ev.expr.type->isEvent())
             unmodelled("named event", where);
         wsim_kernel::event_t event;
-        switch (ev.edge) {
-        case EdgeKind::PosEdge: event.edge = wsim_kernel::edge_t::POS; break;
-        case EdgeKind::NegEdge: event.edge = wsim_kernel::edge_t::NEG; break;
-        case EdgeKind::BothEdges: event.edge = wsim_kernel::edge_t::BOTH; break;
-        case EdgeKind::None: event.edge = wsim_kernel::edge_t::ANY; break;
-        }
+        event.edge = edgeOf(ev.edge);
         event.expr = compileExpression(ev.expr);
         if (ev.iffCondition)
             event.iff = compileExpression(*ev.iffCondition);
@@ -636,9 +641,7 @@ const TimedStatement* SimulatorBuilder::clockedBody(const ProceduralBlockSymbol&
     if (sym.kind != SymbolKind::Variable && sym.kind != SymbolKind::Net)
         return nullptr;
     clock.clock = signalOf(sym.as<ValueSymbol>());
-    clock.edge = found->edge == EdgeKind::PosEdge   ? wsim_kernel::edge_t::POS
-                 : found->edge == EdgeKind::NegEdge ? wsim_kernel::edge_t::NEG
-                                                    : wsim_kernel::edge_t::ANY;
+    clock.edge = edgeOf(found->edge);
     return &timed;
 }
 

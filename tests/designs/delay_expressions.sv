@@ -3,7 +3,8 @@
 // argument (automatic calls that overlap keep their own), `a = #d b`,
 // `a <= #d b` and `assign #d`. A delay that comes to 0 waits in the inactive
 // region as `#0` does; a variable changed between two waits gives the second
-// its new value; a driver already in flight keeps the delay it was given. A
+// its new value; a driver's value in flight keeps the delay it was given,
+// and a newer value replaces it, also one whose delay comes to 0. A
 // negative delay, or one past what time counts, never ends (the run says so
 // in its log), so nothing it holds back shows before the $finish.
 `timescale 100ps/10ps
@@ -21,9 +22,12 @@ module delay_expressions;
   longint unsigned huge = 64'hFFFF_FFFF_FFFF_FFFF;
   logic [3:0] nib = 4'd2;
   logic [7:0] a = 0, b = 0, c = 0, n = 0, held = 0;
-  wire [7:0] late;
+  integer gap = 5;
+  logic [7:0] a2 = 0;
+  wire [7:0] late, late2;
 
   assign #d late = a;
+  assign #gap late2 = a2;
   delay_expressions_tenths tenths();
 
   task automatic pause(input integer t);
@@ -39,6 +43,7 @@ module delay_expressions;
   endtask
 
   always @(late) if (late != 0) $display("%0t: late=%0d", $realtime, late);
+  always @(late2) if (late2 != 0) $display("%0t: late2=%0d", $realtime, late2);
   always @(n) $display("%0t: n=%0d", $realtime, n);
 
   initial begin
@@ -71,6 +76,13 @@ module delay_expressions;
   end
   initial begin
     #31 stamp(1, 8'd2);
+  end
+
+  initial begin
+    #38 a2 = 8'd1;
+    #1 gap = 0; a2 = 8'd2;
+    #1 gap = 4; a2 = 8'd3;
+    #1 a2 = 8'd4;
   end
 
   initial begin
