@@ -169,7 +169,7 @@ void SimulatorBuilder::initialiseStatic(signal_ref target, const ValueSymbol& va
                                         const Expression& init) {
     const Scope* parent = var.getParentScope();
     if (!parent)
-        return;
+        unmodelled("initial value of this kind", var.location);
     // Compiled on its own: what it reads is no input of the code around.
     Restore<CodeContext> keep(_ctx);
     _ctx = CodeContext{};
