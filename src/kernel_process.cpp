@@ -2,6 +2,7 @@
 // drivers, properties, system tasks, and who wakes when a signal changes.
 #include "kernel.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace wsim_kernel {
@@ -47,8 +48,9 @@ bool sim_state::expression_delay(const assignment_t& s, time_t& steps, const cha
     const expr_t& x = exprs(s.delay_expr);
     const bool negative = x.is_signed && x.width >= 1 && x.width <= 64 &&
                           ((value >> (x.width - 1)) & 1) != 0;
-    if (!negative && value <= end_of_time / s.delay) {
-        steps = value * s.delay;
+    const time_t unit = std::max<time_t>(s.delay, 1);
+    if (!negative && value <= end_of_time / unit) {
+        steps = value * unit;
         return true;
     }
     // Never a wait back in time: read as IEEE 1800 reads a negative delay (a
