@@ -20,7 +20,8 @@
 # (`verilator --binary --timing`) instead. Such a design must end with
 # `$finish`: Verilator's binary does not stop when events run out.
 #
-# A design that neither can run carries the line
+# A design that neither can run (`iff` in an event control, a concurrent
+# assertion inside a procedure) carries the line
 #   // Expected output: by hand
 # instead: its header says how its .expected (and its .assertions, the
 # results of its concurrent assertions) follow from IEEE 1800, and this
@@ -43,7 +44,7 @@ for arg in "$@"; do
   case "$arg" in
     --check) mode=check ;;
     --write) mode=write ;;
-    -h|--help) sed -n '2,35p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,36p' "$0"; exit 0 ;;
     -*) echo "unknown option: $arg" >&2; exit 2 ;;
     *) names+=("${arg%.sv}") ;;
   esac

@@ -577,6 +577,8 @@ void sim_state::clear() {
     _monitor = MonitorWatcher{};
     _registered_monitors.clear();
     _ca_unsettled_reported = false;
+    _static_initialisers.clear();
+    _bad_delays_said.clear();
     _current_simulation_time = 0;
     _step_id = 0;
     add_sentinels();

@@ -28,6 +28,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -132,18 +133,22 @@ private:
     size_t _size = 0;
 };
 
-enum class edge_t : int { ANY = 0, POS = 1, NEG = 2 };
+// ANY: any change of the value; POS, NEG, BOTH: an edge of its least
+// significant bit.
+enum class edge_t : int { ANY = 0, POS = 1, NEG = 2, BOTH = 3 };
 
 // One event of a timing control: a change (or edge of the least significant
-// bit) of an expression; `direct` names the signal when the expression is
-// one whole signal.
+// bit) of an expression, which counts only when `iff` then holds; `direct`
+// names the signal when the expression is one whole signal and there is no
+// `iff`.
 struct event_t {
     int expr = 0;
     edge_t edge = edge_t::ANY;
     signal_ref direct;
+    int iff = 0; // expression; 0: none
 };
 
-enum class assign_t : int {
+enum class assign_t : uint8_t {
     CA = 0,          // continuous driver: lhs <- expr, whenever a source changes
     BA = 1,          // blocking assignment
     NBA = 2,         // non-blocking assignment
@@ -165,12 +170,13 @@ enum class assign_t : int {
 enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
 
 // System functions an SF statement runs.
-enum class sf_kind : int { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };
+enum class sf_kind : uint8_t { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };
 
 class sim_state;
 
 // One statement of a process: an assignment, a system task, a wait, or a
 // step of control flow. Statements refer to everything by index.
+// Statements sit side by side in the program a run walks: keep them small.
 class assignment_t {
 public:
     assignment_t() = default;
@@ -182,8 +188,11 @@ public:
     int lhs = 0;        // lvalue index (CA, BA, NBA)
     int expr = 0;       // expression (CA, BA, NBA, BRANCH) or formatter closure (SF, MONITOR_REG)
     // Time steps (DELAY; CA: transport of a delayed driver; NBA: the update
-    // lands in the NBA region this much later).
+    // lands in the NBA region this much later). With `delay_expr` the delay
+    // is that expression's value when the statement runs, counted in units
+    // of `delay` (at least 1) time steps.
     time_t delay = 0;
+    int delay_expr = 0;
     int target = 0;     // statement index (JUMP, BRANCH)
     int events = 0;     // event list (WAIT)
     // Case table (CASE); property index (PROP, ATTEMPT); held list (NBA whose
@@ -649,6 +658,10 @@ public:
     }
     // Sets a signal's value before the run starts: no event, no change mark.
     void set_initial_value(signal_ref r, uint64_t v);
+    // Gives a signal (or a local) the value of expression `e` as a fresh run
+    // starts, before any process: a static variable's initialiser that reads
+    // other variables. They run in the order added.
+    void add_static_initialiser(signal_ref r, int e) { _static_initialisers.push_back({r, e}); }
 
     // Sampled values: what every signal held when the current time step
     // began. Kept only for models with properties, which judge by them.
@@ -760,6 +773,15 @@ private:
             snapshot_expression_events(p, wait);
     }
     void snapshot_expression_events(process_t& p, const assignment_t& wait);
+    // The time steps statement `s` waits (or delays its write) when it runs
+    // now; false for a delay expression whose value is negative or past what
+    // time counts, which is said once a statement: `outcome` says what the
+    // run does instead.
+    bool delay_now(const assignment_t& s, time_t& steps, const char* outcome) {
+        steps = s.delay;
+        return s.delay_expr == 0 || expression_delay(s, steps, outcome);
+    }
+    bool expression_delay(const assignment_t& s, time_t& steps, const char* outcome);
     bool run_time_step();
     bool advance_time();
     void main_loop();
@@ -949,6 +971,13 @@ private:
     std::array<std::vector<uint32_t>, 3> _sampled_slot; // index + 1 into _sampled
     time_t _step_id = 0;
     bool _showing_sampled = false;
+
+    struct static_initialiser {
+        signal_ref target;
+        int expr = 0;
+    };
+    std::vector<static_initialiser> _static_initialisers;
+    std::set<int> _bad_delays_said; // line contexts of the statements
 
     MonitorWatcher _monitor;
     std::vector<MonitorWatcher> _registered_monitors;

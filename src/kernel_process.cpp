@@ -2,6 +2,7 @@
 // drivers, properties, system tasks, and who wakes when a signal changes.
 #include "kernel.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace wsim_kernel {
@@ -18,6 +19,7 @@ bool edge_matches(edge_t edge, uint64_t before, uint64_t after) {
     switch (edge) {
     case edge_t::POS: return (before & 1) == 0 && (after & 1) != 0;
     case edge_t::NEG: return (before & 1) != 0 && (after & 1) == 0;
+    case edge_t::BOTH: return ((before ^ after) & 1) != 0;
     case edge_t::ANY: break;
     }
     return before != after;
@@ -37,7 +39,32 @@ bool sim_state::event_fires(const event_t& ev, uint64_t& remembered) {
     const uint64_t now = eval(ev.expr);
     const uint64_t before = remembered;
     remembered = now;
-    return edge_matches(ev.edge, before, now);
+    // The condition is judged only when the event occurs, on current values.
+    return edge_matches(ev.edge, before, now) && (ev.iff == 0 || eval(ev.iff) != 0);
+}
+
+bool sim_state::expression_delay(const assignment_t& s, time_t& steps, const char* outcome) {
+    const uint64_t value = eval(s.delay_expr);
+    const expr_t& x = exprs(s.delay_expr);
+    const bool negative = x.is_signed && x.width >= 1 && x.width <= 64 &&
+                          ((value >> (x.width - 1)) & 1) != 0;
+    const time_t unit = std::max<time_t>(s.delay, 1);
+    if (!negative && value <= end_of_time / unit) {
+        steps = value * unit;
+        return true;
+    }
+    // Never a wait back in time: read as IEEE 1800 reads a negative delay (a
+    // huge unsigned time), such a delay ends past every time the run counts.
+    if (_bad_delays_said.insert(s.line()).second) {
+        std::cerr << "[SIM] ";
+        if (negative)
+            std::cerr << "negative delay (" << sign_extend(value, x.width) << ")";
+        else
+            std::cerr << "delay out of range (" << value << " units)";
+        std::cerr << " at line " << get_line_context(s.line()).second
+                  << ", t=" << _current_simulation_time << ": " << outcome << ".\n";
+    }
+    return false;
 }
 
 void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_value,
@@ -217,6 +244,7 @@ void sim_state::execute(int proc) {
             break;
         case assign_t::NBA: {
             const whole_target& target = _whole_targets[static_cast<size_t>(s.lhs)];
+            // A delay expression comes with a unit of at least one step.
             if (target.whole && s.table == 0 && s.delay == 0) {
                 // The common update: one whole signal, in this time step.
                 _nba_now.push_back(
@@ -231,14 +259,17 @@ void sim_state::execute(int proc) {
             w.proc = proc;
             w.stmt = p.pc;
             resolve_lvalue(s.lhs, eval(s.expr), w.writes);
+            time_t delay = 0;
             if (s.table != 0) {
                 hold_write(s.table, std::move(w));
-            } else if (s.delay != 0) {
-                w.when = time_after(w.when, s.delay);
-                w.nba = true;
-                schedule_write(std::move(w));
-            } else {
-                queue_nba(w);
+            } else if (delay_now(s, delay, "the update is dropped")) {
+                if (delay != 0) {
+                    w.when = time_after(w.when, delay);
+                    w.nba = true;
+                    schedule_write(std::move(w));
+                } else {
+                    queue_nba(w);
+                }
             }
             ++p.pc;
             note_step(s.line());
@@ -271,16 +302,20 @@ void sim_state::execute(int proc) {
             start_monitor(s.expr, proc, s.line());
             note_step(s.line());
             break;
-        case assign_t::DELAY:
+        case assign_t::DELAY: {
             ++p.pc;
-            if (s.delay == 0) {
+            time_t delay = 0;
+            if (!delay_now(s, delay, "the process never resumes")) {
+                p.state = proc_state::DONE;
+            } else if (delay == 0) {
                 p.state = proc_state::DELAYED;
                 _inactive.push_back(proc);
                 p.queued = true;
             } else {
-                schedule_wake(proc, time_after(_current_simulation_time, s.delay));
+                schedule_wake(proc, time_after(_current_simulation_time, delay));
             }
             return;
+        }
         case assign_t::WAIT:
             snapshot_events(p, s);
             p.state = proc_state::WAITING;
@@ -333,9 +368,15 @@ void sim_state::run_continuous(int proc) {
     }
     const assignment_t& s = _program[static_cast<size_t>(p.code_base)];
     const uint64_t value = eval(s.expr);
-    if (s.delay != 0) {
+    time_t delay = s.delay;
+    if (!delay_now(s, delay, "the driven value is dropped")) {
+        // It replaces any value still in flight, and never lands itself.
+        p.wake_time = _seq++;
+        return;
+    }
+    if (delay != 0) {
         pending_write w;
-        w.when = time_after(_current_simulation_time, s.delay);
+        w.when = time_after(_current_simulation_time, delay);
         w.seq = _seq++;
         w.proc = proc;
         w.stmt = 0;
@@ -345,6 +386,8 @@ void sim_state::run_continuous(int proc) {
         schedule_write(std::move(w));
         return;
     }
+    if (s.delay_expr != 0)
+        p.wake_time = _seq++; // a value still in flight would land after this one
     if (write_lvalue(s.lhs, value, p.name()))
         note_step(s.line());
 }

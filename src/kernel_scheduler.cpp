@@ -48,6 +48,12 @@ void sim_state::start_processes() {
         (e.procedural ? e.tick_value : e.prev_value) = declared;
         e.initialized = true;
     }
+    // A property's clock given by an expression (not one whole signal)
+    // compares with what it held as the run starts.
+    for (process_t& p : _processes)
+        for (int i = 0; p.type() == proc_t::ASSERT && i < p.number_of_statements(); ++i)
+            if (p.ith_statement(i)->type() == assign_t::PROP)
+                snapshot_events(p, *p.ith_statement(i));
     for (int i = 0; i < static_cast<int>(_processes.size()); ++i)
         if (_processes[static_cast<size_t>(i)].type() == proc_t::ALWAYS)
             make_ready(i);
@@ -281,6 +287,10 @@ void sim_state::run() {
         _stop_reason = stop_reason_t::NONE;
         _current_simulation_time = 0;
         _started = true;
+        // Static variables take their initial values before any process
+        // starts (IEEE 1800 6.8); the recorder shows them from the first step.
+        for (const static_initialiser& init : _static_initialisers)
+            set_initial_value(init.target, eval(init.expr));
         // Before their first clock, properties look back on the values the
         // signals were declared with.
         for (const prop_t& p : _props)

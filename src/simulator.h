@@ -165,7 +165,13 @@ public:
     // with the helper process that hands them over.
     int heldWrites(const wsim_kernel::assignment_t& wait);
     int compileEventList(const slang::ast::TimingControl& tc);
-    time_t compileDelay(const slang::ast::Expression& e);
+    // A delay: a fixed number of time steps, or an expression whose value
+    // when the statement runs counts units of `steps` time steps each.
+    struct Delay {
+        time_t steps = 0;
+        int expr = 0;
+    };
+    Delay compileDelay(const slang::ast::Expression& e);
     int compileFunction(const slang::ast::SubroutineSymbol& sub);
     // How a call copies an output or inout argument, held in local `slot`,
     // out to its actual when it returns.
@@ -174,13 +180,14 @@ public:
     // The one slot a static variable or argument of a task or function
     // keeps for the whole run, holding its declared initial value at first.
     int staticSlot(const slang::ast::VariableSymbol& var);
-    // A variable's declared initial value; throws Unmodelled when it is not
-    // a two-valued constant.
     // The slot of a static variable or argument of a task or function that
     // code outside it names (count.n); none for any other symbol.
     std::optional<int> subroutineStorage(const slang::ast::Symbol& sym);
-    uint64_t declaredInitialValue(const slang::ast::ValueSymbol& var,
-                                  const slang::ast::Expression& init);
+    // Gives a static variable (or a port's, or a task's or function's) the
+    // initial value it declares: a constant now, anything else once as the
+    // run starts, before any process. Throws Unmodelled.
+    void initialiseStatic(signal_ref target, const slang::ast::ValueSymbol& var,
+                          const slang::ast::Expression& init);
 
     // ---- System tasks (simulator_display.cpp) ------------------------------
     // A statement for $display, $write, $monitor or $finish; false when
@@ -271,7 +278,7 @@ private:
     void compileProceduralBlock(const slang::ast::ProceduralBlockSymbol& block);
     // A continuous driver of `target` from compiled expression `expr`.
     void addDriver(int target, int expr, slang::SourceLocation where,
-                   const std::string& process_name, time_t delay);
+                   const std::string& process_name, time_t delay, int delay_expr = 0);
     void registerPorts(const slang::ast::InstanceSymbol& inst, const std::string& inst_path);
     void registerPort(const slang::ast::InstanceSymbol& inst, const slang::ast::PortSymbol& port,
                       const std::string& inst_path, int line);

@@ -84,6 +84,16 @@ struct BodyScan : public ASTVisitor<BodyScan, true, true> {
     void handle(const NamedValueExpression& e) { named.insert(&e.symbol); }
 };
 
+wsim_kernel::edge_t edgeOf(EdgeKind edge) {
+    switch (edge) {
+    case EdgeKind::PosEdge: return wsim_kernel::edge_t::POS;
+    case EdgeKind::NegEdge: return wsim_kernel::edge_t::NEG;
+    case EdgeKind::BothEdges: return wsim_kernel::edge_t::BOTH;
+    case EdgeKind::None: break;
+    }
+    return wsim_kernel::edge_t::ANY;
+}
+
 // Every variable declared in a subroutine, its nested blocks included.
 void collectVariables(const Scope& scope, std::vector<const VariableSymbol*>& out) {
     for (const Symbol& m : scope.members()) {
@@ -397,10 +407,12 @@ void SimulatorBuilder::compileAssignment(const AssignmentExpression& assign, int
     const assignment_t wait = timingStatement(tc, line_ctx);
     if (nonblocking) {
         // The process goes on; the update lands later in an NBA region.
-        if (wait.type() == assign_t::DELAY)
+        if (wait.type() == assign_t::DELAY) {
             a.delay = wait.delay;
-        else
+            a.delay_expr = wait.delay_expr;
+        } else {
             a.table = heldWrites(wait);
+        }
         prog.push_back(a);
         return;
     }
@@ -437,7 +449,7 @@ uint64_t SimulatorBuilder::ticksPerUnit(const Scope& scope) const {
     return std::max<uint64_t>(1, unit / std::max<uint64_t>(1, _global_precision_fs));
 }
 
-wsim_kernel::time_t SimulatorBuilder::compileDelay(const Expression& e) {
+SimulatorBuilder::Delay SimulatorBuilder::compileDelay(const Expression& e) {
     const slang::SourceLocation where = e.sourceRange.start();
     if (!_ctx.scope)
         unmodelled("delay", where);
@@ -482,14 +494,16 @@ wsim_kernel::time_t SimulatorBuilder::compileDelay(const Expression& e) {
             const uint64_t ratio = unit / std::max<uint64_t>(1, _global_precision_fs);
             if (ratio != 0 && steps > ~uint64_t{0} / ratio)
                 unmodelled("delay out of range", where);
-            return steps * std::max<uint64_t>(ratio, 1);
+            return {steps * std::max<uint64_t>(ratio, 1)};
         }
     } else if (cv.isReal() || cv.isShortReal()) {
         value = cv.isReal() ? double(cv.real()) : double(cv.shortReal());
         if (value < 0 || std::isnan(value))
             unmodelled("negative delay", where);
     } else {
-        unmodelled("delay expression", where);
+        // Not a constant: computed each time the statement runs, in the
+        // unit of the module that writes it.
+        return {ticksPerUnit(*_ctx.scope), compileExpression(e)};
     }
     const slang::TimeScale ts = _ctx.scope->getTimeScale().value_or(slang::TimeScale());
     const long double unit = static_cast<long double>(femtoseconds(ts.base));
@@ -499,7 +513,7 @@ wsim_kernel::time_t SimulatorBuilder::compileDelay(const Expression& e) {
     const long double ticks = steps * (prec / static_cast<long double>(_global_precision_fs));
     if (ticks >= 18446744073709551615.0L)
         unmodelled("delay out of range", where);
-    return static_cast<wsim_kernel::time_t>(ticks);
+    return {static_cast<wsim_kernel::time_t>(ticks)};
 }
 
 int SimulatorBuilder::compileEventList(const TimingControl& tc) {
@@ -518,25 +532,17 @@ int SimulatorBuilder::compileEventList(const TimingControl& tc) {
         if (t->kind != TimingControlKind::SignalEvent)
             unmodelled("event control of this kind", where);
         const auto& ev = t->as<SignalEventControl>();
-        if (ev.iffCondition)
-            unmodelled("event control with iff", where);
         if (ev.expr.type->isEvent())
             unmodelled("named event", where);
         wsim_kernel::event_t event;
-        switch (ev.edge) {
-        case EdgeKind::PosEdge: event.edge = wsim_kernel::edge_t::POS; break;
-        case EdgeKind::NegEdge: event.edge = wsim_kernel::edge_t::NEG; break;
-        case EdgeKind::BothEdges:
-            if (ev.expr.type->getBitWidth() != 1)
-                unmodelled("edge event on a vector", where);
-            event.edge = wsim_kernel::edge_t::ANY;
-            break;
-        case EdgeKind::None: event.edge = wsim_kernel::edge_t::ANY; break;
-        }
+        event.edge = edgeOf(ev.edge);
         event.expr = compileExpression(ev.expr);
+        if (ev.iffCondition)
+            event.iff = compileExpression(*ev.iffCondition);
         const Expression& watched = ev.expr.unwrapImplicitConversions();
-        if (watched.kind == ExpressionKind::NamedValue ||
-            watched.kind == ExpressionKind::HierarchicalValue) {
+        // An event with a condition is judged by the kernel, not from the write alone.
+        if (!event.iff && (watched.kind == ExpressionKind::NamedValue ||
+                           watched.kind == ExpressionKind::HierarchicalValue)) {
             // A task or function variable is watched through its expression.
             const Symbol& sym = watched.as<ValueExpressionBase>().symbol;
             if ((sym.kind == SymbolKind::Variable || sym.kind == SymbolKind::Net) &&
@@ -579,9 +585,12 @@ assignment_t SimulatorBuilder::timingStatement(const TimingControl& tc, int line
     const slang::SourceLocation where = tc.sourceRange.start();
     assignment_t s(assign_t::DELAY, line_ctx);
     switch (tc.kind) {
-    case TimingControlKind::Delay:
-        s.delay = compileDelay(tc.as<DelayControl>().expr);
+    case TimingControlKind::Delay: {
+        const Delay delay = compileDelay(tc.as<DelayControl>().expr);
+        s.delay = delay.steps;
+        s.delay_expr = delay.expr;
         break;
+    }
     case TimingControlKind::SignalEvent:
     case TimingControlKind::EventList:
         s = assignment_t(assign_t::WAIT, s.line());
@@ -632,9 +641,7 @@ const TimedStatement* SimulatorBuilder::clockedBody(const ProceduralBlockSymbol&
     if (sym.kind != SymbolKind::Variable && sym.kind != SymbolKind::Net)
         return nullptr;
     clock.clock = signalOf(sym.as<ValueSymbol>());
-    clock.edge = found->edge == EdgeKind::PosEdge   ? wsim_kernel::edge_t::POS
-                 : found->edge == EdgeKind::NegEdge ? wsim_kernel::edge_t::NEG
-                                                    : wsim_kernel::edge_t::ANY;
+    clock.edge = edgeOf(found->edge);
     return &timed;
 }
 
@@ -745,12 +752,18 @@ int SimulatorBuilder::staticSlot(const VariableSymbol& var) {
     if (auto it = _static_slots.find(&var); it != _static_slots.end())
         return it->second;
     integralWidth(var.getType(), var.location);
-    uint64_t initial = 0;
-    if (var.kind == SymbolKind::Variable)
-        if (const Expression* init = var.getInitializer())
-            initial = declaredInitialValue(var, *init);
-    const int slot = sim_state::instance().add_local(initial);
+    const int slot = sim_state::instance().add_local();
+    // Known before its initialiser is compiled, which may name it.
     _static_slots[&var] = slot;
+    if (var.kind == SymbolKind::Variable && var.getInitializer()) {
+        try {
+            initialiseStatic({operand_t::LOCAL, slot}, var, *var.getInitializer());
+        } catch (const Unmodelled&) {
+            // Every use is left out, as the variable is.
+            _static_slots.erase(&var);
+            throw;
+        }
+    }
     return slot;
 }
 

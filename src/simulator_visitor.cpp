@@ -127,8 +127,7 @@ void SimulatorBuilder::initialisePort(const PortSymbol& port, wsim_kernel::signa
     if (!init || port.direction != ArgumentDirection::Out || !port.internalSymbol)
         return;
     try {
-        kernel().set_initial_value(
-            sig, declaredInitialValue(port.internalSymbol->as<ValueSymbol>(), *init));
+        initialiseStatic(sig, port.internalSymbol->as<ValueSymbol>(), *init);
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : port.location, u.construct);
     }
@@ -160,29 +159,33 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         // is entered (the declaration statement), not once.
         if (!init || !parent || var.lifetime == VariableLifetime::Automatic)
             return;
-        kernel().set_initial_value(sig, declaredInitialValue(var, *init));
+        initialiseStatic(sig, var, *init);
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : var.location, u.construct);
     }
 }
 
-uint64_t SimulatorBuilder::declaredInitialValue(const ValueSymbol& var, const Expression& init) {
+void SimulatorBuilder::initialiseStatic(signal_ref target, const ValueSymbol& var,
+                                        const Expression& init) {
     const Scope* parent = var.getParentScope();
-    Restore<const Scope*> scope_guard(_ctx.scope);
+    if (!parent)
+        unmodelled("initial value of this kind", var.location);
+    // Compiled on its own: what it reads is no input of the code around.
+    Restore<CodeContext> keep(_ctx);
+    _ctx = CodeContext{};
     _ctx.scope = parent;
-    const auto v = constantValue(init);
-    if (!v) {
-        bool unknown = false;
-        if (parent) {
-            EvalContext eval(ASTContext(*parent, LookupLocation::max));
-            const slang::ConstantValue cv = init.eval(eval);
-            unknown = cv.isInteger() && cv.integer().hasUnknown();
-        }
-        unmodelled(invalidCodePhrase(init, unknown ? "x/z value" : "initial value that is not constant"),
-                   init.sourceRange.start());
+    _ctx.origin = var.location;
+    if (const auto v = constantValue(init)) {
+        const auto width = std::min(var.getType().getBitWidth(), 64u);
+        kernel().set_initial_value(target, *v & wsim_kernel::width_mask(static_cast<int>(width)));
+        return;
     }
-    const auto width = std::min(var.getType().getBitWidth(), 64u);
-    return *v & wsim_kernel::width_mask(static_cast<int>(width));
+    EvalContext eval(ASTContext(*parent, LookupLocation::max));
+    const slang::ConstantValue cv = init.eval(eval);
+    if (cv.isInteger() && cv.integer().hasUnknown())
+        unmodelled(invalidCodePhrase(init, "x/z value"), init.sourceRange.start());
+    // Reads other variables: computed once as the run starts.
+    kernel().add_static_initialiser(target, compileConverted(init, var.getType()));
 }
 
 void SimulatorBuilder::handle(const NetSymbol& net) {
@@ -235,7 +238,7 @@ void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
         if (e.kind != ExpressionKind::Assignment)
             unmodelled(invalidCodePhrase(ca.getSyntax(), "continuous assignment"), ca.location);
         const auto& assign = e.as<AssignmentExpression>();
-        time_t delay = 0;
+        Delay delay;
         if (const TimingControl* tc = ca.getDelay()) {
             if (tc->kind != TimingControlKind::Delay)
                 unmodelled("continuous assignment delay of this kind", tc->sourceRange.start());
@@ -248,7 +251,8 @@ void SimulatorBuilder::handle(const ContinuousAssignSymbol& ca) {
         std::string name = primarySignalName(assign.left());
         if (name.empty())
             name = "assign";
-        addDriver(target, compileExpression(assign.right()), ca.location, name + "_drv", delay);
+        addDriver(target, compileExpression(assign.right()), ca.location, name + "_drv", delay.steps,
+                  delay.expr);
     } catch (const Unmodelled& u) {
         reportNotModelled(u.where.valid() ? u.where : ca.location, u.construct);
     }
@@ -261,7 +265,7 @@ void SimulatorBuilder::handle(const ProceduralBlockSymbol& block) {
 }
 
 void SimulatorBuilder::addDriver(int target, int expr, slang::SourceLocation where,
-                                 const std::string& process_name, time_t delay) {
+                                 const std::string& process_name, time_t delay, int delay_expr) {
     if (!claimDriver(target, where))
         return;
     process_t proc(getLineNumber(where), process_name, wsim_kernel::proc_t::ASSIGN);
@@ -269,6 +273,7 @@ void SimulatorBuilder::addDriver(int target, int expr, slang::SourceLocation whe
     s.lhs = target;
     s.expr = expr;
     s.delay = delay;
+    s.delay_expr = delay_expr;
     proc.add_statement(s);
     proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
     wsim_timeseries::TimeSeriesDB::instance().register_line_instance(s.line(), proc.instance_id());
