@@ -11,6 +11,7 @@
 #include "kernel.h"
 #include "large_stack.h"
 #include "nesting_limits.h"
+#include "parameter_typing.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -77,6 +78,7 @@ const std::shared_ptr<slang::syntax::SyntaxTree>& WexlaCore::activeTree() const 
 }
 
 void WexlaCore::dropTextTree() {
+    modelCompilation.reset();
     compilation.reset();
     textTree.reset();
     sourceMgr.reset();
@@ -84,6 +86,7 @@ void WexlaCore::dropTextTree() {
 
 void WexlaCore::useProjectTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
                                std::map<std::string, std::string> copySources) {
+    modelCompilation.reset();
     compilation.reset();
     projectTree = std::move(tree);
     treeCopySources = std::move(copySources);
@@ -172,7 +175,16 @@ bool WexlaCore::buildSimulationModel() {
         return false;
     }
 
-    const auto& root = compilation->getRoot();
+    // Where slang sizes a lone unbased literal of an untyped parameter at 32
+    // bits, the model is built from a copy with the literal sized as written.
+    modelCompilation.reset();
+    slang::ast::Compilation* model = compilation.get();
+    if (auto sized = withSizedParameterLiterals(compilation->getRoot(), tree); sized != tree) {
+        modelCompilation = std::make_unique<slang::ast::Compilation>();
+        modelCompilation->addSyntaxTree(sized);
+        model = modelCompilation.get();
+    }
+    const auto& root = model->getRoot();
     SimulatorBuilder builder(&tree->sourceManager());
     if (!root.topInstances.empty())
         builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));

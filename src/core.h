@@ -130,6 +130,9 @@ private:
     std::unique_ptr<slang::ast::Compilation> compilation;
     // The tree `compilation` holds (it keeps it alive); meaningless without one.
     const slang::syntax::SyntaxTree* compiledTree = nullptr;
+    // The model's own elaboration, when it differs from `compilation`'s
+    // (withSizedParameterLiterals); over the same sources.
+    std::unique_ptr<slang::ast::Compilation> modelCompilation;
     SimulationResult result;
     std::unique_ptr<Analysis> analysisBuilder;
     // The compiled tree stays alive for the exporter, which points into its sources.
