@@ -78,7 +78,6 @@ const std::shared_ptr<slang::syntax::SyntaxTree>& WexlaCore::activeTree() const 
 }
 
 void WexlaCore::dropTextTree() {
-    modelCompilation.reset();
     compilation.reset();
     textTree.reset();
     sourceMgr.reset();
@@ -86,7 +85,6 @@ void WexlaCore::dropTextTree() {
 
 void WexlaCore::useProjectTree(std::shared_ptr<slang::syntax::SyntaxTree> tree,
                                std::map<std::string, std::string> copySources) {
-    modelCompilation.reset();
     compilation.reset();
     projectTree = std::move(tree);
     treeCopySources = std::move(copySources);
@@ -146,6 +144,14 @@ bool WexlaCore::parseVerilog() {
     }
 }
 
+void WexlaCore::sizeParameterLiterals(const std::shared_ptr<slang::syntax::SyntaxTree>& tree) {
+    auto sized = withSizedParameterLiterals(compilation->getRoot(), tree);
+    if (sized == tree)
+        return;
+    compilation = std::make_unique<slang::ast::Compilation>();
+    compilation->addSyntaxTree(std::move(sized));
+}
+
 bool WexlaCore::buildSimulationModel() {
     const auto& tree = activeTree();
     // The compile's elaboration of this very tree serves the model as well.
@@ -175,16 +181,8 @@ bool WexlaCore::buildSimulationModel() {
         return false;
     }
 
-    // Where slang sizes a lone unbased literal of an untyped parameter at 32
-    // bits, the model is built from a copy with the literal sized as written.
-    modelCompilation.reset();
-    slang::ast::Compilation* model = compilation.get();
-    if (auto sized = withSizedParameterLiterals(compilation->getRoot(), tree); sized != tree) {
-        modelCompilation = std::make_unique<slang::ast::Compilation>();
-        modelCompilation->addSyntaxTree(sized);
-        model = modelCompilation.get();
-    }
-    const auto& root = model->getRoot();
+    sizeParameterLiterals(tree);
+    const auto& root = compilation->getRoot();
     SimulatorBuilder builder(&tree->sourceManager());
     if (!root.topInstances.empty())
         builder.setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));
@@ -378,6 +376,7 @@ void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree>
         compilation->addSyntaxTree(cfgTree);
     }
     compiledTree = cfgTree.get();
+    sizeParameterLiterals(cfgTree);
     const auto& root = compilation->getRoot();
     // Its rows land in one transaction: a row each on its own would be a commit each.
     Database& db = Database::instance();
