@@ -709,7 +709,8 @@ int SimulatorBuilder::compileTruth(const Expression& e) {
 
 int SimulatorBuilder::constantExpression(uint64_t value, int width) {
     expr_t k;
-    k.code.push_back({xop::CONST, 64, 64, 0, operand_t::BIT, 0, value & wsim_kernel::width_mask(width)});
+    k.code.push_back(
+        {xop::CONST, 64, 64, 0, operand_t::BIT, 0, value & wsim_kernel::width_mask(width)});
     k.width = width;
     return sim_state::instance().add_expr(std::move(k));
 }
