@@ -33,7 +33,8 @@
 # and "VCD warning: ..." lines are deleted by the sed expressions in
 # `simulate` below, and Verilator's "- FILE:LINE: Verilog $finish" line
 # likewise. Compiler warnings go to standard error and are shown,
-# never stored.
+# never stored. vvp's two-line warning for a unique or priority case that
+# matches no item is written as the engine words it (`engine_wording`).
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 designs="$root/tests/designs"
@@ -79,6 +80,28 @@ simulate_verilator() {
   (cd "$run" && timeout 120 obj/sim) | sed -E -e '/^- [^ ]+:[0-9]+: Verilog \$finish$/d'
 }
 
+# vvp's warning for a unique or priority case that matches no item,
+#   WARNING: PATH/NAME.sv:LINE: value is unhandled for priority or unique case statement
+#            Time: T Scope: S
+# as the engine's console words it, with the qualifier the design's line holds:
+#   WARNING: NAME.sv:LINE: unique case: no item matches (time T, scope S)
+engine_wording() {
+  awk -v design="$1" '
+    BEGIN { while ((getline text < design) > 0) source[++n] = text }
+    /^WARNING: .*:[0-9]+: value is unhandled for priority or unique case statement$/ {
+      place = $2
+      sub(/:$/, "", place)
+      sub(/.*\//, "", place)
+      split(place, at, ":")
+      kind = source[at[2]] ~ /priority/ ? "priority" : (source[at[2]] ~ /unique0/ ? "unique0" : "unique")
+      getline when
+      split(when, field, " ")
+      print "WARNING: " place ": " kind " case: no item matches (time " field[2] ", scope " field[4] ")"
+      next
+    }
+    { print }'
+}
+
 # Prints the design's output on standard output; fails if Icarus does.
 simulate() {
   local name="$1"
@@ -95,7 +118,8 @@ simulate() {
   [ -s "$run/compile.log" ] && sed "s/^/  $name: /" "$run/compile.log" >&2
   # Run inside its own folder: files a design opens land there, not here.
   (cd "$run" && timeout 120 vvp -n sim) |
-    sed -E -e '/^[^ ]+:[0-9]+: \$finish called at [0-9]+ \([^)]*\)$/d' -e '/^VCD (info|warning): /d'
+    sed -E -e '/^[^ ]+:[0-9]+: \$finish called at [0-9]+ \([^)]*\)$/d' -e '/^VCD (info|warning): /d' |
+    engine_wording "$designs/$name.sv"
 }
 
 checked=0

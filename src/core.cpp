@@ -11,6 +11,7 @@
 #include "kernel.h"
 #include "large_stack.h"
 #include "nesting_limits.h"
+#include "parameter_typing.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -149,6 +150,14 @@ bool WexlaCore::parseVerilog() {
     }
 }
 
+void WexlaCore::sizeParameterLiterals(const std::shared_ptr<slang::syntax::SyntaxTree>& tree) {
+    auto sized = withSizedParameterLiterals(compilation->getRoot(), tree);
+    if (sized == tree)
+        return;
+    compilation = std::make_unique<slang::ast::Compilation>();
+    compilation->addSyntaxTree(std::move(sized));
+}
+
 bool WexlaCore::buildSimulationModel() {
     const auto& tree = activeTree();
     // The compile's elaboration of this very tree serves the model as well.
@@ -178,6 +187,7 @@ bool WexlaCore::buildSimulationModel() {
         return false;
     }
 
+    sizeParameterLiterals(tree);
     const auto& root = compilation->getRoot();
     SimulatorBuilder builder(&tree->sourceManager());
     if (!root.topInstances.empty())
@@ -378,6 +388,7 @@ void WexlaCore::exportDesignStructure(std::shared_ptr<slang::syntax::SyntaxTree>
         compilation->addSyntaxTree(cfgTree);
     }
     compiledTree = cfgTree.get();
+    sizeParameterLiterals(cfgTree);
     const auto& root = compilation->getRoot();
     // Its rows land in one transaction: a row each on its own would be a commit each.
     Database& db = Database::instance();

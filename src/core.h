@@ -97,6 +97,11 @@ private:
     SimulationResult simulateActiveRoad();
     void injectAndSimulateHere(const std::vector<Query>& qlist);
     bool parseVerilog();
+    // Where slang would make a lone unbased literal of an untyped parameter
+    // 32 bits wide, `compilation` becomes one of a copy of `tree` with the
+    // literal sized (withSizedParameterLiterals): the design's structure and
+    // its model see the parameter as the language types it.
+    void sizeParameterLiterals(const std::shared_ptr<slang::syntax::SyntaxTree>& tree);
     bool buildSimulationModel();
     bool runSimulation();
     void captureSimulationOutput();
@@ -130,7 +135,8 @@ private:
     int compileStatus = 0;
     bool textRoad = true;
     std::unique_ptr<slang::ast::Compilation> compilation;
-    // The tree `compilation` holds (it keeps it alive); meaningless without one.
+    // The tree `compilation` was built for; meaningless without one. The
+    // compilation holds it, or the copy sizeParameterLiterals made of it.
     const slang::syntax::SyntaxTree* compiledTree = nullptr;
     SimulationResult result;
     std::unique_ptr<Analysis> analysisBuilder;

@@ -45,6 +45,7 @@ void sim_state::add_sentinels() {
     _event_lists.emplace_back();
     _event_list_direct.push_back(true);
     _case_tables.emplace_back();
+    _case_checks.emplace_back();
     _functions.emplace_back();
     _held.emplace_back();
     _call_outs.emplace_back();
@@ -108,6 +109,7 @@ int sim_state::add_case_table(case_table t) {
     }
     return append(_case_tables, std::move(t));
 }
+int sim_state::add_case_check(case_check c) { return append(_case_checks, std::move(c)); }
 int sim_state::add_function(function_t f) { return append(_functions, std::move(f)); }
 int sim_state::add_local(uint64_t initial) { return append(_locals, initial); }
 int sim_state::add_prop(const prop_t& p) { return append(_props, p); }
@@ -543,6 +545,9 @@ void sim_state::clear() {
     _event_lists.clear();
     _event_list_direct.clear();
     _case_tables.clear();
+    _case_checks.clear();
+    _deferred_reports.clear();
+    _running_proc = -1;
     _functions.clear();
     _locals.clear();
     _stable_entries.clear();

@@ -243,6 +243,19 @@ struct case_table {
     int selector = 0;
     std::vector<case_item> items;
     int default_target = 0;
+    int check = 0; // the case_check of a unique or priority qualifier; 0: none
+};
+
+// A unique, unique0 or priority qualifier of a case statement, or of an
+// if-else-if chain run as one, and how its violation reports name it.
+struct case_check {
+    enum class kind_t : uint8_t { UNIQUE, UNIQUE0, PRIORITY };
+    kind_t kind = kind_t::UNIQUE;
+    bool is_if = false;
+    // A default item or a final else: then no match is no violation.
+    bool has_default = false;
+    std::string place; // "file.sv:12: unique case"
+    std::string scope; // the hierarchical name of the statement's scope
 };
 
 enum class proc_state : int { IDLE, READY, DELAYED, WAITING, DONE };
@@ -519,6 +532,7 @@ public:
     int add_lvalue(lvalue_t l);
     int add_event_list(std::vector<event_t> events);
     int add_case_table(case_table t);
+    int add_case_check(case_check c);
     int add_function(function_t f);
     int add_local(uint64_t initial = 0);
     int add_prop(const prop_t& p);
@@ -821,7 +835,23 @@ private:
     void run_property(int proc);
     void run_system_task(const assignment_t& s);
     bool case_arm(const case_table& t, int& target);
+    bool item_matches(const case_item& item, uint64_t selector);
     bool in_range_item(const case_item& item, uint64_t selector);
+
+    // Unique and priority checks (kernel_checks.cpp). A violation is judged
+    // when the statement runs and reported in the console once the time
+    // step's regions have run, unless its process runs again before that
+    // (an always_comb that settles after a glitch reports nothing).
+    void judge_case(const case_table& t, size_t matched, uint64_t selector);
+    void drop_reports_of(int proc);
+    void print_deferred_reports();
+    struct deferred_report {
+        int proc;
+        std::string text;
+    };
+    std::vector<case_check> _case_checks;
+    std::vector<deferred_report> _deferred_reports;
+    int _running_proc = -1; // the process the active region runs; -1 outside it
     void sample_tick(int group);
 
     // The values, one cell per signal position (a bit holds 0 or 1), and

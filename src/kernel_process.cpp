@@ -176,17 +176,25 @@ bool sim_state::in_range_item(const case_item& item, uint64_t selector) {
     return (lo & width_mask(item.width)) <= v && v <= (hi & width_mask(item.width));
 }
 
+bool sim_state::item_matches(const case_item& item, uint64_t selector) {
+    return item.hi != 0 ? in_range_item(item, selector)
+                        : ((item.constant ? item.value : eval(item.expr)) & item.mask) ==
+                              (selector & item.mask);
+}
+
 bool sim_state::case_arm(const case_table& t, int& target) {
     const uint64_t selector = eval(t.selector);
-    for (const case_item& item : t.items) {
-        if (item.hi != 0 ? in_range_item(item, selector)
-                         : ((item.constant ? item.value : eval(item.expr)) & item.mask) ==
-                               (selector & item.mask)) {
-            target = item.target;
+    for (size_t i = 0; i < t.items.size(); ++i) {
+        if (item_matches(t.items[i], selector)) {
+            target = t.items[i].target;
+            if (t.check != 0)
+                judge_case(t, i, selector);
             return true;
         }
     }
     target = t.default_target;
+    if (t.check != 0)
+        judge_case(t, t.items.size(), selector);
     return false;
 }
 

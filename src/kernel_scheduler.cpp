@@ -79,6 +79,9 @@ bool sim_state::drain_active() {
         const int proc = _active.pop_front();
         process_t& p = _processes[static_cast<size_t>(proc)];
         p.queued = false;
+        if (!_deferred_reports.empty())
+            drop_reports_of(proc);
+        _running_proc = proc;
         if (p.type() == proc_t::ASSIGN)
             run_continuous(proc);
         else
@@ -171,6 +174,7 @@ bool sim_state::run_time_step() {
         }
         break;
     }
+    print_deferred_reports();
     run_monitor_region();
     run_observed_region();
     note_step(-1);
@@ -258,6 +262,7 @@ void sim_state::main_loop() {
     if (_stop_reason == stop_reason_t::FINISH || _stop_reason == stop_reason_t::NO_MORE_EVENTS) {
         finish_simulation();
         run_final_processes();
+        print_deferred_reports();
     }
 }
 

@@ -6,10 +6,12 @@
 
 #include "core.h"
 #include "kernel.h"
+#include "parameter_typing.h"
 
 #include <slang/ast/ASTVisitor.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -105,6 +107,7 @@ public:
     void handle(const slang::ast::NetAliasSymbol& s);
     void handle(const slang::ast::SpecifyBlockSymbol& s);
     void handle(const slang::ast::ParameterSymbol&) {}
+    void handle(const slang::ast::DefParamSymbol& defparam);
 
     // ---- Registry --------------------------------------------------------
     // Registers a signal under `name` (once) and answers where it lives.
@@ -136,13 +139,25 @@ public:
     // The same, converted to `width` bits as an assignment to such a target
     // would convert it.
     int compileConverted(const slang::ast::Expression& e, const slang::ast::Type& target);
+    // 1 when `e` is true (not zero), else 0.
+    int compileTruth(const slang::ast::Expression& e);
+    // An expression giving `value` at `width` bits.
+    static int constantExpression(uint64_t value, int width);
     // A target; throws Unmodelled.
     int compileLValue(const slang::ast::Expression& e);
-    // The value of a constant expression (literals and parameters only).
+    // The value of a constant expression (literals and parameters only);
+    // throws Unmodelled when it names a parameter slang mistypes.
     std::optional<uint64_t> constantValue(const slang::ast::Expression& e);
-    // A parameter's value as this model computes its initializer; none when
-    // it cannot (or the instance overrides it).
+    // ---- Parameters (simulator_parameters.cpp) ---------------------------
+    // A parameter's value as this model computes it, where it comes from a
+    // call of the design's own functions; none where slang's value stands.
     std::optional<uint64_t> parameterValue(const slang::ast::ParameterSymbol& param);
+    // Whether slang's value of a parameter has another type than the
+    // language gives it (a defparam's, or one computed from such a value):
+    // what uses it is left out.
+    bool parameterMistyped(const slang::ast::ParameterSymbol& param);
+    // Throws Unmodelled when `e` names such a parameter.
+    void refuseMistypedParameters(const slang::ast::Expression& e);
     // The signals an expression reads (for sensitivity).
     std::vector<signal_ref> readsOf(int expr, bool through_functions) const;
 
@@ -294,6 +309,20 @@ private:
     void compileAssignment(const slang::ast::AssignmentExpression& assign, int line_ctx,
                            Program& prog);
     void compileCase(const slang::ast::CaseStatement& c, Program& prog);
+    // A CASE statement choosing among `arms` arms: `arm(i, target)` adds the
+    // items of arm i, which continue at `target`, to `table` and answers its
+    // body; `otherwise` runs when no item matches.
+    void compileDispatch(wsim_kernel::case_table& table, slang::SourceLocation where, size_t arms,
+                         const std::function<const slang::ast::Statement&(size_t, int)>& arm,
+                         const slang::ast::Statement* otherwise, Program& prog);
+    // ---- Unique and priority qualifiers (simulator_checks.cpp) -----------
+    // The kernel's check for a qualifier of a case statement or if-else-if
+    // chain at `where`; 0 for none.
+    int qualifierCheck(slang::ast::UniquePriorityCheck check, bool is_if, bool has_default,
+                       slang::SourceLocation where);
+    // A unique, unique0 or priority if-else-if chain, run as a case whose
+    // items are its conditions.
+    void compileCheckedIf(const slang::ast::ConditionalStatement& first, Program& prog);
     // An event list of every signal the expressions compiled since
     // `first_expr` read, and of the locals named since `first_local`.
     int sensitivityList(size_t first_expr, size_t first_local, bool through_functions);
@@ -330,6 +359,13 @@ private:
     std::unordered_map<const slang::ast::Symbol*, int> _static_slots;
     std::unordered_map<const slang::ast::ParameterSymbol*, std::optional<uint64_t>>
         _parameter_values;
+    std::unordered_map<const slang::ast::ParameterSymbol*, bool> _mistyped_parameters;
+    // The design's defparams, found on first need.
+    std::optional<DefparamTargets> _defparams;
+    const DefparamTargets& defparams(const slang::ast::Scope& any_scope);
+    // The expression a parameter's value comes from, and the scope it is written in.
+    std::pair<const slang::ast::Expression*, const slang::ast::Scope*>
+    valueSource(const slang::ast::ParameterSymbol& param);
     // While a parameter is tried: what it leaves out is not reported.
     bool _reports_muted = false;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;

@@ -78,6 +78,8 @@ public:
     void convert(int from_width, bool from_signed, int to_width);
     // The index of the least significant selected bit, as a 64-bit integer.
     void emitIndex(const Expression& index);
+    // Replaces the value on top of the stack with 1 when it is not zero.
+    void truth() { put({xop::BOOL, 1, 1, 0, operand_t::BIT, 0, 0}, 0); }
 
     static int widthOf(const Expression& e);
 
@@ -198,6 +200,8 @@ bool ExpressionCompiler::emitNamed(const Expression& e, const Symbol& sym) {
     case SymbolKind::Parameter:
     case SymbolKind::Specparam:
     case SymbolKind::EnumValue: {
+        if (sym.kind == SymbolKind::Parameter)
+            b_.refuseMistypedParameters(e);
         const slang::ConstantValue& cv =
             sym.kind == SymbolKind::EnumValue ? sym.as<EnumValueSymbol>().getValue()
             : sym.kind == SymbolKind::Parameter ? sym.as<ParameterSymbol>().getValue()
@@ -694,6 +698,23 @@ int SimulatorBuilder::compileExpression(const Expression& e) {
     return index;
 }
 
+int SimulatorBuilder::compileTruth(const Expression& e) {
+    ExpressionCompiler c(*this);
+    c.emit(e);
+    c.truth();
+    const int index = sim_state::instance().add_expr(c.finish(1, false));
+    _ctx.exprs_used.push_back(index);
+    return index;
+}
+
+int SimulatorBuilder::constantExpression(uint64_t value, int width) {
+    expr_t k;
+    k.code.push_back(
+        {xop::CONST, 64, 64, 0, operand_t::BIT, 0, value & wsim_kernel::width_mask(width)});
+    k.width = width;
+    return sim_state::instance().add_expr(std::move(k));
+}
+
 int SimulatorBuilder::compileConverted(const Expression& e, const Type& target) {
     ExpressionCompiler c(*this);
     const int from = ExpressionCompiler::widthOf(e);
@@ -711,38 +732,13 @@ std::optional<uint64_t> SimulatorBuilder::constantValue(const Expression& e) {
     const Scope* scope = _ctx.scope;
     if (!scope)
         return std::nullopt;
+    refuseMistypedParameters(e);
     EvalContext ctx(ASTContext(*scope, LookupLocation::max));
     const slang::ConstantValue cv = e.eval(ctx);
     if (!cv.isInteger() || cv.integer().hasUnknown())
         return std::nullopt;
     const auto width = e.type ? e.type->getBitWidth() : 64;
     return svintToUint64(cv.integer()) & wsim_kernel::width_mask(static_cast<int>(std::min(width, 64u)));
-}
-
-std::optional<uint64_t> SimulatorBuilder::parameterValue(const ParameterSymbol& param) {
-    if (auto it = _parameter_values.find(&param); it != _parameter_values.end())
-        return it->second;
-    // slang's own evaluation loses the sign of a variable a constant function
-    // writes through a concatenation ({t} = v); the model's code does not.
-    std::optional<uint64_t> value;
-    const Expression* init = param.getInitializer();
-    if (init && !param.isOverridden() && param.getParentScope()) {
-        Restore<CodeContext> keep_context(_ctx);
-        Restore<bool> keep_muted(_reports_muted);
-        Restore<size_t> keep_left_out(_left_out_count);
-        _ctx = CodeContext{};
-        _ctx.scope = param.getParentScope();
-        _reports_muted = true;
-        try {
-            const int expr = compileConverted(*init, param.getType());
-            if (readsOf(expr, true).empty())
-                value = sim_state::instance().eval_constant(expr);
-        } catch (const Unmodelled&) {
-            // slang's value stands.
-        }
-    }
-    _parameter_values[&param] = value;
-    return value;
 }
 
 std::vector<wsim_kernel::signal_ref> SimulatorBuilder::readsOf(int expr,

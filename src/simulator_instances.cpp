@@ -5,6 +5,8 @@
 #include "simulator.h"
 #include "timeseries.h"
 
+#include <algorithm>
+
 using namespace slang::ast;
 using wsim_kernel::sim_state;
 using operand_t = wsim_kernel::operand_t;
@@ -225,9 +227,12 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
         if (_collapsed_ports.count(&port))
             continue;
         const Expression* expr = conn->getExpression();
-        if (!expr || !port.internalSymbol)
+        // `unconnected_drive pull1 pulls the module's unconnected inputs up.
+        const bool pulled_up = !expr && port.direction == ArgumentDirection::In &&
+                               inst.getDefinition().unconnectedDrive == UnconnectedDrive::Pull1;
+        if ((!expr && !pulled_up) || !port.internalSymbol)
             continue;
-        const slang::SourceLocation where = expr->sourceRange.start().valid()
+        const slang::SourceLocation where = expr && expr->sourceRange.start().valid()
                                                 ? expr->sourceRange.start()
                                                 : inst.location;
         try {
@@ -260,8 +265,10 @@ void SimulatorBuilder::bindPorts(const InstanceSymbol& inst, const std::string& 
                     lv.parts.push_back({inside, lv.width, lv.width});
                     target = state.add_lvalue(lv);
                 }
-                addDriver(target, compileConverted(*expr, port_type), where,
-                          port_name + "_input_bind", 0);
+                const int width = std::clamp(static_cast<int>(port_type.getBitWidth()), 1, 64);
+                const int value = expr ? compileConverted(*expr, port_type)
+                                       : constantExpression(~uint64_t{0}, width);
+                addDriver(target, value, where, port_name + "_input_bind", 0);
                 break;
             }
             case ArgumentDirection::Out: {

@@ -198,6 +198,10 @@ void SimulatorBuilder::compileStatement(const Statement& s, Program& prog) {
         }
         case StatementKind::Conditional: {
             const auto& c = s.as<ConditionalStatement>();
+            if (c.check != UniquePriorityCheck::None) {
+                compileCheckedIf(c, prog);
+                return;
+            }
             if (c.conditions.size() != 1 || c.conditions[0].pattern)
                 unmodelled("if with a pattern", where);
             assignment_t branch = stmt(assign_t::BRANCH);
@@ -333,12 +337,9 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
     const bool wildcard = c.condition != CaseStatementCondition::Normal;
     wsim_kernel::case_table table;
     table.selector = compileExpression(c.expr);
-    assignment_t dispatch(assign_t::CASE, addLineContext(where));
-    const size_t at = prog.size();
-    prog.push_back(dispatch);
-    std::vector<size_t> to_end;
-    for (const auto& group : c.items) {
-        const int target = static_cast<int>(prog.size());
+    table.check = qualifierCheck(c.check, false, c.defaultCase != nullptr, where);
+    auto arm = [&](size_t i, int target) -> const Statement& {
+        const auto& group = c.items[i];
         for (const Expression* item : group.expressions) {
             wsim_kernel::case_item entry;
             entry.target = target;
@@ -370,16 +371,28 @@ void SimulatorBuilder::compileCase(const CaseStatement& c, Program& prog) {
             }
             table.items.push_back(entry);
         }
-        compileStatement(*group.stmt, prog);
+        return *group.stmt;
+    };
+    compileDispatch(table, where, c.items.size(), arm, c.defaultCase, prog);
+}
+
+void SimulatorBuilder::compileDispatch(wsim_kernel::case_table& table, slang::SourceLocation where,
+                                       size_t arms,
+                                       const std::function<const Statement&(size_t, int)>& arm,
+                                       const Statement* otherwise, Program& prog) {
+    assignment_t dispatch(assign_t::CASE, addLineContext(where));
+    const size_t at = prog.size();
+    prog.push_back(dispatch);
+    std::vector<size_t> to_end;
+    for (size_t i = 0; i < arms; ++i) {
+        compileStatement(arm(i, static_cast<int>(prog.size())), prog);
         to_end.push_back(prog.size());
         prog.push_back(assignment_t(assign_t::JUMP, prog[at].line()));
     }
     table.default_target = static_cast<int>(prog.size());
-    if (c.defaultCase)
-        compileStatement(*c.defaultCase, prog);
+    if (otherwise)
+        compileStatement(*otherwise, prog);
     const int end = static_cast<int>(prog.size());
-    if (!c.defaultCase)
-        table.default_target = end;
     for (size_t j : to_end)
         prog[j].target = end;
     prog[at].table = sim_state::instance().add_case_table(std::move(table));

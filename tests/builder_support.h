@@ -4,6 +4,7 @@
 
 #include "database.h"
 #include "kernel.h"
+#include "parameter_typing.h"
 #include "simulator.h"
 #include "test_support.h"
 #include "timeseries.h"
@@ -22,6 +23,8 @@ struct BuiltDesign {
     std::unique_ptr<slang::SourceManager> sources;
     std::shared_ptr<slang::syntax::SyntaxTree> tree;
     std::unique_ptr<slang::ast::Compilation> compilation;
+    // The elaboration the model is built from, when it is not `compilation`'s.
+    std::unique_ptr<slang::ast::Compilation> model;
     std::unique_ptr<SimulatorBuilder> builder;
 
     // Position of a registered name; throws for an unknown one.
@@ -62,7 +65,13 @@ inline BuiltDesign buildDesign(const std::string& text) {
     d.tree = slang::syntax::SyntaxTree::fromText(text, *d.sources, "source", "");
     d.compilation = std::make_unique<slang::ast::Compilation>();
     d.compilation->addSyntaxTree(d.tree);
-    const auto& root = d.compilation->getRoot();
+    slang::ast::Compilation* model = d.compilation.get();
+    if (auto sized = withSizedParameterLiterals(d.compilation->getRoot(), d.tree); sized != d.tree) {
+        d.model = std::make_unique<slang::ast::Compilation>();
+        d.model->addSyntaxTree(sized);
+        model = d.model.get();
+    }
+    const auto& root = model->getRoot();
     d.builder = std::make_unique<SimulatorBuilder>(d.sources.get());
     if (!root.topInstances.empty())
         d.builder->setTopModuleName(std::string(root.topInstances[0]->getDefinition().name));

@@ -569,6 +569,27 @@ endmodule
               "12");
 }
 
+TEST_F(ProjectTest, AnUnbasedLiteralParameterIsOneBitInTheStructureAndTheRun) {
+    // slang alone would make P 32 bits of ones, and `wide` two bits.
+    const std::string file = dir.file("unbased.sv");
+    writeFile(file, R"(module leaf;
+  parameter P = 4'd0;
+  logic [P+2:0] wide = 0;
+  initial #1 wide = wide - 1;
+endmodule
+module top;
+  leaf #('1) u();
+endmodule
+)");
+    const std::string compiled = compileAlone(file);
+    EXPECT_NE(compiled.find("\"status\": 200"), std::string::npos) << compiled;
+    EXPECT_EQ(row("SELECT width FROM signals WHERE name = 'u.wide';"), "4");
+    ASSERT_TRUE(simulate().success);
+    EXPECT_EQ(row("SELECT MAX(t.signal_val) FROM timeline t JOIN signals s ON t.signal_id = "
+                  "s.signal_id WHERE s.name = 'u.wide';"),
+              "15");
+}
+
 TEST_F(ProjectTest, ADesignPropertysWindowShowsTheInstanceThatHoldsIt) {
     const std::string checked = dir.file("checked.sv");
     writeFile(checked, R"(module leaf_chk(input logic clk, input logic [3:0] d);

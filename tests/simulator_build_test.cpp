@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 using wexla_test::buildDesign;
 using wsim_kernel::sim_state;
@@ -116,4 +118,63 @@ TEST(Builder, TaskInliningStopsAtALimitInsteadOfGrowingExponentially) {
             reported_limit = reported_limit || n.construct == "task call past the limit of inlined statements";
         EXPECT_TRUE(reported_limit) << counter;
     }
+}
+
+TEST(Builder, ADefparamThatChangesAParametersTypeLeavesItsUsesOut) {
+    // slang keeps Q's declared four bits, where the defparam makes it a
+    // signed integer (-2, not 14); L is built on it. P keeps its type.
+    auto [d, err] = buildCapturingErrors(R"(module leaf;
+  parameter P = 12;
+  parameter Q = 4'd3;
+  localparam L = Q + 1;
+  logic [7:0] p_seen = 0, q_seen = 0, l_seen = 0;
+  initial begin
+    p_seen = P;
+    q_seen = Q;
+    l_seen = L;
+  end
+endmodule
+module top;
+  defparam a.P = 5;
+  defparam a.Q = -2;
+  leaf a();
+endmodule
+)");
+    std::vector<int> lines;
+    for (const auto& n : d.builder->notModelled()) {
+        EXPECT_EQ(n.construct, "defparam that changes a parameter's type");
+        lines.push_back(n.line);
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<int>{8, 9, 14})) << err;
+}
+
+TEST(Builder, OnlyALoneUnbasedLiteralOfAnUntypedParameterMakesTheModelsOwnTree) {
+    // The copy keeps the sources' files and lines: its reports point where
+    // the design does.
+    auto [d, err] = buildCapturingErrors(R"(module m;
+  parameter P = 4'd0;
+  logic [3:0] v = 0;
+  initial
+    v = P;
+endmodule
+module top;
+  m #('x) u();
+endmodule
+)");
+    ASSERT_TRUE(d.model);
+    ASSERT_EQ(d.builder->notModelled().size(), 1u) << err;
+    EXPECT_EQ(d.builder->notModelled()[0].line, 5);
+    EXPECT_EQ(d.builder->notModelled()[0].construct, "x/z value");
+    EXPECT_NE(err.find("[MODEL] source:5: x/z value"), std::string::npos) << err;
+
+    const auto typed = buildDesign(R"(module m;
+  parameter logic [3:0] P = 0;
+  localparam Q = '1 + 0;
+endmodule
+module top;
+  m #('1) u();
+endmodule
+)");
+    EXPECT_FALSE(typed.model);
 }
