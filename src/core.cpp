@@ -52,6 +52,31 @@ private:
     F f_;
 };
 
+// The files a compile read besides the listed sources (`include files) go
+// into the project's file table too: the rows of what they hold need a file
+// to refer to, or they would not land.
+void registerIncludedFiles(const slang::syntax::SyntaxTree& tree) {
+    const slang::SourceManager& manager = tree.sourceManager();
+    std::vector<std::string> paths;
+    for (const slang::BufferID buffer : manager.getAllBuffers())
+        if (const auto& path = manager.getFullPath(buffer); !path.empty())
+            paths.push_back(Database::projectPath(path.string()));
+    Database::instance().insertIncludedFiles(paths);
+}
+
+// A run or compile whose rows did not all land is no success.
+void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const char* what) {
+    if (failed.count() == 0)
+        return;
+    const std::string lost = std::string(what) + " did not all reach the project database: " +
+                             failed.describe();
+    std::cerr << "[CORE] " << lost << "\n";
+    result.error_message = result.success || result.error_message.empty()
+                               ? lost
+                               : result.error_message + "; " + lost;
+    result.success = false;
+}
+
 std::string consolePathBeside(const std::string& db_path) {
     std::error_code ec;
     const std::filesystem::path dir = std::filesystem::path(db_path).parent_path();
@@ -207,7 +232,7 @@ bool WexlaCore::runSimulation() {
     // The kernel's log of a long run is kept from both ends only.
     CappedOutput console;
     try {
-        CaptureStdout capture(console);
+        const CaptureStdout capture(console);
         state.run();
     } catch (const std::exception& e) {
         result.success = false;
@@ -274,6 +299,9 @@ SimulationResult WexlaCore::runProject() {
 SimulationResult WexlaCore::simulateActiveRoad() {
     // A text run keeps to memory: the project's tables hold the project's run.
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    std::optional<FailedWrites> failed;
+    if (!textRoad)
+        failed.emplace(Database::instance());
     recorder.set_database_writes(!textRoad);
     recorder.clear();
     wsim_kernel::sim_state::instance().clear();
@@ -298,6 +326,8 @@ SimulationResult WexlaCore::simulateActiveRoad() {
             runSimulation();
     }
     result.stop_reason = stopReasonOfRun(built);
+    if (failed)
+        failOnLostRows(result, *failed, "the run's rows");
     captureSimulationOutput();
     return result;
 }
@@ -327,11 +357,18 @@ std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
             elaborated.compilation.reset();
         analysisBuilder = std::move(analysis);
         useProjectTree(*tree);
+        const FailedWrites failed(Database::instance());
+        registerIncludedFiles(**tree);
         exportDesignStructure(*tree, std::move(elaborated.compilation));
 
         result = SimulationResult{};
         result.success = true;
         result.simulation_json = error_json;
+        failOnLostRows(result, failed, "the design's rows");
+        if (!result.success) {
+            compileStatus = 501;
+            result.simulation_json = diagnostics.add_error(result.error_message);
+        }
         return result.simulation_json;
     } catch (const std::exception& e) {
         compileStatus = 501;
@@ -403,8 +440,18 @@ std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor
             throw std::runtime_error("the project database could not be saved to " +
                                      std::string(Database::instance().get_path()) +
                                      " before the run went on: " + why);
+        const FailedWrites failed(Database::instance());
         state.resume_simulation();
-        run_on_large_stack([&state] { state.run(); });
+        CappedOutput kernelLog;
+        run_on_large_stack([&state, &kernelLog] {
+            const CaptureStdout capture(kernelLog);
+            state.run();
+        });
+        SimulationResult resumed;
+        resumed.success = true;
+        failOnLostRows(resumed, failed, "the rows of the run that went on");
+        if (!resumed.success)
+            throw std::runtime_error(resumed.error_message);
     }
     return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
 }
@@ -413,11 +460,13 @@ std::string WexlaCore::stepBackward(const std::vector<int>& inst_list, int curso
     return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
 }
 
-void WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
+SimulationResult WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
     run_on_large_stack([&] { injectAndSimulateHere(qlist); });
+    return result;
 }
 
 void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
+    const FailedWrites failed(Database::instance());
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     recorder.set_database_writes(true);
     recorder.clear();
@@ -435,11 +484,11 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
         // The answer is read from the project row: without this it would be a
         // failure with no reason beside the previous run's steps.
         purgeRun();
-        Database::instance().updateSimulationOutcome(
-            false,
-            projectFailedToCompile() ? notCompiledError()
-                                     : "no project was compiled: injection needs its sources",
-            0);
+        result = SimulationResult{};
+        result.error_message = projectFailedToCompile()
+                                   ? notCompiledError()
+                                   : "no project was compiled: injection needs its sources";
+        Database::instance().updateSimulationOutcome(false, result.error_message, 0);
         return;
     }
     Analysis& analysis = *analysisBuilder;
@@ -458,6 +507,7 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
                 runSimulation();
         }
         result.stop_reason = stopReasonOfRun(built);
+        failOnLostRows(result, failed, "the run's rows");
         captureSimulationOutput();
     } catch (const std::exception& e) {
         result.success = false;
@@ -466,8 +516,12 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
         throw;
     }
     analysis.cleanup();
-    Database::instance().updateSimulationOutcome(result.success, result.error_message,
-                                                 result.final_time);
+    if (!Database::instance().updateSimulationOutcome(result.success, result.error_message,
+                                                      result.final_time) &&
+        result.success) {
+        failOnLostRows(result, failed, "the run's outcome");
+        captureSimulationOutput();
+    }
 }
 
 bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
@@ -475,7 +529,7 @@ bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
     analysis.clearFileList();
     if (!analysis.inject(qlist)) {
         result.success = false;
-        result.error_message = "injection failed: " + analysis.getFailedFile();
+        result.error_message = "injection failed: " + analysis.getFailureReason();
         return false;
     }
     const std::string json = analysis.getErrorJSON();

@@ -179,7 +179,10 @@ TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
 TEST_F(ProjectTest, CompileStatusCodesTheDiagnosticsGateAndModuleLookup) {
     SKIP_UNLESS_FIRST_IN_PROCESS();
     EXPECT_EQ(compile({}), emptyDiagnostics(498));
-    EXPECT_EQ(compile({top, mid, dir.file("missing.v")}), emptyDiagnostics(499));
+    EXPECT_TRUE(compile({top, mid, dir.file("missing.v")})
+                    .starts_with("{\n  \"status\": 499,\n  \"errors\": [\n    {\n      "
+                                 "\"description\": \"error: cannot read source \\\"" +
+                                 dir.file("missing.v") + "\\\": no such file or directory\","));
     EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
 
     const std::string bad = dir.file("bad.v");
@@ -500,14 +503,15 @@ TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
     const std::string missing = dir.file("missing.v");
     inject({leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"}),
             leafQuery(missing, 1, {"assert property (@(posedge clk) 1);"}, {"p_missing"})});
-    EXPECT_EQ(outcome(), "0|injection failed: " + missing + "|0");
+    const std::string why = "injection failed: " + missing + " is not one of the compiled sources";
+    EXPECT_EQ(outcome(), "0|" + why + "|0");
     EXPECT_EQ(count("timeline") + count("queuestate"), 0);
     EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
     EXPECT_FALSE(fs::exists(dir.file("missing(copy).v")));
     EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
     EXPECT_EQ(count("properties"), 0);
     EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
-                         "{\"success\": 0,\"error\": \"injection failed: " + missing + "\""));
+                         "{\"success\": 0,\"error\": \"" + why + "\""));
 
     // Every query on one file reaches the design: were the earlier one, naming
     // no real signal, lost behind the later one, the design would build.
