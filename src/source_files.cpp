@@ -29,11 +29,10 @@ std::optional<std::string> includeProblem(const std::string& name, const fs::pat
     if (name.empty())
         return std::nullopt;
     fs::path path(name);
-    if (path.is_relative()) {
-        if (including.empty())
-            return std::nullopt;
+    // A text's including path is empty: the name is then taken from the
+    // working folder, as the preprocessor takes it.
+    if (path.is_relative())
         path = including.parent_path() / path;
-    }
     if (!anythingAt(path))
         return std::nullopt;
     if (auto problem = problemWith(path))

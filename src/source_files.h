@@ -21,7 +21,8 @@ std::optional<std::string> problemWith(const std::filesystem::path& path);
 // Why the file an `include names is not read, or nullopt, also when no such
 // file is found (the parse then says so). `name` is as written between the
 // quotes or angle brackets; a relative one is looked for in the folder of
-// `including`, the file that holds the directive, as the preprocessor looks.
+// `including`, the file that holds the directive (the working folder for a
+// text), as the preprocessor looks.
 std::optional<std::string> includeProblem(const std::string& name,
                                           const std::filesystem::path& including);
 
