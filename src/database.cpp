@@ -255,24 +255,20 @@ bool Database::dumpToFile(sqlite3* memDb, const std::string& path, std::string* 
         error = file ? sqlite3_errmsg(file) : sqlite3_errstr(rc);
     }
     sqlite3_close(file);
-    if (rc != SQLITE_OK) {
-        std::cerr << "[DATABASE] save failed: " << error << "\n";
-        if (why)
-            *why = error;
-        return false;
-    }
-    return true;
+    if (rc != SQLITE_OK && why)
+        *why = error;
+    return rc == SQLITE_OK;
 }
 
 bool Database::save(std::string* why) {
     std::string reason;
-    if (!dumpToFile(db, db_path, &reason)) {
-        noteWriteFailure("saving " + db_path + ": " + reason);
-        if (why)
-            *why = reason;
-        return false;
-    }
-    return verifySaved(why);
+    if (dumpToFile(db, db_path, &reason) && fileHoldsProject(&reason))
+        return true;
+    std::cerr << "[DATABASE] save failed: " << reason << "\n";
+    noteWriteFailure("saving " + db_path + ": " + reason);
+    if (why)
+        *why = reason;
+    return false;
 }
 
 void Database::dropAllTables(sqlite3* conn) {

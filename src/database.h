@@ -61,6 +61,9 @@ public:
     // Copies the project to its file and checks that the file holds what was
     // copied; on failure answers false and, when asked, says why in `why`.
     bool save(std::string* why = nullptr);
+    // Whether the file holds the project as it is (every table's rows, and
+    // nothing damaged); when not, says why in `why`.
+    bool fileHoldsProject(std::string* why);
     const char* get_path() const { return db_path.c_str(); }
 
     bool exec_sql(const std::string& sql);
@@ -230,7 +233,6 @@ private:
     friend class FailedWrites;
     // Every FailedWrites alive counts the failure.
     void noteWriteFailure(const std::string& reason);
-    bool verifySaved(std::string* why);
     // Steps an insert (null: it did not prepare) once; a failure is reported
     // under `prefix` and counted.
     bool finishInsert(sqlite3_stmt* stmt, const char* prefix);

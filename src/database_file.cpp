@@ -128,7 +128,7 @@ std::optional<std::string> Database::refusalOf(const std::string& path) {
            ") and is no project database of this engine: it is left as it is; choose another file";
 }
 
-bool Database::verifySaved(std::string* why) {
+bool Database::fileHoldsProject(std::string* why) {
     const ReadOnlyConnection file(db_path);
     std::string problem;
     if (!file.ok()) {
@@ -150,7 +150,6 @@ bool Database::verifySaved(std::string* why) {
     }
     if (problem.empty())
         return true;
-    noteWriteFailure("saving " + db_path + ": " + problem);
     if (why)
         *why = problem;
     return false;

@@ -208,6 +208,20 @@ TEST_F(DatabaseTest, UnopenableOrVanishedPaths) {
     std::filesystem::remove_all(dir.path() / "gone");
     EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(db().save()); }),
               "[DATABASE] save failed: unable to open database file\n");
+
+    // A save is checked against the file: one that does not hold what the
+    // project holds is no success.
+    Database::init(dir.file("checked.db"));
+    addDesign();
+    ASSERT_TRUE(db().save());
+    std::string why;
+    EXPECT_TRUE(db().fileHoldsProject(&why)) << why;
+    db().insertModule(2, "later", source, 1, 2);
+    EXPECT_FALSE(db().fileHoldsProject(&why));
+    EXPECT_EQ(why, "the file holds 1 rows of modules where 2 were saved");
+    writeFile(dir.file("checked.db"), "gone");
+    EXPECT_FALSE(db().fileHoldsProject(&why));
+    EXPECT_TRUE(why.starts_with("the file cannot be checked: ")) << why;
 }
 
 // Parents may be named before their children; a purge that would leave
