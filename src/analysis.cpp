@@ -41,13 +41,17 @@ bool pathExists(const std::string& path) {
 // identifier (which ends with a space).
 bool isInsertedLine(const std::string& line) {
     size_t end = 0;
-    if (line.starts_with("\\"))
-        end = line.find(' ') == std::string::npos ? std::string::npos : line.find(' ') + 1;
-    else
+    if (line.starts_with("\\")) {
+        end = line.find(' ');
+        if (end == std::string::npos)
+            return false;
+        ++end;
+    } else {
         while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) ||
                                      line[end] == '_' || line[end] == '$'))
             ++end;
-    return end != 0 && end != std::string::npos && line.compare(end, 2, ": ") == 0 &&
+    }
+    return end != 0 && line.compare(end, 2, ": ") == 0 &&
            !std::isdigit(static_cast<unsigned char>(line[0]));
 }
 
@@ -265,7 +269,7 @@ bool Analysis::writeCopy(const FileInjection& group) {
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     if (std::fclose(out) != 0 || !written) {
         std::cerr << "Error writing temp file " << group.copy << "\n";
-        return refuse("cannot write the copy " + group.copy + " (the disk full?)");
+        return refuse("cannot write the copy " + group.copy + " (is the disk full?)");
     }
     return true;
 }

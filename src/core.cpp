@@ -64,12 +64,15 @@ void registerIncludedFiles(const slang::syntax::SyntaxTree& tree) {
     Database::instance().insertIncludedFiles(paths);
 }
 
+std::string lostRows(const char* what, const FailedWrites& failed) {
+    return std::string(what) + " did not all reach the project database: " + failed.describe();
+}
+
 // A run or compile whose rows did not all land is no success.
 void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const char* what) {
     if (failed.count() == 0)
         return;
-    const std::string lost = std::string(what) + " did not all reach the project database: " +
-                             failed.describe();
+    const std::string lost = lostRows(what, failed);
     std::cerr << "[CORE] " << lost << "\n";
     result.error_message = result.success || result.error_message.empty()
                                ? lost
@@ -442,16 +445,14 @@ std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor
                                      " before the run went on: " + why);
         const FailedWrites failed(Database::instance());
         state.resume_simulation();
+        // The kernel's progress lines stay off the host's standard output.
         CappedOutput kernelLog;
         run_on_large_stack([&state, &kernelLog] {
             const CaptureStdout capture(kernelLog);
             state.run();
         });
-        SimulationResult resumed;
-        resumed.success = true;
-        failOnLostRows(resumed, failed, "the rows of the run that went on");
-        if (!resumed.success)
-            throw std::runtime_error(resumed.error_message);
+        if (failed.count())
+            throw std::runtime_error(lostRows("the rows of the run that went on", failed));
     }
     return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
 }
@@ -481,8 +482,8 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
     };
     if (!analysisBuilder) {
         std::cerr << "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! " << "\n";
-        // The answer is read from the project row: without this it would be a
-        // failure with no reason beside the previous run's steps.
+        // Without this the answer would be a failure with no reason beside
+        // the previous run's steps.
         purgeRun();
         result = SimulationResult{};
         result.error_message = projectFailedToCompile()

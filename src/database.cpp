@@ -127,7 +127,8 @@ const char* const kDropRunIndexes =
 // The names of the objects of `type` ("table", "view") that are not SQLite's own.
 std::vector<std::string> listObjects(sqlite3* conn, const char* type) {
     std::vector<std::string> names;
-    Statement stmt(conn, "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite_%';");
+    Statement stmt(conn,
+                   "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite_%';");
     if (!stmt.ok())
         return names;
     stmt.text(1, type);
@@ -498,6 +499,8 @@ Database::HostQueryAnswer Database::runHostQuery(const std::string& sql,
     if (!*first)
         return {};
     Statement stmt(db, first);
+    if (!stmt.ok())
+        return {false, "", sqlite3_errmsg(db)};
     const int rc = stmt.step();
     if (rc == SQLITE_DONE)
         return {};
@@ -594,10 +597,6 @@ bool Database::insertSignal(const std::string& name, int signal_id, const std::s
                             module, inst_id});
 }
 
-namespace {
-
-} // namespace
-
 // A property row; `kept` decides what an existing row of the same id keeps.
 bool Database::insertPropertyRow(sqlite3_stmt* kept, const std::string& id,
                                  const std::string& label, const std::string& instance) {
@@ -659,7 +658,7 @@ bool Database::updateSimulationOutcome(bool success, const std::string& error,
 bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
     Statement stmt(db, "INSERT INTO projectstructure (file_path) VALUES (?);");
     if (!stmt.ok()) {
-        std::cerr << "[DATABASE] insertProjectStructure: " << sqlite3_errmsg(db) << "\n";
+        reportWriteFailure("[DATABASE] insertProjectStructure: ", sqlite3_errmsg(db));
         return false;
     }
     bool last_ok = true;
@@ -682,7 +681,7 @@ bool Database::insertIncludedFiles(const std::vector<std::string>& paths) {
         // An ignored insert would still use up an id.
         if (getFileID(path) >= 0)
             continue;
-        Statement stmt(keptStatement("INSERT OR IGNORE INTO projectstructure (file_path) VALUES (?);"));
+        Statement stmt(keptStatement("INSERT INTO projectstructure (file_path) VALUES (?);"));
         if (stmt.ok())
             stmt.text(1, path);
         all = finishInsert(stmt.get(), "[DATABASE] insertIncludedFiles: ") && all;
