@@ -11,6 +11,7 @@
 #include "kernel.h"
 #include "large_stack.h"
 #include "nesting_limits.h"
+#include "project_files.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -51,18 +52,6 @@ public:
 private:
     F f_;
 };
-
-// The files a compile read besides the listed sources (`include files) go
-// into the project's file table too: the rows of what they hold need a file
-// to refer to, or they would not land.
-void registerIncludedFiles(const slang::syntax::SyntaxTree& tree) {
-    const slang::SourceManager& manager = tree.sourceManager();
-    std::vector<std::string> paths;
-    for (const slang::BufferID buffer : manager.getAllBuffers())
-        if (const auto& path = manager.getFullPath(buffer); !path.empty())
-            paths.push_back(Database::projectPath(path.string()));
-    Database::instance().insertIncludedFiles(paths);
-}
 
 std::string lostRows(const char* what, const FailedWrites& failed) {
     return std::string(what) + " did not all reach the project database: " + failed.describe();
@@ -361,7 +350,7 @@ std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
         analysisBuilder = std::move(analysis);
         useProjectTree(*tree);
         const FailedWrites failed(Database::instance());
-        registerIncludedFiles(**tree);
+        Database::instance().insertReferencedFiles(filesOfTree(**tree));
         exportDesignStructure(*tree, std::move(elaborated.compilation));
 
         result = SimulationResult{};

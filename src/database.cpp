@@ -675,7 +675,7 @@ bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
     return last_ok;
 }
 
-bool Database::insertIncludedFiles(const std::vector<std::string>& paths) {
+bool Database::insertReferencedFiles(const std::vector<std::string>& paths) {
     bool all = true;
     for (const auto& path : paths) {
         // An ignored insert would still use up an id.
@@ -684,7 +684,7 @@ bool Database::insertIncludedFiles(const std::vector<std::string>& paths) {
         Statement stmt(keptStatement("INSERT INTO projectstructure (file_path) VALUES (?);"));
         if (stmt.ok())
             stmt.text(1, path);
-        all = finishInsert(stmt.get(), "[DATABASE] insertIncludedFiles: ") && all;
+        all = finishInsert(stmt.get(), "[DATABASE] insertReferencedFiles: ") && all;
     }
     return all;
 }

@@ -125,9 +125,9 @@ public:
     // The outcome of the last simulation on the project row; no row, no change.
     bool updateSimulationOutcome(bool success, const std::string& error, uint64_t final_time);
     bool insertProjectStructure(const std::vector<std::string>& paths);
-    // Files a compile read besides the listed sources; a path already
-    // stored is left as it is.
-    bool insertIncludedFiles(const std::vector<std::string>& paths);
+    // Files a compiled design refers to besides the listed sources
+    // (project_files.h); a path already stored is left as it is.
+    bool insertReferencedFiles(const std::vector<std::string>& paths);
     bool insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                         int64_t signal_id, int64_t signal_val);
     // The signal named: its first id in the signals table (none: the insert fails).

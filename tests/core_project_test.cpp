@@ -780,9 +780,11 @@ TEST_F(ProjectTest, RowsThatDidNotLandAreNoSuccess) {
     sql("PRAGMA query_only = 0;");
 }
 
-// Modules, statements and queue entries in an `include file refer to it by a
-// file id of its own: their rows land instead of failing their key.
-TEST_F(ProjectTest, IncludedFilesJoinTheFileTable) {
+// Modules, statements and queue entries in an `include file, or in a file a
+// `line directive names, refer to it by a file id of its own: their rows land
+// instead of failing their key.
+TEST_F(ProjectTest, FilesTheDesignNamesJoinTheFileTable) {
+    const WorkingDirectory inDir(dir.path());  // where a `line name is taken from
     writeFile(dir.file("leaf_body.svh"), "  always @(posedge clk) q <= ~q;\n");
     writeFile(leaf, "module leaf(input logic clk, output logic [3:0] q);\n"
                     "  initial q = 4'b0101;\n"
@@ -790,16 +792,20 @@ TEST_F(ProjectTest, IncludedFilesJoinTheFileTable) {
                     "endmodule\n");
     writeFile(mid, "`include \"mid_module.svh\"\n");
     writeFile(dir.file("mid_module.svh"), kMid);
+    writeFile(top, std::string(kTop).replace(std::string(kTop).find("  always"), 0,
+                                             "`line 70 \"generated.v\" 0\n"));
     ASSERT_TRUE(contains(compile(sources()), "\"status\": 200"));
     EXPECT_EQ(rows("SELECT id || ' ' || file_path FROM projectstructure ORDER BY id;"),
               (std::vector<std::string>{"1 " + canonical(top), "2 " + canonical(mid),
                                         "3 " + canonical(leaf),
                                         "4 " + canonical(dir.file("mid_module.svh")),
-                                        "5 " + canonical(dir.file("leaf_body.svh"))}));
+                                        "5 " + canonical(dir.file("leaf_body.svh")),
+                                        "6 " + canonical(dir.file("generated.v"))}));
     EXPECT_EQ(row("SELECT file_id FROM modules WHERE name = 'mid';"), "4");
     EXPECT_EQ(row("SELECT instance_path FROM instances WHERE base_module = 'leaf';"),
               "u_mid.u_leaf");
     const SimulationResult run = simulate();
     ASSERT_TRUE(run.success) << run.error_message;
     EXPECT_TRUE(contains("," + stepFiles() + ",", ",5,")) << stepFiles();
+    EXPECT_EQ(row("SELECT DISTINCT current_line FROM timeline WHERE current_file_id = 6;"), "70");
 }
