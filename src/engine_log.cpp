@@ -31,8 +31,10 @@ Log& log() {
 } // namespace
 
 std::string pathBeside(const std::string& db_path) {
+    // The folder is resolved, not the log's own name: a link there is no log.
     std::error_code ec;
-    return fs::weakly_canonical(fs::path(db_path).parent_path() / kFileName, ec).string();
+    const fs::path folder = fs::weakly_canonical(fs::absolute(db_path, ec).parent_path(), ec);
+    return (folder / kFileName).string();
 }
 
 void startBeside(const std::string& db_path) {
