@@ -91,6 +91,10 @@ std::optional<std::string> Database::refusalOf(const std::string& path) {
     const std::string named = "the project database " + path;
     if (path == ":memory:")
         return named + " would live in memory only and never be saved: give a file path";
+    // SQLite reads such a name as a URI, which may name memory or another file.
+    if (path.starts_with("file:"))
+        return named + " would be read as an SQLite URI: give a plain file path (./" + path +
+               " for a file of that name)";
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
     if (status.type() == fs::file_type::not_found)
@@ -141,6 +145,10 @@ bool Database::fileHoldsProject(std::string* why) {
         for (const std::string& table : tableNames(db)) {
             const int64_t saved = rowCount(db, table);
             const int64_t found = rowCount(file.get(), table);
+            if (found < 0) {
+                problem = "the file holds no table " + table;
+                break;
+            }
             if (saved != found) {
                 problem = "the file holds " + std::to_string(found) + " rows of " + table +
                           " where " + std::to_string(saved) + " were saved";

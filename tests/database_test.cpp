@@ -141,6 +141,9 @@ TEST(DatabaseLifecycle, RefusesFilesThatAreNoProjectOfItsOwn) {
               "the project database " + dir.path().string() + " is a folder, not a file");
     EXPECT_EQ(refusal(":memory:"), "the project database :memory: would live in memory only and "
                                    "never be saved: give a file path");
+    EXPECT_EQ(refusal("file::memory:"),
+              "the project database file::memory: would be read as an SQLite URI: give a plain "
+              "file path (./file::memory: for a file of that name)");
 
     // Refused at creation and at a move to another file: the project stays.
     Database::init(other);
