@@ -3,7 +3,8 @@
 // initial simulation (json2_callback + init) on the example and on a generated
 // design of 1,000 counter instances, then the median latency of stepForward,
 // stepBackward and getTimelineWindow on runs that hold the full 20,000
-// timeline rows. Run by hand after a build:
+// timeline rows, and tokenize on 200,000 tokens on one line and one a line.
+// Run by hand after a build:
 //
 //   node bench/bindings.js [--module PATH]
 //
@@ -128,12 +129,16 @@ function engine(workDir, modulePath) {
   setup('array-full', [arrayFile], 5000);
   full.push(stepLatencies('1,000 counter instances, 5,000 ns'));
   wexla.shutdown();
-  return { setups, full };
+  const tokens = {
+    oneLineMs: timed(() => wexla.tokenize('a '.repeat(200000))).ms,
+    lineEachMs: timed(() => wexla.tokenize('a\n'.repeat(200000))).ms,
+  };
+  return { setups, full, tokens };
 }
 
 // ---- Report (this process) ----
 
-function report({ setups, full }) {
+function report({ setups, full, tokens }) {
   const f = (ms) => `${ms.toFixed(2)} ms`.padStart(11);
   console.log(`json2_callback + init(), median of ${SETUP_REPEATS}:`);
   for (const s of setups) {
@@ -150,6 +155,7 @@ function report({ setups, full }) {
     console.log(`    stepForward([top])       ${f(r.forwardTopMs)}`);
     console.log(`    getTimelineWindow        ${f(r.windowMs)}   (${r.windowSteps} steps in the window; ${r.rowsAfterInjection} rows after the injected run)`);
   }
+  console.log(`\ntokenize, 200,000 tokens: on one line ${f(tokens.oneLineMs)}, one a line ${f(tokens.lineEachMs)}`);
   console.log(`\n${os.cpus().length} cores, ${os.cpus()[0].model}; Node ${process.version}`);
 }
 

@@ -5,9 +5,10 @@
 //
 //   node examples/simulate_counter.js [database path] [source files...]
 //
-// The engine logs a great deal on standard output and standard error; it runs
-// in a child process whose output goes to a log file beside the database, and
-// sends its findings back to this one.
+// The engine logs a great deal on standard error (and its bulkier lines to
+// wexla_engine.log beside the database); it runs in a child process whose
+// output goes to a log file beside the database, and sends its findings back
+// to this one.
 'use strict';
 
 const { fork } = require('node:child_process');
@@ -144,6 +145,7 @@ function printSummary(options, logPath, outcome) {
     (saved.success ? '' : ` (not saved: ${saved.error})`));
   out('console file:', path.relative(process.cwd(), path.join(dir, 'wexla_sim_console.txt')));
   out('engine log:', path.relative(process.cwd(), logPath));
+  out('engine log file:', path.relative(process.cwd(), path.join(dir, 'wexla_engine.log')));
   return init.success && saved.success;
 }
 

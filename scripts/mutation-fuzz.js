@@ -47,7 +47,15 @@ function runEngine(modulePath, designs, config) {
   designs.forEach((design, n) => {
     const last = n === designs.length - 1;
     const suffix = last ? '' : `-${n}`;
-    const compiled = wexla.json2_callback({ ...config.project, db_path: path.resolve('project.db'), sources: [design] });
+    let compiled;
+    try {
+      compiled = wexla.json2_callback({ ...config.project, db_path: path.resolve('project.db'), sources: [design] });
+    } catch (err) {
+      // A configuration the engine refuses (a negative cycle count) is an answer too.
+      if (!(err instanceof RangeError)) throw err;
+      mark(`compile${suffix}.json`, JSON.stringify({ refused: err.message }));
+      return;
+    }
     mark(`compile${suffix}.json`, String(compiled));
     let status = null;
     try { status = JSON.parse(compiled).status; } catch { return; }

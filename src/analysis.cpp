@@ -1,13 +1,17 @@
 #include "analysis.h"
 
 #include "database.h"
+#include "engine_log.h"
 #include "error_handling.h"
 #include "nesting_limits.h"
+#include "property_text.h"
+#include "source_files.h"
 
 #include <slang/syntax/SyntaxTree.h>
 #include <slang/text/SourceManager.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -33,7 +37,39 @@ bool pathExists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
-void refuse(const std::string& why) { std::cerr << "[ANALYSIS] injection refused: " << why << "\n"; }
+// An inserted line: "<label>: <text>", the label a simple or escaped
+// identifier (which ends with a space).
+bool isInsertedLine(const std::string& line) {
+    size_t end = 0;
+    if (line.starts_with("\\")) {
+        end = line.find(' ');
+        if (end == std::string::npos)
+            return false;
+        ++end;
+    } else {
+        while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) ||
+                                     line[end] == '_' || line[end] == '$'))
+            ++end;
+    }
+    return end != 0 && line.compare(end, 2, ": ") == 0 &&
+           !std::isdigit(static_cast<unsigned char>(line[0]));
+}
+
+// A copy an injection wrote and never removed (the process was killed): the
+// source's lines in order, with inserted lines between them.
+bool isStaleCopy(const std::string& copy, const std::vector<std::string>& source) {
+    if (source_files::problemWith(copy))
+        return false;
+    std::ifstream in(copy, std::ios::binary);
+    size_t next = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (next < source.size() && line == source[next])
+            ++next;
+        else if (!isInsertedLine(line))
+            return false;
+    }
+    return !in.bad() && next == source.size();
+}
 
 } // namespace
 
@@ -45,11 +81,13 @@ std::string copyPathFor(const std::string& source) {
 }
 
 void Query::print() const {
-    std::cout << file << " " << line_no << "\n";
+    std::ostream& out = engine_log::out();
+    out << file << " " << line_no << "\n";
     for (size_t i = 0; i < property_list.size(); ++i) {
         const std::string label = i < label_list.size() ? label_list[i] : "";
-        std::cout << label << " " << property_list[i] << "\n";
+        out << label << " " << property_list[i] << "\n";
     }
+    out.flush();
 }
 
 // Every query on one source, applied together to the original text.
@@ -73,12 +111,20 @@ Analysis::~Analysis() { cleanup(); }
 
 bool Analysis::inject(const std::vector<Query>& queryList) {
     failedFile.clear();
+    failureReason.clear();
     try {
         return injectAll(queryList);
     } catch (const std::exception& e) {
         std::cerr << "[ANALYSIS] ERROR DURING INJECTION : " << e.what() << "\n";
+        failureReason = e.what();
         return false;
     }
+}
+
+bool Analysis::refuse(const std::string& why) {
+    std::cerr << "[ANALYSIS] injection refused: " << why << "\n";
+    failureReason = why;
+    return false;
 }
 
 bool Analysis::injectAll(const std::vector<Query>& queryList) {
@@ -86,7 +132,7 @@ bool Analysis::injectAll(const std::vector<Query>& queryList) {
     std::vector<FileInjection> groups = groupByFile(queryList);
     for (FileInjection& group : groups) {
         failedFile = group.source;
-        if (!check(group) || !readSource(group) || !placesAll(group))
+        if (!check(group) || !readSource(group) || !placesAll(group) || !copyPlaceIsFree(group))
             return false;
     }
     for (const FileInjection& group : groups) {
@@ -129,55 +175,72 @@ std::vector<Analysis::FileInjection> Analysis::groupByFile(const std::vector<Que
     return groups;
 }
 
-bool Analysis::check(const FileInjection& group) const {
+bool Analysis::check(const FileInjection& group) {
     for (const Query* query : group.queries) {
-        if (query->label_list.size() < query->property_list.size()) {
-            refuse(group.source + " line " + std::to_string(query->line_no) + ": " +
-                   std::to_string(query->label_list.size()) + " labels for " +
-                   std::to_string(query->property_list.size()) + " properties");
-            return false;
-        }
+        if (query->label_list.size() < query->property_list.size())
+            return refuse(group.source + " line " + std::to_string(query->line_no) + ": " +
+                          std::to_string(query->label_list.size()) + " labels for " +
+                          std::to_string(query->property_list.size()) + " properties");
+        for (size_t i = 0; i < query->property_list.size(); ++i)
+            if (auto problem = propertyProblem(query->label_list[i], query->property_list[i]))
+                return refuse("the property " + query->label_list[i] + " is refused: " + *problem);
     }
-    if (compiledEntryFor(group.canonical).empty()) {
-        refuse(group.source + " is not one of the compiled sources");
-        return false;
+    if (compiledEntryFor(group.canonical).empty())
+        return refuse(group.source + " is not one of the compiled sources");
+    if (!compiledEntryFor(group.copyCanonical).empty())
+        return refuse("the copy " + group.copy + " is one of the compiled sources");
+    return true;
+}
+
+std::optional<std::string> Analysis::propertyProblem(const std::string& label,
+                                                     const std::string& text) {
+    // The design's macros expand in the text as they would in place.
+    if (!syntaxTree) {
+        slang::SourceManager manager;
+        return assertionItemProblem(label, text, manager, {});
     }
-    if (!compiledEntryFor(group.copyCanonical).empty()) {
-        refuse("the copy " + group.copy + " is one of the compiled sources");
-        return false;
-    }
-    if (!createdCopies.contains(group.copyCanonical) && pathExists(group.copy)) {
-        refuse(group.copy + " already exists and was not written by an injection");
-        return false;
-    }
+    return assertionItemProblem(label, text, syntaxTree->sourceManager(),
+                                syntaxTree->getDefinedMacros());
+}
+
+// A copy left on disk by an injection that never finished is replaced; any
+// other file at the copy's place is the user's and stays.
+bool Analysis::copyPlaceIsFree(const FileInjection& group) {
+    if (createdCopies.contains(group.copyCanonical) || !pathExists(group.copy))
+        return true;
+    if (!isStaleCopy(group.copy, group.lines))
+        return refuse(group.copy + " already exists and is not a copy an injection left; "
+                                   "move it away to inject into " + group.source);
+    std::cerr << "[ANALYSIS] replacing " << group.copy << ", left by an injection that never "
+                                                          "finished\n";
+    createdCopies.insert(group.copyCanonical);
     return true;
 }
 
 // A property asked for at a line the file does not have would be left out of
 // a run that still answered success.
-bool Analysis::placesAll(const FileInjection& group) const {
-    for (const Query* query : group.queries) {
-        if (!group.placesAt(query->line_no)) {
-            refuse(group.source + " has no line " + std::to_string(query->line_no) + " (it has " +
-                   std::to_string(group.lines.size()) + ")");
-            return false;
-        }
-    }
+bool Analysis::placesAll(const FileInjection& group) {
+    for (const Query* query : group.queries)
+        if (!group.placesAt(query->line_no))
+            return refuse(group.source + " has no line " + std::to_string(query->line_no) +
+                          " (it has " + std::to_string(group.lines.size()) + ")");
     return true;
 }
 
 bool Analysis::readSource(FileInjection& group) {
+    if (auto problem = source_files::problemWith(group.source))
+        return refuse("cannot read " + group.source + ": " + *problem);
     std::ifstream in(group.source, std::ios::binary);
     if (!in.is_open()) {
         std::cerr << "Error: " << group.source << " (" << std::strerror(errno) << ")\n";
-        return false;
+        return refuse("cannot read " + group.source + ": " + std::strerror(errno));
     }
     std::string line;
     while (std::getline(in, line))
         group.lines.push_back(line);
     if (in.bad()) {
         std::cerr << "Error opening input file " << group.source << "\n";
-        return false;
+        return refuse("cannot read " + group.source);
     }
     return true;
 }
@@ -198,15 +261,15 @@ bool Analysis::writeCopy(const FileInjection& group) {
     const bool ours = createdCopies.contains(group.copyCanonical);
     std::FILE* out = std::fopen(group.copy.c_str(), ours ? "wb" : "wbx");
     if (!out) {
-        std::cerr << "Error opening temp file " << group.copy << " (" << std::strerror(errno)
-                  << ")\n";
-        return false;
+        const std::string why = std::strerror(errno);
+        std::cerr << "Error opening temp file " << group.copy << " (" << why << ")\n";
+        return refuse("cannot write the copy " + group.copy + ": " + why);
     }
     createdCopies.insert(group.copyCanonical);
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     if (std::fclose(out) != 0 || !written) {
         std::cerr << "Error writing temp file " << group.copy << "\n";
-        return false;
+        return refuse("cannot write the copy " + group.copy + " (is the disk full?)");
     }
     return true;
 }
@@ -273,7 +336,8 @@ std::shared_ptr<slang::syntax::SyntaxTree> Analysis::adopt(
 void Analysis::logFileList() const {
     std::cerr << "[ANALYSIS] printing File names...\n";
     for (const std::string& path : fileList)
-        std::cout << path << "\n";
+        engine_log::out() << path << "\n";
+    engine_log::out().flush();
 }
 
 void Analysis::cleanup() noexcept {
@@ -288,7 +352,7 @@ void Analysis::cleanup() noexcept {
                 continue;
             }
             if (removed)
-                std::cout << "deleted: " << *it << "\n";
+                engine_log::out() << "deleted: " << *it << std::endl;
             it = createdCopies.erase(it);
         }
     } catch (...) {

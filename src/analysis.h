@@ -69,6 +69,8 @@ public:
     const std::map<std::string, std::string>& getCopySources() const { return copySources; }
     // The file of the query that made the last inject fail; "" after a success.
     const std::string& getFailedFile() const { return failedFile; }
+    // Why the last inject failed, naming what it refused; "" after a success.
+    const std::string& getFailureReason() const { return failureReason; }
 
 private:
     struct FileInjection;
@@ -76,9 +78,13 @@ private:
     bool injectAll(const std::vector<Query>& queryList);
     void logFileList() const;
     static std::vector<FileInjection> groupByFile(const std::vector<Query>& queryList);
-    bool check(const FileInjection& group) const;
+    bool check(const FileInjection& group);
+    std::optional<std::string> propertyProblem(const std::string& label, const std::string& text);
+    bool copyPlaceIsFree(const FileInjection& group);
+    // Logs and keeps the reason; answers false.
+    bool refuse(const std::string& why);
     bool readSource(FileInjection& group);
-    bool placesAll(const FileInjection& group) const;
+    bool placesAll(const FileInjection& group);
     bool writeCopy(const FileInjection& group);
     void recordProperties(const FileInjection& group);
     std::string compiledEntryFor(const std::string& canonicalPath) const;
@@ -90,4 +96,5 @@ private:
     std::set<std::string> createdCopies;  // canonical paths of the copies on disk
     std::map<std::string, std::string> copySources;
     std::string failedFile;
+    std::string failureReason;
 };

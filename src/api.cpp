@@ -4,6 +4,7 @@
 #include "api_support.h"
 #include "core.h"
 #include "database.h"
+#include "engine_log.h"
 #include "kernel.h"
 #include "timeseries.h"
 
@@ -250,10 +251,8 @@ const char* compile(const std::vector<std::string>& paths) {
             std::cerr << "[COMPILE] entry" << std::endl;
             last_result.release();
             const std::string diagnostics = WexlaCore::instance().compile(paths);
-            std::cout << diagnostics << "\n";
-            const char* kept = last_result.store(diagnostics);
-            std::cout << kept << std::endl;
-            return kept;
+            engine_log::out() << diagnostics << std::endl;
+            return last_result.store(diagnostics);
         },
         [](const std::string& m) {
             return last_result.store("{\"status\": 501, \"error\": \"" + m + "\"}");

@@ -4,6 +4,7 @@
 #include "api_support.h"
 #include "core.h"
 #include "database.h"
+#include "engine_log.h"
 #include "kernel.h"
 #include "timeseries.h"
 
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 #include <iostream>
 #include <limits>
 
@@ -54,6 +56,21 @@ private:
     sqlite3* conn_ = nullptr;
     std::string problem_;
 };
+
+// The configuration as the engine read it, at the head of the project's log.
+void logConfiguration(const std::vector<std::string>& pathlist, const std::string& db_loc,
+                      const std::string& time_unit, const std::string& working_hierarchy,
+                      int64_t start_time, int waveform_window_size, int64_t max_sim_time,
+                      int max_sim_cycle) {
+    std::ostream& out = engine_log::out();
+    out << "[CAPTURE YAML DATA] db_path=" << db_loc << " time_unit=" << time_unit
+        << " working_hierarchy=" << working_hierarchy << " start_time=" << start_time
+        << " waveform_window_size=" << waveform_window_size << " max_sim_time=" << max_sim_time
+        << " max_sim_cycles=" << max_sim_cycle << "\n";
+    for (const auto& path : pathlist)
+        out << "[CAPTURE YAML DATA] source " << path << "\n";
+    out.flush();
+}
 
 std::string orDefault(std::string text, const char* fallback) {
     return text.empty() ? std::string(fallback) : text;
@@ -243,8 +260,11 @@ const char* inject_and_simulate_db(const std::vector<Query>& qlist) {
             FileConnection conn("injectAndSim");
             if (!conn)
                 return last_result.store(injectionError(json_escape(conn.problem())));
-            WexlaCore::instance().injectAndSimulate(qlist);
-            const std::string response = Database::instance().injectAndSimResponse();
+            // The outcome is answered as the run gave it: a host's SQL may
+            // have kept its copy out of the project row.
+            const SimulationResult run = WexlaCore::instance().injectAndSimulate(qlist);
+            const std::string response = Database::instance().injectAndSimResponse(
+                run.success, run.error_message, static_cast<int64_t>(run.final_time));
             conn.close();
             if (response.empty()) {
                 std::cerr << "[INJECT AND SIM DB] EMPTY JSON" << std::endl;
@@ -417,16 +437,27 @@ std::string initialize_project_structure(const std::vector<std::string>& pathlis
         [&] {
             Database::init(db_loc);
             Database& db = Database::instance();
-            db.clear(true);
-            db.insertProjectStructure(pathlist);
-            db.insertProjectState(clampToInt(max_sim_time), max_sim_cycle, clampToInt(start_time),
-                                  waveform_window_size, time_unit, working_hierarchy);
+            engine_log::startBeside(db.get_path());
+            logConfiguration(pathlist, db_loc, time_unit, working_hierarchy, start_time,
+                             waveform_window_size, max_sim_time, max_sim_cycle);
+            {
+                const FailedWrites failed(db);
+                db.clear(true);
+                db.insertProjectStructure(pathlist);
+                db.insertProjectState(clampToInt(max_sim_time), max_sim_cycle,
+                                      clampToInt(start_time), waveform_window_size, time_unit,
+                                      working_hierarchy);
+                if (failed.count())
+                    throw std::runtime_error("the project could not be written to its database: " +
+                                             failed.describe());
+            }
             std::cerr << "[init project]" << std::endl;
             for (const auto& path : pathlist)
                 std::cerr << path << std::endl;
-            const std::string compiled = WexlaCore::instance().compile(pathlist);
+            const std::string compiled = orDefault(WexlaCore::instance().compile(pathlist), "{}");
             db.setCurrentHierarchy(db.findInstanceIDByPath(working_hierarchy));
-            return orDefault(compiled, "{}");
+            engine_log::out() << "[CAPTURE YAML DATA] answer: " << compiled << std::endl;
+            return compiled;
         },
         [](const std::string& m) { return plainError(m); });
 }
@@ -489,8 +520,11 @@ std::string shutdown_project() {
             Database* db = nullptr;
             try {
                 db = &Database::instance();
-            } catch (const std::exception&) {
-                return answer("");  // no project was configured: nothing to keep
+            } catch (const std::exception& e) {
+                // No project was configured: nothing to keep. One whose file was
+                // refused kept nothing either, which a host must hear.
+                return answer(Database::configured() ? std::string("nothing was saved: ") + e.what()
+                                                     : "");
             }
             std::string why;
             if (!db->save(&why))

@@ -1,6 +1,7 @@
 #include "cfg_builder.h"
 
 #include "database.h"
+#include "engine_log.h"
 #include "nesting_limits.h"
 #include "plain_names.h"
 
@@ -435,7 +436,7 @@ std::pair<int, int> CFGBuilder::getLineRange(const InstanceSymbol& inst) const {
     const int first = getLine(statement->getFirstToken().location());
     const int last =
         getLine(statement->as<HierarchyInstantiationSyntax>().semi.location());
-    std::cout << "[LOC] " << first << " " << last << "\n";
+    engine_log::out() << "[LOC] " << first << " " << last << "\n";
     return {first, last};
 }
 

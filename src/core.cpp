@@ -12,6 +12,7 @@
 #include "large_stack.h"
 #include "nesting_limits.h"
 #include "parameter_typing.h"
+#include "project_files.h"
 #include "simulator.h"
 #include "timeseries.h"
 
@@ -58,6 +59,22 @@ private:
 const char* const kNoProjectError =
     "no project is configured: call json2_callback first (a text run writes what the design "
     "prints to the console file beside the project database)";
+
+std::string lostRows(const char* what, const FailedWrites& failed) {
+    return std::string(what) + " did not all reach the project database: " + failed.describe();
+}
+
+// A run or compile whose rows did not all land is no success.
+void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const char* what) {
+    if (failed.count() == 0)
+        return;
+    const std::string lost = lostRows(what, failed);
+    std::cerr << "[CORE] " << lost << "\n";
+    result.error_message = result.success || result.error_message.empty()
+                               ? lost
+                               : result.error_message + "; " + lost;
+    result.success = false;
+}
 
 std::string consolePathBeside(const std::string& db_path) {
     std::error_code ec;
@@ -223,7 +240,7 @@ bool WexlaCore::runSimulation() {
     // The kernel's log of a long run is kept from both ends only.
     CappedOutput console;
     try {
-        CaptureStdout capture(console);
+        const CaptureStdout capture(console);
         state.run();
     } catch (const std::exception& e) {
         result.success = false;
@@ -292,6 +309,9 @@ SimulationResult WexlaCore::runProject() {
 SimulationResult WexlaCore::simulateActiveRoad() {
     // A text run keeps to memory: the project's tables hold the project's run.
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
+    std::optional<FailedWrites> failed;
+    if (!textRoad)
+        failed.emplace(Database::instance());
     recorder.set_database_writes(!textRoad);
     recorder.clear();
     wsim_kernel::sim_state::instance().clear();
@@ -320,6 +340,8 @@ SimulationResult WexlaCore::simulateActiveRoad() {
             runSimulation();
     }
     result.stop_reason = stopReasonOfRun(built);
+    if (failed)
+        failOnLostRows(result, *failed, "the run's rows");
     captureSimulationOutput();
     return result;
 }
@@ -349,11 +371,18 @@ std::string WexlaCore::compileHere(const std::vector<std::string>& pathlist) {
             elaborated.compilation.reset();
         analysisBuilder = std::move(analysis);
         useProjectTree(*tree);
+        const FailedWrites failed(Database::instance());
+        Database::instance().insertReferencedFiles(filesOfTree(**tree));
         exportDesignStructure(*tree, std::move(elaborated.compilation));
 
         result = SimulationResult{};
         result.success = true;
         result.simulation_json = error_json;
+        failOnLostRows(result, failed, "the design's rows");
+        if (!result.success) {
+            compileStatus = 501;
+            result.simulation_json = diagnostics.add_error(result.error_message);
+        }
         return result.simulation_json;
     } catch (const std::exception& e) {
         compileStatus = 501;
@@ -426,8 +455,16 @@ std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor
             throw std::runtime_error("the project database could not be saved to " +
                                      std::string(Database::instance().get_path()) +
                                      " before the run went on: " + why);
+        const FailedWrites failed(Database::instance());
         state.resume_simulation();
-        run_on_large_stack([&state] { state.run(); });
+        // The kernel's progress lines stay off the host's standard output.
+        CappedOutput kernelLog;
+        run_on_large_stack([&state, &kernelLog] {
+            const CaptureStdout capture(kernelLog);
+            state.run();
+        });
+        if (failed.count())
+            throw std::runtime_error(lostRows("the rows of the run that went on", failed));
     }
     return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
 }
@@ -436,11 +473,13 @@ std::string WexlaCore::stepBackward(const std::vector<int>& inst_list, int curso
     return Database::instance().getTimelineForInstanceListByStep(inst_list, cursor);
 }
 
-void WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
+SimulationResult WexlaCore::injectAndSimulate(const std::vector<Query>& qlist) {
     run_on_large_stack([&] { injectAndSimulateHere(qlist); });
+    return result;
 }
 
 void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
+    const FailedWrites failed(Database::instance());
     auto& recorder = wsim_timeseries::TimeSeriesDB::instance();
     recorder.set_database_writes(true);
     recorder.clear();
@@ -455,8 +494,8 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
     };
     if (!analysisBuilder) {
         std::cerr << "[CORE] INITIALIZE ANALYSIS BUILDER FIRST!! " << "\n";
-        // The answer is read from the project row: without this it would be a
-        // failure with no reason beside the previous run's steps.
+        // Without this the answer would be a failure with no reason beside
+        // the previous run's steps.
         purgeRun();
         result = SimulationResult{};
         result.error_message = projectFailedToCompile()
@@ -481,6 +520,7 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
                 runSimulation();
         }
         result.stop_reason = stopReasonOfRun(built);
+        failOnLostRows(result, failed, "the run's rows");
         captureSimulationOutput();
     } catch (const std::exception& e) {
         result.success = false;
@@ -489,8 +529,12 @@ void WexlaCore::injectAndSimulateHere(const std::vector<Query>& qlist) {
         throw;
     }
     analysis.cleanup();
-    Database::instance().updateSimulationOutcome(result.success, result.error_message,
-                                                 result.final_time);
+    if (!Database::instance().updateSimulationOutcome(result.success, result.error_message,
+                                                      result.final_time) &&
+        result.success) {
+        failOnLostRows(result, failed, "the run's outcome");
+        captureSimulationOutput();
+    }
 }
 
 bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
@@ -498,7 +542,7 @@ bool WexlaCore::prepareInjectedTree(const std::vector<Query>& qlist) {
     analysis.clearFileList();
     if (!analysis.inject(qlist)) {
         result.success = false;
-        result.error_message = "injection failed: " + analysis.getFailedFile();
+        result.error_message = "injection failed: " + analysis.getFailureReason();
         return false;
     }
     const std::string json = analysis.getErrorJSON();

@@ -77,8 +77,8 @@ public:
     // One module's design structure in a status JSON (200, 500, 501 or 502).
     std::string getModuleByName(const std::string& n);
     // Simulates the compiled sources with the queries' properties written into
-    // copies; the outcome goes to the project row.
-    void injectAndSimulate(const std::vector<Query>& qlist);
+    // copies; the outcome goes to the project row and is answered.
+    SimulationResult injectAndSimulate(const std::vector<Query>& qlist);
     // One recorded step for the listed instances. A forward step first runs a
     // run halted at its cycle limit further, after saving the database file; a
     // save that fails throws, and the run stays halted.

@@ -2,6 +2,7 @@
 
 #include "answer_limit.h"
 #include "database_statement.h"
+#include "engine_log.h"
 
 #include <sqlite3.h>
 
@@ -123,20 +124,20 @@ const char* const kDropRunIndexes =
     "DROP INDEX IF EXISTS timeline_by_step; DROP INDEX IF EXISTS timeline_by_time; "
     "DROP INDEX IF EXISTS queuestate_by_type;";
 
-const char* const kListTables =
-    "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%';";
-
-std::vector<std::string> listTables(sqlite3* conn) {
+// The names of the objects of `type` ("table", "view") that are not SQLite's own.
+std::vector<std::string> listObjects(sqlite3* conn, const char* type) {
     std::vector<std::string> names;
-    Statement stmt(conn, kListTables);
+    Statement stmt(conn,
+                   "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite_%';");
     if (!stmt.ok())
         return names;
-    while (stmt.step() == SQLITE_ROW) {
-        auto text = sqlite3_column_text(stmt.get(), 0);
-        names.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-    }
+    stmt.text(1, type);
+    while (stmt.step() == SQLITE_ROW)
+        names.push_back(stmt.textAt(0));
     return names;
 }
+
+std::vector<std::string> listTables(sqlite3* conn) { return listObjects(conn, "table"); }
 
 // Copies every page of `from` into `to`; answers SQLite's result code.
 int copyDatabase(sqlite3* to, sqlite3* from) {
@@ -160,9 +161,9 @@ Database*& Database::live_() {
 }
 
 void Database::init(const std::string& path) {
-    path_() = path;
     if (Database* live = live_())
         live->switchFile(path);
+    path_() = path;
 }
 
 bool Database::configured() { return live_() != nullptr || !path_().empty(); }
@@ -208,6 +209,8 @@ Database::~Database() {
 }
 
 void Database::startFromFile() {
+    if (auto refusal = refusalOf(db_path))
+        throw std::runtime_error(*refusal);
     ++content_epoch;
     loadFromFile(db, db_path);
     dropAllTables(db);
@@ -217,6 +220,8 @@ void Database::startFromFile() {
 void Database::switchFile(const std::string& path) {
     if (path.empty() || path == db_path)
         return;
+    if (auto refusal = refusalOf(path))
+        throw std::runtime_error(*refusal);
     save();
     // Open the new file before letting go of the old one: a path that cannot be
     // opened leaves the project where it was.
@@ -234,8 +239,11 @@ void Database::loadFromFile(sqlite3* memDb, const std::string& path) {
         sqlite3_close(file);
         throw std::runtime_error("failed to open/create database file: " + path);
     }
-    copyDatabase(memDb, file);
+    const int rc = copyDatabase(memDb, file);
+    const std::string error = rc == SQLITE_OK ? "" : sqlite3_errmsg(memDb);
     sqlite3_close(file);
+    if (rc != SQLITE_OK)
+        throw std::runtime_error("the project database " + path + " could not be read: " + error);
 }
 
 bool Database::dumpToFile(sqlite3* memDb, const std::string& path, std::string* why) {
@@ -250,25 +258,30 @@ bool Database::dumpToFile(sqlite3* memDb, const std::string& path, std::string* 
         error = file ? sqlite3_errmsg(file) : sqlite3_errstr(rc);
     }
     sqlite3_close(file);
-    if (rc != SQLITE_OK) {
-        std::cerr << "[DATABASE] save failed: " << error << "\n";
-        if (why)
-            *why = error;
-        return false;
-    }
-    return true;
+    if (rc != SQLITE_OK && why)
+        *why = error;
+    return rc == SQLITE_OK;
 }
 
 bool Database::save(std::string* why) {
-    return dumpToFile(db, db_path, why);
+    std::string reason;
+    if (dumpToFile(db, db_path, &reason) && fileHoldsProject(&reason))
+        return true;
+    std::cerr << "[DATABASE] save failed: " << reason << "\n";
+    noteWriteFailure("saving " + db_path + ": " + reason);
+    if (why)
+        *why = reason;
+    return false;
 }
 
 void Database::dropAllTables(sqlite3* conn) {
-    const std::vector<std::string> names = listTables(conn);
     sqlite3_exec(conn, "PRAGMA foreign_keys = OFF;", nullptr, nullptr, nullptr);
-    for (const auto& name : names)
-        sqlite3_exec(conn, ("DROP TABLE IF EXISTS " + name + ";").c_str(), nullptr, nullptr,
-                     nullptr);
+    for (const char* type : {"view", "table"})
+        for (const auto& name : listObjects(conn, type))
+            sqlite3_exec(conn,
+                         ("DROP " + std::string(type) + " IF EXISTS " + quotedIdentifier(name) + ";")
+                             .c_str(),
+                         nullptr, nullptr, nullptr);
     sqlite3_exec(conn, "PRAGMA foreign_keys = ON;", nullptr, nullptr, nullptr);
 }
 
@@ -328,12 +341,35 @@ bool Database::exec_sql(const std::string& sql) {
     char* error = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
         return true;
-    std::cerr << "[DATABASE] SQL error: " << (error ? error : "unknown") << "\n";
+    reportWriteFailure("[DATABASE] SQL error: ", error ? error : "unknown");
     sqlite3_free(error);
     return false;
 }
 
+void Database::reportWriteFailure(const std::string& prefix, const std::string& message) {
+    std::cerr << prefix << message << "\n";
+    noteWriteFailure(message);
+}
+
+void Database::noteWriteFailure(const std::string& reason) {
+    for (FailedWrites* watcher : write_watchers)
+        if (watcher->count_++ == 0)
+            watcher->first_ = reason;
+}
+
+FailedWrites::FailedWrites(Database& db) : db_(db) { db_.write_watchers.push_back(this); }
+
+FailedWrites::~FailedWrites() { std::erase(db_.write_watchers, this); }
+
+std::string FailedWrites::describe() const {
+    return std::to_string(count_) + " write" + (count_ == 1 ? "" : "s") +
+           " to the project database failed; the first: " + first_;
+}
+
 void Database::clear(bool structure) {
+    // A new project gets back any table a host's SQL dropped.
+    if (structure)
+        exec_sql(schema);
     std::vector<std::string> tables{"projectstate"};
     if (structure)
         tables.emplace_back("projectstructure");
@@ -373,7 +409,7 @@ bool Database::purgeTogether(const std::vector<std::string>& tables) {
     for (const auto& table : ordered)
         all = purge(table) && all;
     if (getQueryResults("SELECT count(*) FROM pragma_foreign_key_check") != "0") {
-        std::cerr << "[DATABASE] purge left rows that refer to deleted rows; undone\n";
+        reportWriteFailure("[DATABASE] ", "purge left rows that refer to deleted rows; undone");
         exec_sql("ROLLBACK;");
         return false;
     }
@@ -385,20 +421,22 @@ bool Database::purgeTogether(const std::vector<std::string>& tables) {
 
 bool Database::purge(const std::string& table) {
     char* error = nullptr;
-    const int rc = sqlite3_exec(db, ("DELETE FROM " + table + ";").c_str(), nullptr, nullptr, &error);
+    const int rc = sqlite3_exec(db, ("DELETE FROM " + quotedIdentifier(table) + ";").c_str(),
+                                nullptr, nullptr, &error);
     if (rc == SQLITE_OK) {
         std::cerr << "[DATABASE] purge(" << table << ") deleted " << sqlite3_changes(db)
                   << " rows\n";
         return true;
     }
-    std::cerr << "[DATABASE] purge(" << table << ") FAILED: " << (error ? error : "unknown")
-              << " (rc=" << rc << ")\n";
+    const std::string message = error ? error : "unknown";
     sqlite3_free(error);
+    reportWriteFailure("[DATABASE] purge(" + table + ") FAILED: ",
+                       message + " (rc=" + std::to_string(rc) + ")");
     return false;
 }
 
 int Database::getRecordCount(const std::string& table) {
-    Statement stmt(db, "SELECT COUNT(*) FROM " + table + ";");
+    Statement stmt(db, "SELECT COUNT(*) FROM " + quotedIdentifier(table) + ";");
     if (!stmt.ok() || stmt.step() != SQLITE_ROW)
         return 0;
     return sqlite3_column_int(stmt.get(), 0);
@@ -447,7 +485,22 @@ private:
 Database::HostQueryAnswer Database::runHostQuery(const std::string& sql,
                                                  std::chrono::milliseconds time_limit) {
     const QueryDeadline deadline(db, time_limit);
-    Statement stmt(db, sql);
+    // Blanks, comments and empty statements before the first statement are
+    // skipped; a text of nothing else runs nothing and answers no row.
+    const char* first = sql.c_str();
+    for (bool found = false; *first && !found;) {
+        sqlite3_stmt* probe = nullptr;
+        const char* rest = nullptr;
+        if (sqlite3_prepare_v2(db, first, -1, &probe, &rest) != SQLITE_OK)
+            return {false, "", sqlite3_errmsg(db)};
+        found = probe != nullptr || rest == first;
+        sqlite3_finalize(probe);
+        if (!found)
+            first = rest;
+    }
+    if (!*first)
+        return {};
+    Statement stmt(db, first);
     if (!stmt.ok())
         return {false, "", sqlite3_errmsg(db)};
     const int rc = stmt.step();
@@ -466,39 +519,40 @@ Database::HostQueryAnswer Database::runHostQuery(const std::string& sql,
 }
 
 void Database::dumpMemoryContents() {
+    std::ostream& out = engine_log::out();
     for (const auto& name : listTables(db)) {
-        Statement stmt(db, "SELECT * FROM \"" + name + "\";");
+        Statement stmt(db, "SELECT * FROM " + quotedIdentifier(name) + ";");
         if (!stmt.ok())
             continue;
-        std::cout << "=== " << name << " ===\n";
+        out << "=== " << name << " ===\n";
         int rows = 0;
         const int columns = sqlite3_column_count(stmt.get());
         while (stmt.step() == SQLITE_ROW) {
             for (int c = 0; c < columns; ++c) {
                 auto text = sqlite3_column_text(stmt.get(), c);
-                std::cout << sqlite3_column_name(stmt.get(), c) << "="
-                          << (text ? reinterpret_cast<const char*>(text) : "NULL") << "  ";
+                out << sqlite3_column_name(stmt.get(), c) << "="
+                    << (text ? reinterpret_cast<const char*>(text) : "NULL") << "  ";
             }
-            std::cout << "\n";
+            out << "\n";
             ++rows;
         }
-        std::cout << name << " row count: " << rows << "\n";
+        out << name << " row count: " << rows << "\n";
     }
+    out.flush();
 }
 
 namespace {
 
 constexpr const char* kKeyFailure = "FOREIGN KEY constraint failed";
 
-// Steps an insert once; reports a failure under `prefix`.
-bool finishInsert(sqlite3* conn, Statement& stmt, const char* prefix) {
-    if (stmt.ok() && stmt.step() == SQLITE_DONE)
+} // namespace
+
+bool Database::finishInsert(sqlite3_stmt* stmt, const char* prefix) {
+    if (stmt && sqlite3_step(stmt) == SQLITE_DONE)
         return true;
-    std::cerr << prefix << sqlite3_errmsg(conn) << "\n";
+    reportWriteFailure(prefix, sqlite3_errmsg(db));
     return false;
 }
-
-} // namespace
 
 bool Database::insertModule(int m_id, const std::string& name, const std::string& file,
                             int start_line, int end_line) {
@@ -512,7 +566,7 @@ bool Database::insertModule(int m_id, const std::string& name, const std::string
         stmt.integer(4, start_line);
         stmt.integer(5, end_line);
     }
-    return finishInsert(db, stmt, "[DATABASE] Insert module failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert module failed: ");
 }
 
 bool Database::insertInstance(int inst_id, const std::string& inst_name, const std::string& file,
@@ -535,7 +589,7 @@ bool Database::insertInstance(int inst_id, const std::string& inst_name, const s
             stmt.integer(7, par_id);
         stmt.text(8, inst_path);
     }
-    return finishInsert(db, stmt, "[DATABASE] Insert instance failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert instance failed: ");
 }
 
 bool Database::insertSignal(const std::string& name, int signal_id, const std::string& file,
@@ -545,26 +599,21 @@ bool Database::insertSignal(const std::string& name, int signal_id, const std::s
                             module, inst_id});
 }
 
-namespace {
-
 // A property row; `kept` decides what an existing row of the same id keeps.
-bool insertPropertyRow(sqlite3* conn, sqlite3_stmt* kept, const std::string& id,
-                       const std::string& label, const std::string& instance) {
+bool Database::insertPropertyRow(sqlite3_stmt* kept, const std::string& id,
+                                 const std::string& label, const std::string& instance) {
     Statement stmt(kept);
     if (stmt.ok()) {
         stmt.text(1, id);
         stmt.text(2, label);
         stmt.text(3, instance);
     }
-    return finishInsert(conn, stmt, "[DATABASE] Insert property failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert property failed: ");
 }
-
-} // namespace
 
 bool Database::insertProperty(const std::string& id, const std::string& label,
                               const std::string& instance_id) {
     return insertPropertyRow(
-        db,
         keptStatement("INSERT OR IGNORE INTO properties (id, label, instance_id) VALUES (?, ?, ?);"),
         id, label, instance_id);
 }
@@ -572,7 +621,6 @@ bool Database::insertProperty(const std::string& id, const std::string& label,
 bool Database::insertPropertyOfInstance(const std::string& id, const std::string& label,
                                         const std::string& instance_path) {
     return insertPropertyRow(
-        db,
         keptStatement(
             "INSERT INTO properties (id, label, instance_id) VALUES (?, ?, ?) ON CONFLICT (id) "
             "DO UPDATE SET instance_id = excluded.instance_id WHERE excluded.instance_id <> '';"),
@@ -594,7 +642,7 @@ bool Database::insertProjectState(int def_max_sim_time, int def_max_sim_cycle, i
         stmt.text(5, def_sim_time_unit);
         stmt.text(6, def_hierarchy);
     }
-    return finishInsert(db, stmt, "[DATABASE] Insert projectstate failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert projectstate failed: ");
 }
 
 bool Database::updateSimulationOutcome(bool success, const std::string& error,
@@ -606,24 +654,41 @@ bool Database::updateSimulationOutcome(bool success, const std::string& error,
         stmt.text(2, error);
         stmt.integer(3, static_cast<int64_t>(final_time));
     }
-    return finishInsert(db, stmt, "[DATABASE] Update projectstate failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Update projectstate failed: ");
 }
 
 bool Database::insertProjectStructure(const std::vector<std::string>& paths) {
     Statement stmt(db, "INSERT INTO projectstructure (file_path) VALUES (?);");
     if (!stmt.ok()) {
-        std::cerr << "[DATABASE] insertProjectStructure: " << sqlite3_errmsg(db) << "\n";
+        reportWriteFailure("[DATABASE] insertProjectStructure: ", sqlite3_errmsg(db));
         return false;
     }
     bool last_ok = true;
     for (const auto& path : paths) {
         stmt.text(1, projectPath(path));
         last_ok = stmt.step() == SQLITE_DONE;
-        if (!last_ok)
+        // A path listed twice is stored once: nothing is lost.
+        if (!last_ok && sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_UNIQUE)
             std::cerr << "[DATABASE] insertProjectStructure: " << sqlite3_errmsg(db) << "\n";
+        else if (!last_ok)
+            reportWriteFailure("[DATABASE] insertProjectStructure: ", sqlite3_errmsg(db));
         sqlite3_reset(stmt.get());
     }
     return last_ok;
+}
+
+bool Database::insertReferencedFiles(const std::vector<std::string>& paths) {
+    bool all = true;
+    for (const auto& path : paths) {
+        // An ignored insert would still use up an id.
+        if (getFileID(path) >= 0)
+            continue;
+        Statement stmt(keptStatement("INSERT INTO projectstructure (file_path) VALUES (?);"));
+        if (stmt.ok())
+            stmt.text(1, path);
+        all = finishInsert(stmt.get(), "[DATABASE] insertReferencedFiles: ") && all;
+    }
+    return all;
 }
 
 sqlite3_stmt* Database::keptStatement(const char* sql) {
@@ -766,7 +831,7 @@ bool Database::insertSignalRow(const SignalRow& row) {
     Statement stmt(keptBatchInsert("signals", kSignalColumns, 10, 1));
     if (stmt.ok())
         bindSignalRow(stmt, 0, row);
-    return finishInsert(db, stmt, "[DATABASE] Insert signal failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert signal failed: ");
 }
 
 int Database::insertSignalRows(const std::vector<SignalRow>& rows) {
@@ -788,21 +853,21 @@ bool Database::runKept(const char* sql) {
     const int rc = stmt.ok() ? stmt.step() : sqlite3_errcode(db);
     if (rc == SQLITE_DONE || rc == SQLITE_ROW)
         return true;
-    std::cerr << "[DATABASE] SQL error: " << sqlite3_errmsg(db) << "\n";
+    reportWriteFailure("[DATABASE] SQL error: ", sqlite3_errmsg(db));
     return false;
 }
 
 bool Database::insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                               int64_t signal_id, int64_t signal_val) {
     if (timelineRowRefersToNothing(current_file_id, current_line, signal_id)) {
-        std::cerr << "[DATABASE] insertTimeline: " << kKeyFailure << "\n";
+        reportWriteFailure("[DATABASE] insertTimeline: ", kKeyFailure);
         return false;
     }
     Statement stmt(keptBatchInsert("timeline", kTimelineColumns, 6, 1));
     if (stmt.ok())
         bindTimelineRow(stmt, 0, step, time, current_file_id, current_line, signal_id,
                         signal_val);
-    return finishInsert(db, stmt, "[DATABASE] insertTimeline: ");
+    return finishInsert(stmt.get(), "[DATABASE] insertTimeline: ");
 }
 
 int Database::insertTimelineRows(int step, int64_t time, int current_file_id, int current_line,
@@ -845,13 +910,13 @@ bool Database::insertTimeline(int step, int64_t time, int current_file_id, int c
 bool Database::insertQueueState(int step, const std::string& type, int line, int file_id,
                                 const std::string& instance_path, int64_t when_line) {
     if (queueRowRefersToNothing(file_id, instance_path)) {
-        std::cerr << "[DATABASE] insertQueueState: " << kKeyFailure << "\n";
+        reportWriteFailure("[DATABASE] insertQueueState: ", kKeyFailure);
         return false;
     }
     Statement stmt(keptBatchInsert("queuestate", kQueueColumns, 6, 1));
     if (stmt.ok())
         bindQueueRow(stmt, 0, step, type, line, file_id, instance_path, when_line);
-    return finishInsert(db, stmt, "[DATABASE] insertQueueState: ");
+    return finishInsert(stmt.get(), "[DATABASE] insertQueueState: ");
 }
 
 int Database::insertQueueRows(int step, const std::vector<QueueRow>& rows) {
@@ -887,7 +952,7 @@ bool Database::insertPropertyTimeline(int step, const std::string& property_id,
         stmt.text(2, property_id);
         stmt.text(3, state);
     }
-    return finishInsert(db, stmt, "[DATABASE] Insert propertytimeline failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert propertytimeline failed: ");
 }
 
 bool Database::insertAssertionEvent(const std::string& property_id, int64_t time,
@@ -899,7 +964,7 @@ bool Database::insertAssertionEvent(const std::string& property_id, int64_t time
         stmt.integer(2, time);
         stmt.text(3, result);
     }
-    return finishInsert(db, stmt, "[DATABASE] Insert assertionevent failed: ");
+    return finishInsert(stmt.get(), "[DATABASE] Insert assertionevent failed: ");
 }
 
 std::string Database::projectPath(const std::string& path) {

@@ -31,6 +31,8 @@ struct Node {
     std::string toJson() const;
 };
 
+class FailedWrites;
+
 class Database {
     struct Passkey {
         explicit Passkey() = default;
@@ -44,15 +46,24 @@ public:
 
     // Stores the path used by the first instance(). Once the instance exists,
     // a different path saves the current project to its file and moves the
-    // database to the new file (starting it afresh there).
+    // database to the new file (starting it afresh there). A file that may
+    // not hold a project (refusalOf) is refused with a runtime error naming
+    // it, and the project stays where it was.
     static void init(const std::string& path);
     static Database& instance();
     // Whether a project path was given: instance() throws until one is.
     static bool configured();
+    // Why the file at `path` may not become a project's database, or nullopt:
+    // an absent or empty file may, and a project database of this engine. A
+    // file is only read to tell; a refused one is never written.
+    static std::optional<std::string> refusalOf(const std::string& path);
 
-    // Copies the project to its file; on failure answers false and, when
-    // asked, says why in `why`.
+    // Copies the project to its file and checks that the file holds what was
+    // copied; on failure answers false and, when asked, says why in `why`.
     bool save(std::string* why = nullptr);
+    // Whether the file holds the project as it is (every table's rows, and
+    // nothing damaged); when not, says why in `why`.
+    bool fileHoldsProject(std::string* why);
     const char* get_path() const { return db_path.c_str(); }
 
     bool exec_sql(const std::string& sql);
@@ -114,6 +125,9 @@ public:
     // The outcome of the last simulation on the project row; no row, no change.
     bool updateSimulationOutcome(bool success, const std::string& error, uint64_t final_time);
     bool insertProjectStructure(const std::vector<std::string>& paths);
+    // Files a compiled design refers to besides the listed sources
+    // (project_files.h); a path already stored is left as it is.
+    bool insertReferencedFiles(const std::vector<std::string>& paths);
     bool insertTimeline(int step, int64_t time, int current_file_id, int current_line,
                         int64_t signal_id, int64_t signal_val);
     // The signal named: its first id in the signals table (none: the insert fails).
@@ -182,7 +196,10 @@ public:
     std::string getModuleForProperty(const std::string& label);
     std::string getPropertyWaveformTimeline(uint64_t centerTime, uint64_t radius,
                                             const std::string& label);
+    // The injected run's answer: its outcome as the project row keeps it, or
+    // as given, and the recorded timeline.
     std::string injectAndSimResponse();
+    std::string injectAndSimResponse(bool success, const std::string& error, int64_t final_time);
 
     // Steps and times; -1 where nothing was recorded.
     int getMinStep(int64_t time);
@@ -213,10 +230,22 @@ public:
     sqlite3* handle() const { return db; }
 
 private:
+    friend class FailedWrites;
+    // Every FailedWrites alive counts the failure.
+    void noteWriteFailure(const std::string& reason);
+    // Steps an insert (null: it did not prepare) once; a failure is reported
+    // under `prefix` and counted.
+    bool finishInsert(sqlite3_stmt* stmt, const char* prefix);
+    bool insertPropertyRow(sqlite3_stmt* kept, const std::string& id, const std::string& label,
+                           const std::string& instance);
+    // Reports a failed statement under `prefix` on standard error and counts it.
+    void reportWriteFailure(const std::string& prefix, const std::string& message);
     static std::string& path_();
     static Database*& live_();
     static void loadFromFile(sqlite3* memDb, const std::string& path);
     static bool dumpToFile(sqlite3* memDb, const std::string& path, std::string* why);
+    // Drops every table and view the file brought (their indexes and
+    // triggers go with them), whatever their names.
     void dropAllTables(sqlite3* conn);
     std::optional<int> childInstanceId(const std::string& name, int parent);
     void startFromFile();
@@ -251,4 +280,26 @@ private:
     uint64_t content_epoch = 0;
     int current_working_hierarchy = 0;
     const std::string schema;
+    std::vector<FailedWrites*> write_watchers;
+};
+
+// Counts the writes to the project database that fail while it lives (each
+// one alive sees every failure): a run or compile whose rows did not land says
+// so instead of answering success. Nothing is counted while writes succeed.
+class FailedWrites {
+public:
+    explicit FailedWrites(Database& db);
+    ~FailedWrites();
+    FailedWrites(const FailedWrites&) = delete;
+    FailedWrites& operator=(const FailedWrites&) = delete;
+
+    uint64_t count() const { return count_; }
+    // "N writes to the project database failed; the first: <reason>".
+    std::string describe() const;
+
+private:
+    friend class Database;
+    Database& db_;
+    uint64_t count_ = 0;
+    std::string first_;
 };

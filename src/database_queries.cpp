@@ -281,6 +281,11 @@ std::string Database::injectAndSimResponse() {
             final_time = stmt.integerAt(2, -1);
         }
     }
+    return injectAndSimResponse(success, error, final_time);
+}
+
+std::string Database::injectAndSimResponse(bool success, const std::string& error,
+                                           int64_t final_time) {
     std::string timeline = getTimeline();
     if (timeline.empty())
         timeline = "[]";

@@ -8,6 +8,18 @@
 #include <string>
 #include <string_view>
 
+// A name as an SQL identifier: in double quotes, its own quotes doubled, so
+// that whatever a table is called stays a name and never becomes SQL.
+inline std::string quotedIdentifier(std::string_view name) {
+    std::string out = "\"";
+    for (const char c : name) {
+        out += c;
+        if (c == '"')
+            out += c;
+    }
+    return out + '"';
+}
+
 class Statement {
 public:
     Statement(sqlite3* conn, const std::string& sql) {

@@ -1,6 +1,7 @@
 #include "error_handling.h"
 
 #include "nesting_limits.h"
+#include "source_files.h"
 
 #include <slang/ast/Compilation.h>
 #include <slang/diagnostics/DiagnosticEngine.h>
@@ -92,29 +93,31 @@ ElaboratedDesign::~ElaboratedDesign() = default;
 
 std::string CompilationResult::get_compile_diagnostics(const std::vector<std::string>& file_paths,
                                                        ElaboratedDesign* keep) {
-    if (file_paths.empty()) {
-        status_code = 498;
-        return build_response(nullptr);
-    }
+    client = std::make_shared<custom_diag_client>();
+    if (file_paths.empty())
+        return respond(498);
 
     std::vector<std::string> absolute_paths;
     for (const auto& path : file_paths) {
         auto abs = absolute_path(path);
-        if (!abs) {
-            status_code = 499;
-            return build_response(nullptr);
+        const auto problem = abs ? source_files::problemWith(*abs)
+                                 : std::optional<std::string>("the path is empty or no path");
+        if (problem) {
+            custom_diag_client::entry e;
+            e.severity = "error";
+            e.message = "error: cannot read source \"" + path + "\": " + *problem;
+            e.file = abs ? abs->lexically_normal().string() : path;
+            client->add_error(std::move(e));
+            return respond(499);
         }
         absolute_paths.push_back(abs->string());
     }
 
     // A design nested beyond the engine's limit is refused before slang
     // recurses through it.
-    auto client = std::make_shared<custom_diag_client>();
     const auto refuse = [&](const nesting::Excess& excess) {
         client->add_error(nestingError(excess));
-        status_code = client->get_status();
-        json = build_response(client.get());
-        return json;
+        return respond(client->get_status());
     };
     if (auto excess = nesting::scanFiles(absolute_paths))
         return refuse(*excess);
@@ -125,8 +128,13 @@ std::string CompilationResult::get_compile_diagnostics(const std::vector<std::st
     auto sourceManager = std::make_shared<slang::SourceManager>();
     auto tree = slang::syntax::SyntaxTree::fromFiles(views, *sourceManager, nesting::parseOptions());
     if (!tree) {
-        status_code = 499;
-        return build_response(nullptr);
+        custom_diag_client::entry e;
+        e.severity = "error";
+        e.message = "error: cannot read source " + std::string(tree.error().second) + ": " +
+                    tree.error().first.message();
+        e.file = std::string(tree.error().second);
+        client->add_error(std::move(e));
+        return respond(499);
     }
     if (auto excess = nesting::checkTree(**tree))
         return refuse(*excess);
@@ -145,12 +153,27 @@ std::string CompilationResult::get_compile_diagnostics(const std::vector<std::st
     for (const auto& diag : compilation->getAllDiagnostics())
         engine.issue(diag);
 
-    status_code = client->get_status();
-    json = build_response(client.get());
+    respond(client->get_status());
     if (keep && status_code == 200) {
         keep->tree = held;
         keep->compilation = std::move(compilation);
     }
+    return json;
+}
+
+std::string CompilationResult::add_error(const std::string& description) {
+    if (!client)
+        client = std::make_shared<custom_diag_client>();
+    custom_diag_client::entry e;
+    e.severity = "error";
+    e.message = "error: " + description;
+    client->add_error(std::move(e));
+    return respond(client->get_status());
+}
+
+std::string CompilationResult::respond(int status) {
+    status_code = status;
+    json = build_response(client.get());
     return json;
 }
 

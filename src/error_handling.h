@@ -68,16 +68,24 @@ public:
     int get_status_code() const { return status_code; }
 
     // With `keep`, a list without errors leaves its tree and compilation there.
+    // A path that is no readable source (source_files.h) answers 499 with an
+    // error naming it.
     std::string get_compile_diagnostics(const std::vector<std::string>& file_paths,
                                         ElaboratedDesign* keep = nullptr);
+    // The last answer with one more error, found after the diagnostics (the
+    // design's rows could not be stored, say): its status becomes 501.
+    std::string add_error(const std::string& description);
 
 private:
     constexpr CompilationResult() = default;
 
+    std::string respond(int status);
     std::string build_response(const custom_diag_client* client) const;
     static void write_entries(slang::JsonWriter& w,
                               const std::vector<custom_diag_client::entry>& entries);
 
     int status_code = 200;
     std::string json;
+    // What the last answer listed.
+    std::shared_ptr<custom_diag_client> client;
 };

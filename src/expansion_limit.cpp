@@ -1,5 +1,7 @@
 #include "expansion_limit.h"
 
+#include "source_files.h"
+
 #include <slang/diagnostics/Diagnostics.h>
 #include <slang/parsing/Lexer.h>
 #include <slang/parsing/Token.h>
@@ -117,14 +119,17 @@ private:
             if (t.kind != TokenKind::Directive)
                 continue;
             switch (t.directiveKind()) {
-            case SyntaxKind::DefineDirective: readDefine(lexer, in); break;
+            case SyntaxKind::DefineDirective:
+                if (auto refusal = readDefine(lexer, in))
+                    return refusal;
+                break;
             case SyntaxKind::UndefDirective: define(std::string(in.next().rawText()), std::nullopt); break;
             case SyntaxKind::UndefineAllDirective:
                 macros_.clear();
                 memo_.clear();
                 break;
             case SyntaxKind::IncludeDirective:
-                if (auto excess = follow(t, in.next(), depth))
+                if (auto excess = follow(t, in, depth))
                     return excess;
                 break;
             case SyntaxKind::MacroUsage:
@@ -137,8 +142,9 @@ private:
         return std::nullopt;
     }
 
-    // `define NAME(formals) body: the rest of the line, line continuations included.
-    void readDefine(Lexer& lexer, TokenSource& in) {
+    // `define NAME(formals) body: the rest of the line, line continuations
+    // included. An `include in the body is checked now, in case it is expanded.
+    std::optional<Excess> readDefine(Lexer& lexer, TokenSource& in) {
         const Token name = in.next();
         Macro macro;
         bool first = true;
@@ -163,7 +169,17 @@ private:
             first = false;
             more = t.kind == TokenKind::LineContinuation || lexer.isNextTokenOnSameLine();
         }
+        const std::vector<Token> body = macro.body;
         define(std::string(name.rawText()), std::move(macro));
+        for (size_t i = 0; i < body.size(); ++i) {
+            if (body[i].kind != TokenKind::Directive ||
+                body[i].directiveKind() != SyntaxKind::IncludeDirective)
+                continue;
+            TokenSource rest(std::span<const Token>(body).subspan(i + 1));
+            if (auto refusal = includeRefusal(body[i], rest))
+                return refusal;
+        }
+        return std::nullopt;
     }
 
     // Sizes already taken may have used the old definition.
@@ -175,13 +191,64 @@ private:
             macros_.erase(name);
     }
 
-    std::optional<Excess> follow(Token directive, Token file, uint32_t depth) {
+    // Every file an `include names is checked before anything reads it, also
+    // past the depth the preprocessor follows.
+    std::optional<Excess> follow(Token directive, TokenSource& in, uint32_t depth) {
+        const Token file = in.peek();
+        if (auto refusal = includeRefusal(directive, in))
+            return refusal;
         if (file.kind != TokenKind::StringLiteral || depth >= kMaxIncludeDepth)
             return std::nullopt;
         auto buffer = manager_.readHeader(file.valueText(), directive.location(), nullptr, false, {});
         if (!buffer)
             return std::nullopt;
         return scanBuffer(*buffer, depth + 1);
+    }
+
+    // Why the file named after `directive` (the next tokens of `in`) is not
+    // read, as an excess at the directive.
+    std::optional<Excess> includeRefusal(Token directive, TokenSource& in) {
+        std::optional<std::string> problem;
+        if (auto name = includeName(in.next(), 0)) {
+            const auto including = manager_.getFullPath(directive.location().buffer());
+            problem = source_files::includeProblem(*name, including);
+        } else {
+            problem = "the engine follows only a file name in quotes or angle brackets, or a "
+                      "macro that stands for one";
+        }
+        if (!problem)
+            return std::nullopt;
+        Excess excess;
+        excess.message = "`include not read: " + *problem;
+        const SourceLocation loc = directive.location();
+        excess.file = std::string(manager_.getFileName(loc));
+        excess.line = manager_.getLineNumber(loc);
+        excess.column = manager_.getColumnNumber(loc);
+        return excess;
+    }
+
+    // The file name an `include gives in `file`: quoted, in angle brackets
+    // (read from the text: the lexer splits it), or through a macro defined
+    // as one of those. "" for a macro not (yet) defined, which names no file.
+    std::optional<std::string> includeName(Token file, int through) {
+        const std::string_view raw = file.rawText();
+        if (file.kind == TokenKind::StringLiteral)
+            return std::string(raw.substr(1, raw.size() >= 2 ? raw.size() - 2 : 0));
+        if (file.kind == TokenKind::LessThan) {
+            const std::string_view text = manager_.getSourceText(file.location().buffer());
+            const size_t from = file.location().offset() + 1;
+            const size_t end = text.find_first_of(">\r\n", std::min(from, text.size()));
+            return std::string(text.substr(from, end == std::string_view::npos ? end : end - from));
+        }
+        if (file.kind != TokenKind::Directive || file.directiveKind() != SyntaxKind::MacroUsage ||
+            through > 8)
+            return std::nullopt;
+        const auto it = macros_.find(macroName(file));
+        if (it == macros_.end())
+            return std::string();
+        if (!it->second.formals.empty() || it->second.body.size() != 1)
+            return std::nullopt;
+        return includeName(it->second.body.front(), through + 1);
     }
 
     std::optional<Excess> invoke(Token usage, TokenSource& in) {

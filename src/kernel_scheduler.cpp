@@ -232,7 +232,7 @@ bool sim_state::advance_time() {
 }
 
 void sim_state::main_loop() {
-    int total_cycles = 0;
+    int64_t total_cycles = 0;
     while (_stop_reason == stop_reason_t::NONE) {
         if (_finish_requested) {
             stop(stop_reason_t::FINISH);

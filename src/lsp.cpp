@@ -7,6 +7,8 @@
 #include <slang/text/SourceManager.h>
 #include <slang/util/BumpAllocator.h>
 
+#include <utility>
+
 using slang::parsing::LexerFacts;
 using slang::parsing::TokenKind;
 
@@ -23,6 +25,43 @@ int LSP::get_vscode_token_type(std::string_view kind) const {
     return get_int_vscode_type(VSCODE_TOKEN_TYPE::Identifier);
 }
 
+namespace {
+
+// Lines and columns of ascending offsets in one walk over the text, where the
+// source manager's column search would go back to the line's start for every
+// token (quadratic in a line's length). Line ends are counted as the source
+// manager counts them: "\n", "\r", and "\r\n" or "\n\r" as one.
+class TextPosition {
+public:
+    explicit TextPosition(std::string_view text) : text_(text) {}
+
+    // {line, column}, both from 0, of `offset`; offsets must not go down.
+    std::pair<size_t, size_t> at(size_t offset) {
+        for (; at_ < offset && at_ < text_.size(); ++at_) {
+            const char c = text_[at_];
+            if (c != '\n' && c != '\r')
+                continue;
+            if (at_ + 1 < text_.size() && at_ + 1 < offset && isPairedEnd(c, text_[at_ + 1]))
+                ++at_;
+            ++line_;
+            line_start_ = at_ + 1;
+        }
+        return {line_, offset - line_start_};
+    }
+
+private:
+    static bool isPairedEnd(char c, char next) {
+        return (next == '\n' || next == '\r') && next != c;
+    }
+
+    std::string_view text_;
+    size_t at_ = 0;
+    size_t line_ = 0;
+    size_t line_start_ = 0;
+};
+
+} // namespace
+
 std::vector<LSP::TokenRecord> LSP::getTokenList(std::string_view document) const {
     slang::SourceManager sourceManager;
     slang::BumpAllocator alloc;
@@ -34,6 +73,7 @@ std::vector<LSP::TokenRecord> LSP::getTokenList(std::string_view document) const
     // once the record is taken; they are let go every this many tokens.
     constexpr size_t kBatch = 1 << 16;
     std::vector<TokenRecord> tokens;
+    TextPosition position(document);
     for (size_t in_batch = 1;; ++in_batch) {
         auto token = lexer.lex();
         auto loc = token.location();
@@ -42,8 +82,8 @@ std::vector<LSP::TokenRecord> LSP::getTokenList(std::string_view document) const
         int type = LexerFacts::isKeyword(token.kind)
                        ? get_vscode_token_type("keyword")
                        : get_int_vscode_type(VSCODE_TOKEN_TYPE::Identifier);
-        tokens.push_back({static_cast<int>(sourceManager.getLineNumber(loc)) - 1,
-                          static_cast<int>(sourceManager.getColumnNumber(loc)) - 1,
+        const auto [line, column] = position.at(loc.offset());
+        tokens.push_back({static_cast<int>(line), static_cast<int>(column),
                           static_cast<int>(token.rawText().size()), type, 0});
         if (token.kind == TokenKind::EndOfFile)
             break;

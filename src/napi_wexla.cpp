@@ -252,14 +252,6 @@ bool GetStringArrayProp(napi_env env, napi_value object, const char* key,
     return true;
 }
 
-void PrintNapiValue(napi_env env, napi_value value) {
-    napi_value global = nullptr, console = nullptr, log = nullptr, ignored = nullptr;
-    napi_get_global(env, &global);
-    napi_get_named_property(env, global, "console", &console);
-    napi_get_named_property(env, console, "log", &log);
-    napi_call_function(env, console, log, 1, &value, &ignored);
-}
-
 void print_napi_error(napi_env env, const char* where) {
     const napi_extended_error_info* info = nullptr;
     napi_get_last_error_info(env, &info);
@@ -352,18 +344,46 @@ struct ProjectConfig {
     std::vector<std::string> pathlist;
 };
 
+// The cycle limit: Infinity means none (as many cycles as the limit holds);
+// NaN and negative counts are refused. False after raising.
+bool readCycleLimit(napi_env env, napi_value object, int& out) {
+    double d = 0;
+    if (!numberProperty(env, object, "max_sim_cycles", d))
+        return true;
+    if (std::isnan(d) || d < 0) {
+        const std::string message = "'max_sim_cycles' must be a count of 0 or more (Infinity "
+                                    "for no limit), not " +
+                                    std::string(std::isnan(d) ? "NaN" : "a negative number");
+        napi_throw_range_error(env, nullptr, message.c_str());
+        return false;
+    }
+    out = doubleToInt(std::isinf(d) ? std::numeric_limits<double>::max() : d);
+    return true;
+}
+
+// The database file's path: a string, never a value made one ("null").
+bool readDatabasePath(napi_env env, napi_value object, std::string& out) {
+    napi_value value = propertyOf(env, object, "db_path");
+    if (!value)
+        return true;
+    if (typeOf(env, value) != napi_string) {
+        throwTypeError(env, "'db_path' must be a string");
+        return false;
+    }
+    out = stringValue(env, value);
+    return refuseNul(env, out, "db_path");
+}
+
 // Reads the keys in their order; false as soon as one has raised.
 bool readProjectConfig(napi_env env, napi_value object, ProjectConfig& config) {
     GetInt64Prop(env, object, "start_time", config.start_time);
     GetIntProp(env, object, "waveform_window_size", config.waveform_window_size);
     GetInt64Prop(env, object, "max_sim_time", config.max_sim_time);
-    GetIntProp(env, object, "max_sim_cycles", config.max_sim_cycle);
-    if (exceptionPending(env))
+    if (exceptionPending(env) || !readCycleLimit(env, object, config.max_sim_cycle))
         return false;
     GetStringProp(env, object, "time_unit", config.time_unit);
     GetStringProp(env, object, "working_hierarchy", config.working_hierarchy);
-    GetStringProp(env, object, "db_path", config.database_path);
-    if (exceptionPending(env))
+    if (exceptionPending(env) || !readDatabasePath(env, object, config.database_path))
         return false;
     GetStringArrayProp(env, object, "sources", config.pathlist);
     return !exceptionPending(env);
@@ -590,7 +610,6 @@ napi_value CaptureYAMLData(napi_env env, napi_callback_info info) {
         const Arguments args = argumentsOf(env, info, 1);
         if (args.count < 1)
             return throwTypeError(env, "expected 1 argument (JSON string)");
-        PrintNapiValue(env, args.values[0]);
         if (typeOf(env, args.values[0]) != napi_object)
             return throwTypeError(env, "expected a JSON object");
 
@@ -608,7 +627,6 @@ napi_value CaptureYAMLData(napi_env env, napi_callback_info info) {
             napi_throw_error(env, nullptr, "failed to create string");
             return nullptr;
         }
-        PrintNapiValue(env, text);
         return text;
     });
 }

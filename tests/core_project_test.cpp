@@ -179,7 +179,10 @@ TEST_F(ProjectTest, InjectionBeforeCompileOnlyClears) {
 TEST_F(ProjectTest, CompileStatusCodesTheDiagnosticsGateAndModuleLookup) {
     SKIP_UNLESS_FIRST_IN_PROCESS();
     EXPECT_EQ(compile({}), emptyDiagnostics(498));
-    EXPECT_EQ(compile({top, mid, dir.file("missing.v")}), emptyDiagnostics(499));
+    EXPECT_TRUE(compile({top, mid, dir.file("missing.v")})
+                    .starts_with("{\n  \"status\": 499,\n  \"errors\": [\n    {\n      "
+                                 "\"description\": \"error: cannot read source \\\"" +
+                                 dir.file("missing.v") + "\\\": no such file or directory\","));
     EXPECT_EQ(WexlaCore::instance().getModuleByName("leaf"), kNotCompiled);
 
     const std::string bad = dir.file("bad.v");
@@ -500,14 +503,15 @@ TEST_F(ProjectTest, AFailedInjectionSkipsTheRun) {
     const std::string missing = dir.file("missing.v");
     inject({leafQuery(leaf, 4, {"assert property (@(posedge clk) q != 0);"}, {"p_q"}),
             leafQuery(missing, 1, {"assert property (@(posedge clk) 1);"}, {"p_missing"})});
-    EXPECT_EQ(outcome(), "0|injection failed: " + missing + "|0");
+    const std::string why = "injection failed: " + missing + " is not one of the compiled sources";
+    EXPECT_EQ(outcome(), "0|" + why + "|0");
     EXPECT_EQ(count("timeline") + count("queuestate"), 0);
     EXPECT_TRUE(wsim_timeseries::TimeSeriesDB::instance().get_timeline().empty());
     EXPECT_FALSE(fs::exists(dir.file("missing(copy).v")));
     EXPECT_FALSE(fs::exists(dir.file("leaf(copy).sv")));
     EXPECT_EQ(count("properties"), 0);
     EXPECT_TRUE(contains(Database::instance().injectAndSimResponse(),
-                         "{\"success\": 0,\"error\": \"injection failed: " + missing + "\""));
+                         "{\"success\": 0,\"error\": \"" + why + "\""));
 
     // Every query on one file reaches the design: were the earlier one, naming
     // no real signal, lost behind the later one, the design would build.
@@ -744,4 +748,85 @@ endmodule
     EXPECT_EQ(last("o"), "9");       // {oh, ol} = {dl, dh}
     EXPECT_EQ(last("p.x"), "20");    // the port is x[5:2]
     EXPECT_EQ(last("sel_out"), "2"); // w[6:3] of 23
+}
+
+// Rows that a host's SQL keeps out of the project database fail the run, the
+// compile or the injection that wrote them, saying why; once the host lets
+// them in again, the same calls succeed.
+TEST_F(ProjectTest, RowsThatDidNotLandAreNoSuccess) {
+    ASSERT_TRUE(contains(compile(sources()), "\"status\": 200"));
+    Database& db = Database::instance();
+    const auto sql = [&](const std::string& text) { ASSERT_TRUE(db.exec_sql(text)) << text; };
+
+    sql("CREATE TRIGGER no_rows BEFORE INSERT ON timeline BEGIN SELECT RAISE(ABORT, 'no rows'); "
+        "END;");
+    SimulationResult run = simulate();
+    EXPECT_FALSE(run.success);
+    EXPECT_TRUE(contains(run.error_message, "the run's rows did not all reach the project "
+                                            "database: ")) << run.error_message;
+    EXPECT_TRUE(contains(run.error_message, "the first: no rows")) << run.error_message;
+    inject({leafQuery(leaf, 3, {"assert property (@(posedge clk) q != 0);"}, {"p_q"})});
+    EXPECT_TRUE(outcome().starts_with("0|the run's rows did not all reach")) << outcome();
+    sql("DROP TRIGGER no_rows;");
+    EXPECT_TRUE(simulate().success);
+
+    // A table the host dropped: the run's purge of it fails too.
+    sql("DROP TABLE queuestate;");
+    run = simulate();
+    EXPECT_FALSE(run.success);
+    EXPECT_TRUE(contains(run.error_message, "no such table: queuestate")) << run.error_message;
+
+    // The design's own rows, at a compile.
+    db.clear(true);  // a new project gets its tables back
+    db.insertProjectStructure(sources());
+    sql("CREATE TRIGGER no_instances BEFORE INSERT ON instances BEGIN SELECT RAISE(ABORT, "
+        "'no instances'); END;");
+    const std::string answer = compile(sources());
+    EXPECT_TRUE(answer.starts_with("{\n  \"status\": 501,")) << answer;
+    EXPECT_TRUE(contains(answer, "\"description\": \"error: the design's rows did not all reach "
+                                 "the project database: ")) << answer;
+    EXPECT_FALSE(simulate().success);
+    sql("DROP TRIGGER no_instances;");
+    EXPECT_TRUE(contains(compile(sources()), "\"status\": 200"));
+    EXPECT_TRUE(simulate().success);
+
+    // A connection made read-only keeps every row out, the outcome's own too:
+    // the answer is the run's, not the row's.
+    sql("PRAGMA query_only = 1;");
+    const SimulationResult injected = WexlaCore::instance().injectAndSimulate(
+        {leafQuery(leaf, 3, {"assert property (@(posedge clk) q != 0);"}, {"p_q"})});
+    EXPECT_FALSE(injected.success);
+    EXPECT_TRUE(contains(injected.error_message, "attempt to write a readonly database"))
+        << injected.error_message;
+    sql("PRAGMA query_only = 0;");
+}
+
+// Modules, statements and queue entries in an `include file, or in a file a
+// `line directive names, refer to it by a file id of its own: their rows land
+// instead of failing their key.
+TEST_F(ProjectTest, FilesTheDesignNamesJoinTheFileTable) {
+    const WorkingDirectory inDir(dir.path());  // where a `line name is taken from
+    writeFile(dir.file("leaf_body.svh"), "  always @(posedge clk) q <= ~q;\n");
+    writeFile(leaf, "module leaf(input logic clk, output logic [3:0] q);\n"
+                    "  initial q = 4'b0101;\n"
+                    "`include \"leaf_body.svh\"\n"
+                    "endmodule\n");
+    writeFile(mid, "`include \"mid_module.svh\"\n");
+    writeFile(dir.file("mid_module.svh"), kMid);
+    writeFile(top, std::string(kTop).replace(std::string(kTop).find("  always"), 0,
+                                             "`line 70 \"generated.v\" 0\n"));
+    ASSERT_TRUE(contains(compile(sources()), "\"status\": 200"));
+    EXPECT_EQ(rows("SELECT id || ' ' || file_path FROM projectstructure ORDER BY id;"),
+              (std::vector<std::string>{"1 " + canonical(top), "2 " + canonical(mid),
+                                        "3 " + canonical(leaf),
+                                        "4 " + canonical(dir.file("mid_module.svh")),
+                                        "5 " + canonical(dir.file("leaf_body.svh")),
+                                        "6 " + canonical(dir.file("generated.v"))}));
+    EXPECT_EQ(row("SELECT file_id FROM modules WHERE name = 'mid';"), "4");
+    EXPECT_EQ(row("SELECT instance_path FROM instances WHERE base_module = 'leaf';"),
+              "u_mid.u_leaf");
+    const SimulationResult run = simulate();
+    ASSERT_TRUE(run.success) << run.error_message;
+    EXPECT_TRUE(contains("," + stepFiles() + ",", ",5,")) << stepFiles();
+    EXPECT_EQ(row("SELECT DISTINCT current_line FROM timeline WHERE current_file_id = 6;"), "70");
 }

@@ -43,33 +43,133 @@ TEST(DatabaseLifecycle, CreationNeedsAPathThatOpens) {
     EXPECT_TRUE(std::filesystem::exists(dir.file("a.db")));
 }
 
-TEST(DatabaseLifecycle, StartsEmptyWhateverTheFileHeld) {
+namespace {
+
+// Runs `sql` on a file of its own connection.
+void writeDatabaseFile(const std::string& path, const std::string& sql) {
+    sqlite3* conn = nullptr;
+    sqlite3_open(path.c_str(), &conn);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+        << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(conn);
+}
+
+// A project file an earlier run of the engine left.
+const char* const kEarlierProject =
+    "CREATE TABLE projectstate (default_working_hierarchy TEXT, extra TEXT);"
+    "CREATE TABLE projectstructure (id INTEGER PRIMARY KEY, file_path TEXT);"
+    "CREATE TABLE timeline (step INTEGER, time INTEGER, extra TEXT);"
+    "INSERT INTO timeline VALUES (1, 2, 'x');";
+
+} // namespace
+
+// What a host added to a project file goes with the rest, whatever it is
+// called: a name is only ever a name, never SQL that runs.
+TEST(DatabaseLifecycle, StartsEmptyWhateverTheProjectFileHeld) {
     TempDir dir;
     const std::string old_file = dir.file("old.db");
-    sqlite3* conn = nullptr;
-    sqlite3_open(old_file.c_str(), &conn);
-    sqlite3_exec(conn,
-                 "CREATE TABLE timeline (step INTEGER, time INTEGER, extra TEXT);"
-                 "INSERT INTO timeline VALUES (1, 2, 'x');"
-                 "CREATE TABLE stray (a);"
-                 "CREATE VIEW v AS SELECT 1;",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(conn);
+    const std::string attached = dir.file("attached.db");
+    writeDatabaseFile(old_file, std::string(kEarlierProject) +
+                                    "CREATE TABLE stray (a);"
+                                    "CREATE TABLE \"with space\" (a);"
+                                    "CREATE TABLE \"x; ATTACH '" + attached + "' AS e; --\" (a);"
+                                    "CREATE TABLE \"q\"\"uote\" (a);"
+                                    "CREATE VIEW v AS SELECT 1;"
+                                    "CREATE VIEW \"v w\" AS SELECT 2;");
 
     Database::init(old_file);
     Database& db = Database::instance();
     EXPECT_EQ(db.getRecordCount("timeline"), 0);
-    auto tables = queryRows(db.handle(), "SELECT name FROM sqlite_master WHERE type='table' AND "
-                                         "name NOT LIKE 'sqlite_%' ORDER BY name");
-    EXPECT_EQ(tables, (std::vector<std::string>{"assertionevents", "instances", "modules",
-                                                "projectstate", "projectstructure", "properties",
-                                                "propertytimeline", "queuestate", "signals",
-                                                "timeline"}));
+    auto objects = queryRows(db.handle(), "SELECT name FROM sqlite_master WHERE type IN "
+                                          "('table', 'view') AND name NOT LIKE 'sqlite_%' "
+                                          "ORDER BY name");
+    EXPECT_EQ(objects, (std::vector<std::string>{"assertionevents", "instances", "modules",
+                                                 "projectstate", "projectstructure", "properties",
+                                                 "propertytimeline", "queuestate", "signals",
+                                                 "timeline"}));
+    EXPECT_FALSE(std::filesystem::exists(attached));
     // The new timeline has the schema's columns, not the file's.
     EXPECT_TRUE(db.exec_sql("SELECT signal_id, signal_val FROM timeline;"));
-    // Objects other than tables survive the start.
-    EXPECT_EQ(queryRows(db.handle(), "SELECT name FROM sqlite_master WHERE type='view'"),
-              std::vector<std::string>{"v"});
+    // Names with quotes are counted and purged as names.
+    EXPECT_EQ(db.getRecordCount("x\"; DROP TABLE signals; --"), 0);
+    EXPECT_FALSE(db.purge("signals; DROP TABLE timeline"));
+    EXPECT_EQ(db.getRecordCount("timeline"), 0);
+    EXPECT_TRUE(db.exec_sql("SELECT signal_id FROM timeline;"));
+}
+
+// Another program's database, a damaged one, a file that is no database, a
+// folder or memory are refused naming the path, and nothing is written; an
+// empty file or database is taken.
+TEST(DatabaseLifecycle, RefusesFilesThatAreNoProjectOfItsOwn) {
+    SKIP_UNLESS_FIRST_IN_PROCESS();
+    TempDir dir;
+    const std::string other = dir.file("accounts.db");
+    writeDatabaseFile(other, "CREATE TABLE accounts (name TEXT); INSERT INTO accounts "
+                             "VALUES ('kept');");
+    const std::string text = dir.file("notes.db");
+    writeFile(text, "these are notes, not a database\n");
+    const std::string damaged = dir.file("damaged.db");
+    writeDatabaseFile(damaged, std::string(kEarlierProject) + "CREATE TABLE big (a TEXT);"
+                               "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < 400) INSERT INTO big SELECT hex(randomblob(100)) FROM n;");
+    {
+        std::string bytes = readFile(damaged);
+        for (size_t at = 8192; at < bytes.size(); at += 97)
+            bytes[at] = '\xab';
+        writeFile(damaged, bytes);
+    }
+    const auto refusal = [](const std::string& path) {
+        const auto why = Database::refusalOf(path);
+        return why ? *why : std::string("taken");
+    };
+    const auto modified = [](const std::string& path) {
+        return std::filesystem::last_write_time(path);
+    };
+    const auto before = std::make_tuple(readFile(other), readFile(text), readFile(damaged));
+
+    EXPECT_EQ(refusal(other), "the project database " + other +
+                                  " holds other tables (accounts) and is no project database of "
+                                  "this engine: it is left as it is; choose another file");
+    EXPECT_EQ(refusal(text), "the project database " + text +
+                                 " is not an SQLite database: it is left as it is; choose another "
+                                 "file");
+    EXPECT_TRUE(refusal(damaged).starts_with("the project database " + damaged + " is damaged ("))
+        << refusal(damaged);
+    EXPECT_EQ(refusal(dir.path().string()),
+              "the project database " + dir.path().string() + " is a folder, not a file");
+    EXPECT_EQ(refusal(":memory:"), "the project database :memory: would live in memory only and "
+                                   "never be saved: give a file path");
+    EXPECT_EQ(refusal("file::memory:"),
+              "the project database file::memory: would be read as an SQLite URI: give a plain "
+              "file path (./file::memory: for a file of that name)");
+
+    // Refused at creation and at a move to another file: the project stays.
+    Database::init(other);
+    EXPECT_THROW(Database::instance(), std::runtime_error);
+    Database::init(dir.file("project.db"));
+    Database::instance().insertProjectStructure({dir.file("top.sv")});
+    const auto written = modified(dir.file("project.db"));
+    for (const std::string& path : {other, text, damaged, std::string(":memory:")}) {
+        try {
+            Database::init(path);
+            ADD_FAILURE() << path << " was taken";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(e.what(), refusal(path));
+        }
+        EXPECT_EQ(std::string(Database::instance().get_path()), dir.file("project.db"));
+    }
+    EXPECT_EQ(Database::instance().getRecordCount("projectstructure"), 1);
+    EXPECT_EQ(modified(dir.file("project.db")), written);
+    EXPECT_EQ(std::make_tuple(readFile(other), readFile(text), readFile(damaged)), before);
+
+    // Empty files, and databases without tables, are fresh projects.
+    writeFile(dir.file("empty.db"), "");
+    writeDatabaseFile(dir.file("bare.db"), "PRAGMA user_version = 3;");
+    EXPECT_EQ(refusal(dir.file("empty.db")), "taken");
+    EXPECT_EQ(refusal(dir.file("bare.db")), "taken");
+    EXPECT_EQ(refusal(dir.file("absent.db")), "taken");
 }
 
 TEST_F(DatabaseTest, SaveWritesTheFileAndANewPathStartsAfreshThere) {
@@ -111,6 +211,20 @@ TEST_F(DatabaseTest, UnopenableOrVanishedPaths) {
     std::filesystem::remove_all(dir.path() / "gone");
     EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(db().save()); }),
               "[DATABASE] save failed: unable to open database file\n");
+
+    // A save is checked against the file: one that does not hold what the
+    // project holds is no success.
+    Database::init(dir.file("checked.db"));
+    addDesign();
+    ASSERT_TRUE(db().save());
+    std::string why;
+    EXPECT_TRUE(db().fileHoldsProject(&why)) << why;
+    db().insertModule(2, "later", source, 1, 2);
+    EXPECT_FALSE(db().fileHoldsProject(&why));
+    EXPECT_EQ(why, "the file holds 1 rows of modules where 2 were saved");
+    writeFile(dir.file("checked.db"), "gone");
+    EXPECT_FALSE(db().fileHoldsProject(&why));
+    EXPECT_TRUE(why.starts_with("the file cannot be checked: ")) << why;
 }
 
 // Parents may be named before their children; a purge that would leave

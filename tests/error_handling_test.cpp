@@ -22,6 +22,15 @@ std::string emptyAnswer(int status) {
            ",\n  \"errors\": [\n  ],\n  \"warnings\": [\n  ]\n}";
 }
 
+// The answer naming the one source that cannot be read, and why.
+std::string unreadableAnswer(const std::string& given, const std::string& file,
+                             const std::string& problem) {
+    return "{\n  \"status\": 499,\n  \"errors\": [\n    {\n      \"description\": \"error: "
+           "cannot read source \\\"" + given + "\\\": " + problem + "\",\n      \"file_name\": \"" +
+           file + "\",\n      \"line\": 0,\n      \"column\": 0\n    }\n  ],\n  \"warnings\": "
+           "[\n  ]\n}";
+}
+
 std::string diagnostics(const std::vector<std::string>& paths) {
     return CompilationResult::instance().get_compile_diagnostics(paths);
 }
@@ -82,11 +91,14 @@ TEST(CompilerDiagnostics, StatusOfEachKindOfFileList) {
     EXPECT_EQ(status(), 501);
 
     EXPECT_EQ(diagnostics({}), emptyAnswer(498));
-    // One missing file spoils a list of good ones; so do an empty path and a folder.
+    // One missing file spoils a list of good ones; so do an empty path and a
+    // folder. The answer names the path and what is wrong with it.
     EXPECT_EQ(diagnostics({dir.file("top.sv"), dir.file("missing.sv"), dir.file("mid.sv")}),
-              emptyAnswer(499));
-    EXPECT_EQ(diagnostics({""}), emptyAnswer(499));
-    EXPECT_EQ(diagnostics({dir.path().string()}), emptyAnswer(499));
+              unreadableAnswer(dir.file("missing.sv"), dir.file("missing.sv"),
+                               "no such file or directory"));
+    EXPECT_EQ(diagnostics({""}), unreadableAnswer("", "", "the path is empty or no path"));
+    EXPECT_EQ(diagnostics({dir.path().string()}),
+              unreadableAnswer(dir.path().string(), dir.path().string(), "is a folder, not a file"));
     EXPECT_EQ(status(), 499);
     writeFile(dir.file("empty.sv"), "");
     EXPECT_EQ(diagnostics({dir.file("empty.sv")}), emptyAnswer(200));

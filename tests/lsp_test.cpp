@@ -1,5 +1,11 @@
 #include "lsp.h"
 
+#include <slang/diagnostics/Diagnostics.h>
+#include <slang/parsing/Lexer.h>
+#include <slang/parsing/LexerFacts.h>
+#include <slang/text/SourceManager.h>
+#include <slang/util/BumpAllocator.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -93,4 +99,45 @@ TEST(EditorTokens, LongDocumentsKeepTheirPositionsAcrossBatches) {
                              {static_cast<int>(line), 9 + static_cast<int>(name.size()), 9, 1, 0}}));
     }
     EXPECT_EQ(tokens.back(), (LSP::TokenRecord{30000, 0, 0, 2, 0}));
+}
+
+// Positions are counted in one walk over the text; they agree with the source
+// manager's own counting wherever lines end in "\n", "\r", "\r\n" or "\n\r",
+// inside comments and strings too, and on lines of any length.
+TEST(EditorTokens, PositionsAgreeWithTheSourceManagersOnAnyLineEnds) {
+    const char* const pieces[] = {"a", " b1", "\n", "\r", "\r\n", "\n\r", "\n\n", "\r\r",
+                                  " // c\r\n", " /* x\ry\n */", " \"s\\\n\"", "\t;", "  ",
+                                  "`define M(x) x \\\n  + 1\n"};
+    uint32_t seed = 12345;
+    for (int round = 0; round < 200; ++round) {
+        std::string document;
+        for (int i = 0; i < 40; ++i) {
+            seed = seed * 1103515245 + 12345;
+            document += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        slang::SourceManager manager;
+        slang::BumpAllocator alloc;
+        slang::Diagnostics diagnostics;
+        slang::parsing::Lexer lexer(manager.assignText(document), alloc, diagnostics, manager);
+        TokenList expected;
+        for (auto token = lexer.lex();; token = lexer.lex()) {
+            expected.push_back(
+                {static_cast<int>(manager.getLineNumber(token.location())) - 1,
+                 static_cast<int>(manager.getColumnNumber(token.location())) - 1,
+                 static_cast<int>(token.rawText().size()),
+                 slang::parsing::LexerFacts::isKeyword(token.kind) ? 1 : 2, 0});
+            if (token.kind == slang::parsing::TokenKind::EndOfFile)
+                break;
+        }
+        ASSERT_EQ(LSP::instance().getTokenList(document), expected) << document;
+    }
+
+    // One long line: its last token stands at its full column.
+    std::string line;
+    for (int i = 0; i < 100000; ++i)
+        line += "a ";
+    const auto tokens = LSP::instance().getTokenList(line + "\r\nb");
+    ASSERT_EQ(tokens.size(), 100002u);
+    EXPECT_EQ(tokens[99999], (LSP::TokenRecord{0, 199998, 1, 2, 0}));
+    EXPECT_EQ(tokens[100000], (LSP::TokenRecord{1, 0, 1, 2, 0}));
 }

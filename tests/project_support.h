@@ -3,6 +3,7 @@
 #pragma once
 
 #include "database.h"
+#include "engine_log.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,17 @@ std::string stdoutOf(Body&& body) {
     testing::internal::CaptureStdout();
     body();
     return testing::internal::GetCapturedStdout();
+}
+
+// What `body` wrote to the engine's log file (engine_log.h) while it ran.
+template <typename Body>
+std::string engineLogOf(Body&& body) {
+    std::ostringstream text;
+    {
+        const StreamRedirect into(engine_log::out(), text.rdbuf());
+        body();
+    }
+    return text.str();
 }
 
 } // namespace wexla_test

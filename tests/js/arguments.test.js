@@ -143,3 +143,22 @@ test('tokenize refuses a document past its size limit before copying it', () => 
   assert.throws(() => wexla.tokenize('é'.repeat(limit / 2 + 1)), RangeError);
   assert.equal(wexla.tokenize('x'.repeat(limit)).length, 2, 'one identifier and the end of file');
 });
+
+test('a database path that is not a string, or a cycle limit that is no count, is refused', () => {
+  // Made a string, they would name files such as "null" or "[object Object]".
+  for (const db_path of [null, {}, 7, ['a.db'], true]) {
+    assert.throws(() => wexla.json2_callback({ db_path, sources: [] }),
+      typeError("'db_path' must be a string"), String(db_path));
+  }
+  for (const [cycles, what] of [[NaN, 'NaN'], [-1, 'a negative number'],
+    [-Infinity, 'a negative number'], [-0.5, 'a negative number']]) {
+    assert.throws(() => wexla.json2_callback({ db_path: 'never.db', sources: [], max_sim_cycles: cycles }),
+      (err) => err instanceof RangeError && err.message ===
+        `'max_sim_cycles' must be a count of 0 or more (Infinity for no limit), not ${what}`,
+      String(cycles));
+  }
+  const fs = require('node:fs');
+  for (const name of ['never.db', 'null', '[object Object]', '7']) {
+    assert.equal(fs.existsSync(name), false, name);
+  }
+});

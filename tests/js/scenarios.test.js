@@ -12,8 +12,10 @@ function expectPassed(run) {
   assert.ok(run.stdout.includes(PASS_MARK), run.tail);
 }
 
-test('a front end\'s whole session over a three-file project', () => {
-  expectPassed(runScenario('typical_session'));
+test('a front end\'s whole session over a three-file project, standard output quiet', () => {
+  const run = runScenario('typical_session');
+  expectPassed(run);
+  assert.equal(run.stdout, `${PASS_MARK}\n`);
 });
 
 test('junk arguments to every function never bring the process down', () => {
@@ -79,4 +81,10 @@ test('configuration keys and their defaults; the limits stay in the configured u
 
 test('a project opened broken, edited and compiled again, then injected twice', () => {
   expectPassed(runScenario('edit_and_inject'));
+});
+
+test('a hostile or careless host gets clear answers, and standard output stays quiet', () => {
+  const run = runScenario('hostile_host');
+  expectPassed(run);
+  assert.equal(run.stdout, `${PASS_MARK}\n`);
 });
