@@ -126,8 +126,16 @@ public:
 
     // The registry name of a variable or net: its path below the top.
     std::string signalName(const slang::ast::ValueSymbol& sym) const;
-    // The signal of a variable or net, registered on first use.
+    // The signal of a variable or net, registered on first use; throws
+    // Unmodelled for one that is left out.
     signal_ref signalOf(const slang::ast::ValueSymbol& sym);
+    // Why a variable or net has no signal in the model: what its declaration
+    // is reported as, and every use left out as. Empty when it has one.
+    static std::vector<std::string> leftOutReasons(const slang::ast::ValueSymbol& sym);
+    // Reports a declaration that is left out; true when it is.
+    bool reportLeftOut(const slang::ast::ValueSymbol& sym);
+    // `path`, or `path#2`, `path#3`... when another symbol holds it; now `owner`'s.
+    std::string ownName(const std::string& path, const slang::ast::Symbol& owner);
 
     // ---- Not-modelled report ----------------------------------------------
     void reportNotModelled(slang::SourceLocation where, const std::string& construct);
@@ -215,6 +223,30 @@ public:
     // assertion outside procedures, attempted at every tick of its clock.
     void compileAssertion(const slang::ast::ConcurrentAssertionStatement& stmt,
                           Program* procedure);
+    // A concurrent assertion compiled, not yet registered.
+    struct CompiledProperty {
+        std::string label; // as written, or assert_L<line>
+        bool labelled = false;
+        int line = 0;
+        int line_ctx = 0;
+        int events = 0;
+        int disable = 0;
+        int antecedent = 0;
+        std::vector<wsim_kernel::prop_step> steps;
+        std::vector<int> stable_deps;
+        std::string antecedent_name;
+        std::string consequent_name;
+        std::string holder;
+        std::string instance_id;
+        bool procedural = false;
+    };
+    // Gives a compiled assertion its label, its property and the process
+    // that judges it at its clock; answers the property's index.
+    int registerProperty(const CompiledProperty& compiled);
+    // The assertions of a procedure that is kept: those whose ATTEMPT
+    // statements are still in its program get registered, the ATTEMPTs
+    // pointed at them. Those of code left out never appear.
+    void registerReachedProperties(Program& prog);
     // Results are kept by label, so every property gets one of its own: an
     // unlabelled one is named after its line, and a label met again (another
     // instance of its module, or another assertion on the line) takes "_2", "_3"...
@@ -370,6 +402,9 @@ private:
     bool _reports_muted = false;
     std::set<const slang::ast::SubroutineSymbol*> _compiling_functions;
     std::set<std::string> _property_labels;
+    // The assertions of the procedure being compiled, until it is kept or
+    // left out; its ATTEMPT statements hold their positions here.
+    std::vector<CompiledProperty> _pending_properties;
     std::set<std::string> _written_labels;
     CodeContext _ctx;
     std::vector<NotModelled> _not_modelled;

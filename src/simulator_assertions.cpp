@@ -344,6 +344,35 @@ std::string SimulatorBuilder::uniqueLabel(const std::string& base, bool written)
     return label;
 }
 
+int SimulatorBuilder::registerProperty(const CompiledProperty& compiled) {
+    const std::string label = uniqueLabel(compiled.label, compiled.labelled);
+    wsim_kernel::prop_t prop(label, compiled.line);
+    prop.disable_iff_expr = compiled.disable;
+    prop.procedural = compiled.procedural;
+    prop.antecedent_exp = compiled.antecedent;
+    prop.steps = compiled.steps;
+    for (int dep : compiled.stable_deps)
+        prop.add_stable_dep(dep);
+    wsim_timeseries::TimeSeriesDB::instance().register_property(
+        label, compiled.line, compiled.antecedent_name, compiled.consequent_name, compiled.holder);
+    const int prop_index = sim_state::instance().add_prop(prop);
+
+    wsim_kernel::process_t proc(compiled.line, "assert", wsim_kernel::proc_t::ASSERT);
+    proc.set_instance_id(compiled.instance_id);
+    assignment_t s(assign_t::PROP, compiled.line_ctx);
+    s.events = compiled.events;
+    s.table = prop_index;
+    addProcess(std::move(proc), Program{s});
+    return prop_index;
+}
+
+void SimulatorBuilder::registerReachedProperties(Program& prog) {
+    for (assignment_t& s : prog)
+        if (s.type() == assign_t::ATTEMPT)
+            s.table = registerProperty(_pending_properties.at(static_cast<size_t>(s.table)));
+    _pending_properties.clear();
+}
+
 void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt,
                                         Program* procedure) {
     const slang::SourceLocation where = stmt.sourceRange.start();
@@ -353,7 +382,6 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
                                      : "assertion of this kind");
         return;
     }
-    auto& state = sim_state::instance();
     if (procedure && !_ctx.inferred_clock)
         _ctx.inferred_clock = inferredClock(*_ctx.procedure);
     try {
@@ -407,45 +435,37 @@ void SimulatorBuilder::compileAssertion(const ConcurrentAssertionStatement& stmt
         // clock edge counts at that edge.
         const int disable = disable_expr ? compileExpression(*disable_expr) : 0;
 
-        const int stmt_line = getLineNumber(where);
-        const bool labelled =
+        CompiledProperty compiled;
+        compiled.line = getLineNumber(where);
+        compiled.labelled =
             stmt.syntax && stmt.syntax->label && !stmt.syntax->label->name.valueText().empty();
-        const std::string label = uniqueLabel(
-            labelled ? std::string(stmt.syntax->label->name.valueText())
-                     : "assert_L" + std::to_string(stmt_line),
-            labelled);
-
-        wsim_kernel::prop_t prop(label, stmt_line);
-        prop.disable_iff_expr = disable;
-        prop.procedural = procedure != nullptr;
+        compiled.label = compiled.labelled
+                             ? std::string(stmt.syntax->label->name.valueText())
+                             : "assert_L" + std::to_string(compiled.line);
+        compiled.line_ctx = addLineContext(where);
+        compiled.events = events;
+        compiled.disable = disable;
         if (antecedent)
-            prop.antecedent_exp = conditionClosure(*antecedent);
+            compiled.antecedent = conditionClosure(*antecedent);
         for (const SequenceStep& step : steps)
-            prop.steps.push_back(
+            compiled.steps.push_back(
                 prop_step{conditionClosure(*step.condition), step.min_delay, step.max_delay});
-        const std::string ant_name = antecedent ? primarySignalName(*antecedent) : "";
-        const std::string con_name =
+        compiled.stable_deps = _ctx.stable_deps;
+        compiled.antecedent_name = antecedent ? primarySignalName(*antecedent) : "";
+        compiled.consequent_name =
             steps.size() == 1 ? primarySignalName(*steps[0].condition) : "sequence";
         // The property's window shows the instance that holds it.
-        const std::string holder =
-            _ctx.scope ? fullInstancePathOf(*_ctx.scope) : _top_module_name;
-        wsim_timeseries::TimeSeriesDB::instance().register_property(label, stmt_line, ant_name,
-                                                                    con_name, holder);
-        for (int dep : _ctx.stable_deps)
-            prop.add_stable_dep(dep);
-        const int prop_index = state.add_prop(prop);
-
-        wsim_kernel::process_t proc(stmt_line, "assert", wsim_kernel::proc_t::ASSERT);
-        proc.set_instance_id(_ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path);
-        assignment_t s(assign_t::PROP, addLineContext(where));
-        s.events = events;
-        s.table = prop_index;
-        Program prog{s};
-        addProcess(std::move(proc), prog);
+        compiled.holder = _ctx.scope ? fullInstancePathOf(*_ctx.scope) : _top_module_name;
+        compiled.instance_id = _ctx.instance_path.empty() ? _top_module_name : _ctx.instance_path;
+        compiled.procedural = procedure != nullptr;
         if (procedure) {
-            assignment_t reach(assign_t::ATTEMPT, s.line());
-            reach.table = prop_index;
+            // Registered with the procedure, if it is kept and still reaches it.
+            assignment_t reach(assign_t::ATTEMPT, compiled.line_ctx);
+            reach.table = static_cast<int>(_pending_properties.size());
+            _pending_properties.push_back(std::move(compiled));
             procedure->push_back(reach);
+        } else {
+            registerProperty(compiled);
         }
         // Its results are recorded; what it runs when it passes or fails is not.
         for (const Statement* action : {stmt.ifTrue, stmt.ifFalse})

@@ -860,6 +860,17 @@ std::string SimulatorBuilder::signalName(const ValueSymbol& sym) const {
     return nameBelowTop(sym.getHierarchicalPath());
 }
 
+std::string SimulatorBuilder::ownName(const std::string& path, const Symbol& owner) {
+    // A variable of an unnamed block can share its path with one of the
+    // module, a second top's signal with one below the first top: each gets
+    // a name of its own rather than the other's cell.
+    std::string name = path;
+    for (int n = 2; _signal_owners.count(name) && _signal_owners[name] != &owner; ++n)
+        name = path + "#" + std::to_string(n);
+    _signal_owners[name] = &owner;
+    return name;
+}
+
 wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {
     if (auto it = _signals.find(&sym); it != _signals.end())
         return it->second;
@@ -871,15 +882,12 @@ wsim_kernel::signal_ref SimulatorBuilder::signalOf(const ValueSymbol& sym) {
                    : type.isString()      ? "string variable"
                                           : "non-integral value",
                    slang::SourceLocation());
+    // Its declaration says why; every use is left out with it.
+    if (const auto reasons = leftOutReasons(sym); !reasons.empty())
+        unmodelled(reasons.front(), slang::SourceLocation());
     const int width = static_cast<int>(type.getBitWidth());
-    // A variable of an unnamed block can share its path with one of the
-    // module: it gets a name of its own rather than the other's cell.
-    std::string name = signalName(sym);
-    for (int n = 2; _signal_owners.count(name) && _signal_owners[name] != &sym; ++n)
-        name = signalName(sym) + "#" + std::to_string(n);
-    _signal_owners[name] = &sym;
     const wsim_kernel::signal_ref sig =
-        registerSignal(name, width, getLineNumber(sym.location), false,
+        registerSignal(ownName(signalName(sym), sym), width, getLineNumber(sym.location), false,
                        sym.kind == SymbolKind::Variable);
     _signals[&sym] = sig;
     return sig;

@@ -157,13 +157,15 @@ void SimulatorBuilder::registerPort(const InstanceSymbol& inst, const PortSymbol
     if (!port.getType().isIntegral() || !port.internalSymbol)
         return;
     const auto& value = port.internalSymbol->as<ValueSymbol>();
-    if (_signals.count(&value) || !value.getType().isIntegral())
+    // A port left out is reported where it is declared, and where it is
+    // connected.
+    if (_signals.count(&value) || !value.getType().isIntegral() ||
+        !leftOutReasons(value).empty())
         return;
     // Named as the signal is in the design's structure, whatever the port's
     // outside name.
     const Type& type = value.getType();
-    const std::string name = inst_path + "." + std::string(value.name);
-    _signal_owners[name] = &value;
+    const std::string name = ownName(inst_path + "." + std::string(value.name), value);
     const bool whole = wholeSignalPort(port);
     if (const ValueSymbol* outside = whole ? collapsibleConnection(inst, port) : nullptr) {
         try {

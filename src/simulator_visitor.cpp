@@ -69,6 +69,37 @@ std::string SimulatorBuilder::fullInstancePathOf(const Scope& scope) const {
     return inst ? plainPath(inst->getHierarchicalPath()) : _top_module_name;
 }
 
+std::vector<std::string> SimulatorBuilder::leftOutReasons(const ValueSymbol& sym) {
+    std::vector<std::string> reasons;
+    if (sym.getType().isIntegral() && sym.getType().getBitWidth() > 64)
+        reasons.emplace_back("vector wider than 64 bits");
+    if (sym.kind != SymbolKind::Net)
+        return reasons;
+    const auto& net = sym.as<NetSymbol>();
+    if (net.getDelay())
+        reasons.emplace_back("net delay");
+    // Two-valued cells of one driver can neither resolve drivers against
+    // each other, nor pull, nor hold a charge.
+    switch (net.netType.netKind) {
+    case NetType::WAnd:
+    case NetType::WOr:
+    case NetType::TriAnd:
+    case NetType::TriOr:
+    case NetType::Tri0:
+    case NetType::Tri1:
+    case NetType::TriReg: reasons.push_back(std::string(net.netType.name) + " net"); break;
+    default: break;
+    }
+    return reasons;
+}
+
+bool SimulatorBuilder::reportLeftOut(const ValueSymbol& sym) {
+    const std::vector<std::string> reasons = leftOutReasons(sym);
+    for (const std::string& reason : reasons)
+        reportNotModelled(sym.location, reason);
+    return !reasons.empty();
+}
+
 void SimulatorBuilder::handle(const GenerateBlockSymbol& block) {
     // An untaken generate branch is still a scope slang lets us visit; its
     // processes must not run.
@@ -101,8 +132,8 @@ void SimulatorBuilder::handle(const SpecifyBlockSymbol& s) {
 }
 
 void SimulatorBuilder::handle(const PortSymbol& port) {
-    // A top instance's ports are top-level signals under their bare names.
-    // Inside an instance the ports come with the instance (registerPorts).
+    // A top instance's ports are signals of its own, unconnected. Inside an
+    // instance the ports come with the instance (registerPorts).
     const Scope* parent = port.getParentScope();
     if (!parent || parent->asSymbol().kind != SymbolKind::InstanceBody)
         return;
@@ -110,13 +141,12 @@ void SimulatorBuilder::handle(const PortSymbol& port) {
     if (!inst || !inst->isTopLevel() || !port.internalSymbol)
         return;
     const Type& type = port.getType();
-    if (!declaresSignal(type))
-        return;
     const auto& value = port.internalSymbol->as<ValueSymbol>();
-    if (_signals.count(&value))
+    // What is left out is reported where it is declared.
+    if (!declaresSignal(type) || _signals.count(&value) || !leftOutReasons(value).empty())
         return;
-    _signal_owners[std::string(port.name)] = &value;
-    _signals[&value] = registerSignal(std::string(port.name), static_cast<int>(type.getBitWidth()),
+    const std::string name = ownName(signalName(value), value);
+    _signals[&value] = registerSignal(name, static_cast<int>(type.getBitWidth()),
                                       getLineNumber(port.location), true, false);
     initialisePort(port, _signals[&value]);
 }
@@ -150,10 +180,10 @@ void SimulatorBuilder::handle(const VariableSymbol& var) {
         reportNotModelled(var.location, typePhrase(type));
         return;
     }
+    if (reportLeftOut(var))
+        return;
     try {
         const wsim_kernel::signal_ref sig = signalOf(var);
-        if (type.getBitWidth() > 64)
-            reportNotModelled(var.location, "vector wider than 64 bits");
         const Expression* init = var.getInitializer();
         // An automatic variable takes its initial value each time its block
         // is entered (the declaration statement), not once.
@@ -194,12 +224,10 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
         reportNotModelled(net.location, typePhrase(type));
         return;
     }
+    if (reportLeftOut(net))
+        return;
     try {
         const wsim_kernel::signal_ref sig = signalOf(net);
-        if (type.getBitWidth() > 64)
-            reportNotModelled(net.location, "vector wider than 64 bits");
-        if (net.getDelay())
-            reportNotModelled(net.location, "net delay");
         const auto kind = net.netType.netKind;
         if (kind == NetType::Supply0 || kind == NetType::Supply1) {
             const uint64_t v = kind == NetType::Supply1
@@ -208,10 +236,6 @@ void SimulatorBuilder::handle(const NetSymbol& net) {
             kernel().set_initial_value(sig, v);
             _supply_nets.insert({static_cast<int>(sig.type), sig.pos});
         }
-        if (kind == NetType::WAnd || kind == NetType::WOr || kind == NetType::TriAnd ||
-            kind == NetType::TriOr || kind == NetType::Tri0 || kind == NetType::Tri1 ||
-            kind == NetType::TriReg)
-            reportNotModelled(net.location, std::string(net.netType.name) + " net");
         if (const Expression* init = net.getInitializer()) {
             if (hasDriveStrength(net.getDriveStrength()))
                 unmodelled("drive strength", net.location);
@@ -382,6 +406,7 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     _ctx.procedure = &block;
     _ctx.clocked_body = clockedBody(block, _ctx.clock);
     Program prog;
+    _pending_properties.clear();
     compileStatement(body, prog);
     switch (type) {
     case wsim_kernel::proc_t::COMBO: {
@@ -410,5 +435,6 @@ void SimulatorBuilder::compileProceduralBlock(const ProceduralBlockSymbol& block
     }
     if (prog.size() == 1 && prog[0].type() == assign_t::HALT)
         return;
+    registerReachedProperties(prog);
     addProcess(std::move(proc), prog);
 }

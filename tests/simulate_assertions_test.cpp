@@ -476,3 +476,34 @@ endmodule
             waits_at_17 = waits_at_17 || (step.simulationTime == 17 && item.line == 9);
     EXPECT_TRUE(waits_at_17);
 }
+
+TEST(Assertions, AnAssertionInCodeLeftOutIsNoProperty) {
+    // An always block without timing control is left out whole; so is a
+    // case whose second item reads a vector the model leaves out, after
+    // its first arm's assertion was compiled.
+    Simulation sim(30);
+    const auto r = sim.run(R"(
+module top;
+  logic clk = 0, a = 0, b = 1, sel = 0;
+  logic [99:0] huge = 0;
+  always #5 clk = ~clk;
+  always if (b) untimed: assert property (@(posedge clk) a);
+  always @(posedge clk) case (sel) 1'b0: in_case: assert property (a); huge[0]: ; endcase
+  always @(posedge clk) kept: assert property (b);
+  assert property (@(posedge clk) b);
+endmodule
+)");
+    ASSERT_TRUE(r.success) << r.error_message;
+    EXPECT_EQ(r.not_modelled.size(), 3u);
+    std::vector<std::string> labels;
+    for (const auto& p : recorder().get_property_results())
+        labels.push_back(p.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"kept", "assert_L9"}));
+    for (const auto& step : recorder().get_timeline()) {
+        EXPECT_EQ(step.propertyState.count("untimed"), 0u);
+        EXPECT_EQ(step.propertyState.count("in_case"), 0u);
+    }
+    EXPECT_EQ(statementOf("untimed"), nullptr);
+    EXPECT_EQ(statementOf("in_case"), nullptr);
+    expectEvents({{"kept", "5=PASS"}, {"assert_L9", "5=PASS"}});
+}

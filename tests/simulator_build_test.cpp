@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -177,4 +178,68 @@ module top;
 endmodule
 )");
     EXPECT_FALSE(typed.model);
+}
+
+TEST(Builder, ADeclarationLeftOutHasNoSignalAndEveryUseIsReported) {
+    // Vectors wider than 64 bits, nets two-valued cells of one driver
+    // cannot be, and nets with a delay: declared, read, driven, connected.
+    auto [d, err] = buildCapturingErrors(R"(module leaf(input logic [99:0] wi, output logic [69:0] wo, input wand pw);
+endmodule
+module top(input logic [79:0] tp);
+  logic a = 1;
+  logic [3:0] kept = 4'd3;
+  logic [99:0] huge = 100'h5;
+  wand wa; wor wo; triand ta; trior tr; tri0 t0; tri1 t1; trireg tg;
+  wire #2 wd = a;
+  wire plain = a;
+  assign wa = a;
+  initial kept = huge[3:0];
+  initial kept = t1;
+  always @(wd) kept = 1;
+  leaf u(.wi(huge), .wo(), .pw(a));
+endmodule
+)");
+    std::vector<std::string> reported;
+    for (const auto& n : d.builder->notModelled())
+        reported.push_back(std::to_string(n.line) + ": " + n.construct);
+    std::sort(reported.begin(), reported.end());
+    EXPECT_EQ(reported, (std::vector<std::string>{
+                            "10: wand net", "11: vector wider than 64 bits", "12: tri1 net",
+                            "13: net delay", "14: vector wider than 64 bits", "14: wand net",
+                            "1: vector wider than 64 bits", "1: wand net",
+                            "3: vector wider than 64 bits", "6: vector wider than 64 bits",
+                            "7: tri0 net", "7: tri1 net", "7: triand net", "7: trior net",
+                            "7: trireg net", "7: wand net", "7: wor net", "8: net delay"}))
+        << err;
+    // No cell to show a value the run never computed: neither in the model
+    // nor in what the recorder lists and records.
+    const auto& recorded = wsim_timeseries::TimeSeriesDB::instance().get_signals();
+    for (const char* name :
+         {"tp", "huge", "wa", "wo", "ta", "tr", "t0", "t1", "tg", "wd", "u.wi", "u.wo", "u.pw"}) {
+        EXPECT_FALSE(d.has(name)) << name;
+        EXPECT_EQ(recorded.count(name), 0u) << name;
+    }
+    for (const char* name : {"a", "kept", "plain"})
+        EXPECT_TRUE(d.has(name)) << name;
+    EXPECT_NE(d.process("plain_drv"), nullptr);
+}
+
+TEST(Builder, EveryTopsPortsAreSignalsOfTheirOwn) {
+    // The first top has an instance named like the second top, with a port
+    // of the same name: three signals called clk, three cells.
+    auto d = buildDesign(R"(module a;
+  logic clk = 1;
+  leaf b();
+endmodule
+module leaf(input logic clk);
+endmodule
+module b(input logic clk, output logic [3:0] q);
+endmodule
+)");
+    ASSERT_TRUE(d.has("clk") && d.has("b.clk") && d.has("b.clk#2") && d.has("b.q")) << d.builder->exportRegistryJSON();
+    EXPECT_FALSE(d.has("q"));
+    std::set<int> cells{d.pos("clk"), d.pos("b.clk"), d.pos("b.clk#2")};
+    EXPECT_EQ(cells.size(), 3u);
+    // The second top's clk is no copy of the first top's.
+    EXPECT_EQ(sim_state::instance().read({wsim_kernel::operand_t::BIT, d.pos("clk")}), 1u);
 }
