@@ -499,10 +499,10 @@ endmodule
     for (const auto& p : recorder().get_property_results())
         labels.push_back(p.label);
     EXPECT_EQ(labels, (std::vector<std::string>{"kept", "assert_L9"}));
-    for (const auto& step : recorder().get_timeline()) {
-        EXPECT_EQ(step.propertyState.count("untimed"), 0u);
-        EXPECT_EQ(step.propertyState.count("in_case"), 0u);
-    }
+    size_t states_shown = 0;
+    for (const auto& step : recorder().get_timeline())
+        states_shown += step.propertyState.count("untimed") + step.propertyState.count("in_case");
+    EXPECT_EQ(states_shown, 0u);
     EXPECT_EQ(statementOf("untimed"), nullptr);
     EXPECT_EQ(statementOf("in_case"), nullptr);
     expectEvents({{"kept", "5=PASS"}, {"assert_L9", "5=PASS"}});
