@@ -504,7 +504,7 @@ void sim_state::run_monitor_region() {
     _monitor.last = std::move(now);
     _monitor.printed = true;
     exps(_monitor.exp_idx)();
-    stop_if_console_full();
+    check_console();
 }
 
 // ---- Run control -----------------------------------------------------------

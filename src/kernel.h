@@ -29,6 +29,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -673,11 +674,17 @@ public:
     const std::string& console_path() const { return _console_path; }
 
     // The console stream; opened (truncating) on first use when closed. Past
-    // the console limit it takes nothing more, and the run stops.
+    // the console limit it takes nothing more, and the run stops. What it
+    // takes reaches the file by the time run() returns.
     std::ostream& display_log();
+    // Puts what the design prints into the console stream.
+    void print(std::string_view text);
     // Starts a fresh console file with the banner.
     void reset_display_log();
     static void write_banner(std::ostream& out);
+    // Why the console file of the last run lacks output (it could not be
+    // opened or written), with how much was lost; "" when it holds it all.
+    std::string console_failure() const;
 
     // Queue dump to standard output; every run ends with one.
     void print_state();
@@ -711,7 +718,9 @@ private:
     }
     void stop(stop_reason_t reason);
     void open_console(bool append);
-    void stop_if_console_full();
+    void flush_console();
+    // Stops the run at the console limit; logs a console file that failed.
+    void check_console();
 
     // Scheduling.
     void start_processes();
@@ -883,6 +892,7 @@ private:
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::string _console_path;
     ConsoleFile _console;
+    bool _console_failure_logged = false;
 
     // Region queues.
     // A queue of processes that is emptied from the front and only grows at

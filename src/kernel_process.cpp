@@ -377,8 +377,7 @@ void sim_state::run_system_task(const assignment_t& s) {
     case sf_kind::WRITE:
         if (s.expr != 0) {
             exps(s.expr)();
-            display_log().flush();
-            stop_if_console_full();
+            check_console();
         }
         break;
     default: break;

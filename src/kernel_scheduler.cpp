@@ -270,6 +270,11 @@ void sim_state::run() {
         reset_display_log();
     else
         open_console(true);
+    // The host may read the console file as soon as the run returns.
+    struct ConsoleFlushed {
+        sim_state& state;
+        ~ConsoleFlushed() { state.flush_console(); }
+    } flushed{*this};
 
     if (fresh) {
         std::cout << "1. Design Preparation" << std::endl;

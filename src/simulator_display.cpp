@@ -310,17 +310,14 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
     pieces.push_back({std::move(text), -1, {}});
 
     const bool newline = !write;
-    auto formatter = [pieces = std::move(pieces), compiled, monitor, newline] {
+    auto formatter = [pieces = std::move(pieces), compiled, newline] {
         std::string out;
         for (const Piece& piece : pieces)
             out += piece.arg < 0 ? piece.text
                                  : argumentText(compiled[static_cast<size_t>(piece.arg)], piece.conv);
-        std::ostream& log = sim_state::instance().display_log();
-        log << out;
         if (newline)
-            log << "\n";
-        if (monitor)
-            log.flush();
+            out += '\n';
+        sim_state::instance().print(out);
         return true;
     };
     auto& state = sim_state::instance();
