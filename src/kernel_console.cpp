@@ -79,11 +79,11 @@ std::string sim_state::console_failure() const {
 }
 
 // The statement a queued process stands at: the one it runs next.
-static const assignment_t* current_statement(const process_t& p) {
+static const assignment_t* current_statement(const process_t& p, const process_run& run) {
     const int n = p.number_of_statements();
     if (n == 0)
         return nullptr;
-    const int at = p.pc < n ? p.pc : (p.type() == proc_t::ALWAYS ? 0 : n - 1);
+    const int at = run.pc < n ? run.pc : (p.type() == proc_t::ALWAYS ? 0 : n - 1);
     return p.ith_statement(at);
 }
 
@@ -92,7 +92,7 @@ void sim_state::for_each_queued(
     const time_t now = _current_simulation_time;
     auto process_entry = [&](int q, int proc, time_t when) {
         const process_t& p = _processes[static_cast<size_t>(proc)];
-        if (const assignment_t* s = current_statement(p))
+        if (const assignment_t* s = current_statement(p, _runs[static_cast<size_t>(proc)]))
             f(q, p, s->line(), when);
     };
     auto statement_entry = [&](int q, int proc, int stmt, time_t when) {

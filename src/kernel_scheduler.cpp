@@ -71,9 +71,9 @@ bool sim_state::drain_active() {
             return false;
         }
         const int proc = _active.pop_front();
-        process_t& p = _processes[static_cast<size_t>(proc)];
+        process_run& p = _runs[static_cast<size_t>(proc)];
         p.queued = false;
-        if (p.type() == proc_t::ASSIGN)
+        if (p.type == proc_t::ASSIGN)
             run_continuous(proc);
         else
             execute(proc);
@@ -114,7 +114,7 @@ void sim_state::run_observed_region() {
     // Properties judge the values signals had when the time step began.
     show_sampled_values();
     for (int proc : due) {
-        _processes[static_cast<size_t>(proc)].queued = false;
+        _runs[static_cast<size_t>(proc)].queued = false;
         run_property(proc);
         note_step(_processes[static_cast<size_t>(proc)].ith_statement(0)->line());
     }
@@ -123,9 +123,9 @@ void sim_state::run_observed_region() {
 }
 
 void sim_state::run_final_processes() {
-    for (int i = 0; i < static_cast<int>(_processes.size()); ++i) {
-        process_t& p = _processes[static_cast<size_t>(i)];
-        if (p.type() != proc_t::FINAL || p.state == proc_state::DONE)
+    for (int i = 0; i < static_cast<int>(_runs.size()); ++i) {
+        process_run& p = _runs[static_cast<size_t>(i)];
+        if (p.type != proc_t::FINAL || p.state == proc_state::DONE)
             continue;
         execute(i);
         p.state = proc_state::DONE;
@@ -147,7 +147,7 @@ bool sim_state::run_time_step() {
         settle_disables();
         if (!_inactive.empty()) {
             for (int proc : _inactive) {
-                _processes[static_cast<size_t>(proc)].queued = false;
+                _runs[static_cast<size_t>(proc)].queued = false;
                 make_ready(proc);
             }
             _inactive.clear();
@@ -206,9 +206,9 @@ bool sim_state::advance_time() {
             queue_nba(w);
             continue;
         }
-        const process_t& p = _processes[static_cast<size_t>(w.proc)];
         // A delayed driver keeps only its latest value in flight.
-        if (p.type() == proc_t::ASSIGN && p.wake_time != w.seq)
+        if (_runs[static_cast<size_t>(w.proc)].type == proc_t::ASSIGN &&
+            _timings[static_cast<size_t>(w.proc)].wake_time != w.seq)
             continue;
         apply_pending(w);
     }
