@@ -32,6 +32,7 @@ void sim_state::open_console(bool append) {
     if (!_console.replaced().empty())
         std::cerr << "[SIM] the console file " << _console_path << " was " << _console.replaced()
                   << ": it is replaced by a new file, and nothing is written through it.\n";
+    check_console();
 }
 
 std::ostream& sim_state::display_log() {
@@ -67,7 +68,7 @@ void sim_state::check_console() {
         _console_failure_logged = true;
         std::cerr << "[SIM] the console file " << _console_path << " " << _console.failure()
                   << " (t=" << _current_simulation_time
-                  << "); what the design prints from here on is lost.\n";
+                  << "); the output it did not take is lost, and the run's answer says how much.\n";
     }
 }
 
