@@ -43,9 +43,17 @@ const TABLE = [[1, 100000], [100, 1000], [200, 2000], [1000, 1000], [100, 100000
 const PRINT_CYCLES = 50000;
 const BESIDE_TABLE = [[10000, 1000]];
 // Sweep: the same design at two lengths; the difference is the cost of the
-// extra clock cycles alone, without compiling, building or recording.
+// extra clock cycles alone, without compiling, building or recording. The
+// extra cycles come to some five million instance-clocks at every size (half
+// a second or more), so that the load of a shared machine moves the figures
+// little.
 const SWEEP_CELLS = (process.env.SWEEP_CELLS || "100,300,1000,3000,10000").split(",").map(Number);
-const SWEEP_CYCLES = [500, 1500];
+const SWEEP_INSTANCE_CLOCKS = 5000000;
+function sweepCycles(cells) {
+  const extra = Math.max(500, Math.round(SWEEP_INSTANCE_CLOCKS / cells));
+  const short = Math.max(100, Math.round(extra / 4));
+  return [short, short + extra];
+}
 
 function peakMemoryKb() {
   const status = fs.readFileSync('/proc/self/status', 'utf8');
@@ -251,16 +259,17 @@ async function sweep(options) {
   const engineOnly = { ...options, verilator: false, engineOnly: true };
   const names = [options.module, ...(options.baseline ? [options.baseline] : [])]
     .map((m) => path.relative(root, m) || m);
-  console.log(`engine time per instance-clock: (init at ${SWEEP_CYCLES[1]} cycles - init at ${SWEEP_CYCLES[0]}) / (N x ${SWEEP_CYCLES[1] - SWEEP_CYCLES[0]})`);
-  console.log('| N | build | ns per instance-clock |');
-  console.log('|---|---|---|');
+  console.log('engine time per instance-clock: (init at the long run - init at the short run) / (N x the extra cycles)');
+  console.log('| N | cycles | build | ns per instance-clock |');
+  console.log('|---|---|---|---|');
   for (const cells of SWEEP_CELLS) {
-    const short = await measure(chainDesign(cells, SWEEP_CYCLES[0]), engineOnly);
-    const long = await measure(chainDesign(cells, SWEEP_CYCLES[1]), engineOnly);
+    const [shortCycles, longCycles] = sweepCycles(cells);
+    const short = await measure(chainDesign(cells, shortCycles), engineOnly);
+    const long = await measure(chainDesign(cells, longCycles), engineOnly);
     names.forEach((name, i) => {
       const ns = ((long.engines[i].initMs - short.engines[i].initMs) * 1e6) /
-        (cells * (SWEEP_CYCLES[1] - SWEEP_CYCLES[0]));
-      console.log(`| ${cells} | ${name} | ${ns.toFixed(0)} |`);
+        (cells * (longCycles - shortCycles));
+      console.log(`| ${cells} | ${shortCycles}, ${longCycles} | ${name} | ${ns.toFixed(0)} |`);
     });
   }
 }
