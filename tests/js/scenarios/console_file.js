@@ -1,7 +1,8 @@
 // The console file as the host reads it: whole whenever a call returns (after
 // a halt at the cycle limit, after a forward step that resumes the run), never
 // written through a link at its name, and output it could not take (a folder
-// at its name, a full disk) said in the answer with the bytes lost.
+// at its name, a full disk) said in the answer, a run's or a forward step's,
+// with the bytes lost.
 //
 // The full disk is a limit on file sizes (`ulimit -f`) for a child process:
 //   node console_file.js --limited KB CYCLES
@@ -98,6 +99,11 @@ assert.equal(blockedRun.success, false);
 assert.equal(blockedRun.meta.stopReason, 'cycle limit');
 assert.equal(blockedRun.error, `the console file ${path.join(blocked, CONSOLE)} could not be opened: ` +
   `it is a directory; ${BANNER_BYTES + 4 * 1000} bytes of the run's output were lost`);
+// A forward step that resumes that run answers the same failure.
+const resumedBlocked = JSON.parse(wexla.stepForward([1]));
+assert.equal(resumedBlocked.success, false);
+assert.equal(resumedBlocked.error, `the console file ${path.join(blocked, CONSOLE)} could not be opened: ` +
+  'it is a directory; 5000 bytes of the run\'s output were lost');
 
 // A full disk: the file holds what fitted, and the answer says how much was
 // lost; whether the write that failed was a flush during the run (200 kB of
