@@ -162,7 +162,9 @@ enum class assign_t : int {
     SAMPLE = 15,     // a clock tick of the stable entries of sample group `table`
 };
 
-enum class proc_t : uint8_t { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
+enum class proc_t : uint8_t {
+    ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5
+};
 
 // System functions an SF statement runs.
 enum class sf_kind : int { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };

@@ -61,7 +61,8 @@ void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_va
             fired = edge_matches(f.edge, old_value, new_value);
         } else if (p.type == proc_t::ASSERT || (p.state == proc_state::WAITING && p.pc == f.stmt)) {
             // An event on an expression: see whether its value moved.
-            const auto& events = event_list(_program[static_cast<size_t>(p.code_base + f.stmt)].events);
+            const assignment_t& wait = _program[static_cast<size_t>(p.code_base + f.stmt)];
+            const auto& events = event_list(wait.events);
             std::vector<uint64_t>& values = _processes[static_cast<size_t>(f.proc)].event_values;
             values.resize(events.size());
             for (size_t i = 0; i < events.size(); ++i)
@@ -329,7 +330,8 @@ void sim_state::run_continuous(int proc) {
         }
         return;
     }
-    const assignment_t& s = _program[static_cast<size_t>(_runs[static_cast<size_t>(proc)].code_base)];
+    const int code_base = _runs[static_cast<size_t>(proc)].code_base;
+    const assignment_t& s = _program[static_cast<size_t>(code_base)];
     const uint64_t value = eval(s.expr);
     if (s.delay != 0) {
         pending_write w;
