@@ -1,11 +1,13 @@
 #!/usr/bin/env node
-// Runs the cell-chain testbench (bench/cell_chain.js) in the engine, in Icarus
-// Verilog and, when it is installed, in Verilator; checks that all of them
-// print the same lines, and prints the times, their ratios and the engine's
-// peak memory. Run by hand after a build:
+// Runs the cell-chain testbench (bench/cell_chain.js) and the printing
+// testbench (bench/printing_bench.js) in the engine, in Icarus Verilog and,
+// when it is installed, in Verilator; checks that all of them print the same
+// lines, and prints the times, their ratios and the engine's peak memory. Run
+// by hand after a build:
 //
 //   node bench/compare.js                  the table of sizes below
-//   node bench/compare.js CELLS CYCLES     one size
+//   node bench/compare.js CELLS CYCLES     one size of the cell chain
+//   node bench/compare.js --print CYCLES   the printing testbench alone
 //   node bench/compare.js --sweep          the engine's cost per instance-clock
 //                                          as the design grows
 // Options:
@@ -30,16 +32,31 @@ const os = require('node:os');
 const path = require('node:path');
 const { performance } = require('node:perf_hooks');
 const { cellChain } = require('./cell_chain');
+const { printingBench } = require('./printing_bench');
 
 const root = path.resolve(__dirname, '..');
 const outDir = path.join(__dirname, 'out');
 const ENGINE_FLAG = '--engine';
 const SHOWN_DIFFERENCES = 20;
 const TABLE = [[1, 100000], [100, 1000], [200, 2000], [1000, 1000], [100, 100000], [1000, 10000]];
+// Beside the table: four printed lines a clock, and a design of 10,000 instances.
+const PRINT_CYCLES = 50000;
+const BESIDE_TABLE = [[10000, 1000]];
+// Verilator's build of a larger chain ran for more than half an hour without
+// an end in sight: such a design is compared with Icarus alone.
+const VERILATOR_MAX_CELLS = 3000;
 // Sweep: the same design at two lengths; the difference is the cost of the
-// extra clock cycles alone, without compiling, building or recording.
-const SWEEP_CELLS = (process.env.SWEEP_CELLS || "100,300,1000,3000").split(",").map(Number);
-const SWEEP_CYCLES = [500, 1500];
+// extra clock cycles alone, without compiling, building or recording. The
+// extra cycles come to some five million instance-clocks at every size (half
+// a second or more), so that the load of a shared machine moves the figures
+// little.
+const SWEEP_CELLS = (process.env.SWEEP_CELLS || "100,300,1000,3000,10000").split(",").map(Number);
+const SWEEP_INSTANCE_CLOCKS = 5000000;
+function sweepCycles(cells) {
+  const extra = Math.max(500, Math.round(SWEEP_INSTANCE_CLOCKS / cells));
+  const short = Math.max(100, Math.round(extra / 4));
+  return [short, short + extra];
+}
 
 function peakMemoryKb() {
   const status = fs.readFileSync('/proc/self/status', 'utf8');
@@ -162,15 +179,19 @@ function least(runs, key) {
   return Math.min(...runs.map((r) => r[key]));
 }
 
-// Times one size: every simulator `runs` times, alternating, least time kept.
-async function measure(cells, cycles, options) {
+const chainDesign = (cells, cycles) => ({
+  label: `${cells} x ${cycles}`, text: cellChain(cells, cycles), cycles, verilator: cells <= VERILATOR_MAX_CELLS,
+});
+const printingDesign = (cycles) => ({ label: `print x ${cycles}`, text: printingBench(cycles), cycles, verilator: true });
+
+// Times one design: every simulator `runs` times, alternating, least time kept.
+async function measure({ label, text, cycles, verilator: withVerilator }, options) {
   const workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'wexla-compare-'));
   try {
-    const text = cellChain(cells, cycles);
     const source = path.join(workDir, 'chain.sv');
     fs.writeFileSync(source, text);
     let verilator = null;
-    if (options.verilator) {
+    if (options.verilator && withVerilator) {
       verilator = verilatorBinary(text, source);
       if (verilator.error) throw new Error(verilator.error);
     }
@@ -209,7 +230,7 @@ async function measure(cells, cycles, options) {
       }
     }
     return {
-      cells, cycles, same,
+      label, same,
       lines: icarusRuns.length ? icarusRuns[0].lines.length : engineRuns[0][0].lines.length,
       engines: engineRuns.map((runs) => ({
         ms: least(runs, 'ms'), initMs: least(runs, 'initMs'), peakKb: least(runs, 'peakKb'),
@@ -228,11 +249,11 @@ const ratio = (a, b) => (Number.isNaN(b) ? '-' : (a / b).toFixed(2));
 function printTable(rows, options) {
   const names = [options.module, ...(options.baseline ? [options.baseline] : [])]
     .map((m) => path.relative(root, m) || m);
-  console.log('| N x cycles | build | engine s | init s | icarus s | engine/icarus | verilator run s | engine/verilator | init/verilator | peak MB | values |');
+  console.log('| design | build | engine s | init s | icarus s | engine/icarus | verilator run s | engine/verilator | init/verilator | peak MB | values |');
   console.log('|---|---|---|---|---|---|---|---|---|---|---|');
   for (const r of rows) {
     r.engines.forEach((e, i) => {
-      console.log(`| ${r.cells} x ${r.cycles} | ${names[i]} | ${sec(e.ms)} | ${sec(e.initMs)} | ${sec(r.icarusMs)} | ` +
+      console.log(`| ${r.label} | ${names[i]} | ${sec(e.ms)} | ${sec(e.initMs)} | ${sec(r.icarusMs)} | ` +
         `${ratio(e.ms, r.icarusMs)} | ${sec(r.verilatorMs)} | ${ratio(e.ms, r.verilatorMs)} | ` +
         `${ratio(e.initMs, r.verilatorMs)} | ${(e.peakKb / 1024).toFixed(0)} | ${r.same ? 'same' : 'DIFFER'} |`);
     });
@@ -243,23 +264,24 @@ async function sweep(options) {
   const engineOnly = { ...options, verilator: false, engineOnly: true };
   const names = [options.module, ...(options.baseline ? [options.baseline] : [])]
     .map((m) => path.relative(root, m) || m);
-  console.log(`engine time per instance-clock: (init at ${SWEEP_CYCLES[1]} cycles - init at ${SWEEP_CYCLES[0]}) / (N x ${SWEEP_CYCLES[1] - SWEEP_CYCLES[0]})`);
-  console.log('| N | build | ns per instance-clock |');
-  console.log('|---|---|---|');
+  console.log('engine time per instance-clock: (init at the long run - init at the short run) / (N x the extra cycles)');
+  console.log('| N | cycles | build | ns per instance-clock |');
+  console.log('|---|---|---|---|');
   for (const cells of SWEEP_CELLS) {
-    const short = await measure(cells, SWEEP_CYCLES[0], engineOnly);
-    const long = await measure(cells, SWEEP_CYCLES[1], engineOnly);
+    const [shortCycles, longCycles] = sweepCycles(cells);
+    const short = await measure(chainDesign(cells, shortCycles), engineOnly);
+    const long = await measure(chainDesign(cells, longCycles), engineOnly);
     names.forEach((name, i) => {
       const ns = ((long.engines[i].initMs - short.engines[i].initMs) * 1e6) /
-        (cells * (SWEEP_CYCLES[1] - SWEEP_CYCLES[0]));
-      console.log(`| ${cells} | ${name} | ${ns.toFixed(0)} |`);
+        (cells * (longCycles - shortCycles));
+      console.log(`| ${cells} | ${shortCycles}, ${longCycles} | ${name} | ${ns.toFixed(0)} |`);
     });
   }
 }
 
 function parseOptions(argv) {
   const options = { runs: 3, module: path.join(root, 'build', 'wexla.node'), baseline: null,
-    verilator: true, sweep: false, sizes: [] };
+    verilator: true, sweep: false, designs: [] };
   const numbers = [];
   for (let i = 0; i < argv.length; ++i) {
     const a = argv[i];
@@ -268,19 +290,24 @@ function parseOptions(argv) {
     else if (a === '--baseline') options.baseline = path.resolve(argv[++i]);
     else if (a === '--no-verilator') options.verilator = false;
     else if (a === '--sweep') options.sweep = true;
+    else if (a === '--print') options.designs.push(printingDesign(Number(argv[++i])));
     else numbers.push(Number(a));
   }
   const valid = (n) => Number.isInteger(n) && n >= 1;
   if (!valid(options.runs) || numbers.length % 2 !== 0 || !numbers.every(valid)) return null;
-  for (let i = 0; i < numbers.length; i += 2) options.sizes.push([numbers[i], numbers[i + 1]]);
-  if (options.sizes.length === 0) options.sizes = TABLE;
+  if (!options.designs.every((d) => valid(d.cycles))) return null;
+  for (let i = 0; i < numbers.length; i += 2) options.designs.push(chainDesign(numbers[i], numbers[i + 1]));
+  if (options.designs.length === 0) {
+    options.designs = [...TABLE, ...BESIDE_TABLE].map(([cells, cycles]) => chainDesign(cells, cycles));
+    options.designs.splice(TABLE.length, 0, printingDesign(PRINT_CYCLES));
+  }
   return options;
 }
 
 async function main() {
   const options = parseOptions(process.argv.slice(2));
   if (!options) {
-    console.error('usage: node bench/compare.js [CELLS CYCLES]... [--sweep] [--runs N] ' +
+    console.error('usage: node bench/compare.js [CELLS CYCLES]... [--print CYCLES] [--sweep] [--runs N] ' +
       '[--module PATH] [--baseline PATH] [--no-verilator]');
     process.exit(2);
   }
@@ -293,7 +320,7 @@ async function main() {
     await sweep(options);
   } else {
     const rows = [];
-    for (const [cells, cycles] of options.sizes) rows.push(await measure(cells, cycles, options));
+    for (const design of options.designs) rows.push(await measure(design, options));
     console.log(`least of ${options.runs} runs; engine = json2_callback + init()`);
     printTable(rows, options);
     process.exitCode = rows.every((r) => r.same) ? 0 : 1;

@@ -76,10 +76,14 @@ void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const 
     result.success = false;
 }
 
+// The folder is resolved, not the file: a link at the file's name must not
+// lead the run's output into the file it points at.
 std::string consolePathBeside(const std::string& db_path) {
     std::error_code ec;
     const std::filesystem::path dir = std::filesystem::path(db_path).parent_path();
-    return std::filesystem::weakly_canonical(dir / "wexla_sim_console.txt", ec).string();
+    const std::filesystem::path resolved =
+        std::filesystem::weakly_canonical(dir.empty() ? "." : dir, ec);
+    return ((ec ? dir : resolved) / "wexla_sim_console.txt").string();
 }
 
 } // namespace
@@ -239,25 +243,32 @@ bool WexlaCore::runSimulation() {
         return true;
     // The kernel's log of a long run is kept from both ends only.
     CappedOutput console;
+    bool ran = true;
     try {
         const CaptureStdout capture(console);
         state.run();
+        result.console_log = console.text();
     } catch (const std::exception& e) {
         result.success = false;
         result.error_message = std::string("Simulation error: ") + e.what();
-        return false;
+        ran = false;
     }
-    result.console_log = console.text();
 
     const auto reason = state.stop_reason();
-    if (reason == wsim_kernel::stop_reason_t::DELTA_LIMIT ||
-        reason == wsim_kernel::stop_reason_t::QUEUE_OVERRUN) {
+    if (ran && (reason == wsim_kernel::stop_reason_t::DELTA_LIMIT ||
+                reason == wsim_kernel::stop_reason_t::QUEUE_OVERRUN)) {
         result.success = false;
         result.error_message = std::string("Simulation aborted: ") +
                                wsim_kernel::stop_reason_text(reason) + " at t=" +
                                std::to_string(state.sim_time());
     }
-    return true;
+    // Printed output that never reached the console file fails the run,
+    // whatever else it did.
+    if (const std::string lost = state.console_failure(); !lost.empty()) {
+        result.success = false;
+        result.error_message += (result.error_message.empty() ? "" : "; ") + lost;
+    }
+    return ran;
 }
 
 std::string WexlaCore::stopReasonOfRun(bool built) const {
@@ -463,6 +474,8 @@ std::string WexlaCore::stepForward(const std::vector<int>& inst_list, int cursor
             const CaptureStdout capture(kernelLog);
             state.run();
         });
+        if (const std::string lost = state.console_failure(); !lost.empty())
+            throw std::runtime_error(lost);
         if (failed.count())
             throw std::runtime_error(lostRows("the rows of the run that went on", failed));
     }

@@ -120,8 +120,11 @@ int sim_state::add_sample_group(sample_group g) { return append(_sample_groups, 
 int sim_state::add_process(process_t p) {
     const int index = append(_processes, std::move(p));
     process_t& stored = _processes.back();
-    stored.code_base = static_cast<int>(_program.size());
-    stored.code_length = stored.number_of_statements();
+    _timings.emplace_back();
+    process_run& run = _runs.emplace_back();
+    run.type = stored.type();
+    run.code_base = static_cast<int>(_program.size());
+    run.code_length = stored.number_of_statements();
     for (int i = 0; i < stored.number_of_statements(); ++i)
         _program.push_back(*stored.ith_statement(i));
     for (int i = 0; i < stored.number_of_statements(); ++i) {
@@ -506,7 +509,7 @@ void sim_state::run_monitor_region() {
     _monitor.last = std::move(now);
     _monitor.printed = true;
     exps(_monitor.exp_idx)();
-    stop_if_console_full();
+    check_console();
 }
 
 // ---- Run control -----------------------------------------------------------
@@ -567,6 +570,8 @@ void sim_state::clear() {
     _sampled.clear();
     _showing_sampled = false;
     _processes.clear();
+    _runs.clear();
+    _timings.clear();
     _props.clear();
     _active.clear();
     _inactive.clear();

@@ -30,6 +30,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -167,7 +168,9 @@ enum class assign_t : uint8_t {
     ATTEMPT = 16,    // a procedure reaches the concurrent assertion of property `table`
 };
 
-enum class proc_t : int { ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5 };
+enum class proc_t : uint8_t {
+    ALWAYS = 0, INITIAL = 1, ASSIGN = 2, ASSERT = 3, COMBO = 4, FINAL = 5
+};
 
 // System functions an SF statement runs.
 enum class sf_kind : uint8_t { NONE = 0, DISPLAY = 1, WRITE = 2, FINISH = 3, MONITOR = 4 };
@@ -258,13 +261,12 @@ struct case_check {
     std::string scope; // the hierarchical name of the statement's scope
 };
 
-enum class proc_state : int { IDLE, READY, DELAYED, WAITING, DONE };
+enum class proc_state : uint8_t { IDLE, READY, DELAYED, WAITING, DONE };
 
-// One process: its statements, and where it stands while the model runs.
+// One process as the model builder made it: its statements, its name and
+// where it comes from. Where it stands while the model runs is its
+// process_run, kept apart.
 class process_t {
-    // What a run reads at every activation comes first, on one cache line.
-    proc_t _p_type = proc_t::ALWAYS;
-
 public:
     process_t(int line, std::string name, proc_t type);
 
@@ -279,27 +281,43 @@ public:
     const std::string& instance_id() const { return _instance_id; }
     void set_instance_id(const std::string& s) { _instance_id = s; }
 
-    // Where its statements are in the state's program, which holds every
-    // process's statements side by side (set by add_process).
-    int code_base = 0;
-    int code_length = 0;
-
-    // Run state.
-    int pc = 0;
-    proc_state state = proc_state::IDLE;
-    bool queued = false; // in a region queue already
-    // A continuous driver that never settles is run once per time step.
-    bool unsettled = false;
-    int runs_this_step = 0;
-    time_t runs_step = ~time_t{0};
-    time_t wake_time = 0;
     std::vector<uint64_t> event_values; // what the awaited event expressions held
 
 private:
+    proc_t _p_type = proc_t::ALWAYS;
     std::string _instance_id;
     int _line_no = 0;
     std::string _name;
     std::vector<assignment_t> _statements;
+};
+
+// Where one process stands while the model runs: what the scheduler reads
+// and writes whenever it wakes or runs the process. The records sit side by
+// side in 16 bytes each, apart from the processes' names and statements, so
+// that the run state of a large design stays in the cache.
+struct process_run {
+    int pc = 0;
+    // Where its statements are in the state's program, which holds every
+    // process's statements side by side.
+    int code_base = 0;
+    int code_length = 0;
+    proc_t type = proc_t::ALWAYS;
+    proc_state state = proc_state::IDLE;
+    bool queued = false; // in a region queue already
+};
+static_assert(sizeof(process_run) == 16, "four run states to a cache line");
+
+// The rest of a process's run state, read only by delays and continuous
+// drivers.
+struct process_timing {
+    // A delayed process: when it is due. A delayed continuous driver: the
+    // sequence number of its latest value in flight.
+    time_t wake_time = 0;
+    // A continuous driver's runs in the time step `runs_step`; one that never
+    // settles is run once per time step.
+    time_t runs_step = ~time_t{0};
+    int runs_this_step = 0;
+    bool unsettled = false;
 };
 
 enum class implication_t : int { VACUOUS = 0, PREDICATE_TRUE = 1, FAIL = 2, TRUE = 3 };
@@ -709,11 +727,17 @@ public:
     const std::string& console_path() const { return _console_path; }
 
     // The console stream; opened (truncating) on first use when closed. Past
-    // the console limit it takes nothing more, and the run stops.
+    // the console limit it takes nothing more, and the run stops. What it
+    // takes reaches the file by the time run() returns.
     std::ostream& display_log();
+    // Puts what the design prints into the console stream.
+    void print(std::string_view text);
     // Starts a fresh console file with the banner.
     void reset_display_log();
     static void write_banner(std::ostream& out);
+    // Why the console file of the last run lacks output (it could not be
+    // opened or written), with how much was lost; "" when it holds it all.
+    std::string console_failure() const;
 
     // Queue dump to standard output; every run ends with one.
     void print_state();
@@ -747,12 +771,14 @@ private:
     }
     void stop(stop_reason_t reason);
     void open_console(bool append);
-    void stop_if_console_full();
+    void flush_console();
+    // Stops the run at the console limit; logs a console file that failed.
+    void check_console();
 
     // Scheduling.
     void start_processes();
     void make_ready(int proc) {
-        process_t& p = _processes[static_cast<size_t>(proc)];
+        process_run& p = _runs[static_cast<size_t>(proc)];
         if (p.queued)
             return;
         p.queued = true;
@@ -780,13 +806,13 @@ private:
     void wake(const fanout_t* entry, const fanout_t* end, uint64_t old_value, uint64_t new_value);
     void wake_local(int slot, uint64_t old_value, uint64_t new_value);
     bool event_fires(const event_t& ev, uint64_t& remembered);
-    void snapshot_events(process_t& p, const assignment_t& wait) {
+    void snapshot_events(int proc, const assignment_t& wait) {
         // Events on a signal itself are judged from the write; only the others
         // need their value now.
         if (!event_list_direct(wait.events))
-            snapshot_expression_events(p, wait);
+            snapshot_expression_events(proc, wait);
     }
-    void snapshot_expression_events(process_t& p, const assignment_t& wait);
+    void snapshot_expression_events(int proc, const assignment_t& wait);
     // The time steps statement `s` waits (or delays its write) when it runs
     // now; false for a delay expression whose value is negative or past what
     // time counts, which is said once a statement: `outcome` says what the
@@ -942,6 +968,9 @@ private:
     std::array<std::vector<std::vector<std::string>>, 3> _aliases;
     timescale_t _timescale;
     std::vector<process_t> _processes;
+    // One of each per process, by its index.
+    std::vector<process_run> _runs;
+    std::vector<process_timing> _timings;
     std::vector<prop_t> _props;
     time_t _current_simulation_time = 0;
     // The last tick the run may reach (max_sim_time in ticks), set as a run starts.
@@ -949,6 +978,7 @@ private:
     std::vector<std::pair<int, int>> _line_ctx_map;
     std::string _console_path;
     ConsoleFile _console;
+    bool _console_failure_logged = false;
 
     // Region queues.
     // A queue of processes that is emptied from the front and only grows at

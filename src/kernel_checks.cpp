@@ -38,12 +38,12 @@ void sim_state::print_deferred_reports() {
     _running_proc = -1;
     if (_deferred_reports.empty())
         return;
-    std::ostream& log = display_log();
-    for (const deferred_report& r : _deferred_reports)
-        log << r.text << "\n";
+    for (const deferred_report& r : _deferred_reports) {
+        print(r.text);
+        print("\n");
+    }
     _deferred_reports.clear();
-    log.flush();
-    stop_if_console_full();
+    check_console();
 }
 
 } // namespace wsim_kernel

@@ -28,6 +28,11 @@ void sim_state::write_banner(std::ostream& out) {
 
 void sim_state::open_console(bool append) {
     _console.open(_console_path, append, sim_config.max_console_bytes);
+    _console_failure_logged = false;
+    if (!_console.replaced().empty())
+        std::cerr << "[SIM] the console file " << _console_path << " was " << _console.replaced()
+                  << ": it is replaced by a new file, and nothing is written through it.\n";
+    check_console();
 }
 
 std::ostream& sim_state::display_log() {
@@ -36,29 +41,50 @@ std::ostream& sim_state::display_log() {
     return _console.stream();
 }
 
+void sim_state::print(std::string_view text) {
+    if (!_console.is_open())
+        open_console(false);
+    _console.write(text);
+}
+
 void sim_state::reset_display_log() {
     open_console(false);
-    if (_console.is_open()) {
-        write_banner(_console.stream());
-        _console.stream() << "\n";
-        _console.stream().flush();
+    write_banner(_console.stream());
+    _console.stream() << "\n";
+}
+
+void sim_state::flush_console() {
+    _console.flush();
+    check_console();
+}
+
+void sim_state::check_console() {
+    if (_console.full() && _stop_reason == stop_reason_t::NONE) {
+        std::cerr << "[SIM] the console file reached its limit of " << _console.limit()
+                  << " bytes at t=" << _current_simulation_time << " — stopping.\n";
+        stop(stop_reason_t::CONSOLE_LIMIT);
+    }
+    if (!_console.failure().empty() && !_console_failure_logged) {
+        _console_failure_logged = true;
+        std::cerr << "[SIM] the console file " << _console_path << " " << _console.failure()
+                  << " (t=" << _current_simulation_time
+                  << "); the output it did not take is lost, and the run's answer says how much.\n";
     }
 }
 
-void sim_state::stop_if_console_full() {
-    if (!_console.full() || _stop_reason != stop_reason_t::NONE)
-        return;
-    std::cerr << "[SIM] the console file reached its limit of " << _console.limit()
-              << " bytes at t=" << _current_simulation_time << " — stopping.\n";
-    stop(stop_reason_t::CONSOLE_LIMIT);
+std::string sim_state::console_failure() const {
+    if (_console.failure().empty())
+        return "";
+    return "the console file " + _console_path + " " + _console.failure() + "; " +
+           std::to_string(_console.lost()) + " bytes of the run's output were lost";
 }
 
 // The statement a queued process stands at: the one it runs next.
-static const assignment_t* current_statement(const process_t& p) {
+static const assignment_t* current_statement(const process_t& p, const process_run& run) {
     const int n = p.number_of_statements();
     if (n == 0)
         return nullptr;
-    const int at = p.pc < n ? p.pc : (p.type() == proc_t::ALWAYS ? 0 : n - 1);
+    const int at = run.pc < n ? run.pc : (p.type() == proc_t::ALWAYS ? 0 : n - 1);
     return p.ith_statement(at);
 }
 
@@ -67,7 +93,7 @@ void sim_state::for_each_queued(
     const time_t now = _current_simulation_time;
     auto process_entry = [&](int q, int proc, time_t when) {
         const process_t& p = _processes[static_cast<size_t>(proc)];
-        if (const assignment_t* s = current_statement(p))
+        if (const assignment_t* s = current_statement(p, _runs[static_cast<size_t>(proc)]))
             f(q, p, s->line(), when);
     };
     auto statement_entry = [&](int q, int proc, int stmt, time_t when) {

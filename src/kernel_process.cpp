@@ -27,12 +27,13 @@ bool edge_matches(edge_t edge, uint64_t before, uint64_t after) {
 
 } // namespace
 
-void sim_state::snapshot_expression_events(process_t& p, const assignment_t& wait) {
+void sim_state::snapshot_expression_events(int proc, const assignment_t& wait) {
     const auto& events = event_list(wait.events);
-    p.event_values.resize(events.size());
+    std::vector<uint64_t>& values = _processes[static_cast<size_t>(proc)].event_values;
+    values.resize(events.size());
     for (size_t i = 0; i < events.size(); ++i)
         if (events[i].direct.pos == 0)
-            p.event_values[i] = eval(events[i].expr);
+            values[i] = eval(events[i].expr);
 }
 
 bool sim_state::event_fires(const event_t& ev, uint64_t& remembered) {
@@ -77,25 +78,27 @@ void sim_state::wake(const fanout_t* entry, const fanout_t* end, uint64_t old_va
                 queue_disable_check(f.proc);
             else if (f.stmt == monitor_watch)
                 note_monitor_change(f.proc);
-            else if (_processes[static_cast<size_t>(f.proc)].state != proc_state::DONE)
+            else if (_runs[static_cast<size_t>(f.proc)].state != proc_state::DONE)
                 make_ready(f.proc);
             continue;
         }
-        process_t& p = _processes[static_cast<size_t>(f.proc)];
+        process_run& p = _runs[static_cast<size_t>(f.proc)];
         bool fired = false;
         if (f.direct) {
             fired = edge_matches(f.edge, old_value, new_value);
-        } else if (p.type() == proc_t::ASSERT || (p.state == proc_state::WAITING && p.pc == f.stmt)) {
+        } else if (p.type == proc_t::ASSERT || (p.state == proc_state::WAITING && p.pc == f.stmt)) {
             // An event on an expression: see whether its value moved.
-            const auto& events = event_list(p.ith_statement(f.stmt)->events);
-            p.event_values.resize(events.size());
+            const assignment_t& wait = _program[static_cast<size_t>(p.code_base + f.stmt)];
+            const auto& events = event_list(wait.events);
+            std::vector<uint64_t>& values = _processes[static_cast<size_t>(f.proc)].event_values;
+            values.resize(events.size());
             for (size_t i = 0; i < events.size(); ++i)
                 if (events[i].direct.pos == 0)
-                    fired = event_fires(events[i], p.event_values[i]) || fired;
+                    fired = event_fires(events[i], values[i]) || fired;
         }
         if (!fired)
             continue;
-        if (p.type() == proc_t::ASSERT) {
+        if (p.type == proc_t::ASSERT) {
             if (!p.queued) {
                 p.queued = true;
                 _observed.push_back(f.proc);
@@ -116,9 +119,8 @@ void sim_state::wake_local(int slot, uint64_t old_value, uint64_t new_value) {
 }
 
 void sim_state::schedule_wake(int proc, time_t when) {
-    process_t& p = _processes[static_cast<size_t>(proc)];
-    p.state = proc_state::DELAYED;
-    p.wake_time = when;
+    _runs[static_cast<size_t>(proc)].state = proc_state::DELAYED;
+    _timings[static_cast<size_t>(proc)].wake_time = when;
     _wakes.push_back({when, _seq++, proc});
     std::push_heap(_wakes.begin(), _wakes.end(), std::greater<>());
 }
@@ -133,7 +135,7 @@ void sim_state::schedule_write(pending_write w) {
 
 void sim_state::hold_write(int list, pending_write w) {
     held_writes& h = held(list);
-    const process_t& helper = _processes[static_cast<size_t>(h.helper)];
+    const process_run& helper = _runs[static_cast<size_t>(h.helper)];
     // The event has occurred in this step and the helper is about to hand
     // over: an update made now waits for the event's next occurrence.
     const bool event_seen = helper.queued && helper.pc == h.due_stmt;
@@ -231,12 +233,14 @@ void sim_state::run_function(int f) {
 }
 
 void sim_state::execute(int proc) {
-    process_t& p = _processes[static_cast<size_t>(proc)];
+    process_run& p = _runs[static_cast<size_t>(proc)];
+    // Only named when a write is recorded: its text is never read otherwise.
+    const std::string& name = _processes[static_cast<size_t>(proc)].name();
     p.state = proc_state::READY;
     const int n = p.code_length;
     for (int budget = statement_budget; budget > 0; --budget) {
         if (p.pc >= n) {
-            if (p.type() == proc_t::ALWAYS || p.type() == proc_t::COMBO) {
+            if (p.type == proc_t::ALWAYS || p.type == proc_t::COMBO) {
                 p.pc = 0;
                 continue;
             }
@@ -247,7 +251,7 @@ void sim_state::execute(int proc) {
         switch (s.type()) {
         case assign_t::BA:
             ++p.pc;
-            write_lvalue(s.lhs, eval(s.expr), p.name());
+            write_lvalue(s.lhs, eval(s.expr), name);
             note_step(s.line());
             break;
         case assign_t::NBA: {
@@ -325,7 +329,7 @@ void sim_state::execute(int proc) {
             return;
         }
         case assign_t::WAIT:
-            snapshot_events(p, s);
+            snapshot_events(proc, s);
             p.state = proc_state::WAITING;
             return;
         case assign_t::JUMP: p.pc = s.target; break;
@@ -335,8 +339,9 @@ void sim_state::execute(int proc) {
         default: ++p.pc; break;
         }
     }
-    const int line = get_line_context(p.ith_statement(std::min(p.pc, n - 1))->line()).second;
-    std::cerr << "[SIM] process '" << p.name() << "' of line " << p.line() << " ran "
+    const process_t& stuck = _processes[static_cast<size_t>(proc)];
+    const int line = get_line_context(stuck.ith_statement(std::min(p.pc, n - 1))->line()).second;
+    std::cerr << "[SIM] process '" << name << "' of line " << stuck.line() << " ran "
               << statement_budget << " statements at t=" << _current_simulation_time
               << " without waiting (at line " << line << ") — stopping.\n";
     p.state = proc_state::DONE;
@@ -344,7 +349,7 @@ void sim_state::execute(int proc) {
 }
 
 void sim_state::run_continuous(int proc) {
-    process_t& p = _processes[static_cast<size_t>(proc)];
+    process_timing& p = _timings[static_cast<size_t>(proc)];
     if (p.runs_step != _step_id) {
         p.runs_step = _step_id;
         p.runs_this_step = 0;
@@ -355,12 +360,13 @@ void sim_state::run_continuous(int proc) {
         // A loop of drivers: name them once, then let each run once per step.
         std::string names;
         size_t shown = 0;
-        for (process_t& other : _processes) {
-            if (other.type() != proc_t::ASSIGN || other.runs_step != _step_id ||
+        for (size_t i = 0; i < _runs.size(); ++i) {
+            process_timing& other = _timings[i];
+            if (_runs[i].type != proc_t::ASSIGN || other.runs_step != _step_id ||
                 other.runs_this_step < ca_settle_limit / 2)
                 continue;
             other.unsettled = true;
-            const int lhs = other.ith_statement(0)->lhs;
+            const int lhs = _program[static_cast<size_t>(_runs[i].code_base)].lhs;
             if (shown < unsettled_names_shown && lhs != 0 && !lvalues(lhs).parts.empty()) {
                 names += (shown ? ", " : "") + signal_name(lvalues(lhs).parts.front().sig);
                 ++shown;
@@ -374,7 +380,8 @@ void sim_state::run_continuous(int proc) {
         }
         return;
     }
-    const assignment_t& s = _program[static_cast<size_t>(p.code_base)];
+    const int code_base = _runs[static_cast<size_t>(proc)].code_base;
+    const assignment_t& s = _program[static_cast<size_t>(code_base)];
     const uint64_t value = eval(s.expr);
     time_t delay = s.delay;
     if (!delay_now(s, delay, "the driven value is dropped")) {
@@ -396,7 +403,7 @@ void sim_state::run_continuous(int proc) {
     }
     if (s.delay_expr != 0)
         p.wake_time = _seq++; // a value still in flight would land after this one
-    if (write_lvalue(s.lhs, value, p.name()))
+    if (write_lvalue(s.lhs, value, _processes[static_cast<size_t>(proc)].name()))
         note_step(s.line());
 }
 
@@ -439,8 +446,7 @@ void sim_state::run_system_task(const assignment_t& s) {
     case sf_kind::WRITE:
         if (s.expr != 0) {
             exps(s.expr)();
-            display_log().flush();
-            stop_if_console_full();
+            check_console();
         }
         break;
     default: break;

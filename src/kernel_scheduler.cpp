@@ -50,10 +50,12 @@ void sim_state::start_processes() {
     }
     // A property's clock given by an expression (not one whole signal)
     // compares with what it held as the run starts.
-    for (process_t& p : _processes)
+    for (int proc = 0; proc < static_cast<int>(_processes.size()); ++proc) {
+        const process_t& p = _processes[static_cast<size_t>(proc)];
         for (int i = 0; p.type() == proc_t::ASSERT && i < p.number_of_statements(); ++i)
             if (p.ith_statement(i)->type() == assign_t::PROP)
-                snapshot_events(p, *p.ith_statement(i));
+                snapshot_events(proc, *p.ith_statement(i));
+    }
     for (int i = 0; i < static_cast<int>(_processes.size()); ++i)
         if (_processes[static_cast<size_t>(i)].type() == proc_t::ALWAYS)
             make_ready(i);
@@ -77,12 +79,12 @@ bool sim_state::drain_active() {
             return false;
         }
         const int proc = _active.pop_front();
-        process_t& p = _processes[static_cast<size_t>(proc)];
+        process_run& p = _runs[static_cast<size_t>(proc)];
         p.queued = false;
         if (!_deferred_reports.empty())
             drop_reports_of(proc);
         _running_proc = proc;
-        if (p.type() == proc_t::ASSIGN)
+        if (p.type == proc_t::ASSIGN)
             run_continuous(proc);
         else
             execute(proc);
@@ -128,7 +130,7 @@ void sim_state::run_observed_region() {
     // Properties judge the values signals had when the time step began.
     show_sampled_values();
     for (int proc : due) {
-        _processes[static_cast<size_t>(proc)].queued = false;
+        _runs[static_cast<size_t>(proc)].queued = false;
         run_property(proc);
         note_step(_processes[static_cast<size_t>(proc)].ith_statement(0)->line());
     }
@@ -137,9 +139,9 @@ void sim_state::run_observed_region() {
 }
 
 void sim_state::run_final_processes() {
-    for (int i = 0; i < static_cast<int>(_processes.size()); ++i) {
-        process_t& p = _processes[static_cast<size_t>(i)];
-        if (p.type() != proc_t::FINAL || p.state == proc_state::DONE)
+    for (int i = 0; i < static_cast<int>(_runs.size()); ++i) {
+        process_run& p = _runs[static_cast<size_t>(i)];
+        if (p.type != proc_t::FINAL || p.state == proc_state::DONE)
             continue;
         execute(i);
         p.state = proc_state::DONE;
@@ -161,7 +163,7 @@ bool sim_state::run_time_step() {
         settle_disables();
         if (!_inactive.empty()) {
             for (int proc : _inactive) {
-                _processes[static_cast<size_t>(proc)].queued = false;
+                _runs[static_cast<size_t>(proc)].queued = false;
                 make_ready(proc);
             }
             _inactive.clear();
@@ -221,9 +223,9 @@ bool sim_state::advance_time() {
             queue_nba(w);
             continue;
         }
-        const process_t& p = _processes[static_cast<size_t>(w.proc)];
         // A delayed driver keeps only its latest value in flight.
-        if (p.type() == proc_t::ASSIGN && p.wake_time != w.seq)
+        if (_runs[static_cast<size_t>(w.proc)].type == proc_t::ASSIGN &&
+            _timings[static_cast<size_t>(w.proc)].wake_time != w.seq)
             continue;
         apply_pending(w);
     }
@@ -286,6 +288,11 @@ void sim_state::run() {
         reset_display_log();
     else
         open_console(true);
+    // The host may read the console file as soon as the run returns.
+    struct ConsoleFlushed {
+        sim_state& state;
+        ~ConsoleFlushed() { state.flush_console(); }
+    } flushed{*this};
 
     if (fresh) {
         std::cout << "1. Design Preparation" << std::endl;

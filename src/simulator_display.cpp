@@ -3,9 +3,12 @@
 #include "simulator.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <optional>
+#include <string_view>
 
 using namespace slang::ast;
 using wsim_kernel::assign_t;
@@ -75,36 +78,58 @@ struct Piece {
     Conversion conv;
 };
 
-std::string padded(std::string text, const Conversion& c, bool zero_pad, bool negative) {
-    if (c.width <= static_cast<int>(text.size()))
-        return text;
+// Appends `text` to `out`, padded to the conversion's field width.
+void appendPadded(std::string& out, std::string_view text, const Conversion& c, bool zero_pad,
+                  bool negative) {
+    if (c.width <= static_cast<int>(text.size())) {
+        out += text;
+        return;
+    }
     const size_t pad = static_cast<size_t>(c.width) - text.size();
-    if (c.left_align)
-        return text + std::string(pad, ' ');
-    if (!zero_pad)
-        return std::string(pad, ' ') + text;
-    if (negative)
-        return "-" + std::string(pad, '0') + text.substr(1);
-    return std::string(pad, '0') + text;
+    if (c.left_align) {
+        out += text;
+        out.append(pad, ' ');
+    } else if (!zero_pad) {
+        out.append(pad, ' ');
+        out += text;
+    } else if (negative) {
+        out += '-';
+        out.append(pad, '0');
+        out += text.substr(1);
+    } else {
+        out.append(pad, '0');
+        out += text;
+    }
 }
 
-// The digits of a value in binary, octal or hexadecimal. With a field
-// width they cover the whole width of the value (a 4-bit 3 in %4b is 0011),
-// without one they start at the first digit that is not zero.
-std::string radixText(uint64_t v, unsigned bits_per_digit, int value_width, bool every_digit) {
+// Room for the digits of any value: 64 binary digits at the most.
+using DigitBuffer = std::array<char, 64>;
+
+// The digits of a value in binary, octal or hexadecimal, at the end of
+// `buffer`. With a field width they cover the whole width of the value (a
+// 4-bit 3 in %4b is 0011), without one they start at the first digit that
+// is not zero.
+std::string_view radixText(DigitBuffer& buffer, uint64_t v, unsigned bits_per_digit,
+                           int value_width, bool every_digit) {
     static const char digits[] = "0123456789abcdef";
     const uint64_t radix = uint64_t{1} << bits_per_digit;
-    const int all = (std::clamp(value_width, 1, 64) + static_cast<int>(bits_per_digit) - 1) /
-                    static_cast<int>(bits_per_digit);
-    std::string out;
+    const auto all = static_cast<size_t>(
+        (std::clamp(value_width, 1, 64) + static_cast<int>(bits_per_digit) - 1) /
+        static_cast<int>(bits_per_digit));
+    size_t at = buffer.size();
     do {
-        out += digits[v % radix];
+        buffer[--at] = digits[v % radix];
         v /= radix;
     } while (v != 0);
-    if (every_digit && static_cast<int>(out.size()) < all)
-        out.append(static_cast<size_t>(all) - out.size(), '0');
-    std::reverse(out.begin(), out.end());
-    return out;
+    while (every_digit && buffer.size() - at < all)
+        buffer[--at] = '0';
+    return {buffer.data() + at, buffer.size() - at};
+}
+
+template <typename Integer>
+std::string_view decimalText(DigitBuffer& buffer, Integer v) {
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v).ptr;
+    return {buffer.data(), static_cast<size_t>(end - buffer.data())};
 }
 
 // One character per byte of the value, without its leading zero bytes (as
@@ -162,42 +187,49 @@ int naturalDecimalWidth(int width, bool is_signed) {
     return static_cast<int>(std::to_string(wsim_kernel::width_mask(width)).size());
 }
 
-std::string argumentText(const Arg& a, const Conversion& c) {
+// Appends one printed argument to `out`.
+void appendArgument(std::string& out, const Arg& a, const Conversion& c) {
     auto& state = sim_state::instance();
     const uint64_t uval = state.eval(a.expr);
     bool negative = false;
-    std::string text;
+    DigitBuffer buffer;
+    std::string_view text;
     switch (c.letter) {
-    case 'b': text = radixText(uval, 1, a.width, c.width > 0); break;
+    case 'b': text = radixText(buffer, uval, 1, a.width, c.width > 0); break;
     case 'h':
-    case 'x': text = radixText(uval, 4, a.width, c.width > 0); break;
-    case 'o': text = radixText(uval, 3, a.width, c.width > 0); break;
-    case 's': return padded(stringText(uval, a.width), c, false, false);
-    case 't': text = std::to_string(uval * a.ticks_per_unit); break;
-    case 'c': text = std::string(1, static_cast<char>(uval & 0xff)); break;
+    case 'x': text = radixText(buffer, uval, 4, a.width, c.width > 0); break;
+    case 'o': text = radixText(buffer, uval, 3, a.width, c.width > 0); break;
+    case 's': appendPadded(out, stringText(uval, a.width), c, false, false); return;
+    case 't': text = decimalText(buffer, uval * a.ticks_per_unit); break;
+    case 'c':
+        buffer[0] = static_cast<char>(uval & 0xff);
+        text = {buffer.data(), 1};
+        break;
     case 'e':
     case 'f':
     case 'g':
-        return realText(a.is_signed ? static_cast<double>(wsim_kernel::sign_extend(uval, a.width))
+        out += realText(a.is_signed ? static_cast<double>(wsim_kernel::sign_extend(uval, a.width))
                                     : static_cast<double>(uval),
                         c);
-    case 'v': return padded(strengthText(uval, a.width, a.supply), c, false, false);
+        return;
+    case 'v': appendPadded(out, strengthText(uval, a.width, a.supply), c, false, false); return;
     default:
         if (a.is_signed) {
             const int64_t v = wsim_kernel::sign_extend(uval, a.width);
             negative = v < 0;
-            text = std::to_string(v);
+            text = decimalText(buffer, v);
         } else {
-            text = std::to_string(uval);
+            text = decimalText(buffer, uval);
         }
         break;
     }
     if (c.natural_width) {
         Conversion natural = c;
         natural.width = naturalDecimalWidth(a.width, a.is_signed);
-        return padded(std::move(text), natural, false, negative);
+        appendPadded(out, text, natural, false, negative);
+        return;
     }
-    return padded(std::move(text), c, c.zero_pad, negative);
+    appendPadded(out, text, c, c.zero_pad, negative);
 }
 
 std::string scopePathOf(const CallExpression& call) {
@@ -300,7 +332,7 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
             if (conv->letter == '%') {
                 text += '%';
             } else if (conv->letter == 'm') {
-                text += padded(scope_path, *conv, false, false);
+                appendPadded(text, scope_path, *conv, false, false);
             } else if (i < args.size() && args[i]) {
                 add_arg(*args[i], *conv);
                 ++i;
@@ -310,17 +342,20 @@ bool SimulatorBuilder::compileSystemTask(const CallExpression& call, int line_ct
     pieces.push_back({std::move(text), -1, {}});
 
     const bool newline = !write;
-    auto formatter = [pieces = std::move(pieces), compiled, monitor, newline] {
-        std::string out;
-        for (const Piece& piece : pieces)
-            out += piece.arg < 0 ? piece.text
-                                 : argumentText(compiled[static_cast<size_t>(piece.arg)], piece.conv);
-        std::ostream& log = sim_state::instance().display_log();
-        log << out;
+    // The line is built in a buffer the formatter keeps: a testbench prints
+    // the same lines over and over.
+    auto formatter = [pieces = std::move(pieces), compiled, newline,
+                      out = std::string()]() mutable {
+        out.clear();
+        for (const Piece& piece : pieces) {
+            if (piece.arg < 0)
+                out += piece.text;
+            else
+                appendArgument(out, compiled[static_cast<size_t>(piece.arg)], piece.conv);
+        }
         if (newline)
-            log << "\n";
-        if (monitor)
-            log.flush();
+            out += '\n';
+        sim_state::instance().print(out);
         return true;
     };
     auto& state = sim_state::instance();

@@ -44,6 +44,13 @@ test('the console file stops the run at its limit (slow: writes 1 GB)', () => {
   assert.match(run.stderr, /\[SIM\] the console file reached its limit of 1073741824 bytes at t=10738 — stopping\./);
 });
 
+test('the console file is whole at every answer, never written through a link, and lost output is said', () => {
+  const run = runScenario('console_file');
+  expectPassed(run);
+  assert.match(run.stderr, /\[SIM\] the console file \S+linked\/wexla_sim_console\.txt was a symbolic link to \S+precious\.txt: it is replaced by a new file, and nothing is written through it\./);
+  assert.match(run.stderr, /\[SIM\] the console file \S+blocked\/wexla_sim_console\.txt could not be opened: it is a directory \(t=0\)/);
+});
+
 test('failed saves and a recorder stopped at its limit are said in the answers', () => {
   expectPassed(runScenario('said_out_loud'));
 });
