@@ -1,7 +1,7 @@
 // The API reference (docs/api-reference.md) against the module: it names
 // every function the module exports, and each of its example answers has the
 // shape (members, their order and the types of their values, all the way
-// down) that the engine answers to the same call.
+// down) that the engine answers to the same call, and its error texts.
 'use strict';
 
 const test = require('node:test');
@@ -98,6 +98,23 @@ function shapeDifferences(expected, actual, where = 'answer') {
   return [];
 }
 
+// The error texts an example shows (members named "error" or "description")
+// are the engine's, word for word: a host matches on them, and a reworded
+// refusal must be reworded here too.
+const WORDED = new Set(['error', 'description']);
+
+function wordingDifferences(expected, actual, where = 'answer') {
+  if (kindOf(expected) !== kindOf(actual) || expected === null || typeof expected !== 'object') return [];
+  return Object.keys(expected).flatMap((key) => {
+    if (!(key in actual)) return [];
+    const at = Array.isArray(expected) ? `${where}[${key}]` : `${where}.${key}`;
+    if (WORDED.has(key) && typeof expected[key] === 'string' && typeof actual[key] === 'string') {
+      return expected[key] === actual[key] ? [] : [`${at}: the example says ${JSON.stringify(expected[key])}, the engine ${JSON.stringify(actual[key])}`];
+    }
+    return wordingDifferences(expected[key], actual[key], at);
+  });
+}
+
 // What one example's answer has to say against what the engine answered.
 function exampleDifferences(example, outcome) {
   const at = `docs/api-reference.md:${example.line}`;
@@ -115,7 +132,9 @@ function exampleDifferences(example, outcome) {
       return [`${at}: the engine's answer is not JSON: ${value.slice(0, 200)}`];
     }
   }
-  return shapeDifferences(JSON.parse(example.answer.text), actual).map((d) => `${at}: ${d}`);
+  const expected = JSON.parse(example.answer.text);
+  return [...shapeDifferences(expected, actual), ...wordingDifferences(expected, actual)]
+    .map((d) => `${at}: ${d}`);
 }
 
 function runSession(name, examples) {
@@ -156,6 +175,13 @@ test('each example answer has the shape the engine answers to the same call', ()
     examples.forEach((example, i) => differences.push(...exampleDifferences(example, outcomes[i])));
   }
   assert.deepEqual(differences, []);
+});
+
+test('the wording check sees an error text that differs, at any depth, and nothing else', () => {
+  const answer = { success: false, error: 'no such file', errors: [{ description: 'error: x', line: 3 }] };
+  assert.deepEqual(wordingDifferences({ success: true, error: 'no such file', errors: [{ description: 'error: x', line: 9 }] }, answer), []);
+  assert.equal(wordingDifferences({ error: 'no such folder' }, answer).length, 1);
+  assert.equal(wordingDifferences({ errors: [{ description: 'error: y' }] }, answer).length, 1);
 });
 
 test('the shape check sees a moved, missing or retyped member, a longer array and further members of another type', () => {
