@@ -72,6 +72,21 @@ void logConfiguration(const std::vector<std::string>& pathlist, const std::strin
     out.flush();
 }
 
+// The limits stay in the configured unit: only the run knows the design's
+// time precision, which its ticks count. Negative times count as 0.
+void applyRunLimits(const std::string& time_unit, int64_t start_time, int64_t max_sim_time,
+                    int max_sim_cycle) {
+    const auto notNegative = [](int64_t t) { return static_cast<uint64_t>(std::max<int64_t>(t, 0)); };
+    auto& sim_config = wsim_kernel::sim_state::instance().sim_config;
+    sim_config.max_sim_time = notNegative(max_sim_time);
+    sim_config.start_time = notNegative(start_time);
+    sim_config.max_sim_cycle = max_sim_cycle;
+    sim_config.time_unit = time_unit;
+    std::cerr << "[CONFIG] max_time=" << sim_config.max_sim_time
+              << " max_cycle=" << sim_config.max_sim_cycle << " unit=" << sim_config.time_unit
+              << " start=" << sim_config.start_time << std::endl;
+}
+
 std::string orDefault(std::string text, const char* fallback) {
     return text.empty() ? std::string(fallback) : text;
 }
@@ -451,6 +466,8 @@ std::string initialize_project_structure(const std::vector<std::string>& pathlis
                     throw std::runtime_error("the project could not be written to its database: " +
                                              failed.describe());
             }
+            // Only a configuration the project took governs its runs.
+            applyRunLimits(time_unit, start_time, max_sim_time, max_sim_cycle);
             std::cerr << "[init project]" << std::endl;
             for (const auto& path : pathlist)
                 std::cerr << path << std::endl;

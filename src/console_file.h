@@ -9,7 +9,8 @@
 // The file is never written through a link: a symbolic link at the path, or
 // a file that has other names too, is replaced by a file of its own, and the
 // link's target stays as it was. What could not be opened or written is kept
-// in failure(), with the number of bytes that were lost.
+// in failure(), with the number of bytes that were lost. The engine's log
+// file is opened the same way, without a limit.
 #pragma once
 
 #include <cstdint>

@@ -1,7 +1,9 @@
 #include "engine_log.h"
 
+#include "console_file.h"
+
+#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 namespace fs = std::filesystem;
@@ -17,9 +19,11 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
 
+// The log is opened as the console file is: never through a link, and never
+// a FIFO or device, which would block the engine with its lock held.
 struct Log {
     Discard discard;
-    std::filebuf file;
+    ConsoleFile file;
     std::ostream stream{&discard};
 };
 
@@ -41,21 +45,19 @@ void startBeside(const std::string& db_path) {
     Log& log = engine_log::log();
     log.stream.flush();
     log.stream.rdbuf(&log.discard);
-    log.file.close();
     const std::string path = pathBeside(db_path);
-    std::error_code ec;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        fs::remove(path, ec);
-        std::cerr << "[LOG] " << path << " was a link; it is replaced by the engine's log"
-                  << std::endl;
-    }
-    if (!log.file.open(path, std::ios::out | std::ios::trunc)) {
-        std::cerr << "[LOG] cannot write the engine's log " << path
+    log.file.open(path, false, UINT64_MAX);
+    if (!log.file.replaced().empty())
+        std::cerr << "[LOG] " << path << " was " << log.file.replaced()
+                  << "; it is replaced by the engine's log" << std::endl;
+    if (!log.file.failure().empty()) {
+        std::cerr << "[LOG] the engine's log " << path << " " << log.file.failure()
                   << "; its lines are dropped" << std::endl;
+        log.file.close();
         return;
     }
     log.stream.clear();
-    log.stream.rdbuf(&log.file);
+    log.stream.rdbuf(log.file.stream().rdbuf());
 }
 
 std::ostream& out() { return log().stream; }

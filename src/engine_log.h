@@ -17,8 +17,9 @@ inline constexpr const char* kFileName = "wexla_engine.log";
 std::string pathBeside(const std::string& db_path);
 
 // Starts the log afresh beside the project database at `db_path`. A link at
-// the log's place is replaced by a file of its own, never written through; a
-// log that cannot be opened is said on standard error, and its lines dropped.
+// the log's place (symbolic, or another name of a file) is replaced by a file
+// of its own, never written through; a log that cannot be opened (a folder, a
+// FIFO or device there) is said on standard error, and its lines dropped.
 void startBeside(const std::string& db_path);
 
 // The log's stream; its lines are dropped until a project starts the log.

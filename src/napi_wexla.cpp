@@ -389,20 +389,6 @@ bool readProjectConfig(napi_env env, napi_value object, ProjectConfig& config) {
     return !exceptionPending(env);
 }
 
-// The limits stay in the configured unit: only the run knows the design's
-// time precision, which its ticks count. Negative times count as 0.
-void applyRunLimits(const ProjectConfig& config) {
-    const auto notNegative = [](int64_t t) { return static_cast<uint64_t>(std::max<int64_t>(t, 0)); };
-    auto& sim_config = wsim_kernel::sim_state::instance().sim_config;
-    sim_config.max_sim_time = notNegative(config.max_sim_time);
-    sim_config.start_time = notNegative(config.start_time);
-    sim_config.max_sim_cycle = config.max_sim_cycle;
-    sim_config.time_unit = config.time_unit;
-    std::cerr << "[CONFIG] max_time=" << sim_config.max_sim_time
-              << " max_cycle=" << sim_config.max_sim_cycle << " unit=" << sim_config.time_unit
-              << " start=" << sim_config.start_time << std::endl;
-}
-
 // ---- Injection requests ----
 
 // A string property of a request; false after raising or reporting.
@@ -620,7 +606,6 @@ napi_value CaptureYAMLData(napi_env env, napi_callback_info info) {
             config.pathlist, config.database_path, config.time_unit, config.working_hierarchy,
             config.start_time, config.waveform_window_size, config.max_sim_time,
             config.max_sim_cycle);
-        applyRunLimits(config);
 
         napi_value text = stringResult(env, result, "compile fewer files at once");
         if (!text) {

@@ -296,3 +296,24 @@ TEST(DatabaseApi, FailuresAnswerJsonWithWhatWasRecorded) {
     EXPECT_EQ(jsonAt(refused, "$.error"), "Cannot open " + db_path + ": unable to open database file");
     EXPECT_EQ(jsonAt(refused, "$.meta.stopReason"), "none");
 }
+
+// A refused configuration changes nothing of the project before it: not
+// even the limits its next run goes by.
+TEST(DatabaseApi, ARefusedConfigurationKeepsTheRunLimits) {
+    wexla_test::QuietLogs quiet;
+    TempDir dir;
+    const std::string source = dir.file("m.sv");
+    wexla_test::writeFile(source, "module m; endmodule\n");
+    initialize_project_structure({source}, dir.file("project.db"), "us", "m", 3, -1, 70, 5000);
+    const std::string notes = dir.file("notes.db");
+    wexla_test::writeFile(notes, "these are notes, not a database\n");
+    const std::string refused =
+        initialize_project_structure({source}, notes, "ps", "m", 9, -1, 1, 3);
+    EXPECT_NE(refused.find("is not an SQLite database"), std::string::npos) << refused;
+
+    const auto& config = wsim_kernel::sim_state::instance().sim_config;
+    EXPECT_EQ(config.time_unit, "us");
+    EXPECT_EQ(config.start_time, 3u);
+    EXPECT_EQ(config.max_sim_time, 70u);
+    EXPECT_EQ(config.max_sim_cycle, 5000);
+}

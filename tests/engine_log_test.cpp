@@ -5,6 +5,9 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace wexla_test;
 
 // The log starts afresh beside each project's database, and never writes
@@ -22,7 +25,7 @@ TEST(EngineLog, StartsAfreshBesideTheDatabaseAndReplacesALink) {
     EXPECT_EQ(readFile(target), "keep me\n");
     EXPECT_FALSE(std::filesystem::is_symlink(log));
     EXPECT_EQ(readFile(log), "first project\n");
-    EXPECT_NE(quiet.errText.str().find(log + " was a link"), std::string::npos);
+    EXPECT_NE(quiet.errText.str().find(log + " was a symbolic link"), std::string::npos);
 
     engine_log::startBeside(dir.file("project.db"));
     engine_log::out() << "second" << std::endl;
@@ -32,6 +35,22 @@ TEST(EngineLog, StartsAfreshBesideTheDatabaseAndReplacesALink) {
     std::filesystem::create_directories(dir.path() / "sub" / "wexla_engine.log");
     engine_log::startBeside(dir.file("sub/project.db"));
     engine_log::out() << "dropped" << std::endl;
-    EXPECT_NE(quiet.errText.str().find("cannot write the engine's log"), std::string::npos);
+    EXPECT_NE(quiet.errText.str().find("the engine's log " + dir.file("sub/wexla_engine.log") +
+                                       " could not be opened: it is a directory"),
+              std::string::npos);
     EXPECT_EQ(readFile(log), "second\n");
+
+    // Another name of a file is no log of the engine's: that file keeps its
+    // text. A FIFO would block the engine with its lock held: it is refused.
+    ASSERT_EQ(::unlink(log.c_str()), 0);
+    ASSERT_EQ(::link(target.c_str(), log.c_str()), 0);
+    engine_log::startBeside(dir.file("project.db"));
+    engine_log::out() << "third" << std::endl;
+    EXPECT_EQ(readFile(target), "keep me\n");
+    EXPECT_EQ(readFile(log), "third\n");
+    std::filesystem::create_directories(dir.path() / "fifo");
+    ASSERT_EQ(::mkfifo(dir.file("fifo/wexla_engine.log").c_str(), 0600), 0);
+    engine_log::startBeside(dir.file("fifo/project.db"));
+    engine_log::out() << "dropped" << std::endl;
+    EXPECT_NE(quiet.errText.str().find("it is not a regular file"), std::string::npos);
 }
