@@ -144,8 +144,8 @@ function printSummary(options, logPath, outcome) {
   out('database:', path.relative(process.cwd(), options.dbPath) +
     (saved.success ? '' : ` (not saved: ${saved.error})`));
   out('console file:', path.relative(process.cwd(), path.join(dir, 'wexla_sim_console.txt')));
-  out('engine log:', path.relative(process.cwd(), logPath));
-  out('engine log file:', path.relative(process.cwd(), path.join(dir, 'wexla_engine.log')));
+  out('standard error:', path.relative(process.cwd(), logPath));
+  out('engine log:', path.relative(process.cwd(), path.join(dir, 'wexla_engine.log')));
   return init.success && saved.success;
 }
 
