@@ -23,7 +23,6 @@
 
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
@@ -74,16 +73,6 @@ void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const 
                                ? lost
                                : result.error_message + "; " + lost;
     result.success = false;
-}
-
-// The folder is resolved, not the file: a link at the file's name must not
-// lead the run's output into the file it points at.
-std::string consolePathBeside(const std::string& db_path) {
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::path(db_path).parent_path();
-    const std::filesystem::path resolved =
-        std::filesystem::weakly_canonical(dir.empty() ? "." : dir, ec);
-    return ((ec ? dir : resolved) / "wexla_sim_console.txt").string();
 }
 
 } // namespace
@@ -225,7 +214,8 @@ bool WexlaCore::buildSimulationModel() {
     auto& state = wsim_kernel::sim_state::instance();
     wsim_timeseries::TimeSeriesDB::instance().set_line_ctx_map(builder.getLineContextMap());
     state.set_line_ctx_map(builder.getLineContextMap());
-    state.set_console_path(consolePathBeside(Database::instance().get_path()));
+    state.set_console_path(
+        Database::fileBeside(Database::instance().get_path(), "wexla_sim_console.txt"));
     signal_registry = builder.takeRegistry();
     if (state.all_processes().empty() && !result.not_modelled.empty()) {
         result.success = false;

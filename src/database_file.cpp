@@ -162,3 +162,10 @@ bool Database::fileHoldsProject(std::string* why) {
         *why = problem;
     return false;
 }
+
+std::string Database::fileBeside(const std::string& db_path, const std::string& name) {
+    std::error_code ec;
+    const fs::path folder = fs::absolute(db_path, ec).parent_path();
+    const fs::path resolved = fs::weakly_canonical(folder, ec);
+    return ((ec ? folder : resolved) / name).string();
+}
