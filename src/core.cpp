@@ -63,16 +63,20 @@ std::string lostRows(const char* what, const FailedWrites& failed) {
     return std::string(what) + " did not all reach the project database: " + failed.describe();
 }
 
+// What went wrong besides, found once the run is done: the answer is no
+// success, and says it after any reason it had.
+void addFailure(SimulationResult& result, const std::string& why) {
+    result.error_message += (result.error_message.empty() ? "" : "; ") + why;
+    result.success = false;
+}
+
 // A run or compile whose rows did not all land is no success.
 void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const char* what) {
     if (failed.count() == 0)
         return;
     const std::string lost = lostRows(what, failed);
     std::cerr << "[CORE] " << lost << "\n";
-    result.error_message = result.success || result.error_message.empty()
-                               ? lost
-                               : result.error_message + "; " + lost;
-    result.success = false;
+    addFailure(result, lost);
 }
 
 } // namespace
@@ -254,10 +258,8 @@ bool WexlaCore::runSimulation() {
     }
     // Printed output that never reached the console file fails the run,
     // whatever else it did.
-    if (const std::string lost = state.console_failure(); !lost.empty()) {
-        result.success = false;
-        result.error_message += (result.error_message.empty() ? "" : "; ") + lost;
-    }
+    if (const std::string lost = state.console_failure(); !lost.empty())
+        addFailure(result, lost);
     return ran;
 }
 
