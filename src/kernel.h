@@ -25,7 +25,6 @@
 #include <array>
 #include <cassert>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
