@@ -231,17 +231,13 @@ bool Analysis::readSource(FileInjection& group) {
     if (auto problem = source_files::problemWith(group.source))
         return refuse("cannot read " + group.source + ": " + *problem);
     std::ifstream in(group.source, std::ios::binary);
-    if (!in.is_open()) {
-        std::cerr << "Error: " << group.source << " (" << std::strerror(errno) << ")\n";
+    if (!in.is_open())
         return refuse("cannot read " + group.source + ": " + std::strerror(errno));
-    }
     std::string line;
     while (std::getline(in, line))
         group.lines.push_back(line);
-    if (in.bad()) {
-        std::cerr << "Error opening input file " << group.source << "\n";
+    if (in.bad())
         return refuse("cannot read " + group.source);
-    }
     return true;
 }
 
@@ -260,17 +256,12 @@ bool Analysis::writeCopy(const FileInjection& group) {
     // "x" creates the file or fails: a file that is not ours is never truncated.
     const bool ours = createdCopies.contains(group.copyCanonical);
     std::FILE* out = std::fopen(group.copy.c_str(), ours ? "wb" : "wbx");
-    if (!out) {
-        const std::string why = std::strerror(errno);
-        std::cerr << "Error opening temp file " << group.copy << " (" << why << ")\n";
-        return refuse("cannot write the copy " + group.copy + ": " + why);
-    }
+    if (!out)
+        return refuse("cannot write the copy " + group.copy + ": " + std::strerror(errno));
     createdCopies.insert(group.copyCanonical);
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (std::fclose(out) != 0 || !written) {
-        std::cerr << "Error writing temp file " << group.copy << "\n";
+    if (std::fclose(out) != 0 || !written)
         return refuse("cannot write the copy " + group.copy + " (is the disk full?)");
-    }
     return true;
 }
 

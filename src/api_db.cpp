@@ -287,7 +287,7 @@ const char* inject_and_simulate_db(const std::vector<Query>& qlist) {
                     "the injected run's outcome could not be read from the project database"));
             }
             return last_result.store(withLastMember(
-                response, "meta", projectRunMeta(WexlaCore::instance().lastResult(), "  ")));
+                response, "meta", projectRunMeta(run, "  ")));
         },
         [](const std::string& m) { return last_init_result.store(injectionError(m)); });
 }

@@ -23,7 +23,6 @@
 
 #include <sqlite3.h>
 
-#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 
@@ -64,26 +63,20 @@ std::string lostRows(const char* what, const FailedWrites& failed) {
     return std::string(what) + " did not all reach the project database: " + failed.describe();
 }
 
+// What went wrong besides, found once the run is done: the answer is no
+// success, and says it after any reason it had.
+void addFailure(SimulationResult& result, const std::string& why) {
+    result.error_message += (result.error_message.empty() ? "" : "; ") + why;
+    result.success = false;
+}
+
 // A run or compile whose rows did not all land is no success.
 void failOnLostRows(SimulationResult& result, const FailedWrites& failed, const char* what) {
     if (failed.count() == 0)
         return;
     const std::string lost = lostRows(what, failed);
     std::cerr << "[CORE] " << lost << "\n";
-    result.error_message = result.success || result.error_message.empty()
-                               ? lost
-                               : result.error_message + "; " + lost;
-    result.success = false;
-}
-
-// The folder is resolved, not the file: a link at the file's name must not
-// lead the run's output into the file it points at.
-std::string consolePathBeside(const std::string& db_path) {
-    std::error_code ec;
-    const std::filesystem::path dir = std::filesystem::path(db_path).parent_path();
-    const std::filesystem::path resolved =
-        std::filesystem::weakly_canonical(dir.empty() ? "." : dir, ec);
-    return ((ec ? dir : resolved) / "wexla_sim_console.txt").string();
+    addFailure(result, lost);
 }
 
 } // namespace
@@ -225,7 +218,8 @@ bool WexlaCore::buildSimulationModel() {
     auto& state = wsim_kernel::sim_state::instance();
     wsim_timeseries::TimeSeriesDB::instance().set_line_ctx_map(builder.getLineContextMap());
     state.set_line_ctx_map(builder.getLineContextMap());
-    state.set_console_path(consolePathBeside(Database::instance().get_path()));
+    state.set_console_path(
+        Database::fileBeside(Database::instance().get_path(), "wexla_sim_console.txt"));
     signal_registry = builder.takeRegistry();
     if (state.all_processes().empty() && !result.not_modelled.empty()) {
         result.success = false;
@@ -264,10 +258,8 @@ bool WexlaCore::runSimulation() {
     }
     // Printed output that never reached the console file fails the run,
     // whatever else it did.
-    if (const std::string lost = state.console_failure(); !lost.empty()) {
-        result.success = false;
-        result.error_message += (result.error_message.empty() ? "" : "; ") + lost;
-    }
+    if (const std::string lost = state.console_failure(); !lost.empty())
+        addFailure(result, lost);
     return ran;
 }
 

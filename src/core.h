@@ -86,8 +86,6 @@ public:
     std::string stepBackward(const std::vector<int>& inst_list, int cursor);
 
     std::string getSimulationJSON() const { return result.simulation_json; }
-    // The outcome of the last compile, simulation or injection.
-    const SimulationResult& lastResult() const { return result; }
     std::string getSignalRegistryJSON() const { return signal_registry.json(); }
 
 private:

@@ -124,21 +124,6 @@ const char* const kDropRunIndexes =
     "DROP INDEX IF EXISTS timeline_by_step; DROP INDEX IF EXISTS timeline_by_time; "
     "DROP INDEX IF EXISTS queuestate_by_type;";
 
-// The names of the objects of `type` ("table", "view") that are not SQLite's own.
-std::vector<std::string> listObjects(sqlite3* conn, const char* type) {
-    std::vector<std::string> names;
-    Statement stmt(conn,
-                   "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite_%';");
-    if (!stmt.ok())
-        return names;
-    stmt.text(1, type);
-    while (stmt.step() == SQLITE_ROW)
-        names.push_back(stmt.textAt(0));
-    return names;
-}
-
-std::vector<std::string> listTables(sqlite3* conn) { return listObjects(conn, "table"); }
-
 // Copies every page of `from` into `to`; answers SQLite's result code.
 int copyDatabase(sqlite3* to, sqlite3* from) {
     sqlite3_backup* backup = sqlite3_backup_init(to, "main", from, "main");
@@ -520,7 +505,7 @@ Database::HostQueryAnswer Database::runHostQuery(const std::string& sql,
 
 void Database::dumpMemoryContents() {
     std::ostream& out = engine_log::out();
-    for (const auto& name : listTables(db)) {
+    for (const auto& name : listObjects(db, "table")) {
         Statement stmt(db, "SELECT * FROM " + quotedIdentifier(name) + ";");
         if (!stmt.ok())
             continue;

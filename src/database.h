@@ -174,6 +174,11 @@ public:
 
     // A source path as the file table spells it: absolute, weakly canonical.
     static std::string projectPath(const std::string& path);
+    // The file `name` in the folder of the project database at `db_path`
+    // (the console file, the engine's log). The folder is resolved, not the
+    // file: a link at the file's name must not lead what is written there
+    // into the file it points at.
+    static std::string fileBeside(const std::string& db_path, const std::string& name);
     int getFileID(const std::string& file);
     std::map<std::string, int> getFileIDMap();
 

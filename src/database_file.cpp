@@ -48,13 +48,10 @@ std::string quickCheck(sqlite3* conn, std::string& why) {
     return stmt.textAt(0);
 }
 
+// In name order, for messages that do not depend on how SQLite lists them.
 std::set<std::string> tableNames(sqlite3* conn) {
-    std::set<std::string> names;
-    Statement stmt(conn, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
-                         "'sqlite_%';");
-    while (stmt.ok() && stmt.step() == SQLITE_ROW)
-        names.insert(stmt.textAt(0));
-    return names;
+    const std::vector<std::string> names = listObjects(conn, "table");
+    return {names.begin(), names.end()};
 }
 
 bool hasColumn(sqlite3* conn, const char* table, const char* column) {
@@ -161,4 +158,11 @@ bool Database::fileHoldsProject(std::string* why) {
     if (why)
         *why = problem;
     return false;
+}
+
+std::string Database::fileBeside(const std::string& db_path, const std::string& name) {
+    std::error_code ec;
+    const fs::path folder = fs::absolute(db_path, ec).parent_path();
+    const fs::path resolved = fs::weakly_canonical(folder, ec);
+    return ((ec ? folder : resolved) / name).string();
 }

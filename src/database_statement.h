@@ -1,5 +1,5 @@
 // A prepared SQLite statement for the project database's own code, finalized
-// on every path.
+// on every path, and the small helpers the database's files share.
 #pragma once
 
 #include <sqlite3.h>
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A name as an SQL identifier: in double quotes, its own quotes doubled, so
 // that whatever a table is called stays a name and never becomes SQL.
@@ -72,3 +73,16 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     bool owned_ = true;
 };
+
+// The names of the objects of `type` ("table", "view") that are not SQLite's own.
+inline std::vector<std::string> listObjects(sqlite3* conn, const char* type) {
+    std::vector<std::string> names;
+    Statement stmt(conn,
+                   "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite_%';");
+    if (!stmt.ok())
+        return names;
+    stmt.text(1, type);
+    while (stmt.step() == SQLITE_ROW)
+        names.push_back(stmt.textAt(0));
+    return names;
+}

@@ -1,12 +1,10 @@
 #include "engine_log.h"
 
 #include "console_file.h"
+#include "database.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <iostream>
-
-namespace fs = std::filesystem;
 
 namespace engine_log {
 
@@ -34,18 +32,11 @@ Log& log() {
 
 } // namespace
 
-std::string pathBeside(const std::string& db_path) {
-    // The folder is resolved, not the log's own name: a link there is no log.
-    std::error_code ec;
-    const fs::path folder = fs::weakly_canonical(fs::absolute(db_path, ec).parent_path(), ec);
-    return (folder / kFileName).string();
-}
-
 void startBeside(const std::string& db_path) {
     Log& log = engine_log::log();
     log.stream.flush();
     log.stream.rdbuf(&log.discard);
-    const std::string path = pathBeside(db_path);
+    const std::string path = Database::fileBeside(db_path, kFileName);
     log.file.open(path, false, UINT64_MAX);
     if (!log.file.replaced().empty())
         std::cerr << "[LOG] " << path << " was " << log.file.replaced()

@@ -13,9 +13,6 @@ namespace engine_log {
 
 inline constexpr const char* kFileName = "wexla_engine.log";
 
-// The log file's path for the project database at `db_path`.
-std::string pathBeside(const std::string& db_path);
-
 // Starts the log afresh beside the project database at `db_path`. A link at
 // the log's place (symbolic, or another name of a file) is replaced by a file
 // of its own, never written through; a log that cannot be opened (a folder, a

@@ -25,7 +25,6 @@
 #include <array>
 #include <cassert>
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -726,11 +725,10 @@ public:
     void set_console_path(const std::string& path) { _console_path = path; }
     const std::string& console_path() const { return _console_path; }
 
-    // The console stream; opened (truncating) on first use when closed. Past
-    // the console limit it takes nothing more, and the run stops. What it
-    // takes reaches the file by the time run() returns.
-    std::ostream& display_log();
-    // Puts what the design prints into the console stream.
+    // Puts what the design prints into the console file; opened (truncating)
+    // on first use when closed. Past the console limit it takes nothing more,
+    // and the run stops. What it takes reaches the file by the time run()
+    // returns.
     void print(std::string_view text);
     // Starts a fresh console file with the banner.
     void reset_display_log();

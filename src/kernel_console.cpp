@@ -35,12 +35,6 @@ void sim_state::open_console(bool append) {
     check_console();
 }
 
-std::ostream& sim_state::display_log() {
-    if (!_console.is_open())
-        open_console(false);
-    return _console.stream();
-}
-
 void sim_state::print(std::string_view text) {
     if (!_console.is_open())
         open_console(false);

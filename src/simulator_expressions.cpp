@@ -298,7 +298,7 @@ bool ExpressionCompiler::emitBinary(const BinaryExpression& bin, int depth) {
         size_t jmp = 0;
         if (is_and) {
             rc = emit(r, depth + 1);
-            put({xop::BOOL, 1, 1, 0, operand_t::BIT, 0, 0}, 0);
+            truth();
             jmp = out_.code.size();
             put({xop::JMP, 1, 1, 0, operand_t::BIT, 0, 0}, 0);
             out_.code[jz].a = static_cast<int32_t>(out_.code.size());
@@ -311,7 +311,7 @@ bool ExpressionCompiler::emitBinary(const BinaryExpression& bin, int depth) {
             out_.code[jz].a = static_cast<int32_t>(out_.code.size());
             sp_ -= 1;
             rc = emit(r, depth + 1);
-            put({xop::BOOL, 1, 1, 0, operand_t::BIT, 0, 0}, 0);
+            truth();
         }
         out_.code[jmp].a = static_cast<int32_t>(out_.code.size());
         return lc && rc;
