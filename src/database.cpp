@@ -421,10 +421,7 @@ bool Database::purge(const std::string& table) {
 }
 
 int Database::getRecordCount(const std::string& table) {
-    Statement stmt(db, "SELECT COUNT(*) FROM " + quotedIdentifier(table) + ";");
-    if (!stmt.ok() || stmt.step() != SQLITE_ROW)
-        return 0;
-    return sqlite3_column_int(stmt.get(), 0);
+    return static_cast<int>(std::max<int64_t>(rowCount(db, table), 0));
 }
 
 std::string Database::process_retrieval_query(sqlite3* conn, const std::string& sql) {

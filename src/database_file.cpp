@@ -63,11 +63,6 @@ bool hasColumn(sqlite3* conn, const char* table, const char* column) {
     return stmt.step() == SQLITE_ROW;
 }
 
-int64_t rowCount(sqlite3* conn, const std::string& table) {
-    Statement stmt(conn, "SELECT count(*) FROM " + quotedIdentifier(table) + ";");
-    return stmt.ok() && stmt.step() == SQLITE_ROW ? stmt.integerAt(0) : -1;
-}
-
 // A few names, for a message: crafted names may be long.
 std::string someNames(const std::set<std::string>& names) {
     std::string out;

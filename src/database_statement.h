@@ -86,3 +86,9 @@ inline std::vector<std::string> listObjects(sqlite3* conn, const char* type) {
         names.push_back(stmt.textAt(0));
     return names;
 }
+
+// The rows of `table`, or -1 when it cannot be counted (no such table).
+inline int64_t rowCount(sqlite3* conn, std::string_view table) {
+    Statement stmt(conn, "SELECT count(*) FROM " + quotedIdentifier(table) + ";");
+    return stmt.ok() && stmt.step() == SQLITE_ROW ? stmt.integerAt(0) : -1;
+}
